@@ -6,8 +6,8 @@
 // Positions are 0-based ints; a position outside the string is clamped as the
 // practice system's string class does (Mid(99) of a short string is empty,
 // Find returns -1 when nothing is found).
-#include <cstdarg>
 #include <compare>
+#include <cstdarg>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,7 +15,7 @@
 #include "host/base/Export.h"
 
 class Q7HOST_API CString {
-public:
+  public:
     CString() = default;
     CString(const char* text);  // null reads as empty
     CString(const char* text, int length);
@@ -27,7 +27,7 @@ public:
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
     void Empty() { m_text.clear(); }
-    char GetAt(int index) const;  // 0 outside the string
+    char GetAt(int index) const;     // 0 outside the string
     void SetAt(int index, char ch);  // ignored outside the string
     char operator[](int index) const { return GetAt(index); }
     operator const char*() const { return m_text.c_str(); }
@@ -94,7 +94,7 @@ public:
 
     int Replace(char oldCh, char newCh);  // returns the number replaced
     int Replace(const char* oldText, const char* newText);
-    int Remove(char ch);  // returns the number removed
+    int Remove(char ch);             // returns the number removed
     int Insert(int index, char ch);  // returns the new length
     int Insert(int index, const char* text);
     int Delete(int index, int count = 1);  // returns the new length
@@ -103,16 +103,16 @@ public:
     // "%I64u", "%I64d", "%*I64u", "%I32d", "%lu", "%ld", "%3d", "%02u", "%-10s",
     // "%.2f" and "%c"; "%s" takes a const char* (pass CString with
     // .GetString() or an explicit cast).
-    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* format, ...);
     void FormatV(const char* format, va_list args);
-    void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void AppendFormat(const char* format, ...);
 
-private:
+  private:
     std::string m_text;
 };
 
 // Format used as an expression: CString s = FormatString("%3d", n);
-Q7HOST_API CString FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+Q7HOST_API CString FormatString(const char* format, ...);
 
 template <>
 struct std::hash<CString> {
