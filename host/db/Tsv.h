@@ -1,0 +1,24 @@
+#pragma once
+// Tab-separated host data files: one header line naming the columns, one row
+// a line, UTF-8, fields escaped.
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "host/base/CString.h"
+#include "host/base/Export.h"
+
+// CR -> \r, LF -> \n, tab -> \t, backslash -> \\, other bytes below 0x20 ->
+// \xHH (upper-case hex). Works on bytes, so on UTF-8 and Windows-1252 alike.
+Q7HOST_API std::string TsvEscape(std::string_view raw);
+// The inverse; false on a bad escape (unknown letter, short \x, lone
+// backslash at the end).
+Q7HOST_API bool TsvUnescape(std::string_view escaped, std::string& raw);
+
+// Loads a file of a kind (tb, sp, par, pat, praxis, freitext, strings) into
+// dbDatabase in one transaction; rows whose key exists are replaced. Nothing
+// is stored when the file is malformed; errorText (Windows-1252, German)
+// names the line. 0 or a status.
+Q7HOST_API int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText);
+// Prints all rows of a kind in key order, in the form XQLoadTsv reads.
+Q7HOST_API int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText);

@@ -1,0 +1,88 @@
+#pragma once
+// One SQLite connection of the practice database, and the process-wide
+// connections the host and the module work with.
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/base/CString.h"
+#include "host/base/Export.h"
+#include "host/db/XQStatus.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Schema version written by this build (PRAGMA user_version). A database with
+// a higher number comes from a newer program and is not opened.
+inline constexpr int XQ_SCHEMA_VERSION = 1;
+
+class Q7HOST_API CXQDatabase {
+  public:
+    CXQDatabase();
+    ~CXQDatabase();
+    CXQDatabase(const CXQDatabase&) = delete;
+    CXQDatabase& operator=(const CXQDatabase&) = delete;
+
+    // Opens the file. Read-write creates it if needed and brings the schema up
+    // to date; read-only requires an existing file. WAL journal, 5 s busy
+    // timeout. errorText (Windows-1252, German) may be null.
+    int Open(const std::string& path, bool readOnly, CString* errorText = nullptr);
+    void Close();
+    bool IsOpen() const { return m_db != nullptr; }
+    bool IsReadOnly() const { return m_readOnly; }
+    const std::string& Path() const { return m_path; }
+
+    // Nesting-safe: the outermost Begin starts an immediate transaction, inner
+    // ones set savepoints. Commit and Rollback end the innermost level.
+    int Begin();
+    int Commit();
+    int Rollback();
+    int TransactionDepth() const { return m_depth; }
+
+    // A read-only connection may pass writes on to a read-write one (the
+    // practice's dbDatabaseRO does, so that records opened on it can still be
+    // stored). Without a partner a read-only connection refuses writes.
+    void SetWritePartner(CXQDatabase* partner) { m_writePartner = partner; }
+    // The connection writes go to, or null when writing is refused.
+    CXQDatabase* WriteTarget();
+
+    // For the record layer: the raw handle and a cached prepared statement
+    // (reset and unbound; null on failure, then *sqliteRc holds the SQLite
+    // code). Statements stay owned by the connection.
+    sqlite3* Handle() const { return m_db; }
+    sqlite3_stmt* Statement(const std::string& sql, int* sqliteRc = nullptr);
+    // Runs SQL without values; returns the SQLite result code.
+    int ExecRaw(const char* sql);
+
+  private:
+    int Setup(bool readOnly, CString* errorText);
+    void FinalizeAll();
+
+    sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
+    int m_depth = 0;
+    std::string m_path;
+    CXQDatabase* m_writePartner = nullptr;
+    std::map<std::string, sqlite3_stmt*> m_statements;
+};
+
+// Read-write and read-only connection to the practice database.
+extern Q7HOST_API CXQDatabase* dbDatabase;
+extern Q7HOST_API CXQDatabase* dbDatabaseRO;
+// Current physician, workstation number and practice.
+extern Q7HOST_API CString dbMdId;
+extern Q7HOST_API int dbLfdWorkstation;
+extern Q7HOST_API CString dbPraxisId;
+
+// Opens or creates homeDir/praxis.db (creating homeDir), both connections,
+// and sets dbDatabase and dbDatabaseRO. A new database gets the default
+// string table. Status 14 with a German errorText on failure, e.g. for a
+// database of a newer program, which is left untouched.
+Q7HOST_API int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText);
+Q7HOST_API void XQClosePracticeDatabase();
+
+// Fault seam for tests: the n-th following SQLite prepare, step or exec made
+// by this layer fails with an I/O error (0 switches it off). XQFaultFired
+// tells whether the armed fault has struck since the last XQFailNthCall.
+Q7HOST_API void XQFailNthCall(int n);
+Q7HOST_API bool XQFaultFired();

@@ -1,0 +1,100 @@
+#pragma once
+// Record-set base of the host's record classes. A record object stands for one
+// table: its public CString members are the fields of the current record. The
+// caller sets key fields, runs a query, and then walks the hits.
+//
+// A query keeps only the row ids of its hits, in key order; moving loads the
+// one current row. A row deleted meanwhile (by this or another process) is
+// skipped when it would become current.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/base/CString.h"
+#include "host/base/Export.h"
+#include "host/db/XQDatabase.h"
+#include "host/db/XQStatus.h"
+
+struct XQTableDef;
+struct XQValue;
+
+class Q7HOST_API CXQRSet {
+  public:
+    virtual ~CXQRSet();
+    CXQRSet(const CXQRSet&) = delete;
+    CXQRSet& operator=(const CXQRSet&) = delete;
+
+    // End the previous query; empty the key fields (ClearKey) or all fields.
+    int ClearKey();
+    int ClearAll();
+    // Key (1, 2, ...) and direction for the next GetAll and for queries of that
+    // key. 14 for a key the table does not have.
+    int SetKey(int keyNr, bool ascending = true);
+
+    // Query by key 1 or 2 with a match mode (XQ_MATCH_*) and position on the
+    // first hit: 0 found, 4 no hit, 14 table not readable.
+    int GetByK1(int matchMode);
+    int GetByK2(int matchMode);
+    // All records in the order of the current key.
+    int GetAll();
+
+    // Moving among the hits: 0 moved, 4 outside the hits (stays put),
+    // 18 the record could not be read.
+    int Next();
+    int Prev();
+    int First();
+    int Jump(int count);
+    int SeekIndex(int index);
+    int AnzHits() const { return static_cast<int>(m_hits.size()); }
+    // Position in the hits, -1 without a current record.
+    int CurrentIndex() const { return m_index; }
+
+    // Insert the fields as a new record (12 on a duplicate key), store them
+    // into the current record (4 without one), delete the current record:
+    // 0 and standing on the next hit, 4 deleted and no hit after it (or no
+    // current record), 12 refused.
+    int Write(const CString& text = "");
+    int Rewrite(const CString& text = "");
+    int Delete();
+
+    // Open modes. Read-only refuses Write, Rewrite and Delete with 12;
+    // forward-only and the open type are accepted for compatibility and do not
+    // change what the record set does.
+    void SetForwardOnly(bool forwardOnly) { m_forwardOnly = forwardOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    void SetOpenType(int openType) { m_openType = openType; }
+
+    CXQDatabase* Database() const { return m_db; }
+    int KeyNr() const { return m_keyNr; }
+
+  protected:
+    // fields: pointers to the derived class's members in column order.
+    CXQRSet(CXQDatabase* db, const XQTableDef& table, std::vector<CString*> fields);
+
+    const XQTableDef& Table() const { return m_table; }
+    // Runs a prepared SELECT of row ids with the values bound in order, makes
+    // its rows the hits and positions on the first.
+    int QueryIds(const std::string& sql, const std::vector<XQValue>& values);
+    int QueryByKey(int keyNr, int matchMode);
+    void EndQuery();
+    // The connection writes go to, or null (then 12).
+    CXQDatabase* Writer() const;
+    bool IsAscending(int keyNr) const;
+    bool HasCurrent() const { return m_index >= 0 && m_index < AnzHits(); }
+    int64_t CurrentId() const { return m_hits[static_cast<size_t>(m_index)]; }
+
+  private:
+    int LoadAt(int index, int step);
+    int LoadRow(int64_t id, bool& gone);
+
+    CXQDatabase* m_db;
+    const XQTableDef& m_table;
+    std::vector<CString*> m_fields;
+    std::vector<int64_t> m_hits;
+    int m_index = -1;
+    int m_keyNr = 1;
+    std::vector<bool> m_ascending;
+    bool m_forwardOnly = false;
+    bool m_readOnly = false;
+    int m_openType = 0;
+};

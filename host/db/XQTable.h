@@ -1,0 +1,52 @@
+#pragma once
+// Table descriptions of the record layer. A record class is one table: its
+// columns in field order, which of them take part in keys and how, and the
+// keys. The schema, the queries and the TSV load and dump are derived from
+// these, so a further table (catalogues, say) is one more description plus a
+// record class that lists its CString members in the same order.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// How a column takes part in key order and key equality. Every key column has
+// a shadow column k_<name> that holds its comparable form.
+enum class XQKeyForm {
+    None,    // not part of any key
+    Text,    // Windows-1252 bytes, compared as bytes ("Zahn" < "Ärger")
+    Number,  // digits with optional blanks compare by value ("  9" < " 10",
+             // "1" = "  1"); anything else as Text, after all numbers
+};
+
+struct XQColumnDef {
+    const char* name;     // SQL column, UTF-8 text
+    XQKeyForm key;        // shadow key form
+    bool folded;          // keeps f_<name>: upper-cased Windows-1252 bytes
+    const char* tsvName;  // column name in TSV files, null = not exchanged
+};
+
+struct XQKeyDef {
+    std::vector<int> columns;  // indexes into XQTableDef::columns, in key order
+    bool unique;
+};
+
+struct XQTableDef {
+    const char* name;
+    const char* tsvKind;  // kind for XQLoadTsv/XQDumpTsv, null = none
+    std::vector<XQColumnDef> columns;
+    std::vector<XQKeyDef> keys;         // key 1, key 2, ...
+    std::vector<std::string> extraSql;  // further indexes
+};
+
+// All tables of the practice database.
+const std::vector<const XQTableDef*>& XQAllTables();
+const XQTableDef* XQFindTable(const char* name);
+const XQTableDef* XQFindTableByKind(const std::string& kind);
+// CREATE statements for one table (idempotent).
+std::vector<std::string> XQCreateSql(const XQTableDef& table);
+
+// A value bound to a statement: an integer, or a BLOB / UTF-8 text.
+struct XQValue {
+    enum Kind { Int, Blob, Text } kind = Blob;
+    int64_t i = 0;
+    std::string s;
+};
