@@ -139,35 +139,35 @@ std::string TranslateFormat(const char* format) {
             continue;
         }
         const char* start = p++;
-        std::string spec = "%";
-        while (*p && std::strchr("-+ #0", *p)) spec += *p++;
+        std::string directive = "%";
+        while (*p && std::strchr("-+ #0", *p)) directive += *p++;
         if (*p == '*') {
-            spec += *p++;
+            directive += *p++;
         } else {
-            while (*p >= '0' && *p <= '9') spec += *p++;
+            while (*p >= '0' && *p <= '9') directive += *p++;
         }
         if (*p == '.') {
-            spec += *p++;
+            directive += *p++;
             if (*p == '*') {
-                spec += *p++;
+                directive += *p++;
             } else {
-                while (*p >= '0' && *p <= '9') spec += *p++;
+                while (*p >= '0' && *p <= '9') directive += *p++;
             }
         }
         if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            spec += "ll";
+            directive += "ll";
             p += 3;
         } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
             p += 3;
         } else if (p[0] == 'I') {
-            spec += 'z';
+            directive += 'z';
             p += 1;
         } else if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
-            spec += p[0];
-            spec += p[1];
+            directive += p[0];
+            directive += p[1];
             p += 2;
         } else if (*p && std::strchr("hlLzjt", *p)) {
-            spec += *p++;
+            directive += *p++;
         }
         char conv = *p;
         if (conv == '%' && p == start + 1) {
@@ -177,8 +177,8 @@ std::string TranslateFormat(const char* format) {
             out += "%.0s";
             ++p;
         } else if (conv && std::strchr("diouxXeEfFgGaAcsp", conv)) {
-            spec += conv;
-            out += spec;
+            directive += conv;
+            out += directive;
             ++p;
         } else {
             // Unknown or cut-off directive: show it as written.

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(FormatTest, CompilerSpecificAndStandardForms) {
+TEST(FormatTest, MsvcAndStandardForms) {
     EXPECT_EQ(FormatString("%*I64u", 3, 7ULL), "  7");
     EXPECT_EQ(FormatString("%*I64u", 10, 12345678901ULL), "12345678901");
     EXPECT_EQ(FormatString("%I64u", 18446744073709551615ULL), "18446744073709551615");
