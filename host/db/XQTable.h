@@ -34,13 +34,30 @@ struct XQTableDef {
     const char* tsvKind;  // kind for XQLoadTsv/XQDumpTsv, null = none
     std::vector<XQColumnDef> columns;
     std::vector<XQKeyDef> keys;         // key 1, key 2, ...
+    int identityKey;                    // unique key (0-based) that names a record
+    int dumpKey;                        // key (0-based) of the dump order, then row id
     std::vector<std::string> extraSql;  // further indexes
 };
+
+// The tables of the record classes.
+const XQTableDef& XQTableTb();
+const XQTableDef& XQTableTbEntry();
+const XQTableDef& XQTableParPool();
+const XQTableDef& XQTableRSetEx();
+const XQTableDef& XQTableGo();
+const XQTableDef& XQTablePat();
+const XQTableDef& XQTableFreiText();
+const XQTableDef& XQTablePraxis();
+const XQTableDef& XQTableMandantAdr();
+const XQTableDef& XQTableSp();
+const XQTableDef& XQTableStrings();
 
 // All tables of the practice database.
 const std::vector<const XQTableDef*>& XQAllTables();
 const XQTableDef* XQFindTable(const char* name);
 const XQTableDef* XQFindTableByKind(const std::string& kind);
+std::string XQKeyColumn(const XQColumnDef& column);   // k_<name>
+std::string XQFoldColumn(const XQColumnDef& column);  // f_<name>
 // CREATE statements for one table (idempotent).
 std::vector<std::string> XQCreateSql(const XQTableDef& table);
 
@@ -50,3 +67,12 @@ struct XQValue {
     int64_t i = 0;
     std::string s;
 };
+
+class CString;
+// Comparable and folded forms of a Windows-1252 field value.
+XQValue XQKeyValue(XQKeyForm form, const CString& value);
+XQValue XQFoldValue(const CString& value);
+
+class CXQDatabase;
+// Inserts one record (fields in column order); 0 or 12.
+int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields);

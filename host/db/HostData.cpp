@@ -1,0 +1,145 @@
+#include "host/db/HostData.h"
+
+#include "host/db/XQDatabase.h"
+#include "host/db/XQInternal.h"
+#include "host/db/XQTable.h"
+
+namespace {
+
+CXQDatabase* ReadDb() {
+    if (dbDatabaseRO && dbDatabaseRO->IsOpen()) return dbDatabaseRO;
+    if (dbDatabase && dbDatabase->IsOpen()) return dbDatabase;
+    return nullptr;
+}
+
+// Text of (group, number); false when missing or unreadable.
+bool FindString(int group, int number, CString& text) {
+    CXQDatabase* db = ReadDb();
+    if (!db) return false;
+    sqlite3_stmt* stmt = db->Statement("SELECT text FROM strings WHERE k_grp=? AND k_number=?");
+    if (!stmt) return false;
+    xq::StmtUse use(stmt);
+    sqlite3_bind_int64(stmt, 1, group);
+    sqlite3_bind_int64(stmt, 2, number);
+    if (xq::Step(stmt) != SQLITE_ROW) return false;
+    text = xq::ColumnCp(stmt, 0);
+    return true;
+}
+
+struct DefaultString {
+    int group;
+    int number;
+    const char* text;  // UTF-8 here, stored as such
+};
+
+const DefaultString kDefaults[] = {
+    {6, 1, "Soll der Textbaustein wirklich gelöscht werden?"},
+    {6, 10, "Die Systemparameterliste konnte nicht gelesen werden."},
+    {6, 20, "Sollen die Änderungen verworfen werden?"},
+    {6, 41, "Der Datensatz wurde geändert. Sollen die Änderungen gespeichert werden?"},
+    {6, 3006, "Soll der neue Textbaustein verworfen werden?"},
+    {39, 33, "Der Datensatz konnte nicht gespeichert oder gelöscht werden."},
+    {39, 7010,
+     "Dieses Kürzel ist bereits vergeben. Soll der vorhandene Textbaustein angezeigt werden?"},
+    {0, 7002, "(alle)"},
+    {0, 7086, "für %s"},
+    {0, 7089, "Die Textbausteinliste wird erstellt..."},
+    {0, 7094, "Liste der Textbausteine"},
+    {0, 8086, "Maximal %d Zeichen pro Zeile"},
+};
+
+}  // namespace
+
+int GetSPEntries(const CString& list, std::vector<std::pair<CString, CString>>& entries) {
+    return xq::Guard(XQ_NODB, [&] {
+        entries.clear();
+        CXQDatabase* db = ReadDb();
+        if (!db) return XQ_NODB;
+        sqlite3_stmt* stmt =
+            db->Statement("SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
+        if (!stmt) return XQ_NODB;
+        xq::StmtUse use(stmt);
+        xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, list));
+        std::vector<std::pair<CString, CString>> found;
+        int rc;
+        while ((rc = xq::Step(stmt)) == SQLITE_ROW)
+            found.emplace_back(xq::ColumnCp(stmt, 0), xq::ColumnCp(stmt, 1));
+        if (rc != SQLITE_DONE) return XQ_NODB;
+        entries.swap(found);
+        return XQ_OK;
+    });
+}
+
+CString LoadQ7String(int number) {
+    try {
+        CString text;
+        if (FindString(0, number, text)) return text;
+    } catch (...) {
+    }
+    return CString();
+}
+
+CString GetQ7String(int group, int number) {
+    try {
+        CString text;
+        if (FindString(group, number, text)) return text;
+        // Never blank: the user can at least quote the message number.
+        return FormatString("Meldung %d/%d", group, number);
+    } catch (...) {
+        return CString();
+    }
+}
+
+CString GetQ7Text(const CString& textOrNumber) {
+    try {
+        const std::string& s = textOrNumber.str();
+        bool number = !s.empty() && s.size() <= 9;
+        for (char c : s) number = number && c >= '0' && c <= '9';
+        if (!number) return textOrNumber;
+        CString text;
+        if (FindString(0, std::stoi(s), text)) return text;
+        return textOrNumber;
+    } catch (...) {
+        return textOrNumber;
+    }
+}
+
+namespace xq {
+
+int InstallDefaultStrings(CXQDatabase& db) {
+    if (db.Begin() != XQ_OK) return XQ_LOCKED;
+    const XQTableDef& table = XQTableStrings();
+    sqlite3_stmt* del = db.Statement("DELETE FROM strings WHERE k_grp=? AND k_number=?");
+    if (!del) {
+        db.Rollback();
+        return XQ_LOCKED;
+    }
+    for (const DefaultString& entry : kDefaults) {
+        {
+            StmtUse use(del);
+            sqlite3_bind_int64(del, 1, entry.group);
+            sqlite3_bind_int64(del, 2, entry.number);
+            if (Step(del) != SQLITE_DONE) {
+                db.Rollback();
+                return XQ_LOCKED;
+            }
+        }
+        CString group = FormatString("%d", entry.group);
+        CString number = FormatString("%d", entry.number);
+        CString text = Utf8ToCp1252(entry.text);
+        if (XQInsertRow(db, table, {&group, &number, &text}) != XQ_OK) {
+            db.Rollback();
+            return XQ_LOCKED;
+        }
+    }
+    return db.Commit();
+}
+
+}  // namespace xq
+
+int XQInstallDefaultStrings() {
+    return xq::Guard(XQ_LOCKED, [] {
+        if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
+        return xq::InstallDefaultStrings(*dbDatabase);
+    });
+}

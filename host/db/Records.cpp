@@ -1,0 +1,173 @@
+#include "host/db/Records.h"
+
+#include "host/db/XQInternal.h"
+#include "host/db/XQTable.h"
+
+// ---------------------------------------------------------------- CQTb
+
+CQTb::CQTb(CXQDatabase* db)
+    : CXQRSet(db, XQTableTb(),
+              {&Kuerzel, &Gruppe, &Untergruppe, &Beschreibung, &Einschraenkung, &Frei}) {}
+
+CQTb_Fields CQTb::GetFields() const {
+    return CQTb_Fields{Kuerzel, Gruppe, Untergruppe, Beschreibung, Einschraenkung, Frei};
+}
+
+void CQTb::SetFields(const CQTb_Fields& f) {
+    Kuerzel = f.Kuerzel;
+    Gruppe = f.Gruppe;
+    Untergruppe = f.Untergruppe;
+    Beschreibung = f.Beschreibung;
+    Einschraenkung = f.Einschraenkung;
+    Frei = f.Frei;
+}
+
+int CQTb::GetByKuerzel(int matchMode) {
+    return xq::Guard(XQ_NODB, [&] {
+        if (matchMode != XQ_MATCH_FIELDS && matchMode != XQ_MATCH_KUERZEL) {
+            EndQuery();
+            return XQ_NOTFOUND;
+        }
+        // Only which filters are set shapes the statement; their values are
+        // bound, so each shape is prepared once.
+        std::string where;
+        std::vector<XQValue> values;
+        auto add = [&](const char* condition, XQValue value) {
+            where += where.empty() ? " WHERE " : " AND ";
+            where += condition;
+            values.push_back(std::move(value));
+        };
+        if (!Kuerzel.IsEmpty())
+            add(matchMode == XQ_MATCH_FIELDS ? "instr(f_kuerzel,?)>0" : "instr(f_kuerzel,?)=1",
+                XQFoldValue(Kuerzel));
+        if (!Beschreibung.IsEmpty()) add("instr(f_beschreibung,?)>0", XQFoldValue(Beschreibung));
+        if (!Gruppe.IsEmpty()) add("k_gruppe=?", XQKeyValue(XQKeyForm::Text, Gruppe));
+        if (!Untergruppe.IsEmpty())
+            add("k_untergruppe=?", XQKeyValue(XQKeyForm::Text, Untergruppe));
+        std::string order = IsAscending(2) ? " ORDER BY k_kuerzel ASC" : " ORDER BY k_kuerzel DESC";
+        return QueryIds("SELECT rowid FROM tb" + where + order, values);
+    });
+}
+
+int CQTb::HasPrevNext(bool& hasPrev, bool& hasNext) {
+    return xq::Guard(XQ_NODB, [&] {
+        hasPrev = hasNext = false;
+        CXQDatabase* db = Database();
+        if (!db || !db->IsOpen()) return XQ_NODB;
+        XQValue key = XQKeyValue(XQKeyForm::Text, Kuerzel);
+        sqlite3_stmt* stmt = db->Statement(
+            "SELECT EXISTS(SELECT 1 FROM tb WHERE k_kuerzel<?1),"
+            " EXISTS(SELECT 1 FROM tb WHERE k_kuerzel>?1)");
+        if (!stmt) return XQ_NODB;
+        xq::StmtUse use(stmt);
+        xq::Bind(stmt, 1, key);
+        if (xq::Step(stmt) != SQLITE_ROW) return XQ_NODB;
+        hasPrev = sqlite3_column_int(stmt, 0) != 0;
+        hasNext = sqlite3_column_int(stmt, 1) != 0;
+        return XQ_OK;
+    });
+}
+
+namespace {
+const char* const kFavoritKind = "tb";
+}
+
+int CQTb::GetWsFavorit() {
+    return xq::Guard(XQ_NODB, [&] {
+        CQ7RSetEx favorit(Database());
+        favorit.Workstation = FormatString("%d", dbLfdWorkstation);
+        favorit.Kind = kFavoritKind;
+        int status = favorit.GetByK1(XQ_MATCH_EQUAL);
+        if (status != XQ_OK) return status;
+        if (favorit.Value.IsEmpty()) return XQ_NOTFOUND;
+        CQTb_Fields before = GetFields();
+        Kuerzel = favorit.Value;
+        status = GetByK2(XQ_MATCH_EQUAL);
+        if (status != XQ_OK) SetFields(before);
+        return status;
+    });
+}
+
+int CQTb::PutWsFavorit() {
+    return xq::Guard(XQ_LOCKED, [&] {
+        CQ7RSetEx favorit(Database());
+        favorit.Workstation = FormatString("%d", dbLfdWorkstation);
+        favorit.Kind = kFavoritKind;
+        int status = favorit.GetByK1(XQ_MATCH_EQUAL);
+        if (status != XQ_OK && status != XQ_NOTFOUND) return status;
+        favorit.Workstation = FormatString("%d", dbLfdWorkstation);
+        favorit.Kind = kFavoritKind;
+        favorit.Value = Kuerzel;
+        return status == XQ_OK ? favorit.Rewrite() : favorit.Write();
+    });
+}
+
+// ---------------------------------------------------------------- CQTbEntry
+
+CQTbEntry::CQTbEntry(CXQDatabase* db)
+    : CXQRSet(db, XQTableTbEntry(), {&KYKUERZEL, &LFDTBENTRY, &TBENTRY}) {}
+
+CQTbEntry_Fields CQTbEntry::GetFields() const {
+    return CQTbEntry_Fields{KYKUERZEL, LFDTBENTRY, TBENTRY};
+}
+
+void CQTbEntry::SetFields(const CQTbEntry_Fields& f) {
+    KYKUERZEL = f.KYKUERZEL;
+    LFDTBENTRY = f.LFDTBENTRY;
+    TBENTRY = f.TBENTRY;
+}
+
+int CQTbEntry::DeleteAll() {
+    return xq::Guard(XQ_LOCKED, [&] {
+        EndQuery();
+        CXQDatabase* db = Database();
+        if (!db || !db->IsOpen()) return XQ_NODB;
+        CXQDatabase* writer = Writer();
+        if (!writer) return XQ_LOCKED;
+        sqlite3_stmt* stmt = writer->Statement("DELETE FROM tbentry WHERE k_kykuerzel=?");
+        if (!stmt) return XQ_LOCKED;
+        xq::StmtUse use(stmt);
+        xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, KYKUERZEL));
+        return xq::Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+    });
+}
+
+// ---------------------------------------------------------------- the others
+
+CQParPool::CQParPool(CXQDatabase* db) : CXQRSet(db, XQTableParPool(), {&Key1, &Key2, &Value}) {}
+
+CQ7RSetEx::CQ7RSetEx(CXQDatabase* db)
+    : CXQRSet(db, XQTableRSetEx(), {&Workstation, &Kind, &Value}) {}
+
+CQGO::CQGO(CXQDatabase* db)
+    : CXQRSet(db, XQTableGo(),
+              {&Ausgabe, &Nummer, &Text, &TbKasse1, &TbKasse2, &TbPrivat1, &TbPrivat2}) {}
+
+CQPat::CQPat(CXQDatabase* db)
+    : CXQRSet(db, XQTablePat(), {&Nummer, &Name, &Vorname, &Geburtsdatum}) {}
+
+CQFreiText::CQFreiText(CXQDatabase* db)
+    : CXQRSet(db, XQTableFreiText(), {&F1, &F2, &F3, &F4, &F5, &F6, &F7, &F8, &F9, &F10}) {}
+
+CQPraxis::CQPraxis(CXQDatabase* db) : CXQRSet(db, XQTablePraxis(), {&Id, &KvRegion, &Name}) {}
+
+CQMandantAdr::CQMandantAdr(CXQDatabase* db)
+    : CXQRSet(db, XQTableMandantAdr(), {&MdId, &Name, &Strasse, &Ort, &Fachgruppe}) {}
+
+bool RenameTbVorschlag(CString& ref1, CString& ref2, const CString& oldKuerzel,
+                       const CString& newKuerzel) {
+    CString old = oldKuerzel;
+    old.Trim();
+    // An empty old Kürzel would match every unused reference.
+    if (old.IsEmpty()) return false;
+    bool changed = false;
+    for (CString* ref : {&ref1, &ref2}) {
+        CString value = *ref;
+        value.Trim();
+        if (value == old && *ref != newKuerzel) {
+            *ref = newKuerzel;
+            changed = true;
+        }
+    }
+    return changed;
+}

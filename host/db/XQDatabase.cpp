@@ -1,0 +1,312 @@
+#include "host/db/XQDatabase.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "host/db/XQInternal.h"
+#include "host/db/XQTable.h"
+
+CXQDatabase* dbDatabase = nullptr;
+CXQDatabase* dbDatabaseRO = nullptr;
+CString dbMdId = "1";
+int dbLfdWorkstation = 1;
+CString dbPraxisId = "1";
+
+namespace {
+
+int g_failCountdown = 0;
+bool g_faultFired = false;
+
+// True when the armed fault strikes this call.
+bool FaultNow() {
+    if (g_failCountdown <= 0) return false;
+    if (--g_failCountdown > 0) return false;
+    g_faultFired = true;
+    return true;
+}
+
+std::unique_ptr<CXQDatabase> g_rw;
+std::unique_ptr<CXQDatabase> g_ro;
+
+CString SqliteMessage(sqlite3* db, int rc) {
+    const char* text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    return Utf8ToCp1252(text ? text : "");
+}
+
+}  // namespace
+
+void XQFailNthCall(int n) {
+    g_failCountdown = n > 0 ? n : 0;
+    g_faultFired = false;
+}
+
+bool XQFaultFired() {
+    return g_faultFired;
+}
+
+namespace xq {
+
+int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt) {
+    *stmt = nullptr;
+    if (FaultNow()) return SQLITE_IOERR;
+    return sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), stmt, nullptr);
+}
+
+int Step(sqlite3_stmt* stmt) {
+    if (FaultNow()) return SQLITE_IOERR;
+    return sqlite3_step(stmt);
+}
+
+int Exec(sqlite3* db, const char* sql) {
+    if (FaultNow()) return SQLITE_IOERR;
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+}  // namespace xq
+
+CXQDatabase::CXQDatabase() = default;
+
+CXQDatabase::~CXQDatabase() {
+    Close();
+}
+
+void CXQDatabase::FinalizeAll() {
+    for (auto& entry : m_statements) sqlite3_finalize(entry.second);
+    m_statements.clear();
+}
+
+void CXQDatabase::Close() {
+    FinalizeAll();
+    if (m_db) sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_depth = 0;
+}
+
+CXQDatabase* CXQDatabase::WriteTarget() {
+    if (!m_db) return nullptr;
+    if (!m_readOnly) return this;
+    if (m_writePartner && m_writePartner->IsOpen() && !m_writePartner->IsReadOnly())
+        return m_writePartner;
+    return nullptr;
+}
+
+sqlite3_stmt* CXQDatabase::Statement(const std::string& sql, int* sqliteRc) {
+    if (sqliteRc) *sqliteRc = SQLITE_OK;
+    if (!m_db) {
+        if (sqliteRc) *sqliteRc = SQLITE_MISUSE;
+        return nullptr;
+    }
+    auto found = m_statements.find(sql);
+    if (found != m_statements.end()) {
+        sqlite3_reset(found->second);
+        sqlite3_clear_bindings(found->second);
+        return found->second;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = xq::Prepare(m_db, sql, &stmt);
+    if (rc != SQLITE_OK || !stmt) {
+        if (stmt) sqlite3_finalize(stmt);
+        if (sqliteRc) *sqliteRc = rc != SQLITE_OK ? rc : SQLITE_ERROR;
+        return nullptr;
+    }
+    try {
+        m_statements.emplace(sql, stmt);
+    } catch (...) {
+        sqlite3_finalize(stmt);
+        throw;
+    }
+    return stmt;
+}
+
+int CXQDatabase::ExecRaw(const char* sql) {
+    if (!m_db) return SQLITE_MISUSE;
+    return xq::Exec(m_db, sql);
+}
+
+int CXQDatabase::Open(const std::string& path, bool readOnly, CString* errorText) {
+    return xq::Guard(XQ_NODB, [&] {
+        Close();
+        m_path = path;
+        m_readOnly = readOnly;
+        int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            if (errorText)
+                *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(path) +
+                             xq::De(" konnte nicht geöffnet werden: ") + SqliteMessage(m_db, rc);
+            Close();
+            return XQ_NODB;
+        }
+        int status = Setup(readOnly, errorText);
+        if (status != XQ_OK) Close();
+        return status;
+    });
+}
+
+int CXQDatabase::Setup(bool readOnly, CString* errorText) {
+    auto fail = [&](const char* what) {
+        if (errorText)
+            *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) + xq::De(what) +
+                         SqliteMessage(m_db, SQLITE_ERROR);
+        return XQ_NODB;
+    };
+    sqlite3_busy_timeout(m_db, 5000);
+
+    // The version is read before anything may change the file: a database of
+    // a newer program must stay exactly as it is.
+    int version = -1;
+    {
+        sqlite3_stmt* stmt = Statement("PRAGMA user_version");
+        if (!stmt) return fail(" ist nicht lesbar oder keine Datenbank: ");
+        xq::StmtUse use(stmt);
+        if (xq::Step(stmt) != SQLITE_ROW) return fail(" ist nicht lesbar oder keine Datenbank: ");
+        version = sqlite3_column_int(stmt, 0);
+    }
+    if (version > XQ_SCHEMA_VERSION) {
+        if (errorText)
+            *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) +
+                         xq::De(" stammt von einer neueren Programmversion (Schema ") +
+                         FormatString("%d", version) + xq::De(", dieses Programm kennt bis ") +
+                         FormatString("%d", XQ_SCHEMA_VERSION) +
+                         xq::De("). Bitte das Programm aktualisieren.");
+        return XQ_NODB;
+    }
+    if (readOnly) {
+        if (version < XQ_SCHEMA_VERSION) {
+            if (errorText)
+                *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) +
+                             xq::De(" ist nicht eingerichtet.");
+            return XQ_NODB;
+        }
+        return XQ_OK;
+    }
+
+    // WAL lets a reader keep reading while another workstation writes.
+    if (xq::Exec(m_db, "PRAGMA journal_mode=WAL") != SQLITE_OK ||
+        xq::Exec(m_db, "PRAGMA synchronous=FULL") != SQLITE_OK)
+        return fail(" konnte nicht eingerichtet werden: ");
+    if (version == XQ_SCHEMA_VERSION) return XQ_OK;
+
+    if (Begin() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
+    for (const XQTableDef* table : XQAllTables()) {
+        for (const std::string& sql : XQCreateSql(*table)) {
+            if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK) {
+                int status = fail(" konnte nicht eingerichtet werden: ");
+                Rollback();
+                return status;
+            }
+        }
+    }
+    if (version == 0 && xq::InstallDefaultStrings(*this) != XQ_OK) {
+        int status = fail(" konnte nicht eingerichtet werden: ");
+        Rollback();
+        return status;
+    }
+    std::string setVersion = "PRAGMA user_version=" + std::to_string(XQ_SCHEMA_VERSION);
+    if (xq::Exec(m_db, setVersion.c_str()) != SQLITE_OK) {
+        int status = fail(" konnte nicht eingerichtet werden: ");
+        Rollback();
+        return status;
+    }
+    if (Commit() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
+    return XQ_OK;
+}
+
+int CXQDatabase::Begin() {
+    if (!m_db) return XQ_NODB;
+    if (m_depth > 0 && sqlite3_get_autocommit(m_db)) m_depth = 0;  // rolled back by SQLite
+    std::string sql;
+    if (m_depth == 0)
+        // Immediate: the write lock is taken (waiting out the busy timeout)
+        // before anything is read, so a later write cannot fail on a stale
+        // snapshot. A read-only connection gets a read transaction.
+        sql = m_readOnly ? "BEGIN" : "BEGIN IMMEDIATE";
+    else
+        sql = "SAVEPOINT xq" + std::to_string(m_depth);
+    int rc = xq::Exec(m_db, sql.c_str());
+    if (rc != SQLITE_OK) return XQ_LOCKED;
+    ++m_depth;
+    return XQ_OK;
+}
+
+int CXQDatabase::Commit() {
+    if (!m_db) return XQ_NODB;
+    if (m_depth == 0) return XQ_NOTFOUND;
+    if (sqlite3_get_autocommit(m_db)) {
+        // SQLite ended the transaction itself after an error: nothing stored.
+        m_depth = 0;
+        return XQ_LOCKED;
+    }
+    if (m_depth > 1) {
+        std::string sql = "RELEASE xq" + std::to_string(m_depth - 1);
+        if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        --m_depth;
+        return XQ_OK;
+    }
+    if (xq::Exec(m_db, "COMMIT") != SQLITE_OK) {
+        // A failed commit leaves the transaction open; drop it so that the
+        // connection is usable and the caller sees all-or-nothing.
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_depth = 0;
+        return XQ_LOCKED;
+    }
+    m_depth = 0;
+    return XQ_OK;
+}
+
+int CXQDatabase::Rollback() {
+    if (!m_db) return XQ_NODB;
+    if (m_depth == 0) return XQ_NOTFOUND;
+    if (sqlite3_get_autocommit(m_db)) {
+        m_depth = 0;
+        return XQ_OK;
+    }
+    // Rolling back must not fail half-way, so a failure of the seamed call is
+    // retried directly.
+    if (m_depth > 1) {
+        std::string name = "xq" + std::to_string(m_depth - 1);
+        std::string sql = "ROLLBACK TO " + name + "; RELEASE " + name;
+        if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK)
+            sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr);
+        --m_depth;
+        return XQ_OK;
+    }
+    if (xq::Exec(m_db, "ROLLBACK") != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_depth = 0;
+    return XQ_OK;
+}
+
+int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
+    return xq::Guard(XQ_NODB, [&] {
+        XQClosePracticeDatabase();
+        std::error_code ec;
+        std::filesystem::create_directories(homeDir, ec);
+        if (ec || !std::filesystem::is_directory(homeDir, ec)) {
+            if (errorText)
+                *errorText = xq::De("Das Verzeichnis ") + Utf8ToCp1252(homeDir) +
+                             xq::De(" konnte nicht angelegt werden.");
+            return XQ_NODB;
+        }
+        std::string path = (std::filesystem::path(homeDir) / "praxis.db").string();
+        auto rw = std::make_unique<CXQDatabase>();
+        int status = rw->Open(path, false, errorText);
+        if (status != XQ_OK) return status;
+        auto ro = std::make_unique<CXQDatabase>();
+        status = ro->Open(path, true, errorText);
+        if (status != XQ_OK) return status;
+        ro->SetWritePartner(rw.get());
+        g_rw = std::move(rw);
+        g_ro = std::move(ro);
+        dbDatabase = g_rw.get();
+        dbDatabaseRO = g_ro.get();
+        return XQ_OK;
+    });
+}
+
+void XQClosePracticeDatabase() {
+    dbDatabase = nullptr;
+    dbDatabaseRO = nullptr;
+    g_ro.reset();
+    g_rw.reset();
+}

@@ -1,0 +1,239 @@
+#include "host/db/XQTable.h"
+
+#include <cstring>
+
+namespace {
+
+using K = XQKeyForm;
+
+// Column order is the field order of the record class.
+const XQTableDef kTb{"tb",
+                     "tb",
+                     {{"kuerzel", K::Text, true, "kuerzel"},
+                      {"gruppe", K::Text, false, "group"},
+                      {"untergruppe", K::Text, false, "member"},
+                      {"beschreibung", K::None, true, "description"},
+                      {"einschraenkung", K::None, false, "restriction"},
+                      {"frei", K::None, false, nullptr}},
+                     {{{1, 2, 0}, true}, {{0}, true}},
+                     1,
+                     1,
+                     // The filter search walks this index in Kürzel order and
+                     // finds every value it tests in it, without the table.
+                     {"CREATE INDEX IF NOT EXISTS tb_search ON tb(k_kuerzel, f_kuerzel, "
+                      "f_beschreibung, k_gruppe, k_untergruppe)"}};
+
+const XQTableDef kTbEntry{"tbentry",
+                          nullptr,
+                          {{"kykuerzel", K::Text, false, nullptr},
+                           {"lfdtbentry", K::Number, false, nullptr},
+                           {"tbentry", K::None, false, nullptr}},
+                          {{{0, 1}, true}},
+                          0,
+                          0,
+                          {}};
+
+const XQTableDef kParPool{"parpool",
+                          "par",
+                          {{"key1", K::Number, false, "key1"},
+                           {"key2", K::Text, false, "key2"},
+                           {"value", K::None, false, "value"}},
+                          {{{0, 1}, true}},
+                          0,
+                          0,
+                          {}};
+
+const XQTableDef kRSetEx{"rsetex",
+                         nullptr,
+                         {{"workstation", K::Number, false, nullptr},
+                          {"kind", K::Text, false, nullptr},
+                          {"value", K::None, false, nullptr}},
+                         {{{0, 1}, true}},
+                         0,
+                         0,
+                         {}};
+
+const XQTableDef kGo{"go",
+                     nullptr,
+                     {{"ausgabe", K::Text, false, nullptr},
+                      {"nummer", K::Text, false, nullptr},
+                      {"text", K::None, false, nullptr},
+                      {"tbkasse1", K::None, false, nullptr},
+                      {"tbkasse2", K::None, false, nullptr},
+                      {"tbprivat1", K::None, false, nullptr},
+                      {"tbprivat2", K::None, false, nullptr}},
+                     {{{0, 1}, true}},
+                     0,
+                     0,
+                     {}};
+
+const XQTableDef kPat{"pat",
+                      "pat",
+                      {{"nummer", K::Number, false, "number"},
+                       {"name", K::None, false, "name"},
+                       {"vorname", K::None, false, "firstname"},
+                       {"geburtsdatum", K::None, false, "birthdate"}},
+                      {{{0}, true}},
+                      0,
+                      0,
+                      {}};
+
+const XQTableDef kFreiText{"freitext",
+                           "freitext",
+                           {{"f1", K::Text, false, "f1"},
+                            {"f2", K::Text, false, "f2"},
+                            {"f3", K::Text, false, "f3"},
+                            {"f4", K::Text, false, "f4"},
+                            {"f5", K::Text, false, "f5"},
+                            {"f6", K::None, false, "f6"},
+                            {"f7", K::None, false, "f7"},
+                            {"f8", K::None, false, "f8"},
+                            {"f9", K::None, false, "f9"},
+                            {"f10", K::None, false, "f10"}},
+                           {{{0, 1, 2, 3, 4}, true}},
+                           0,
+                           0,
+                           // Kind-only lookups (all rule switches, kind "!").
+                           {"CREATE INDEX IF NOT EXISTS freitext_kind ON freitext(k_f2, k_f1, "
+                            "k_f3, k_f4, k_f5)"}};
+
+const XQTableDef kPraxis{"praxis",
+                         "praxis",
+                         {{"id", K::Number, false, "id"},
+                          {"kvregion", K::None, false, "kvregion"},
+                          {"name", K::None, false, "name"}},
+                         {{{0}, true}},
+                         0,
+                         0,
+                         {}};
+
+const XQTableDef kMandantAdr{"mandantadr",
+                             "mandant",
+                             {{"mdid", K::Number, false, "mdid"},
+                              {"name", K::None, false, "name"},
+                              {"strasse", K::None, false, "street"},
+                              {"ort", K::None, false, "city"},
+                              {"fachgruppe", K::None, false, "fachgruppe"}},
+                             {{{0}, true}},
+                             0,
+                             0,
+                             {}};
+
+// System parameter lists: key 1 (list) keeps the stored order of a list's
+// rows by row id; key 2 names an entry.
+const XQTableDef kSp{"sp",
+                     "sp",
+                     {{"list", K::Text, false, "list"},
+                      {"code", K::Text, false, "code"},
+                      {"text", K::None, false, "text"}},
+                     {{{0}, false}, {{0, 1}, true}},
+                     1,
+                     0,
+                     {}};
+
+const XQTableDef kStrings{"strings",
+                          "strings",
+                          {{"grp", K::Number, false, "group"},
+                           {"number", K::Number, false, "number"},
+                           {"text", K::None, false, "text"}},
+                          {{{0, 1}, true}},
+                          0,
+                          0,
+                          {}};
+
+}  // namespace
+
+const XQTableDef& XQTableTb() {
+    return kTb;
+}
+const XQTableDef& XQTableTbEntry() {
+    return kTbEntry;
+}
+const XQTableDef& XQTableParPool() {
+    return kParPool;
+}
+const XQTableDef& XQTableRSetEx() {
+    return kRSetEx;
+}
+const XQTableDef& XQTableGo() {
+    return kGo;
+}
+const XQTableDef& XQTablePat() {
+    return kPat;
+}
+const XQTableDef& XQTableFreiText() {
+    return kFreiText;
+}
+const XQTableDef& XQTablePraxis() {
+    return kPraxis;
+}
+const XQTableDef& XQTableMandantAdr() {
+    return kMandantAdr;
+}
+const XQTableDef& XQTableSp() {
+    return kSp;
+}
+const XQTableDef& XQTableStrings() {
+    return kStrings;
+}
+
+const std::vector<const XQTableDef*>& XQAllTables() {
+    static const std::vector<const XQTableDef*> all{&kTb,         &kTbEntry, &kParPool,  &kRSetEx,
+                                                    &kGo,         &kPat,     &kFreiText, &kPraxis,
+                                                    &kMandantAdr, &kSp,      &kStrings};
+    return all;
+}
+
+const XQTableDef* XQFindTable(const char* name) {
+    for (const XQTableDef* table : XQAllTables())
+        if (std::strcmp(table->name, name) == 0) return table;
+    return nullptr;
+}
+
+const XQTableDef* XQFindTableByKind(const std::string& kind) {
+    for (const XQTableDef* table : XQAllTables())
+        if (table->tsvKind && kind == table->tsvKind) return table;
+    return nullptr;
+}
+
+std::string XQKeyColumn(const XQColumnDef& column) {
+    return std::string("k_") + column.name;
+}
+std::string XQFoldColumn(const XQColumnDef& column) {
+    return std::string("f_") + column.name;
+}
+
+std::vector<std::string> XQCreateSql(const XQTableDef& table) {
+    std::vector<std::string> sql;
+    std::string create = std::string("CREATE TABLE IF NOT EXISTS ") + table.name + "(";
+    bool first = true;
+    auto add = [&](const std::string& column) {
+        if (!first) create += ", ";
+        first = false;
+        create += column;
+    };
+    for (const XQColumnDef& column : table.columns)
+        add(std::string(column.name) + " TEXT NOT NULL DEFAULT ''");
+    // Comparable forms: no declared type, so that numbers stay integers and
+    // texts stay BLOBs of their Windows-1252 bytes.
+    for (const XQColumnDef& column : table.columns)
+        if (column.key != XQKeyForm::None) add(XQKeyColumn(column) + " NOT NULL DEFAULT x''");
+    for (const XQColumnDef& column : table.columns)
+        if (column.folded) add(XQFoldColumn(column) + " NOT NULL DEFAULT x''");
+    create += ")";
+    sql.push_back(create);
+    for (size_t k = 0; k < table.keys.size(); ++k) {
+        const XQKeyDef& key = table.keys[k];
+        std::string index = std::string("CREATE ") + (key.unique ? "UNIQUE " : "") +
+                            "INDEX IF NOT EXISTS " + table.name + "_k" + std::to_string(k + 1) +
+                            " ON " + table.name + "(";
+        for (size_t i = 0; i < key.columns.size(); ++i) {
+            if (i) index += ", ";
+            index += XQKeyColumn(table.columns[static_cast<size_t>(key.columns[i])]);
+        }
+        index += ")";
+        sql.push_back(index);
+    }
+    for (const std::string& extra : table.extraSql) sql.push_back(extra);
+    return sql;
+}
