@@ -1,0 +1,64 @@
+#pragma once
+// A practice database in a fresh temporary folder for each test.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/base/Cp1252.h"
+#include "host/db/Records.h"
+#include "host/db/XQDatabase.h"
+
+inline std::string MakeTempHome() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
+    char* dir = mkdtemp(pattern.data());
+    return dir ? std::string(dir) : std::string();
+}
+
+class DbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        home = MakeTempHome();
+        ASSERT_FALSE(home.empty());
+        CString error;
+        ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
+    }
+    void TearDown() override {
+        XQFailNthCall(0);
+        XQClosePracticeDatabase();
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+    std::string DbPath() const { return home + "/praxis.db"; }
+
+    static int AddTb(const char* kuerzel, const char* gruppe = "", const char* untergruppe = "",
+                     const char* beschreibung = "") {
+        CQTb tb(dbDatabase);
+        tb.Kuerzel = Utf8ToCp1252(kuerzel);
+        tb.Gruppe = gruppe;
+        tb.Untergruppe = untergruppe;
+        tb.Beschreibung = Utf8ToCp1252(beschreibung);
+        return tb.Write();
+    }
+
+    static int AddLine(const char* kuerzel, int number, const char* text) {
+        CQTbEntry line(dbDatabase);
+        line.KYKUERZEL = Utf8ToCp1252(kuerzel);
+        line.LFDTBENTRY = FormatString("%3d", number);
+        line.TBENTRY = Utf8ToCp1252(text);
+        return line.Write();
+    }
+
+    // Kürzel of all hits from the current position on, as UTF-8.
+    static std::string Walk(CQTb& tb) {
+        std::string out;
+        if (tb.CurrentIndex() < 0) return out;
+        do {
+            out += (out.empty() ? "" : ",") + Cp1252ToUtf8(tb.Kuerzel.str());
+        } while (tb.Next() == XQ_OK);
+        return out;
+    }
+
+    std::string home;
+};

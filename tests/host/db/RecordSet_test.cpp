@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include "tests/host/db/DbFixture.h"
+
+namespace {
+
+class TbModes : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        // Byte order of Windows-1252: "Zahn" < "zahn" < "Ärger" < "äpfel".
+        for (auto [k, g, u, d] : {std::tuple{"Zahn", "b", "", "Zahnreinigung"},
+                                  {"zahn", "b", "x", "kleiner Zahn"},
+                                  {"Ärger", "d", "l", "ÄRGER im Büro"},
+                                  {"äpfel", "d", "", "Obst"},
+                                  {"ab", "f", "f", "Abrechnung"},
+                                  {"abc", "f", "l", "Abc-Schütze"},
+                                  {"b", "", "", "Befund"}})
+            ASSERT_EQ(AddTb(k, g, u, d), XQ_OK) << k;
+    }
+};
+
+TEST_F(TbModes, KeyTwoRunsInWindows1252ByteOrderBothWays) {
+    CQTb tb(dbDatabase);
+    ASSERT_EQ(tb.SetKey(2), XQ_OK);
+    ASSERT_EQ(tb.GetAll(), XQ_OK);
+    EXPECT_EQ(Walk(tb), "Zahn,ab,abc,b,zahn,Ärger,äpfel");
+    ASSERT_EQ(tb.SetKey(2, false), XQ_OK);
+    ASSERT_EQ(tb.GetAll(), XQ_OK);
+    EXPECT_EQ(Walk(tb), "äpfel,Ärger,zahn,b,abc,ab,Zahn");
+}
+
+TEST_F(TbModes, MatchModesOfBothKeys) {
+    CQTb tb(dbDatabase);
+    tb.Kuerzel = "ab";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(Walk(tb), "ab");
+    tb.ClearKey();
+    tb.Kuerzel = "aa";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_NOTFOUND);
+    EXPECT_EQ(tb.Kuerzel, "aa");  // fields untouched by a miss
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_GE), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "ab");
+    tb.Kuerzel = "ab";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_GREATER), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "abc");
+    // Next smaller runs downwards even with key 2 ascending.
+    tb.Kuerzel = "b";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_SMALLER), XQ_OK);
+    EXPECT_EQ(Walk(tb), "abc,ab,Zahn");
+    tb.Kuerzel = "Zahn";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_SMALLER), XQ_NOTFOUND);
+    tb.Kuerzel = Utf8ToCp1252("äpfel");
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_GREATER), XQ_NOTFOUND);
+
+    // Key 1 = group, member, Kürzel; mode 2 constrains only the set fields.
+    tb.ClearKey();
+    tb.Gruppe = "d";
+    EXPECT_EQ(tb.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Walk(tb), "äpfel,Ärger");
+    tb.ClearKey();
+    tb.Gruppe = "f";
+    tb.Untergruppe = "l";
+    EXPECT_EQ(tb.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Walk(tb), "abc");
+    tb.ClearKey();
+    EXPECT_EQ(tb.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(tb.AnzHits(), 7);
+    EXPECT_EQ(Walk(tb), "b,Zahn,zahn,äpfel,Ärger,ab,abc");
+    tb.ClearKey();
+    tb.Gruppe = "c";
+    EXPECT_EQ(tb.GetByK1(XQ_MATCH_GE), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, Utf8ToCp1252("äpfel"));
+    EXPECT_EQ(tb.GetByK1(9), XQ_NOTFOUND);
+    EXPECT_EQ(tb.SetKey(3), XQ_NODB);
+}
+
+TEST_F(TbModes, KuerzelSearchPartWordAndPrefixAreCaseBlindOverUmlauts) {
+    CQTb tb(dbDatabase);
+    tb.Kuerzel = Utf8ToCp1252("Ä");
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_KUERZEL), XQ_OK);
+    EXPECT_EQ(Walk(tb), "Ärger,äpfel");
+    tb.ClearAll();
+    tb.Kuerzel = "B";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_KUERZEL), XQ_OK);
+    EXPECT_EQ(Walk(tb), "b");
+    tb.ClearAll();
+    tb.Kuerzel = "B";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Walk(tb), "ab,abc,b");
+    tb.ClearAll();
+    tb.Beschreibung = Utf8ToCp1252("büro");
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_KUERZEL), XQ_OK);
+    EXPECT_EQ(Walk(tb), "Ärger");
+    tb.ClearAll();
+    tb.Kuerzel = "a";
+    tb.Beschreibung = Utf8ToCp1252("SCHÜ");
+    tb.Gruppe = "f";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_KUERZEL), XQ_OK);
+    EXPECT_EQ(Walk(tb), "abc");
+    tb.ClearAll();
+    tb.Untergruppe = "l";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Walk(tb), "abc,Ärger");
+    tb.ClearAll();
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(tb.AnzHits(), 7);
+    tb.Kuerzel = "q";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_NOTFOUND);
+}
+
+TEST_F(TbModes, InjectionLikeKuerzelIsJustAKuerzel) {
+    const char* evil = "x' OR '1'='1";
+    ASSERT_EQ(AddTb(evil, "b"), XQ_OK);
+    CQTb tb(dbDatabase);
+    tb.Kuerzel = evil;
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(tb.AnzHits(), 1);
+    tb.Kuerzel = "' OR 1=1 --";
+    EXPECT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_NOTFOUND);
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_NOTFOUND);
+    tb.ClearAll();
+    tb.Kuerzel = "'";
+    EXPECT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Walk(tb), evil);
+}
+
+TEST_F(TbModes, PrevNextFavouriteAndFieldCopy) {
+    CQTb tb(dbDatabase);
+    bool prev = true, next = true;
+    tb.Kuerzel = "Zahn";
+    EXPECT_EQ(tb.HasPrevNext(prev, next), XQ_OK);
+    EXPECT_FALSE(prev);
+    EXPECT_TRUE(next);
+    tb.Kuerzel = Utf8ToCp1252("äpfel");
+    EXPECT_EQ(tb.HasPrevNext(prev, next), XQ_OK);
+    EXPECT_TRUE(prev);
+    EXPECT_FALSE(next);
+
+    EXPECT_EQ(tb.GetWsFavorit(), XQ_NOTFOUND);
+    tb.Kuerzel = "abc";
+    EXPECT_EQ(tb.PutWsFavorit(), XQ_OK);
+    tb.Kuerzel = "ab";
+    EXPECT_EQ(tb.PutWsFavorit(), XQ_OK);  // replaces, no duplicate key
+    dbLfdWorkstation = 2;
+    CQTb other(dbDatabaseRO);
+    EXPECT_EQ(other.GetWsFavorit(), XQ_NOTFOUND);
+    dbLfdWorkstation = 1;
+    EXPECT_EQ(other.GetWsFavorit(), XQ_OK);
+    EXPECT_EQ(other.Kuerzel, "ab");
+    EXPECT_EQ(other.Beschreibung, "Abrechnung");
+
+    CQTb copy(dbDatabase);
+    copy.SetFields(other.GetFields());
+    EXPECT_EQ(copy.Untergruppe, "f");
+    EXPECT_EQ(copy.Write(), XQ_LOCKED);  // same Kürzel
+    copy.Kuerzel = "ab2";
+    EXPECT_EQ(copy.Write(), XQ_OK);
+}
+
+TEST_F(DbTest, LineSetFindsExactlyOneKuerzelsLinesInLineOrder) {
+    // "ab" must not pick up the lines of "abc"; line 1000 comes after 999.
+    for (int n : {2, 0, 1000, 1, 999}) ASSERT_EQ(AddLine("ab", n, "x"), XQ_OK);
+    ASSERT_EQ(AddLine("abc", 0, "y"), XQ_OK);
+    ASSERT_EQ(AddLine("a", 0, "z"), XQ_OK);
+    EXPECT_EQ(AddLine("ab", 2, "dup"), XQ_LOCKED);
+    CQTbEntry lines(dbDatabase);
+    lines.ClearKey();
+    lines.SetKey(1, true);
+    lines.KYKUERZEL = "ab";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    std::string order;
+    do order += lines.LFDTBENTRY.str() + "|";
+    while (lines.Next() == XQ_OK);
+    EXPECT_EQ(order, "  0|  1|  2|999|1000|");
+    // The number compares by value: "1" is line "  1".
+    lines.LFDTBENTRY = "1";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(lines.LFDTBENTRY, "  1");
+    lines.LFDTBENTRY = "  3";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_GREATER), XQ_OK);
+    EXPECT_EQ(lines.LFDTBENTRY, "999");
+    lines.LFDTBENTRY = "  1";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_SMALLER), XQ_OK);
+    EXPECT_EQ(lines.LFDTBENTRY, "  0");
+
+    // Walk and delete as the editor does: Delete stands on the next line
+    // and reports the end after the last.
+    lines.ClearKey();
+    lines.KYKUERZEL = "ab";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    ASSERT_EQ(lines.Next(), XQ_OK);
+    EXPECT_EQ(lines.Delete(), XQ_OK);
+    EXPECT_EQ(lines.LFDTBENTRY, "  2");
+    EXPECT_EQ(lines.AnzHits(), 4);
+    lines.TBENTRY = "neu";
+    EXPECT_EQ(lines.Rewrite(), XQ_OK);
+    EXPECT_EQ(lines.Next(), XQ_OK);
+    EXPECT_EQ(lines.Delete(), XQ_OK);
+    EXPECT_EQ(lines.Delete(), XQ_NOTFOUND);  // 1000 was the last
+    EXPECT_EQ(lines.Delete(), XQ_NOTFOUND);  // nothing current any more
+    lines.ClearKey();
+    lines.KYKUERZEL = "ab";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(lines.AnzHits(), 2);
+    ASSERT_EQ(lines.Next(), XQ_OK);
+    EXPECT_EQ(lines.TBENTRY, "neu");
+
+    EXPECT_EQ(lines.DeleteAll(), XQ_OK);
+    EXPECT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_NOTFOUND);
+    lines.ClearKey();
+    lines.KYKUERZEL = "abc";
+    EXPECT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+}
+
+TEST_F(DbTest, KeysetPagingOverThousandsOfRows) {
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(AddTb(FormatString("k%05d", i).GetString(), "b"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Commit(), XQ_OK);
+    CQTb tb(dbDatabaseRO);
+    tb.SetKey(2);
+    ASSERT_EQ(tb.GetAll(), XQ_OK);
+    EXPECT_EQ(tb.AnzHits(), 3000);
+    EXPECT_EQ(tb.CurrentIndex(), 0);
+    EXPECT_EQ(tb.Prev(), XQ_NOTFOUND);
+    EXPECT_EQ(tb.Jump(2500), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k02500");
+    EXPECT_EQ(tb.Jump(500), XQ_NOTFOUND);  // outside: stays put
+    EXPECT_EQ(tb.Kuerzel, "k02500");
+    EXPECT_EQ(tb.Jump(499), XQ_OK);
+    EXPECT_EQ(tb.Next(), XQ_NOTFOUND);
+    EXPECT_EQ(tb.CurrentIndex(), 2999);
+    EXPECT_EQ(tb.Jump(-2999), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k00000");
+    EXPECT_EQ(tb.SeekIndex(1234), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k01234");
+    EXPECT_EQ(tb.Prev(), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k01233");
+    EXPECT_EQ(tb.SeekIndex(3000), XQ_NOTFOUND);
+    EXPECT_EQ(tb.First(), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k00000");
+
+    // Rows deleted meanwhile by another connection are skipped.
+    CQTb writer(dbDatabase);
+    for (const char* k : {"k00001", "k00002", "k00004"}) {
+        writer.Kuerzel = k;
+        ASSERT_EQ(writer.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+        ASSERT_EQ(writer.Delete(), XQ_NOTFOUND);  // its only hit
+    }
+    EXPECT_EQ(tb.Next(), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k00003");
+    EXPECT_EQ(tb.Next(), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k00005");
+    EXPECT_EQ(tb.AnzHits(), 2997);
+    tb.ClearKey();
+    EXPECT_EQ(tb.AnzHits(), 0);
+    EXPECT_EQ(tb.Next(), XQ_NOTFOUND);
+}
+
+TEST_F(DbTest, ReadOnlyConnectionsAndSetsRefuseWrites) {
+    ASSERT_EQ(AddTb("a"), XQ_OK);
+    CXQDatabase ro;
+    ASSERT_EQ(ro.Open(DbPath(), true), XQ_OK);
+    CQTb tb(&ro);
+    tb.Kuerzel = "a";
+    ASSERT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(tb.Rewrite(), XQ_LOCKED);
+    EXPECT_EQ(tb.Delete(), XQ_LOCKED);
+    tb.Kuerzel = "b";
+    EXPECT_EQ(tb.Write(), XQ_LOCKED);
+    CQTbEntry lines(&ro);
+    EXPECT_EQ(lines.DeleteAll(), XQ_LOCKED);
+
+    CQTb rw(dbDatabase);
+    rw.SetReadOnly(true);
+    rw.Kuerzel = "c";
+    EXPECT_EQ(rw.Write(), XQ_LOCKED);
+
+    // The practice's read-only connection hands writes on to the read-write
+    // one, as the text block import needs.
+    CQTb viaRo(dbDatabaseRO);
+    viaRo.Kuerzel = "d";
+    EXPECT_EQ(viaRo.Write(), XQ_OK);
+    EXPECT_EQ(viaRo.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+
+    CQTb closed(nullptr);
+    EXPECT_EQ(closed.GetAll(), XQ_NODB);
+    EXPECT_EQ(closed.Write(), XQ_NODB);
+}
+
+TEST_F(DbTest, NumberKeysCompareByValue) {
+    CQPat pat(dbDatabase);
+    pat.Nummer = "12";
+    pat.Name = "Muster";
+    ASSERT_EQ(pat.Write(), XQ_OK);
+    CQPat find(dbDatabaseRO);
+    find.Nummer = "        12";  // as the free-text records carry it
+    ASSERT_EQ(find.GetByK1(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(find.Name, "Muster");
+    find.Nummer = " 12";
+    find.Name = "Doppelt";
+    EXPECT_EQ(find.Write(), XQ_LOCKED);
+
+    CQFreiText ft(dbDatabase);
+    for (const char* p : {"         1", "         2"}) {
+        ft.ClearAll();
+        ft.F1 = p;
+        ft.F2 = "!";
+        ft.F3 = "251";
+        ft.F4 = "  0";
+        ft.F5 = "  1";
+        ASSERT_EQ(ft.Write(), XQ_OK);
+    }
+    ft.ClearAll();
+    ft.F1 = "         3";
+    ft.F2 = "?";
+    ASSERT_EQ(ft.Write(), XQ_OK);
+    ft.ClearAll();
+    ft.F2 = "!";
+    ASSERT_EQ(ft.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(ft.AnzHits(), 2);
+}
+
+TEST(RenameTbVorschlag, ReplacesTrimmedEqualReferences) {
+    CString a = "alt ", b = "alt2";
+    EXPECT_TRUE(RenameTbVorschlag(a, b, "alt", "neu"));
+    EXPECT_EQ(a, "neu");
+    EXPECT_EQ(b, "alt2");
+    EXPECT_FALSE(RenameTbVorschlag(a, b, "fehlt", "x"));
+    CString blank1 = "", blank2 = "  ";
+    EXPECT_FALSE(RenameTbVorschlag(blank1, blank2, "  ", "x"));
+    CString c = "neu", d = " neu";
+    EXPECT_TRUE(RenameTbVorschlag(c, d, "neu", "        "));
+    EXPECT_EQ(c, "        ");
+    EXPECT_EQ(d, "        ");
+}
+
+}  // namespace
