@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "host/db/Tsv.h"
+#include "tests/host/db/DbFixture.h"
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int CountTb(CXQDatabase* db) {
+    CQTb tb(db);
+    int status = tb.GetAll();
+    return status == XQ_OK ? tb.AnzHits() : status == XQ_NOTFOUND ? 0 : -1;
+}
+
+TEST_F(DbTest, NewerSchemaIsRefusedAndLeftUntouched) {
+    XQClosePracticeDatabase();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA user_version=99", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    std::string before = FileBytes(DbPath());
+    CString error;
+    EXPECT_EQ(XQOpenPracticeDatabase(home, &error), XQ_NODB);
+    EXPECT_NE(error.Find("neueren Programmversion"), -1) << error.GetString();
+    EXPECT_EQ(dbDatabase, nullptr);
+    EXPECT_EQ(FileBytes(DbPath()), before);
+
+    std::filesystem::create_directories(home + "/kaputt");
+    std::ofstream(home + "/kaputt/praxis.db") << "keine Datenbank, nur Text";
+    EXPECT_EQ(XQOpenPracticeDatabase(home + "/kaputt", &error), XQ_NODB);
+    EXPECT_FALSE(error.IsEmpty());
+}
+
+TEST_F(DbTest, NestedTransactionsRollBackOnlyTheirLevel) {
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    ASSERT_EQ(AddTb("aussen"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    ASSERT_EQ(AddTb("innen"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Rollback(), XQ_OK);
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    ASSERT_EQ(AddTb("innen2"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Commit(), XQ_OK);
+    EXPECT_EQ(CountTb(dbDatabaseRO), 0);  // not committed yet
+    ASSERT_EQ(dbDatabase->Commit(), XQ_OK);
+    EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+    CQTb tb(dbDatabaseRO);
+    tb.SetKey(2);
+    ASSERT_EQ(tb.GetAll(), XQ_OK);
+    EXPECT_EQ(Walk(tb), "aussen,innen2");
+    EXPECT_EQ(dbDatabase->Commit(), XQ_NOTFOUND);
+}
+
+// For n = 1, 2, ... the n-th SQLite call fails until the operation gets
+// through untouched; every failure must be a clean status and leave either
+// everything or nothing stored.
+TEST_F(DbTest, EveryFailingSqliteCallGivesACleanStatus) {
+    std::string file = home + "/tb.tsv";
+    std::ofstream(file) << "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+                           "a1\tb\t\tEins\t\tZeile 1\\nZeile 2\n"
+                           "a2\tb\t\tZwei\t\t\n"
+                           "a3\td\tl\tDrei\tk\tx\\ny\\nz\n";
+    int failures = 0;
+    for (int n = 1; n < 500; ++n) {
+        XQFailNthCall(n);
+        int status = XQLoadTsv("tb", file, nullptr);
+        bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        std::ostringstream dump;
+        ASSERT_EQ(XQDumpTsv("tb", dump, nullptr), XQ_OK);
+        CQTbEntry lines(dbDatabaseRO);
+        int lineCount = lines.GetAll() == XQ_OK ? lines.AnzHits() : 0;
+        if (!fired) {
+            EXPECT_EQ(status, XQ_OK);
+            EXPECT_EQ(CountTb(dbDatabaseRO), 3);
+            EXPECT_EQ(lineCount, 5);
+            break;
+        }
+        ++failures;
+        EXPECT_NE(status, XQ_OK) << "n=" << n;
+        EXPECT_EQ(CountTb(dbDatabaseRO), 0) << "n=" << n;
+        EXPECT_EQ(lineCount, 0) << "n=" << n;
+        EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+    }
+    EXPECT_GT(failures, 10);
+
+    // Queries, moves and single writes fail cleanly as well.
+    for (int n = 1; n < 100; ++n) {
+        CQTb tb(dbDatabase);
+        XQFailNthCall(n);
+        int query = tb.GetAll();
+        int next = tb.Next();
+        tb.Kuerzel = FormatString("neu%d", n);
+        int write = tb.Write();
+        bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        if (!fired) {
+            EXPECT_EQ(query | next | write, XQ_OK);
+            break;
+        }
+        EXPECT_TRUE(query == XQ_OK || query == XQ_NODB || query == XQ_READERR) << query;
+        EXPECT_TRUE(next == XQ_OK || next == XQ_READERR || next == XQ_NOTFOUND) << next;
+        EXPECT_TRUE(write == XQ_OK || write == XQ_LOCKED) << write;
+    }
+    sqlite3_stmt* check = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(dbDatabase->Handle(), "PRAGMA integrity_check", -1, &check, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+}
+
+// A second workstation (process) writes blocks while this one holds a query,
+// reads and writes too; one side holds the write lock for a while, which
+// the other must wait out.
+TEST_F(DbTest, TwoWorkstationsShareTheDatabase) {
+    constexpr int kEach = 150;
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(AddTb(FormatString("alt%03d", i).GetString()), XQ_OK);
+    XQClosePracticeDatabase();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        int rc = 0;
+        if (XQOpenPracticeDatabase(home, nullptr) != XQ_OK) _exit(10);
+        // Hold the write lock for 300 ms, then write block by block.
+        if (dbDatabase->Begin() != XQ_OK) _exit(11);
+        if (AddTb("ws2-first") != XQ_OK) _exit(12);
+        if (write(ready[1], "x", 1) != 1) _exit(13);
+        usleep(300 * 1000);
+        if (dbDatabase->Commit() != XQ_OK) _exit(14);
+        for (int i = 0; i < kEach && rc == 0; ++i) {
+            CString k = FormatString("ws2-%03d", i);
+            if (dbDatabase->Begin() != XQ_OK || AddTb(k.GetString()) != XQ_OK ||
+                AddLine(k.GetString(), 0, "Zeile") != XQ_OK || dbDatabase->Commit() != XQ_OK)
+                rc = 20;
+        }
+        XQClosePracticeDatabase();
+        _exit(rc);
+    }
+    close(ready[1]);
+    ASSERT_EQ(XQOpenPracticeDatabase(home, nullptr), XQ_OK);
+    CQTb reader(dbDatabaseRO);
+    reader.SetKey(2);
+    ASSERT_EQ(reader.GetAll(), XQ_OK);
+    char signal = 0;
+    ASSERT_EQ(read(ready[0], &signal, 1), 1);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(AddTb("ws1-waited"), XQ_OK);  // waits for the other's lock
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    int seen = 1;
+    for (int i = 0; i < kEach; ++i) {
+        CString k = FormatString("ws1-%03d", i);
+        ASSERT_EQ(AddTb(k.GetString()), XQ_OK);
+        ASSERT_EQ(AddLine(k.GetString(), 0, "Zeile"), XQ_OK);
+        if (reader.Next() == XQ_OK) ++seen;
+    }
+    EXPECT_EQ(seen, 50);  // the held query still yields its 50 hits
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(CountTb(dbDatabaseRO), 50 + 2 + 2 * kEach);
+    CQTbEntry lines(dbDatabaseRO);
+    ASSERT_EQ(lines.GetAll(), XQ_OK);
+    EXPECT_EQ(lines.AnzHits(), 2 * kEach);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include "host/db/Tsv.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "host/db/HostData.h"
+#include "tests/host/db/DbFixture.h"
+
+namespace {
+
+TEST(TsvEscape, EveryEscapeRoundTrips) {
+    std::string raw = "a\rb\nc\td\\e";
+    raw += '\x01';
+    raw += '\x1f';
+    raw += "\xC3\xA4";  // UTF-8 passes unchanged
+    EXPECT_EQ(TsvEscape(raw), "a\\rb\\nc\\td\\\\e\\x01\\x1F\xC3\xA4");
+    std::string back;
+    ASSERT_TRUE(TsvUnescape(TsvEscape(raw), back));
+    EXPECT_EQ(back, raw);
+    ASSERT_TRUE(TsvUnescape("\\x1f\\x41", back));
+    EXPECT_EQ(back,
+              "\x1f"
+              "A");
+    for (const char* bad : {"\\", "a\\q", "\\x4", "\\xG1", "x\\"})
+        EXPECT_FALSE(TsvUnescape(bad, back)) << bad;
+}
+
+class TsvTest : public DbTest {
+  protected:
+    std::string Write(const std::string& name, const std::string& content) {
+        std::string path = home + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    std::string Dump(const char* kind) {
+        std::ostringstream out;
+        CString error;
+        EXPECT_EQ(XQDumpTsv(kind, out, &error), XQ_OK) << error.GetString();
+        return out.str();
+    }
+};
+
+// Each kind: a file in key order loads and dumps back byte for byte.
+TEST_F(TsvTest, EveryKindRoundTrips) {
+    const std::pair<const char*, std::string> files[] = {
+        {"tb",
+         "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+         "Zahn\tb\t\tmit \\\\ und \\t\t\tZeile 1\\nZeile 2\\x07\\r\n"
+         "leer\t\t\tohne Zeilen\t\t\n"
+         "\xC3\x84rger\tf\tf\t\xE2\x82\xAC und \xC3\xBC\tk\t\xC3\xA4\\n\\n\n"},
+        {"sp", "list\tcode\ttext\ntb\tz\tZuletzt\ntb\ta\tAnfang\ntb\tab\tMitglied\nx\t1\tEins\n"},
+        {"par", "key1\tkey2\tvalue\n 29\tkK01\t1 2\n214\tsearch1\tabc\n"},
+        {"pat",
+         "number\tname\tfirstname\tbirthdate\n2\tM\xC3\xBCller\tJos\xC3\xA9\t19800101\n"
+         "10\tSchmidt\tAnna\t19991231\n"},
+        {"praxis", "id\tkvregion\tname\n1\t72\tPraxis am Markt\n"},
+        {"freitext",
+         "f1\tf2\tf3\tf4\tf5\tf6\tf7\tf8\tf9\tf10\n"
+         "         1\t!\t251\t  0\t  1\t\tR1\t\t\t\n"},
+        {"strings", "group\tnumber\ttext\n0\t5\tf\xC3\xBCnf\n6\t9999\tMeldung\\nzweizeilig\n"},
+    };
+    for (const auto& [kind, content] : files) {
+        CString error;
+        ASSERT_EQ(XQLoadTsv(kind, Write(std::string(kind) + ".tsv", content), &error), XQ_OK)
+            << kind << ": " << error.GetString();
+        std::string dump = Dump(kind);
+        if (std::string(kind) == "strings") {
+            // The default strings are there too; ours must appear in order.
+            EXPECT_NE(dump.find("0\t5\tf\xC3\xBCnf\n"), std::string::npos);
+            EXPECT_NE(dump.find("6\t9999\tMeldung\\nzweizeilig\n"), std::string::npos);
+        } else if (std::string(kind) == "tb") {
+            // Dumped in Kürzel order (Windows-1252 bytes): Zahn, leer, Ärger.
+            EXPECT_EQ(dump, content);
+        } else {
+            EXPECT_EQ(dump, content) << kind;
+        }
+    }
+    // Loaded blocks are ordinary records with numbered lines.
+    CQTbEntry lines(dbDatabaseRO);
+    lines.KYKUERZEL = "Zahn";
+    ASSERT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(lines.AnzHits(), 2);
+    ASSERT_EQ(lines.Next(), XQ_OK);
+    EXPECT_EQ(lines.LFDTBENTRY, "  1");
+    EXPECT_EQ(lines.TBENTRY, "Zeile 2\x07\r");
+    std::vector<std::pair<CString, CString>> sp;
+    ASSERT_EQ(GetSPEntries("tb", sp), XQ_OK);
+    ASSERT_EQ(sp.size(), 3u);
+    EXPECT_EQ(sp[0].first, "z");  // file order, not key order
+    EXPECT_EQ(GetQ7String(0, 5), Utf8ToCp1252("fünf"));
+}
+
+TEST_F(TsvTest, ReplacesExistingKeysAndAcceptsAnyColumnOrder) {
+    ASSERT_EQ(XQLoadTsv("tb", Write("a.tsv", "kuerzel\ttext\tgroup\nab\teins\\nzwei\\ndrei\tb\n"),
+                        nullptr),
+              XQ_OK);
+    CString error;
+    ASSERT_EQ(
+        XQLoadTsv("tb", Write("b.tsv", "extra\ttext\tkuerzel\tdescription\nx\tneu\tab\tNeu\n"),
+                  &error),
+        XQ_OK)
+        << error.GetString();
+    EXPECT_EQ(Dump("tb"),
+              "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\nab\t\t\tNeu\t\tneu\n");
+    ASSERT_EQ(XQLoadTsv("sp", Write("s1.tsv", "list\tcode\ttext\ntb\ta\tA\ntb\tb\tB\n"), nullptr),
+              XQ_OK);
+    ASSERT_EQ(XQLoadTsv("sp", Write("s2.tsv", "code\tlist\ttext\na\ttb\tA2\n"), nullptr), XQ_OK);
+    EXPECT_EQ(Dump("sp"), "list\tcode\ttext\ntb\tb\tB\ntb\ta\tA2\n");
+}
+
+TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
+    ASSERT_EQ(XQLoadTsv("par", Write("ok.tsv", "key1\tkey2\tvalue\n1\ta\talt\n"), nullptr), XQ_OK);
+    const std::string before = Dump("par");
+    const struct {
+        const char* content;
+        const char* message;  // part of the German message, UTF-8
+    } cases[] = {
+        {"key1\tkey2\tvalue\n1\ta\tneu\n2\tb\n", "Zeile 3: 2 Felder statt 3"},
+        {"key1\tkey2\tvalue\n1\ta\tneu\n2\tb\tc\\q\n", "Zeile 3: Spalte „value“ ungültige Escape"},
+        {"key1\tkey2\tvalue\n1\ta\t\xC3\n", "Zeile 2: Spalte „value“ kein gültiges UTF-8"},
+        {"key1\tkey2\tvalue\n1\ta\t\xCE\xA9\n", "Zeile 2: Spalte „value“ enthält ein Zeichen"},
+        {"key2\tvalue\na\tneu\n", "Pflichtspalte „key1“ fehlt"},
+        {"key1\tkey1\tkey2\n", "zweimal"},
+        {"", "leer"},
+    };
+    for (const auto& c : cases) {
+        CString error;
+        EXPECT_NE(XQLoadTsv("par", Write("bad.tsv", c.content), &error), XQ_OK) << c.content;
+        EXPECT_NE(Cp1252ToUtf8(error.str()).find(c.message), std::string::npos)
+            << Cp1252ToUtf8(error.str());
+        EXPECT_EQ(Dump("par"), before);
+    }
+    CString error;
+    EXPECT_EQ(XQLoadTsv("par", home + "/fehlt.tsv", &error), XQ_READERR);
+    EXPECT_EQ(XQLoadTsv("unsinn", home + "/ok.tsv", &error), XQ_NODB);
+    EXPECT_NE(Cp1252ToUtf8(error.str()).find("Unbekannte Datenart"), std::string::npos);
+}
+
+TEST_F(DbTest, StringResourcesAndSystemParameters) {
+    EXPECT_EQ(LoadQ7String(7002), "(alle)");
+    EXPECT_EQ(FormatString(LoadQ7String(8086).GetString(), 37), "Maximal 37 Zeichen pro Zeile");
+    EXPECT_EQ(GetQ7String(39, 7010).Left(6), "Dieses");
+    EXPECT_EQ(GetQ7String(6, 12345), "Meldung 6/12345");
+    EXPECT_EQ(LoadQ7String(12345), "");
+    EXPECT_EQ(GetQ7Text("7002"), "(alle)");
+    EXPECT_EQ(GetQ7Text("Freitext 7002"), "Freitext 7002");
+    EXPECT_EQ(GetQ7Text("12345"), "12345");
+    std::vector<std::pair<CString, CString>> entries{{"x", "y"}};
+    EXPECT_EQ(GetSPEntries("gibtsnicht", entries), XQ_OK);
+    EXPECT_TRUE(entries.empty());
+    XQClosePracticeDatabase();
+    EXPECT_EQ(GetSPEntries("tb", entries), XQ_NODB);
+    EXPECT_EQ(GetQ7String(6, 10), "Meldung 6/10");
+}
+
+}  // namespace
