@@ -37,13 +37,29 @@ int CQTb::GetByKuerzel(int matchMode) {
             where += condition;
             values.push_back(std::move(value));
         };
-        if (!Kuerzel.IsEmpty())
-            add(matchMode == XQ_MATCH_FIELDS ? "instr(f_kuerzel,?)>0" : "instr(f_kuerzel,?)=1",
-                XQFoldValue(Kuerzel));
+        if (!Kuerzel.IsEmpty()) {
+            XQValue folded = XQFoldValue(Kuerzel);
+            if (matchMode == XQ_MATCH_FIELDS) {
+                add("instr(f_kuerzel,?)>0", folded);
+            } else {
+                // Begins with: a range over the folded index, [prefix, prefix
+                // with its last byte raised), then sorted by Kürzel.
+                XQValue upper = folded;
+                while (!upper.s.empty() && static_cast<unsigned char>(upper.s.back()) == 0xFF)
+                    upper.s.pop_back();
+                add("f_kuerzel>=?", folded);
+                if (!upper.s.empty()) {
+                    upper.s.back() = static_cast<char>(upper.s.back() + 1);
+                    add("f_kuerzel<?", upper);
+                }
+            }
+        }
         if (!Beschreibung.IsEmpty()) add("instr(f_beschreibung,?)>0", XQFoldValue(Beschreibung));
-        if (!Gruppe.IsEmpty()) add("k_gruppe=?", XQKeyValue(XQKeyForm::Text, Gruppe));
+        // Unary + keeps the group index out of the plan: walking the covering
+        // search index is faster than fetching every row of a group.
+        if (!Gruppe.IsEmpty()) add("+k_gruppe=?", XQKeyValue(XQKeyForm::Text, Gruppe));
         if (!Untergruppe.IsEmpty())
-            add("k_untergruppe=?", XQKeyValue(XQKeyForm::Text, Untergruppe));
+            add("+k_untergruppe=?", XQKeyValue(XQKeyForm::Text, Untergruppe));
         std::string order = IsAscending(2) ? " ORDER BY k_kuerzel ASC" : " ORDER BY k_kuerzel DESC";
         return QueryIds("SELECT rowid FROM tb" + where + order, values);
     });

@@ -21,6 +21,9 @@ const XQTableDef kTb{"tb",
                      // The filter search walks this index in Kürzel order and
                      // finds every value it tests in it, without the table.
                      {"CREATE INDEX IF NOT EXISTS tb_search ON tb(k_kuerzel, f_kuerzel, "
+                      "f_beschreibung, k_gruppe, k_untergruppe)",
+                      // The same for a Kürzel beginning with a given text.
+                      "CREATE INDEX IF NOT EXISTS tb_prefix ON tb(f_kuerzel, k_kuerzel, "
                       "f_beschreibung, k_gruppe, k_untergruppe)"}};
 
 const XQTableDef kTbEntry{"tbentry",
