@@ -1,0 +1,70 @@
+#pragma once
+// Dialog templates are resources of a module. A module registers its table of
+// templates when it is loaded and deregisters it when it is unloaded; a dialog
+// finds its template through the framework's current resource module first
+// and then through every other registered module, in registration order.
+#include <map>
+#include <vector>
+
+#include "host/base/CString.h"
+
+enum class XQKind {
+    Edit,     // labelled single-line edit (CXQLEditX)
+    Combo,    // labelled combo box (CXQLComboX)
+    Check,    // labelled check box (CXQLCheckX)
+    Memo,     // multi-line memo (CXQLMemoX, CXQMemoX)
+    List,     // list box with columns (CXQListBoxX)
+    Tab,      // tab strip (CXQTabX)
+    Caption,  // label bevel or label that shows data (CXQLabelX)
+    Label,    // static text that shows no data; never dumped
+    Frame,    // group frame around other controls; never dumped
+    Button,   // push button (CXQButtonX)
+    Grid,     // virtual grid (CXQGridX)
+    Tree,     // tree (CXQTreeX)
+};
+
+struct Q7HOST_API XQControlTemplate {
+    int id = 0;
+    XQKind kind = XQKind::Edit;
+    CString label;  // as shown, "&" marks the mnemonic ("&Code", "Gru&ppe:")
+    int x = 0, y = 0, width = 100, height = 20;  // dialog units, for the window front end
+    CString hint;   // tool tip
+    bool mandatory = false;  // checked by CheckMussFelder
+    bool readOnly = false;
+    bool visible = true;
+    bool enabled = true;
+    int tabOrder = 0;  // 0: in the order of the table
+};
+
+struct Q7HOST_API XQToolbarTemplate {
+    int number = 0;  // 10001 exit, 10005 accept, 10015 search, 10025 help, ...
+    CString hint;    // "ESC - Abbrechen"
+    bool visible = true;
+    bool enabled = true;
+};
+
+struct Q7HOST_API XQDialogTemplate {
+    int number = 0;
+    CString caption;
+    int width = 400, height = 300;
+    std::vector<XQControlTemplate> controls;
+    std::vector<XQToolbarTemplate> toolbar;
+};
+
+// A module's resources: its dialog templates and its plain string resources
+// (looked up before the host's string table while the module is current).
+struct Q7HOST_API XQResourceModule {
+    CString name;  // "q7txtbst"
+    std::map<int, XQDialogTemplate> templates;
+    std::map<int, CString> strings;
+};
+
+// Registration returns false when a module of that name is registered already.
+Q7HOST_API bool XQRegisterModule(XQResourceModule* module);
+Q7HOST_API void XQUnregisterModule(XQResourceModule* module);
+// nullptr when no module of that name is registered.
+Q7HOST_API XQResourceModule* XQFindModule(const CString& name);
+Q7HOST_API XQResourceModule* XQGetResourceModule();
+Q7HOST_API void XQSetResourceModule(XQResourceModule* module);
+// The template of that number: current resource module first, then the chain.
+Q7HOST_API const XQDialogTemplate* XQFindTemplate(int number);
