@@ -3,7 +3,9 @@
 // templates when it is loaded and deregisters it when it is unloaded; a dialog
 // finds its template through the framework's current resource module first
 // and then through every other registered module, in registration order.
+#include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "host/base/CString.h"
@@ -51,12 +53,26 @@ struct Q7HOST_API XQDialogTemplate {
     std::vector<XQToolbarTemplate> toolbar;
 };
 
-// A module's resources: its dialog templates and its plain string resources
-// (looked up before the host's string table while the module is current).
+class CXQDialog;
+class CWnd;
+
+// A dialog class a module exports whole, creatable by name as the host may:
+// the factory parses the host's text arguments into the class's constructor
+// arguments and returns nullptr when they do not fit.
+struct Q7HOST_API XQRuntimeClass {
+    CString name;  // "CdiaSuchTB"
+    std::function<std::unique_ptr<CXQDialog>(const std::vector<CString>& args, CWnd* parent)>
+        create;
+};
+
+// A module's resources: its dialog templates, its plain string resources
+// (looked up before the host's string table while the module is current) and
+// its run-time classes.
 struct Q7HOST_API XQResourceModule {
     CString name;  // "q7txtbst"
     std::map<int, XQDialogTemplate> templates;
     std::map<int, CString> strings;
+    std::vector<XQRuntimeClass> classes;
 };
 
 // Registration returns false when a module of that name is registered already.
@@ -68,3 +84,8 @@ Q7HOST_API XQResourceModule* XQGetResourceModule();
 Q7HOST_API void XQSetResourceModule(XQResourceModule* module);
 // The template of that number: current resource module first, then the chain.
 Q7HOST_API const XQDialogTemplate* XQFindTemplate(int number);
+// The run-time class of that name in any registered module; nullptr if none.
+Q7HOST_API const XQRuntimeClass* XQFindRuntimeClass(const CString& name);
+// A plain string resource: current resource module first, then the chain,
+// then the host's string table (LoadQ7String); "" when none has it.
+Q7HOST_API CString XQLoadString(int number);

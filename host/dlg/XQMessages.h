@@ -1,0 +1,71 @@
+#pragma once
+// The host's boxes: messages, the placeholder box, the progress box, file
+// dialogs and the wait cursor. Each shows itself through the installed front
+// end (XQFrontEnd.h) and returns the framework's codes.
+//
+// A message is given either as title and text, or by message group and
+// number of the host's string table: the text is GetQ7String(group, number),
+// the title the group's own title GetQ7String(group, 0) ("Hinweis" when the
+// table has none). A group with a plain text uses the group's title too.
+#include <vector>
+
+#include "host/base/CString.h"
+
+class CWnd;
+
+// Notices with one button "OK"; return 1.
+Q7HOST_API int Halt(const CString& title, const CString& text);
+Q7HOST_API int Halt(int group, int number);
+Q7HOST_API int Halt(int group, const CString& text);
+Q7HOST_API int HaltE(const CString& title, const CString& text);  // error
+Q7HOST_API int HaltE(int group, int number);
+Q7HOST_API int HaltE(int group, const CString& text);
+Q7HOST_API int HaltI(const CString& title, const CString& text);  // information
+Q7HOST_API int HaltI(int group, int number);
+Q7HOST_API int HaltI(int group, const CString& text);
+Q7HOST_API int XQHalt(const CString& title, const CString& text);
+Q7HOST_API int XQHaltE(const CString& title, const CString& text);
+
+// "Ja" / "Nein": 10 for yes, 11 for no (also when the box is closed).
+Q7HOST_API int SollIch(const CString& title, const CString& text);
+Q7HOST_API int SollIch(int group, int number);
+// "Ja" / "Nein" / "Abbrechen": 10 yes, 11 no, 2 cancel.
+Q7HOST_API int SollIchAbbruch(const CString& title, const CString& text);
+Q7HOST_API int SollIchAbbruch(int group, int number);
+// The caller's buttons: 10 for the first, 11 for the second, and so on; a box
+// closed without a choice answers as its last button. Title and text pass
+// through GetQ7Text first, so "#group,number" references resolve.
+Q7HOST_API int XQMsgBox(const CString& title, const CString& text,
+                        const std::vector<CString>& buttons, int icon = 0);
+
+// Fills the placeholders of text. A placeholder is "<<Label>>" or
+// "<<Label=Vorgabe>>"; the box asks once for every distinct label, in order of
+// first appearance, and replaces every occurrence of it. "<<Datum>>" starts
+// with today as dd.mm.yyyy. A text without placeholders is left as it is and
+// no box shows. Returns false when the user cancelled; text is then unchanged.
+Q7HOST_API bool XQParamBox(CString& text, CWnd* parent = nullptr,
+                           const CString& caption = CString("Platzhalter ausf\xFCllen"));
+
+// Progress box; one at a time. Update returns false when the user cancelled.
+Q7HOST_API void Q7OpenProgressBox(const CString& text, int maximum = 100);
+Q7HOST_API bool Q7UpdateProgressBox(int value, const CString& text = CString());
+Q7HOST_API void Q7CloseProgressBox();
+
+// File dialogs. filter: "Beschreibung|*.ext|...". path: in the proposed name,
+// out the chosen file; the default extension is appended to a name without
+// one. Return false on cancel (path unchanged).
+Q7HOST_API bool XQFileDialog(bool save, const CString& title, const CString& filter,
+                             const CString& defaultExtension, CString& path);
+
+// Hands a page or document to the desktop; hands a printed document over.
+Q7HOST_API void XQOpenDocument(const CString& url);
+Q7HOST_API void XQPrintDocument(const CString& path);
+
+// Shows the wait cursor for its lifetime.
+class Q7HOST_API CXQWaitCursor {
+public:
+    CXQWaitCursor();
+    ~CXQWaitCursor();
+    CXQWaitCursor(const CXQWaitCursor&) = delete;
+    CXQWaitCursor& operator=(const CXQWaitCursor&) = delete;
+};

@@ -1,0 +1,37 @@
+#pragma once
+// The module's exports. The library is built with -fvisibility=hidden; the
+// plain functions carry Q7TB_API and C linkage, so the host finds them by
+// their plain names; dialog classes are exported whole with Q7TB_API.
+#include "host/base/CString.h"
+
+#define Q7TB_API __attribute__((visibility("default")))
+
+class CWnd;
+class CXQLMemoX;
+class CXQLEditX;
+class CQTbEntry;
+
+extern "C" {
+// Text block family. The searching variants expand silently first and open
+// the search dialog only when nothing expanded; a cancelled search leaves the
+// target unchanged.
+Q7TB_API void DoTbEntryXQL(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines, CString group,
+                           CString member);
+Q7TB_API void DoTbEntryXQ(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines, CString group,
+                          CString member);
+Q7TB_API void DoTbEntryXQL2(CWnd* parent, CXQLEditX* edit, CQTbEntry* lines, CString group,
+                            CString member);
+Q7TB_API void DoTbEntryString(CWnd* parent, CString* text, CQTbEntry* lines, CString group,
+                              CString member);
+// Silent variants: 1 when anything was expanded, else 0.
+Q7TB_API int DoTbEntryXQL_NoSearch(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines);
+Q7TB_API int DoTbEntryXQ_NoSearch(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines);
+Q7TB_API int DoTbEntryString_NoSearch(CWnd* parent, CString* text, CQTbEntry* lines);
+
+// Text block search: the modal result (1 accepted, 2 cancelled, -1 the dialog
+// could not be created); the Kürzel or description of the record the dialog
+// ended on is copied out whatever the result.
+Q7TB_API int Q7SuchTB(CString* kuerzel, CString group, CString member, CWnd* parent);
+Q7TB_API int Q7SuchTBBeschreibung(CString* description, CString group, CString member,
+                                  CWnd* parent);
+}
