@@ -1,0 +1,39 @@
+#include "q7txtbst/Module.h"
+
+#include "host/dlg/XQDialog.h"
+
+XQResourceModule& TbResourceModule() {
+    static XQResourceModule module = [] {
+        XQResourceModule m;
+        m.name = kModuleName;
+        for (const XQDialogTemplate& t : {SuchTBTemplate()}) m.templates[t.number] = t;
+        m.classes.push_back(SuchTBRuntimeClass());
+        return m;
+    }();
+    return module;
+}
+
+CTbResourceSwitch::CTbResourceSwitch(bool unconditional) : m_previous(XQGetResourceModule()) {
+    XQResourceModule* self = XQFindModule(kModuleName);
+    if (self || unconditional) XQSetResourceModule(self);
+}
+
+CTbResourceSwitch::~CTbResourceSwitch() {
+    XQSetResourceModule(m_previous);
+}
+
+namespace {
+
+// Loading the library joins its templates and classes to the framework's
+// resource chain; unloading leaves it again.
+struct ModuleRegistration {
+    bool registered;
+    ModuleRegistration() : registered(XQRegisterModule(&TbResourceModule())) {}
+    ~ModuleRegistration() {
+        if (registered) XQUnregisterModule(&TbResourceModule());
+    }
+};
+
+ModuleRegistration s_registration;
+
+}  // namespace

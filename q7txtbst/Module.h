@@ -1,0 +1,33 @@
+#pragma once
+// The module's resources and the switch of the framework's current resource
+// module around every dialog the module shows.
+#include "host/dlg/XQResource.h"
+
+// The module's name in the framework's resource chain.
+inline constexpr const char* kModuleName = "q7txtbst";
+
+// Dialog template numbers.
+enum : int {
+    IDD_SUCHTB = 7100,
+};
+
+// The module's resources, registered when the library is loaded.
+XQResourceModule& TbResourceModule();
+
+// Makes this module the current resource module for its lifetime and puts
+// the previous one back afterwards, also when the dialog failed. With
+// unconditional false the current module stays when the lookup finds none.
+class CTbResourceSwitch {
+  public:
+    explicit CTbResourceSwitch(bool unconditional = true);
+    ~CTbResourceSwitch();
+    CTbResourceSwitch(const CTbResourceSwitch&) = delete;
+    CTbResourceSwitch& operator=(const CTbResourceSwitch&) = delete;
+
+  private:
+    XQResourceModule* m_previous;
+};
+
+// Each dialog file contributes its template and run-time class.
+XQDialogTemplate SuchTBTemplate();
+XQRuntimeClass SuchTBRuntimeClass();
