@@ -33,6 +33,9 @@ struct DefaultString {
 };
 
 const DefaultString kDefaults[] = {
+    {6, 0, "Hinweis"},
+    {39, 0, "Hinweis"},
+    {6, 9000, "Bitte f\xC3\xBCllen Sie alle Pflichtfelder aus."},
     {6, 1, "Soll der Textbaustein wirklich gelöscht werden?"},
     {6, 10, "Die Systemparameterliste konnte nicht gelesen werden."},
     {6, 20, "Sollen die Änderungen verworfen werden?"},

@@ -7,7 +7,8 @@
 // Programmatic setters behave as the practice system's controls do: setting
 // an edit's text fires its change event (dialogs guard with their own
 // initialising flags); selecting a combo item or ticking a box from code does
-// not fire events.
+// not fire events. The User... calls are what a front end delivers for the
+// user; they do nothing on a disabled or hidden control.
 #include <functional>
 #include <memory>
 #include <vector>
@@ -18,8 +19,32 @@
 class CXQDialog;
 
 // Keys as the front ends deliver them.
-enum class XQKey { Return, Escape, Backspace, Tab, Left, Right, Up, Down, PageUp, PageDown, Delete,
-                   F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, Ctrl };
+enum class XQKey {
+    Return,
+    Escape,
+    Backspace,
+    Tab,
+    Left,
+    Right,
+    Up,
+    Down,
+    PageUp,
+    PageDown,
+    Delete,
+    F1,
+    F2,
+    F3,
+    F4,
+    F5,
+    F6,
+    F7,
+    F8,
+    F9,
+    F10,
+    F11,
+    F12,
+    Ctrl
+};
 
 struct Q7HOST_API XQKeyEvent {
     XQKey key = XQKey::Return;
@@ -32,7 +57,7 @@ inline constexpr COLORREF XQRGB(int r, int g, int b) {
 }
 
 class Q7HOST_API CWnd {
-public:
+  public:
     explicit CWnd(XQKind kind) : m_kind(kind) {}
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
@@ -63,14 +88,17 @@ public:
     std::function<void()> onSetFocus;
     std::function<void()> onKillFocus;
 
-    // Set up from a template control (called by the dialog when it binds).
+    // Set up from a template control (called by the dialog when it binds):
+    // id, parent, the template's label and hint when it has them; a template
+    // that says disabled or hidden makes the control so, state set in code
+    // before stays otherwise.
     void Attach(CWnd* parent, const XQControlTemplate& tmpl);
     const XQControlTemplate& Template() const { return m_template; }
 
     // Tells the front end that this control's state changed.
     void NotifyChanged();
 
-protected:
+  protected:
     XQKind m_kind;
     int m_id = 0;
     CWnd* m_parent = nullptr;
@@ -83,17 +111,21 @@ protected:
 // Single-line edit. Positions count characters; the caret is the end of the
 // selection.
 class Q7HOST_API CXQLEditX : public CWnd {
-public:
+  public:
     CXQLEditX() : CWnd(XQKind::Edit) {}
     CString GetText() const { return m_text; }
     void SetText(const CString& text);  // fires onChange
     void SetTextNoNotify(const CString& text);
     void GetSel(int& start, int& end) const;
-    void SetSel(int start, int end);  // -1 for end means to the end
+    void SetSel(int start, int end);       // -1 for end means to the end
     void SetSelText(const CString& text);  // replaces the selection, fires onChange
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_readOnly; }
     void SetMaxLength(int max);  // 0: unlimited
+    int GetMaxLength() const { return m_maxLength; }
+    // The user types text over the whole field: cut to the maximum length,
+    // caret to the end, onChange. Nothing happens in a read-only field.
+    void UserType(const CString& text);
     // Saved-state tracking for CheckAllFields.
     void SetSaved() { m_saved = m_text; }
     bool IsChanged() const { return m_text != m_saved; }
@@ -101,7 +133,7 @@ public:
     std::function<void()> onChange;
     std::function<void()> onReturn;  // Return pressed in the field
 
-protected:
+  protected:
     CString m_text, m_saved;
     int m_selStart = 0, m_selEnd = 0;
     bool m_readOnly = false;
@@ -110,14 +142,14 @@ protected:
 using CXQEditX = CXQLEditX;
 
 class Q7HOST_API CXQLComboX : public CWnd {
-public:
+  public:
     CXQLComboX() : CWnd(XQKind::Combo) {}
     int AddString(const CString& text);  // returns the index
     void ResetContent();
     int GetCount() const { return static_cast<int>(m_items.size()); }
     CString GetLBText(int index) const;
     int GetCurSel() const { return m_curSel; }  // -1: nothing selected
-    int SetCurSel(int index);  // no events; -1 clears; returns the index or -1
+    int SetCurSel(int index);                   // no events; -1 clears; returns the index or -1
     void SetItemData(int index, long long data);
     long long GetItemData(int index) const;
     // The user's choice: selection, then onSelChange and onCloseUp.
@@ -128,46 +160,50 @@ public:
     std::function<void()> onSelChange;
     std::function<void()> onCloseUp;
 
-protected:
+  protected:
     std::vector<std::pair<CString, long long>> m_items;
     int m_curSel = -1, m_saved = -1;
 };
 
 class Q7HOST_API CXQLCheckX : public CWnd {
-public:
+  public:
     CXQLCheckX() : CWnd(XQKind::Check) {}
     bool GetCheck() const { return m_checked; }
     void SetCheck(bool checked);  // no event
-    void UserClick();  // toggles, then onClick
+    void UserClick();             // toggles, then onClick
     void SetSaved() { m_saved = m_checked; }
     bool IsChanged() const { return m_checked != m_saved; }
     std::function<void()> onClick;
 
-protected:
+  protected:
     bool m_checked = false, m_saved = false;
 };
 
 // Multi-line memo. Its lines are a CStrings; the caret is a character
 // position in the text with CR LF between lines.
 class Q7HOST_API CXQLMemoX : public CWnd {
-public:
+  public:
     CXQLMemoX();
     CStrings& GetLines() { return m_lines; }
     const CStrings& GetLines() const { return m_lines; }
-    CString GetText() const;  // lines joined by CR LF
+    CString GetText() const;            // lines joined by CR LF
     void SetText(const CString& text);  // fires onChange; caret to the end
     void GetSel(int& start, int& end) const;
-    void SetSel(int start, int end);  // -1 end: to the end of the text
+    void SetSel(int start, int end);       // -1 end: to the end of the text
     void SetSelText(const CString& text);  // replaces the selection, fires onChange
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_readOnly; }
     void SetMaxLineLength(int max);  // 0: unlimited; typing cannot pass it
     int GetMaxLineLength() const { return m_maxLineLength; }
+    // The user types text over the whole memo: every line is cut to the
+    // maximum line length, caret to the end, onChange. Nothing happens in a
+    // read-only memo.
+    void UserType(const CString& text);
     void SetSaved();
     bool IsChanged() const;
     std::function<void()> onChange;
 
-protected:
+  protected:
     CStrings m_lines;
     CString m_saved;
     int m_selStart = 0, m_selEnd = 0;
@@ -179,7 +215,7 @@ using CXQMemoX = CXQLMemoX;
 // List box with tab-separated columns at absolute tab stops, optionally
 // checkable lines and per-line colours.
 class Q7HOST_API CXQListBoxX : public CWnd {
-public:
+  public:
     CXQListBoxX() : CWnd(XQKind::List) {}
     int AddString(const CString& text);
     int InsertString(int index, const CString& text);
@@ -203,15 +239,15 @@ public:
     void SetFixedPitch(bool fixed) { m_fixedPitch = fixed; }  // "Roboto Mono"
     bool IsFixedPitch() const { return m_fixedPitch; }
     // The user's actions.
-    void UserSelect(int index);  // selection, then onSelChange
-    void UserDblClick(int index);  // selection, then onDblClick
+    void UserSelect(int index);              // selection, then onSelChange
+    void UserDblClick(int index);            // selection, then onDblClick
     void UserTick(int index, bool checked);  // tick, then onCheckChange(index)
 
     std::function<void()> onSelChange;
     std::function<void()> onDblClick;
     std::function<void(int)> onCheckChange;
 
-protected:
+  protected:
     struct Item {
         CString text;
         bool checked = false;
@@ -227,49 +263,67 @@ protected:
 };
 
 class Q7HOST_API CXQTabX : public CWnd {
-public:
+  public:
     CXQTabX() : CWnd(XQKind::Tab) {}
     int AddTab(const CString& text);
     void DeleteAllTabs();
     int GetCount() const { return static_cast<int>(m_tabs.size()); }
     CString GetTabText(int index) const;
     int GetCurSel() const { return m_curSel; }
-    int SetCurSel(int index);  // no event
+    int SetCurSel(int index);    // no event
     void UserSelect(int index);  // selection, then onSelChange
     std::function<void()> onSelChange;
 
-protected:
+  protected:
     std::vector<CString> m_tabs;
     int m_curSel = -1;
 };
 
 // Label bevel or label that shows data.
 class Q7HOST_API CXQLabelX : public CWnd {
-public:
-    CXQLabelX() : CWnd(XQKind::Caption) {}
+  public:
+    // XQKind::Label for a static text the dialog owns for its template.
+    explicit CXQLabelX(XQKind kind = XQKind::Caption) : CWnd(kind) {}
     CString GetCaption() const { return m_caption; }
     void SetCaption(const CString& caption);
 
-protected:
+  protected:
     CString m_caption;
 };
 using CXQLabelBevelX = CXQLabelX;
 
 class Q7HOST_API CXQButtonX : public CWnd {
-public:
+  public:
     CXQButtonX() : CWnd(XQKind::Button) {}
     void UserClick();  // onClick when enabled and visible
     std::function<void()> onClick;
 };
 
 // The grid holds no data: the dialog answers its requests from a record set.
-// Its cursor is the line the record set stands on. Right after InitDown the
-// cursor stands before the first line, and the first want-line-down is
-// answered with LineDown alone (the record set already stands on the first
-// hit). The grid fetches the lines it shows (at least the first 20) through
-// the same protocol and keeps only their texts for display.
+// Its cursor is the line the record set stands on, at all times outside the
+// dialog's own answers. The grid moves the record set only through requests:
+//  - onWantLineDown / onWantLineUp: the dialog moves its record set one line
+//    (Next / Prev) and, when that worked, calls LineDown / LineUp. A request
+//    left unanswered leaves the cursor where it is; an unanswered request
+//    down also ends the list there (the record set has no more lines).
+//  - onSkipLines(delta): the dialog moves its record set by delta lines
+//    (Jump(delta)); the grid takes it as done. Used for every move of more
+//    than one line; without an onSkipLines handler the grid steps line by
+//    line instead.
+// Right after InitDown the cursor stands before the first line while the
+// record set already stands on the first hit, so the first want-line-down is
+// answered with LineDown alone (FirstDownPending() tells it until then).
+// InitDown answers that at once: it fetches the first PageLines() lines,
+// walking down through want-line-down, and returns to line 0 with
+// onSkipLines(-(n - 1)); so when InitDown returns, cursor and record set
+// stand on line 0.
+// Fetching a line: the grid moves the cursor onto it, raises onFillLine
+// (the dialog calls SetText for each column of its current record) and keeps
+// the texts. Only the lines shown are fetched, at most a few hundred are
+// kept (a far jump starts the kept range anew), so a list of 100,000 hits
+// costs a page of fetches, not 100,000.
 class Q7HOST_API CXQGridX : public CWnd {
-public:
+  public:
     CXQGridX() : CWnd(XQKind::Grid) {}
     struct Column {
         CString title;
@@ -278,34 +332,46 @@ public:
     void SetColumns(const std::vector<Column>& columns);
     const std::vector<Column>& GetColumns() const { return m_columns; }
 
-    void Clear();  // no lines
+    void Clear();  // no lines; the record set is not touched
     // Starts a list of hits lines: fetches the first visible lines, puts the
     // cursor on line 0 and raises onLineChanged (nothing when hits is 0).
     void InitDown(int hits);
     int GetLineCount() const { return m_hits; }
     int GetCurLine() const { return m_cursor; }  // -1 when empty
+    bool FirstDownPending() const { return m_firstDownPending; }
     // Called by the dialog in answer to a want-line request that succeeded.
+    // Called at any other time, it tells that the dialog moved its record set
+    // one line itself: the grid follows, fetches what becomes visible and
+    // raises onLineChanged. At the end (or the start) of the list it does
+    // nothing.
     void LineDown();
     void LineUp();
-    // Moves the cursor (relative or absolute), clamped to the lines; raises
-    // onSkipLines with the distance, fetches what becomes visible, then
-    // onLineChanged.
+    // Moves the cursor (relative to the current line, or to an absolute
+    // line), clamped to the lines; a move of one line goes through a
+    // want-line request, a longer one through onSkipLines(delta). Then the
+    // grid fetches what becomes visible and raises onLineChanged when the
+    // line changed.
     void SeekLine(int line, bool relative);
-    // Fills the current line: called by the dialog from onFillLine.
+    // Fills the line being fetched (called by the dialog from onFillLine);
+    // outside onFillLine it rewrites the current line's kept text.
     void SetText(int column, const CString& text);
 
     // Geometry used for paging: whole lines that fit into the client height
     // (plus a horizontal scroll bar's height when there is one) divided by the
-    // line height.
+    // line height; at least 1.
     void SetGeometry(int clientHeight, int lineHeight, bool hasHScroll, int hScrollHeight);
     int PageLines() const;
     int ClientHeight() const { return m_clientHeight; }
     int LineHeight() const { return m_lineHeight; }
     bool HasHScroll() const { return m_hasHScroll; }
     int HScrollHeight() const { return m_hScrollHeight; }
+    // First line of the visible page; the cursor is kept inside the page.
+    int TopLine() const { return m_top; }
 
     // For the front ends: makes sure lines [first, first + count) are fetched
-    // and returns the texts fetched so far (line number -> columns).
+    // (the cursor and the record set come back to the current line) and
+    // returns the texts fetched so far (line number -> columns; nullptr for
+    // a line not kept).
     void FetchLines(int first, int count);
     const std::vector<CString>* FetchedLine(int line) const;
     int FirstFetched() const { return m_firstFetched; }
@@ -313,7 +379,7 @@ public:
 
     // The user's actions.
     void UserSelectLine(int line);  // SeekLine(line, false)
-    void UserDblClick(int line);    // select, then onDblClick
+    void UserDblClick(int line);    // select (line -1: the current one), then onDblClick
 
     std::function<void()> onFillLine;
     std::function<void()> onWantLineDown;
@@ -322,12 +388,18 @@ public:
     std::function<void()> onLineChanged;
     std::function<void()> onDblClick;
 
-protected:
-    void MoveCursorTo(int line);  // through the protocol, without onLineChanged
+  protected:
+    void MoveCursorTo(int line);       // through the protocol, without onLineChanged
+    void Fetch(int first, int count);  // fetches without coming back
+    void ScrollToCursor();             // page around the cursor, fetched
+    void EndAt(int lines);             // the list ends after that many lines
     std::vector<Column> m_columns;
     int m_hits = 0;
     int m_cursor = -1;
+    int m_top = 0;
     bool m_firstDownPending = false;
+    int m_busy = 0;        // > 0 while the grid waits for the dialog's answers
+    int m_generation = 0;  // bumped by Clear: a running fetch stops
     std::vector<std::vector<CString>> m_fetched;  // lines m_firstFetched ...
     int m_firstFetched = 0;
     std::vector<CString>* m_filling = nullptr;
@@ -339,7 +411,7 @@ protected:
 // Tree of items; an item is a handle (0 = none, root parent).
 typedef long long HTREEITEM;
 class Q7HOST_API CXQTreeX : public CWnd {
-public:
+  public:
     CXQTreeX() : CWnd(XQKind::Tree) {}
     HTREEITEM InsertItem(const CString& text, HTREEITEM parent = 0, long long data = 0);
     void DeleteAllItems();
@@ -369,7 +441,7 @@ public:
     std::function<CString(HTREEITEM)> onInfoTip;
     std::function<void()> onDblClick;
 
-protected:
+  protected:
     struct Node {
         CString text;
         HTREEITEM parent = 0;

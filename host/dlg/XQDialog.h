@@ -4,7 +4,9 @@
 // control ids, and runs modally through the current front end. The run
 // returns the code the dialog was ended with (1 accept, 2 cancel, or the
 // dialog's own codes), or -1 when the dialog could not be created (no
-// template of that number in the resource chain, or OnInitDialog threw).
+// template of that number in the resource chain, or OnInitDialog returned
+// false or threw). A dialog that ends itself in OnInitDialog returns its
+// result without being shown.
 #include <map>
 #include <memory>
 #include <vector>
@@ -29,16 +31,27 @@ enum : int {
     XQTB_HELP = 10025,
 };
 
+// Message of group 6 that CheckMussFelder reports for an empty mandatory field.
+enum : int { XQMSG_MUSSFELD = 9000 };
+
 // Record display modes kept by the base (SetModus).
-enum : int { MODUS_LEER = 0, MODUS_GEAENDERT = 1, MODUS_NEU = 2, MODUS_GESPEICHERT = 4,
-             MODUS_ANZEIGE = 5 };
+enum : int {
+    MODUS_LEER = 0,
+    MODUS_GEAENDERT = 1,
+    MODUS_NEU = 2,
+    MODUS_GESPEICHERT = 4,
+    MODUS_ANZEIGE = 5
+};
 
 class Q7HOST_API CXQDialog : public CWnd {
-public:
+  public:
     CXQDialog(int templateNumber, CWnd* parent, bool flag = false);
     ~CXQDialog() override;
 
-    // Runs the dialog modally; see the file comment for the result.
+    // Runs the dialog modally; see the file comment for the result. After
+    // OnInitDialog it is listed in RunningDialogs while the front end's
+    // RunModal shows it; a front end that returns without ending it ends it
+    // with 2.
     virtual int DoModal();
     void EndDialog(int result);
     bool IsEnded() const { return m_ended; }
@@ -53,10 +66,13 @@ public:
 
     // Binds a member control to the template's control of that id; called in
     // the dialog's constructor. Controls of the template that no member binds
-    // are created and owned by the dialog (reach them with GetDlgItem).
+    // are created and owned by the dialog when it is created in DoModal
+    // (reach them with GetDlgItem). An id the template lacks still binds.
     void DDX_Control(int id, CWnd& control);
     CWnd* GetDlgItem(int id) const;
-    // All controls in tab order.
+    // All controls in tab order: template controls with a tabOrder above 0
+    // by that number, then those with 0 in the order of the table, then
+    // bound controls the template lacks, by id.
     const std::vector<CWnd*>& Controls() const { return m_tabOrder; }
     CWnd* GetFocus() const { return m_focus; }
     void SetFocusTo(CWnd* control);  // raises onKillFocus / onSetFocus
@@ -79,14 +95,18 @@ public:
     // 10005 OnSaveAndExit, 10006 OnCopy, 10007 OnDelete, 10008 OnUndo,
     // 10009 OnPrev, 10010 OnNext, 10011 OnPrint, 10015 OnSearch,
     // 10016 OnConfig, 10025 OnHelp; other numbers OnToolbarButton). Does
-    // nothing for a disabled or hidden button.
+    // nothing for a disabled or hidden button; a number the toolbar lacks
+    // still runs its command (keys work without a button).
     void ClickToolbarButton(int number);
     // A key pressed in the dialog (control = the focused one): the control's
     // onKeyDown first; then Escape, F1, F5, F6 as their toolbar buttons,
     // Ctrl+letter as OnCTRL_<letter>, Return in an edit as its onReturn.
+    // (F6 is settings, 10016.)
     void PressKey(const XQKeyEvent& key, CWnd* control);
 
     // Command slots.
+    // Default: focus on the first enabled, visible input control, grid,
+    // list or tree in tab order; returns true.
     virtual bool OnInitDialog();
     virtual void OnExit();         // default: EndDialog(2)
     virtual void OnSaveAndExit();  // default: EndDialog(1)
@@ -101,7 +121,9 @@ public:
     virtual void OnPrint() {}
     virtual void OnSearch() {}
     virtual void OnConfig() {}
-    virtual void OnHelp();  // shows the help name through the front end
+    // Opens "help:<help name>" ("help:index" without one) through the front
+    // end's Open.
+    virtual void OnHelp();
     virtual void OnToolbarButton(int /*number*/) {}
     virtual void OnCTRL(char letter);  // dispatches to OnCTRL_A ... OnCTRL_Z
     virtual void OnCTRL_A() {}
@@ -134,19 +156,22 @@ public:
     // Record mode and saved-state tracking.
     virtual void SetModus(int modus);
     int GetModus() const { return m_modus; }
+    // Input controls: edits, memos, combos and check boxes.
     // CheckAllFields(1) marks every input control saved and returns 0;
     // CheckAllFields(0) returns the number of input controls changed since.
     virtual int CheckAllFields(int markSaved);
     std::vector<CWnd*> ChangedFields() const;
-    // 0 when every mandatory field is filled; else the message number (of
-    // message group 6) to show, and *missing the first empty field.
+    // 0 when every visible mandatory field (template flag) is filled; else
+    // XQMSG_MUSSFELD (of message group 6) and *missing the first empty field
+    // in tab order. Blank text and a combo without selection count as empty.
     virtual int CheckMussFelder(CWnd** missing = nullptr);
 
     // Window timers on the host clock (fired by the front end).
     void SetTimer(int id, int milliseconds);
     void KillTimer(int id);
     virtual void OnTimer(int /*id*/) {}
-    // Fires every timer due at host time now; returns how many fired.
+    // Fires every timer due at host time now, each once however long it
+    // waited (due again interval ms after now); returns how many fired.
     int FireDueTimers(long long now);
     bool HasTimers() const { return !m_timers.empty(); }
 
@@ -159,8 +184,13 @@ public:
     // Dialogs currently running modally, the topmost last.
     static const std::vector<CXQDialog*>& RunningDialogs();
 
-protected:
+  protected:
     bool Create();  // template lookup and control binding; false: -1
+    void BuildToolbar();
+    void BuildTabOrder();
+    const XQControlTemplate* FindControlTemplate(int id) const;
+    ToolbarButton* FindButton(int number);
+    const ToolbarButton* FindButton(int number) const;
 
     int m_templateNumber;
     bool m_flag;
@@ -173,6 +203,7 @@ protected:
     std::vector<ToolbarButton> m_toolbar;
     int m_modus = MODUS_LEER;
     bool m_ended = false, m_running = false;
+    bool m_created = false, m_toolbarBuilt = false;
     int m_result = 0;
     struct Timer {
         int id;
@@ -184,6 +215,6 @@ protected:
 
 // Search dialogs share the base; the grid protocol lives in the controls.
 class Q7HOST_API CXQSuchDialog : public CXQDialog {
-public:
+  public:
     using CXQDialog::CXQDialog;
 };

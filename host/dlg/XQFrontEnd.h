@@ -20,7 +20,7 @@ struct Q7HOST_API XQParamField {
 };
 
 class Q7HOST_API IXQFrontEnd {
-public:
+  public:
     virtual ~IXQFrontEnd();
 
     // Shows the dialog until it is ended (the dialog's IsEnded()). The dialog
@@ -46,8 +46,8 @@ public:
     virtual bool ProgressUpdate(int value, const CString& text) = 0;
     virtual void ProgressClose() = 0;
 
-    virtual void Open(const CString& url) = 0;         // a page or file for the desktop
-    virtual void Print(const CString& path) = 0;       // a printed document
+    virtual void Open(const CString& url) = 0;    // a page or file for the desktop
+    virtual void Print(const CString& path) = 0;  // a printed document
     virtual void Beep() = 0;
     virtual void WaitCursor(bool /*on*/) {}
 };

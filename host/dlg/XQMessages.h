@@ -63,7 +63,7 @@ Q7HOST_API void XQPrintDocument(const CString& path);
 
 // Shows the wait cursor for its lifetime.
 class Q7HOST_API CXQWaitCursor {
-public:
+  public:
     CXQWaitCursor();
     ~CXQWaitCursor();
     CXQWaitCursor(const CXQWaitCursor&) = delete;

@@ -30,8 +30,8 @@ struct Q7HOST_API XQControlTemplate {
     XQKind kind = XQKind::Edit;
     CString label;  // as shown, "&" marks the mnemonic ("&Code", "Gru&ppe:")
     int x = 0, y = 0, width = 100, height = 20;  // dialog units, for the window front end
-    CString hint;   // tool tip
-    bool mandatory = false;  // checked by CheckMussFelder
+    CString hint;                                // tool tip
+    bool mandatory = false;                      // checked by CheckMussFelder
     bool readOnly = false;
     bool visible = true;
     bool enabled = true;
