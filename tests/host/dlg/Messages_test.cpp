@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "host/base/HostContext.h"
+#include "host/db/HostData.h"
+#include "host/dlg/XQMessages.h"
+#include "tests/host/db/DbFixture.h"
+#include "tests/host/dlg/FakeFrontEnd.h"
+
+namespace {
+
+class MessagesTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        ASSERT_EQ(XQInstallDefaultStrings(), 0);
+    }
+    FakeFrontEnd fe;
+};
+
+TEST_F(MessagesTest, TitlesAndTextsComeFromTheStringTable) {
+    EXPECT_EQ(Halt(6, 10), 1);
+    EXPECT_EQ(fe.shown.back().title, "Hinweis");
+    EXPECT_EQ(fe.shown.back().text, "Die Systemparameterliste konnte nicht gelesen werden.");
+    EXPECT_EQ(fe.shown.back().kind, XQMsgKind::Halt);
+    EXPECT_EQ(HaltE(39, CString("frei")), 1);
+    EXPECT_EQ(fe.shown.back().title, "Hinweis");
+    EXPECT_EQ(fe.shown.back().text, "frei");
+    HaltI(77, 1);  // a group without a title of its own
+    EXPECT_EQ(fe.shown.back().title, "Hinweis");
+    EXPECT_EQ(fe.shown.back().kind, XQMsgKind::HaltI);
+    EXPECT_EQ(GetQ7String(6, XQMSG_MUSSFELD), "Bitte f\xFCllen Sie alle Pflichtfelder aus.");
+
+    XQMsgBox("7094", "7002", {"A", "B"});
+    EXPECT_EQ(fe.shown.back().title, "Liste der Textbausteine");
+    EXPECT_EQ(fe.shown.back().text, "(alle)");
+    XQHalt("7094", "Klartext");
+    EXPECT_EQ(fe.shown.back().title, "Liste der Textbausteine");
+    EXPECT_EQ(fe.shown.back().kind, XQMsgKind::XQHalt);
+}
+
+TEST_F(MessagesTest, ButtonsMapToTheFrameworkCodes) {
+    struct Case {
+        int answer;  // index chosen; -1 closes the box
+        int sollIch, abbruch, msgBox;
+    } cases[] = {{0, 10, 10, 10}, {1, 11, 11, 11}, {2, 11, 2, 12}, {-1, 11, 2, 12}, {9, 11, 2, 12}};
+    for (const Case& c : cases) {
+        fe.buttonAnswers = {c.answer, c.answer, c.answer};
+        EXPECT_EQ(SollIch(6, 20), c.sollIch) << c.answer;
+        EXPECT_EQ(SollIchAbbruch("T", "X"), c.abbruch) << c.answer;
+        EXPECT_EQ(XQMsgBox("T", "X", {"Eins", "Zwei", "Drei"}), c.msgBox) << c.answer;
+    }
+    EXPECT_EQ(fe.shown[0].buttons, 2u);
+    EXPECT_EQ(fe.shown[1].buttons, 3u);
+    EXPECT_EQ(XQMsgBox("T", "X", {}), 10);  // no buttons: one "OK"
+}
+
+TEST(ParamBox, PlaceholdersAreParsedAndReplaced) {
+    FakeFrontEnd fe;
+    Q7SetToday("20240315");
+    struct Case {
+        const char* text;
+        const char* fields;  // label=value|... as offered
+        std::vector<std::string> answer;
+        const char* result;
+    } cases[] = {
+        {"Hallo <<Name>>!", "Name=", {"Max"}, "Hallo Max!"},
+        {"<<A>>-<<B=x>>-<<A=y>>", "A=y|B=x", {"1", "2"}, "1-2-1"},
+        {"am <<Datum>> um <<Zeit=8:00>>",
+         "Datum=15.03.2024|Zeit=8:00",
+         {"16.03.2024", "9"},
+         "am 16.03.2024 um 9"},
+        {"<<Datum=01.01.2000>>", "Datum=01.01.2000", {"heute"}, "heute"},
+        {"<<a <<b>> <<>> <<=v>>", "b=", {"B"}, "<<a B <<>> <<=v>>"},
+        {"<<x>> offen <<y", "x=", {"1"}, "1 offen <<y"},
+        {"<<Wert=a=b>>", "Wert=a=b", {"z"}, "z"},
+        {"ein <<Zei\nlen>> <<ok>>", "ok=", {"k"}, "ein <<Zei\nlen>> k"},
+    };
+    for (const Case& c : cases) {
+        fe.paramAnswers = {c.answer};
+        CString text = c.text;
+        EXPECT_TRUE(XQParamBox(text)) << c.text;
+        EXPECT_EQ(text, c.result) << c.text;
+        ASSERT_FALSE(fe.offered.empty());
+        std::string offered;
+        for (const XQParamField& f : fe.offered.back())
+            offered += (offered.empty() ? "" : "|") + f.label.str() + "=" + f.value.str();
+        EXPECT_EQ(offered, c.fields) << c.text;
+    }
+
+    // No placeholder: no box, text unchanged.
+    const size_t boxes = fe.offered.size();
+    for (const char* plain : {"", "kein Platzhalter", "nur <<offen", "<<>>", "a >> b"}) {
+        CString text = plain;
+        EXPECT_TRUE(XQParamBox(text));
+        EXPECT_EQ(text, plain);
+    }
+    EXPECT_EQ(fe.offered.size(), boxes);
+
+    CString text = "Hallo <<Name>>";  // cancelled
+    EXPECT_FALSE(XQParamBox(text));
+    EXPECT_EQ(text, "Hallo <<Name>>");
+    Q7SetToday("");
+}
+
+TEST(HostBoxes, FilesProgressDocumentsAndBeep) {
+    FakeFrontEnd fe;
+    struct Case {
+        const char* chosen;
+        const char* ext;
+        const char* path;
+    } cases[] = {{"C:\\tmp\\brief", "xml", "C:\\tmp\\brief.xml"},
+                 {"/tmp/brief", ".xml", "/tmp/brief.xml"},
+                 {"brief.txt", "xml", "brief.txt"},
+                 {"C:\\a.b\\brief", "xml", "C:\\a.b\\brief.xml"},
+                 {"brief", "", "brief"}};
+    for (const Case& c : cases) {
+        fe.fileAnswers = {c.chosen};
+        CString path = "vorschlag";
+        EXPECT_TRUE(XQFileDialog(true, "Export", "XML|*.xml", c.ext, path));
+        EXPECT_EQ(path, c.path);
+    }
+    CString path = "vorschlag";
+    EXPECT_FALSE(XQFileDialog(false, "Import", "XML|*.xml", "xml", path));
+    EXPECT_EQ(path, "vorschlag");
+
+    fe.events.clear();
+    fe.cancelProgressAt = 2;
+    EXPECT_TRUE(Q7UpdateProgressBox(5));  // none open
+    Q7OpenProgressBox("Liste", 3);
+    EXPECT_TRUE(Q7UpdateProgressBox(1));
+    EXPECT_FALSE(Q7UpdateProgressBox(2));
+    Q7CloseProgressBox();
+    Q7CloseProgressBox();
+    {
+        CXQWaitCursor outer;
+        CXQWaitCursor inner;
+    }
+    XQOpenDocument("https://example.invalid/x");
+    XQPrintDocument("/tmp/q7_tb.pdf");
+    std::vector<std::string> expected = {"open Liste",
+                                         "update 1",
+                                         "update 2",
+                                         "close",
+                                         "wait on",
+                                         "wait off",
+                                         "open https://example.invalid/x",
+                                         "print /tmp/q7_tb.pdf"};
+    EXPECT_EQ(fe.events, expected);
+
+    Q7Beep(0);
+    EXPECT_EQ(fe.beeps, 1);
+}
+
+TEST(HostBoxes, WithoutFrontEndEveryBoxIsCancelled) {
+    XQSetFrontEnd(nullptr);
+    EXPECT_EQ(SollIch("T", "X"), 11);
+    EXPECT_EQ(SollIchAbbruch("T", "X"), 2);
+    EXPECT_EQ(XQMsgBox("T", "X", {"a", "b", "c"}), 12);
+    CString text = "<<Name>>";
+    EXPECT_FALSE(XQParamBox(text));
+    CString path = "x";
+    EXPECT_FALSE(XQFileDialog(true, "T", "", "xml", path));
+    EXPECT_EQ(path, "x");
+    Q7Beep(0);  // silent
+}
+
+}  // namespace
