@@ -384,18 +384,63 @@ void CXQDialog::PressKey(const XQKeyEvent& key, CWnd* control) {
 }
 
 void CXQDialog::OnCTRL(char letter) {
-    using Slot = void (CXQDialog::*)();
-    static const Slot slots[26] = {
-        &CXQDialog::OnCTRL_A, &CXQDialog::OnCTRL_B, &CXQDialog::OnCTRL_C, &CXQDialog::OnCTRL_D,
-        &CXQDialog::OnCTRL_E, &CXQDialog::OnCTRL_F, &CXQDialog::OnCTRL_G, &CXQDialog::OnCTRL_H,
-        &CXQDialog::OnCTRL_I, &CXQDialog::OnCTRL_J, &CXQDialog::OnCTRL_K, &CXQDialog::OnCTRL_L,
-        &CXQDialog::OnCTRL_M, &CXQDialog::OnCTRL_N, &CXQDialog::OnCTRL_O, &CXQDialog::OnCTRL_P,
-        &CXQDialog::OnCTRL_Q, &CXQDialog::OnCTRL_R, &CXQDialog::OnCTRL_S, &CXQDialog::OnCTRL_T,
-        &CXQDialog::OnCTRL_U, &CXQDialog::OnCTRL_V, &CXQDialog::OnCTRL_W, &CXQDialog::OnCTRL_X,
-        &CXQDialog::OnCTRL_Y, &CXQDialog::OnCTRL_Z};
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-    if (letter < 'A' || letter > 'Z') return;
-    (this->*slots[letter - 'A'])();
+    switch (letter) {
+        case 'A':
+            return OnCTRL_A();
+        case 'B':
+            return OnCTRL_B();
+        case 'C':
+            return OnCTRL_C();
+        case 'D':
+            return OnCTRL_D();
+        case 'E':
+            return OnCTRL_E();
+        case 'F':
+            return OnCTRL_F();
+        case 'G':
+            return OnCTRL_G();
+        case 'H':
+            return OnCTRL_H();
+        case 'I':
+            return OnCTRL_I();
+        case 'J':
+            return OnCTRL_J();
+        case 'K':
+            return OnCTRL_K();
+        case 'L':
+            return OnCTRL_L();
+        case 'M':
+            return OnCTRL_M();
+        case 'N':
+            return OnCTRL_N();
+        case 'O':
+            return OnCTRL_O();
+        case 'P':
+            return OnCTRL_P();
+        case 'Q':
+            return OnCTRL_Q();
+        case 'R':
+            return OnCTRL_R();
+        case 'S':
+            return OnCTRL_S();
+        case 'T':
+            return OnCTRL_T();
+        case 'U':
+            return OnCTRL_U();
+        case 'V':
+            return OnCTRL_V();
+        case 'W':
+            return OnCTRL_W();
+        case 'X':
+            return OnCTRL_X();
+        case 'Y':
+            return OnCTRL_Y();
+        case 'Z':
+            return OnCTRL_Z();
+        default:
+            return;
+    }
 }
 
 // ---------------------------------------------------------------- record state
