@@ -52,7 +52,10 @@ class Q7HOST_API IXQFrontEnd {
     virtual void WaitCursor(bool /*on*/) {}
 };
 
-// The installed front end; never null (a silent default answers every box
-// with cancel when none is installed). The caller keeps ownership.
+// The installed front end; never null. Without one a silent default answers
+// every box with cancel (a message box with its last button) and runs a
+// dialog by calling its OnExit, then EndDialog(2) if it is still open. The
+// caller keeps ownership. Installing a front end also routes Q7Beep to its
+// Beep; XQSetFrontEnd(nullptr) makes the beep silent again.
 Q7HOST_API IXQFrontEnd& XQFrontEnd();
 Q7HOST_API void XQSetFrontEnd(IXQFrontEnd* frontEnd);

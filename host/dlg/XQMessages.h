@@ -23,6 +23,7 @@ Q7HOST_API int HaltE(int group, const CString& text);
 Q7HOST_API int HaltI(const CString& title, const CString& text);  // information
 Q7HOST_API int HaltI(int group, int number);
 Q7HOST_API int HaltI(int group, const CString& text);
+// Like Halt / HaltE; title and text pass through GetQ7Text first.
 Q7HOST_API int XQHalt(const CString& title, const CString& text);
 Q7HOST_API int XQHaltE(const CString& title, const CString& text);
 
@@ -40,20 +41,28 @@ Q7HOST_API int XQMsgBox(const CString& title, const CString& text,
 
 // Fills the placeholders of text. A placeholder is "<<Label>>" or
 // "<<Label=Vorgabe>>"; the box asks once for every distinct label, in order of
-// first appearance, and replaces every occurrence of it. "<<Datum>>" starts
-// with today as dd.mm.yyyy. A text without placeholders is left as it is and
-// no box shows. Returns false when the user cancelled; text is then unchanged.
+// first appearance, and replaces every occurrence of it. The value shown
+// first is the first default given for the label anywhere in the text;
+// "<<Datum>>" without one starts with today as dd.mm.yyyy (GetXQDate). The
+// label runs to the first "=", the default to the ">>". Plain text stays: a
+// "<<" without a ">>" after it, an empty label ("<<>>", "<<=x>>"), a line
+// break inside; of two "<<" before a ">>" the later one opens the
+// placeholder. A text without placeholders is left as it is, no box shows,
+// and the result is true. Returns false when the user cancelled; text is
+// then unchanged.
 Q7HOST_API bool XQParamBox(CString& text, CWnd* parent = nullptr,
                            const CString& caption = CString("Platzhalter ausf\xFCllen"));
 
-// Progress box; one at a time. Update returns false when the user cancelled.
+// Progress box; one at a time (opening one closes the open one). Update
+// returns false when the user cancelled, and true while none is open.
 Q7HOST_API void Q7OpenProgressBox(const CString& text, int maximum = 100);
 Q7HOST_API bool Q7UpdateProgressBox(int value, const CString& text = CString());
 Q7HOST_API void Q7CloseProgressBox();
 
 // File dialogs. filter: "Beschreibung|*.ext|...". path: in the proposed name,
 // out the chosen file; the default extension is appended to a name without
-// one. Return false on cancel (path unchanged).
+// one (the extension may be given with or without its dot). Return false on
+// cancel (path unchanged).
 Q7HOST_API bool XQFileDialog(bool save, const CString& title, const CString& filter,
                              const CString& defaultExtension, CString& path);
 

@@ -22,8 +22,6 @@ class FakeFrontEnd : public IXQFrontEnd {
     ~FakeFrontEnd() override { XQSetFrontEnd(nullptr); }
 
     void RunModal(CXQDialog& dialog) override {
-        ranTopmost =
-            CXQDialog::RunningDialogs().empty() ? nullptr : CXQDialog::RunningDialogs().back();
         if (actions.empty()) return;
         auto action = std::move(actions.front());
         actions.pop_front();
@@ -76,5 +74,4 @@ class FakeFrontEnd : public IXQFrontEnd {
     std::vector<std::string> events;
     int cancelProgressAt = 1 << 30;
     int beeps = 0;
-    CXQDialog* ranTopmost = nullptr;
 };
