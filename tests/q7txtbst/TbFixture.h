@@ -1,0 +1,103 @@
+#pragma once
+// A practice with text blocks and a front end that plays the user: it answers
+// boxes from queues given ahead of time and runs each modal dialog through a
+// callback that acts on it.
+#include <deque>
+#include <fstream>
+#include <functional>
+
+#include "host/db/HostData.h"
+#include "host/db/Tsv.h"
+#include "host/dlg/XQDialog.h"
+#include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/diaSuchTB.h"
+#include "tests/host/db/DbFixture.h"
+
+class PlayingFrontEnd : public IXQFrontEnd {
+  public:
+    // Acts on the dialog; a dialog it leaves open is cancelled.
+    std::deque<std::function<void(CXQDialog&)>> dialogs;
+    std::deque<int> messageAnswers;                 // button index from 0
+    std::deque<std::vector<CString>> paramAnswers;  // values, or empty: cancel
+    std::vector<CString> shownMessages;
+    std::vector<std::vector<CString>> shownParamLabels;
+    int dialogsRun = 0;
+
+    void RunModal(CXQDialog& dialog) override {
+        ++dialogsRun;
+        if (!dialogs.empty()) {
+            auto act = dialogs.front();
+            dialogs.pop_front();
+            act(dialog);
+        }
+        if (!dialog.IsEnded()) dialog.EndDialog(2);
+    }
+    int MessageBox(XQMsgKind, const CString& title, const CString& text,
+                   const std::vector<CString>& buttons) override {
+        shownMessages.push_back(title + "|" + text);
+        if (messageAnswers.empty()) return static_cast<int>(buttons.size()) - 1;
+        int answer = messageAnswers.front();
+        messageAnswers.pop_front();
+        return answer;
+    }
+    bool ParamBox(const CString&, std::vector<XQParamField>& fields) override {
+        std::vector<CString> labels;
+        for (const auto& f : fields) labels.push_back(f.label);
+        shownParamLabels.push_back(labels);
+        if (paramAnswers.empty() || paramAnswers.front().empty()) {
+            if (!paramAnswers.empty()) paramAnswers.pop_front();
+            return false;
+        }
+        auto values = paramAnswers.front();
+        paramAnswers.pop_front();
+        for (size_t i = 0; i < fields.size() && i < values.size(); ++i) fields[i].value = values[i];
+        return true;
+    }
+    bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
+        return false;
+    }
+    void ProgressOpen(const CString&, int) override {}
+    bool ProgressUpdate(int, const CString&) override { return true; }
+    void ProgressClose() override {}
+    void Open(const CString&) override {}
+    void Print(const CString&) override {}
+    void Beep() override {}
+};
+
+class TbTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        ASSERT_EQ(XQInstallDefaultStrings(), 0);
+        CdiaSuchTB::s_Groups.clear();
+        XQSetFrontEnd(&front);
+    }
+    void TearDown() override {
+        XQSetFrontEnd(nullptr);
+        CdiaSuchTB::s_Groups.clear();
+        DbTest::TearDown();
+    }
+
+    // Loads host data of a kind from TSV text (UTF-8, header line first).
+    void Load(const char* kind, const std::string& tsv) {
+        const std::string path = home + "/load.tsv";
+        std::ofstream(path) << tsv;
+        CString error;
+        ASSERT_EQ(XQLoadTsv(kind, path, &error), 0) << error.GetString();
+    }
+
+    // A block with its lines, text given in UTF-8 with LF between lines.
+    void Block(const char* kuerzel, const char* group, const char* member, const char* description,
+               const char* text) {
+        ASSERT_EQ(AddTb(kuerzel, group, member, description), 0);
+        std::string rest = text;
+        int number = 0;
+        while (!rest.empty()) {
+            size_t lf = rest.find('\n');
+            ASSERT_EQ(AddLine(kuerzel, number++, rest.substr(0, lf).c_str()), 0);
+            rest = lf == std::string::npos ? std::string() : rest.substr(lf + 1);
+        }
+    }
+
+    PlayingFrontEnd front;
+};

@@ -1,0 +1,133 @@
+#include "q7txtbst/TbInsert.h"
+
+#include "host/base/CStrings.h"
+#include "q7txtbst/Q7TbExport.h"
+#include "tests/q7txtbst/TbFixture.h"
+
+namespace {
+
+class TbInsertTest : public TbTest {
+  protected:
+    void SetUp() override {
+        TbTest::SetUp();
+        Block("zw", "b", "", "zwei Zeilen", "Zeile eins\nZeile zwei");
+        Block("rr", "b", "", "Blutdruck", "RR 120/80 mmHg");
+        Block("dat", "b", "", "Datum", "am <<Datum>> um <<Uhrzeit=8 Uhr>>");
+    }
+    // Silent expansion of a string; returns the expanded text.
+    CString Expand(const char* text, bool* changed = nullptr) {
+        CQTbEntry lines(dbDatabase);
+        CString s = text;
+        bool c = ExpandTbString(lines, s);
+        if (changed) *changed = c;
+        return s;
+    }
+};
+
+TEST_F(TbInsertTest, StringExpansionCases) {
+    struct Case {
+        const char* in;
+        const char* out;
+        bool changed;
+    } cases[] = {
+        {"Befund: rr", "Befund: RR 120/80 mmHg", true},
+        {"Befund: rr   ", "Befund: RR 120/80 mmHg", true},  // trailing blanks dropped
+        {"rr", "RR 120/80 mmHg", true},
+        {"Befund:\trr", "Befund:\trr", false},  // a tab is no word break
+        {"Befund: [rr] und [xy] ok", "Befund: RR 120/80 mmHg und xy ok", true},
+        {"Befund: [xy] ok", "Befund: [xy] ok", false},  // no key found: brackets stay
+        {"a] [rr]", "a] [rr]", false},                  // "]" before "[" ends the line's expansion
+        {"[rr", "[rr", false},
+        {"[rr][rr] zw", "RR 120/80 mmHgRR 120/80 mmHg Zeile eins\r\nZeile zwei", true},
+        {"Text [zw] fertig", "Text Zeile eins\r\nZeile zwei fertig", true},
+        {"", "", false},
+    };
+    for (const Case& c : cases) {
+        bool changed = false;
+        EXPECT_STREQ(Expand(c.in, &changed), c.out) << c.in;
+        EXPECT_EQ(changed, c.changed) << c.in;
+    }
+}
+
+TEST_F(TbInsertTest, MemoLastWordBecomesTheBlockAndExpandedLinesAreNotSearchedAgain) {
+    Block("zrr", "b", "", "", "[rr] rr");  // a block whose text holds Kürzel itself
+    CQTbEntry lines(dbDatabase);
+    CStrings memo;
+    memo.SetText("[zrr]\r\nBefund zw");
+    ASSERT_TRUE(ExpandTbMemo(lines, memo));
+    ASSERT_EQ(memo.GetCount(), 3);
+    EXPECT_STREQ(memo.GetAt(0), "[rr] rr");
+    EXPECT_STREQ(memo.GetAt(1), "Befund Zeile eins");
+    EXPECT_STREQ(memo.GetAt(2), "Zeile zwei");
+
+    CStrings empty;
+    EXPECT_FALSE(ExpandTbMemo(lines, empty));
+    EXPECT_EQ(empty.GetCount(), 0);
+}
+
+TEST_F(TbInsertTest, PlaceholdersAreFilledOnceAndCancelKeepsThem) {
+    front.paramAnswers = {{"01.02.2026", "9 Uhr"}, {}};
+    EXPECT_STREQ(Expand("Termin dat"), "Termin am 01.02.2026 um 9 Uhr");
+    ASSERT_EQ(front.shownParamLabels.size(), 1u);
+    EXPECT_STREQ(front.shownParamLabels[0][1], "Uhrzeit");
+    EXPECT_STREQ(Expand("Termin dat"), "Termin am <<Datum>> um <<Uhrzeit=8 Uhr>>");
+}
+
+TEST_F(TbInsertTest, SilentExportsReportAndTurnLineBreaksIntoBlanks) {
+    CQTbEntry lines(dbDatabase);
+    CString text = "kein\r\nK\xFCrzel\nhier";
+    EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 0);
+    EXPECT_STREQ(text, "kein  K\xFCrzel hier");
+    text = "Befund zw";
+    EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 1);
+    EXPECT_STREQ(text, "Befund Zeile eins  Zeile zwei");
+
+    CXQLMemoX memo;
+    memo.SetText("eins\r\nzwei rr");
+    EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, &memo, &lines), 1);
+    EXPECT_STREQ(memo.GetText(), "eins\r\nzwei RR 120/80 mmHg");
+    EXPECT_EQ(DoTbEntryXQ_NoSearch(nullptr, &memo, &lines), 0);
+    EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, nullptr, &lines), 0);
+    EXPECT_EQ(front.dialogsRun, 0);
+}
+
+TEST_F(TbInsertTest, SearchingVariantsInsertTheChosenBlockAtTheCaret) {
+    CQTbEntry lines(dbDatabase);
+    auto choose = [](const char* kuerzel) {
+        return [kuerzel](CXQDialog& d) {
+            auto& dlg = static_cast<CdiaSuchTB&>(d);
+            dlg.m_editKuerzel.SetText(kuerzel);
+            dlg.ClickToolbarButton(XQTB_ACCEPT);
+        };
+    };
+
+    CXQLMemoX memo;
+    memo.SetText("Anfang unbekannt");
+    memo.SetSel(0, 0);
+    front.dialogs.push_back(choose("zw"));
+    DoTbEntryXQL(nullptr, &memo, &lines, "b", "");
+    EXPECT_STREQ(memo.GetText(), "Zeile eins\r\nZeile zwei Anfang unbekannt");
+
+    CXQLEditX edit;
+    edit.SetText("x unbekannt");
+    edit.SetSel(11, 11);
+    front.dialogs.push_back(choose("zw"));
+    DoTbEntryXQL2(nullptr, &edit, &lines, "", "");
+    EXPECT_STREQ(edit.GetText(), "x unbekanntZeile eins Zeile zwei ");
+
+    CString text = "unbekannt";
+    front.dialogs.push_back(choose("zw"));
+    DoTbEntryString(nullptr, &text, &lines, "", "");
+    EXPECT_STREQ(text, "Zeile eins Zeile zwei ");
+
+    // Cancelling changes nothing; an empty memo opens the search too.
+    CXQLMemoX emptyMemo;
+    text = "unbekannt";
+    DoTbEntryString(nullptr, &text, &lines, "", "");
+    DoTbEntryXQL(nullptr, &emptyMemo, &lines, "", "");
+    EXPECT_STREQ(text, "unbekannt");
+    EXPECT_EQ(emptyMemo.GetLines().GetCount(), 0);
+    EXPECT_EQ(front.dialogsRun, 5);
+}
+
+}  // namespace
