@@ -1,0 +1,148 @@
+// Text block insertion and search on a practice of 100,000 blocks.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "host/db/HostData.h"
+#include "host/db/Records.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/Q7TbExport.h"
+#include "q7txtbst/diaSuchTB.h"
+
+namespace {
+
+constexpr int kBlocks = 100000;
+
+// One practice for all benchmarks of the run, filled once.
+struct Practice {
+    std::string home;
+    Practice() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "q7bench-XXXXXX").string();
+        home = mkdtemp(pattern.data());
+        CString error;
+        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+        XQInstallDefaultStrings();
+        std::mt19937 random(11);
+        auto word = [&](int minLength, int maxLength) {
+            int length = std::uniform_int_distribution<int>(minLength, maxLength)(random);
+            std::string w;
+            for (int i = 0; i < length; ++i)
+                w += static_cast<char>('a' + std::uniform_int_distribution<int>(0, 25)(random));
+            return w;
+        };
+        dbDatabase->Begin();
+        CQTb tb(dbDatabase);
+        CQTbEntry line(dbDatabase);
+        for (int i = 0; i < kBlocks; ++i) {
+            tb.Kuerzel = (word(2, 5) + std::to_string(i)).c_str();
+            tb.Gruppe = std::string(1, "bdfho"[i % 5]).c_str();
+            tb.Beschreibung = (word(4, 10) + " " + word(4, 10) + " " + word(3, 8)).c_str();
+            tb.Write();
+            for (int n = 0; n < 3; ++n) {
+                line.KYKUERZEL = tb.Kuerzel;
+                line.LFDTBENTRY = FormatString("%3d", n);
+                line.TBENTRY = (word(3, 9) + " " + word(3, 9) + " " + word(3, 9)).c_str();
+                line.Write();
+            }
+        }
+        tb.Kuerzel = "rrb";
+        tb.Write();
+        line.KYKUERZEL = "rrb";
+        line.LFDTBENTRY = "  0";
+        line.TBENTRY = "RR 120/80 mmHg, Puls 72/min";
+        line.Write();
+        dbDatabase->Commit();
+    }
+    ~Practice() {
+        XQClosePracticeDatabase();
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+};
+
+Practice& ThePractice() {
+    static Practice practice;
+    return practice;
+}
+
+void BM_DoTbEntryString_NoSearch(benchmark::State& state) {
+    ThePractice();
+    CQTbEntry lines(dbDatabase);
+    for (auto _ : state) {
+        CString text = "Befund: [rrb] ok";
+        benchmark::DoNotOptimize(DoTbEntryString_NoSearch(nullptr, &text, &lines));
+    }
+}
+BENCHMARK(BM_DoTbEntryString_NoSearch)->Unit(benchmark::kMicrosecond);
+
+// One keystroke in the search dialog's Kürzel filter: the query and the
+// grid's first 20 lines, with and without part-word matching.
+void BM_SearchDialogKeystroke(benchmark::State& state) {
+    ThePractice();
+    const bool teilwort = state.range(0) != 0;
+    CdiaSuchTB::s_Groups.clear();
+    CdiaSuchTB dialog(nullptr);
+    // The dialog runs through a front end that only times the filter.
+    struct Timing : IXQFrontEnd {
+        benchmark::State* state;
+        bool teilwort;
+        void RunModal(CXQDialog& d) override {
+            auto& dlg = static_cast<CdiaSuchTB&>(d);
+            if (teilwort) dlg.m_checkTeilwort.UserClick();
+            const char* filters[] = {"k", "ka", "m", "mo", "x"};
+            int i = 0;
+            for (auto _ : *state) {
+                dlg.m_editKuerzel.SetText(filters[i++ % 5]);
+                benchmark::DoNotOptimize(dlg.m_grid.FetchedCount());
+            }
+            d.EndDialog(2);
+        }
+        int MessageBox(XQMsgKind, const CString&, const CString&,
+                       const std::vector<CString>& b) override {
+            return static_cast<int>(b.size()) - 1;
+        }
+        bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
+        bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
+            return false;
+        }
+        void ProgressOpen(const CString&, int) override {}
+        bool ProgressUpdate(int, const CString&) override { return true; }
+        void ProgressClose() override {}
+        void Open(const CString&) override {}
+        void Print(const CString&) override {}
+        void Beep() override {}
+    } timing;
+    timing.state = &state;
+    timing.teilwort = teilwort;
+    XQSetFrontEnd(&timing);
+    dialog.DoModal();
+    XQSetFrontEnd(nullptr);
+}
+BENCHMARK(BM_SearchDialogKeystroke)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Heap held by a query over all 100,000 blocks while the grid shows it.
+void BM_AllHitsMemory(benchmark::State& state) {
+    ThePractice();
+    for (auto _ : state) {
+        malloc_trim(0);
+        const struct mallinfo2 before = mallinfo2();
+        CQTb tb(dbDatabaseRO);
+        tb.SetKey(2);
+        tb.GetByKuerzel(XQ_MATCH_KUERZEL);
+        const struct mallinfo2 after = mallinfo2();
+        state.counters["hits"] = tb.AnzHits();
+        state.counters["MB"] = (static_cast<double>(after.uordblks + after.hblkhd) -
+                                static_cast<double>(before.uordblks + before.hblkhd)) /
+                               (1024.0 * 1024.0);
+    }
+}
+BENCHMARK(BM_AllHitsMemory)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
