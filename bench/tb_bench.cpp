@@ -43,7 +43,8 @@ struct Practice {
             tb.Gruppe = std::string(1, "bdfho"[i % 5]).c_str();
             tb.Beschreibung = (word(4, 10) + " " + word(4, 10) + " " + word(3, 8)).c_str();
             tb.Write();
-            for (int n = 0; n < 3; ++n) {
+            const int lineCount = std::uniform_int_distribution<int>(1, 10)(random);
+            for (int n = 0; n < lineCount; ++n) {
                 line.KYKUERZEL = tb.Kuerzel;
                 line.LFDTBENTRY = FormatString("%3d", n);
                 line.TBENTRY = (word(3, 9) + " " + word(3, 9) + " " + word(3, 9)).c_str();
