@@ -64,7 +64,7 @@ XQDialogTemplate SuchTBTemplate() {
     t.toolbar = {
         {XQTB_EXIT, "ESC - Abbrechen"},
         {XQTB_ACCEPT,
-         "F6 - \xDC"
+         "\xDC"
          "bernehmen"},
         {XQTB_NEW, "Neu", true, kEditorAvailable},
         {XQTB_EDIT, "Bearbeiten", true, kEditorAvailable},

@@ -277,19 +277,66 @@ const XQTableDef* KindTable(const CString& kind, CString* errorText) {
     return table;
 }
 
+// Loads already-read file content; source names it in messages.
+int LoadTsvContent(const CString& kind, std::string content, const CString& source,
+                   CString& error) {
+    const XQTableDef* table = KindTable(kind, &error);
+    if (!table) return XQ_NODB;
+    if (!dbDatabase || !dbDatabase->IsOpen()) {
+        error = De("Die Praxisdatenbank ist nicht geöffnet.");
+        return XQ_NODB;
+    }
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+    std::vector<std::string_view> lines;
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        size_t lf = rest.find('\n');
+        std::string_view line = rest.substr(0, lf);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+    }
+    if (lines.empty()) {
+        error = De("Die Datei ") + source + De(" ist leer: die Kopfzeile fehlt.");
+        return XQ_READERR;
+    }
+    Loader loader(*dbDatabase, *table, kind == "tb");
+    CString reason;
+    if (!loader.Header(lines[0], reason)) {
+        error = LineError(1, reason);
+        return XQ_READERR;
+    }
+    if (dbDatabase->Begin() != XQ_OK) {
+        error = De("Die Datenbank ist gesperrt; es wurde nichts geladen.");
+        return XQ_LOCKED;
+    }
+    for (size_t i = 1; i < lines.size(); ++i) {
+        int status = loader.Row(lines[i], reason);
+        if (status != XQ_OK) {
+            dbDatabase->Rollback();
+            error = LineError(static_cast<int>(i + 1), reason) + De(" Es wurde nichts geladen.");
+            return status;
+        }
+    }
+    if (dbDatabase->Commit() != XQ_OK) {
+        error = De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
+        return XQ_LOCKED;
+    }
+    return XQ_OK;
+}
+
 }  // namespace
+
+bool XQIsTsvKind(const CString& kind) {
+    return XQFindTableByKind(kind.str()) != nullptr;
+}
 
 int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
     return xq::Guard(XQ_NODB, [&] {
         error.Empty();
-        const XQTableDef* table = KindTable(kind, &error);
-        if (!table) return XQ_NODB;
-        if (!dbDatabase || !dbDatabase->IsOpen()) {
-            error = De("Die Praxisdatenbank ist nicht geöffnet.");
-            return XQ_NODB;
-        }
+        if (!KindTable(kind, &error)) return XQ_NODB;
         std::ifstream in(path, std::ios::binary);
         std::string content;
         if (in)
@@ -298,45 +345,17 @@ int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) 
             error = De("Die Datei ") + Utf8ToCp1252(path) + De(" konnte nicht gelesen werden.");
             return XQ_READERR;
         }
-        if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+        return LoadTsvContent(kind, std::move(content), Utf8ToCp1252(path), error);
+    });
+}
 
-        std::vector<std::string_view> lines;
-        std::string_view rest(content);
-        while (!rest.empty()) {
-            size_t lf = rest.find('\n');
-            std::string_view line = rest.substr(0, lf);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            lines.push_back(line);
-            rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
-        }
-        if (lines.empty()) {
-            error = De("Die Datei ") + Utf8ToCp1252(path) + De(" ist leer: die Kopfzeile fehlt.");
-            return XQ_READERR;
-        }
-        Loader loader(*dbDatabase, *table, kind == "tb");
-        CString reason;
-        if (!loader.Header(lines[0], reason)) {
-            error = LineError(1, reason);
-            return XQ_READERR;
-        }
-        if (dbDatabase->Begin() != XQ_OK) {
-            error = De("Die Datenbank ist gesperrt; es wurde nichts geladen.");
-            return XQ_LOCKED;
-        }
-        for (size_t i = 1; i < lines.size(); ++i) {
-            int status = loader.Row(lines[i], reason);
-            if (status != XQ_OK) {
-                dbDatabase->Rollback();
-                error =
-                    LineError(static_cast<int>(i + 1), reason) + De(" Es wurde nichts geladen.");
-                return status;
-            }
-        }
-        if (dbDatabase->Commit() != XQ_OK) {
-            error = De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
-            return XQ_LOCKED;
-        }
-        return XQ_OK;
+int XQLoadTsvText(const CString& kind, std::string_view content, const CString& source,
+                  CString* errorText) {
+    CString dummy;
+    CString& error = errorText ? *errorText : dummy;
+    return xq::Guard(XQ_NODB, [&] {
+        error.Empty();
+        return LoadTsvContent(kind, std::string(content), source, error);
     });
 }
 

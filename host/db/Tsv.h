@@ -15,10 +15,16 @@ Q7HOST_API std::string TsvEscape(std::string_view raw);
 // backslash at the end).
 Q7HOST_API bool TsvUnescape(std::string_view escaped, std::string& raw);
 
+// True for the kinds XQLoadTsv and XQDumpTsv know.
+Q7HOST_API bool XQIsTsvKind(const CString& kind);
 // Loads a file of a kind (tb, sp, par, pat, praxis, freitext, strings) into
 // dbDatabase in one transaction; rows whose key exists are replaced. Nothing
 // is stored when the file is malformed; errorText (Windows-1252, German)
 // names the line. 0 or a status.
 Q7HOST_API int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText);
+// The same for content already in memory (embedded data); source names it in
+// messages.
+Q7HOST_API int XQLoadTsvText(const CString& kind, std::string_view content, const CString& source,
+                             CString* errorText);
 // Prints all rows of a kind in key order, in the form XQLoadTsv reads.
 Q7HOST_API int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText);

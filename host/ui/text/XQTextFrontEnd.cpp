@@ -766,6 +766,10 @@ bool CXQTextFrontEnd::ScriptEnded() const {
     return !m_impl->Peek();
 }
 
+void CXQTextFrontEnd::FinishScript() {
+    if (m_impl->Next()) m_impl->Misfit("kein Dialog ist mehr offen");
+}
+
 void CXQTextFrontEnd::RunModal(CXQDialog& dialog) {
     Impl& impl = *m_impl;
     while (!dialog.IsEnded()) {

@@ -11,7 +11,7 @@
 #include "host/dlg/XQFrontEnd.h"
 
 class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
-public:
+  public:
     // script may be null (no script). Output goes to out. Neither is owned.
     CXQTextFrontEnd(std::istream* script, std::ostream& out);
     ~CXQTextFrontEnd() override;
@@ -25,6 +25,9 @@ public:
 
     // True when every script line has been read (or there is no script).
     bool ScriptEnded() const;
+    // Called when the work the script drives is done: a line still left is an
+    // action for no dialog, a misfit.
+    void FinishScript();
 
     void RunModal(CXQDialog& dialog) override;
     int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
@@ -42,7 +45,7 @@ public:
     // Prints a dialog as the dump action does.
     void Dump(const CXQDialog& dialog);
 
-private:
+  private:
     struct Impl;
     Impl* m_impl;
 };
