@@ -1,0 +1,208 @@
+#include "app/Calls.h"
+
+#include <functional>
+#include <map>
+#include <ostream>
+
+#include "app/ModuleLibrary.h"
+#include "host/base/Cp1252.h"
+#include "host/db/Records.h"
+#include "host/db/Tsv.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQControls.h"
+#include "q7txtbst/Q7TbExport.h"
+
+namespace {
+
+// What a call needs: the module, the parent window, its arguments already in
+// Windows-1252, and where its results go.
+struct CallContext {
+    const ModuleLibrary& module;
+    CWnd* parent;
+    std::vector<CString> args;
+    std::ostream& out;
+
+    const CString& Arg(size_t i) const { return args[i]; }
+    void Print(const char* name, const CString& value) const {
+        out << name << ": " << PrintedValue(value) << '\n';
+    }
+    void PrintResult(int result) const { out << "result: " << result << '\n'; }
+};
+
+// A memo target: a host memo control holding the given text (lines separated
+// by LF), caret at the end.
+void FillMemo(CXQLMemoX& memo, const CString& text) {
+    memo.SetText(text);
+    memo.SetSel(-1, -1);
+}
+
+struct CallSpec {
+    size_t argumentCount;
+    // Calls the function; false when the module does not export it.
+    std::function<bool(CallContext&)> run;
+};
+
+template <class Function>
+Function Lookup(const CallContext& call, const char* name) {
+    return call.module.FindAs<Function>(name);
+}
+
+CallSpec SearchingMemo(const char* name) {
+    return {3, [name](CallContext& call) {
+                auto function = Lookup<decltype(&DoTbEntryXQL)>(call, name);
+                if (!function) return false;
+                CXQLMemoX memo;
+                FillMemo(memo, call.Arg(0));
+                CQTbEntry lines(dbDatabase);
+                function(call.parent, &memo, &lines, call.Arg(1), call.Arg(2));
+                call.Print("memo", memo.GetText());
+                return true;
+            }};
+}
+
+CallSpec SilentMemo(const char* name) {
+    return {1, [name](CallContext& call) {
+                auto function = Lookup<decltype(&DoTbEntryXQL_NoSearch)>(call, name);
+                if (!function) return false;
+                CXQLMemoX memo;
+                FillMemo(memo, call.Arg(0));
+                CQTbEntry lines(dbDatabase);
+                const int result = function(call.parent, &memo, &lines);
+                call.PrintResult(result);
+                call.Print("memo", memo.GetText());
+                return true;
+            }};
+}
+
+const std::map<std::string, CallSpec>& TextBlockCalls() {
+    static const std::map<std::string, CallSpec> calls = {
+        {"DoTbEntryXQL", SearchingMemo("DoTbEntryXQL")},
+        {"DoTbEntryXQ", SearchingMemo("DoTbEntryXQ")},
+        {"DoTbEntryXQL_NoSearch", SilentMemo("DoTbEntryXQL_NoSearch")},
+        {"DoTbEntryXQ_NoSearch", SilentMemo("DoTbEntryXQ_NoSearch")},
+        {"DoTbEntryXQL2",
+         {3,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&DoTbEntryXQL2)>(call, "DoTbEntryXQL2");
+              if (!function) return false;
+              CXQLEditX edit;
+              edit.SetText(call.Arg(0));
+              edit.SetSel(-1, -1);
+              CQTbEntry lines(dbDatabase);
+              function(call.parent, &edit, &lines, call.Arg(1), call.Arg(2));
+              call.Print("edit", edit.GetText());
+              return true;
+          }}},
+        {"DoTbEntryString",
+         {3,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&DoTbEntryString)>(call, "DoTbEntryString");
+              if (!function) return false;
+              CString text = call.Arg(0);
+              CQTbEntry lines(dbDatabase);
+              function(call.parent, &text, &lines, call.Arg(1), call.Arg(2));
+              call.Print("text", text);
+              return true;
+          }}},
+        {"DoTbEntryString_NoSearch",
+         {1,
+          [](CallContext& call) {
+              auto function =
+                  Lookup<decltype(&DoTbEntryString_NoSearch)>(call, "DoTbEntryString_NoSearch");
+              if (!function) return false;
+              CString text = call.Arg(0);
+              CQTbEntry lines(dbDatabase);
+              const int result = function(call.parent, &text, &lines);
+              call.PrintResult(result);
+              call.Print("text", text);
+              return true;
+          }}},
+        {"Q7SuchTB",
+         {3,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7SuchTB)>(call, "Q7SuchTB");
+              if (!function) return false;
+              CString kuerzel = call.Arg(0);
+              const int result = function(&kuerzel, call.Arg(1), call.Arg(2), call.parent);
+              call.PrintResult(result);
+              call.Print("kuerzel", kuerzel);
+              return true;
+          }}},
+        {"Q7SuchTBBeschreibung",
+         {2,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7SuchTBBeschreibung)>(call, "Q7SuchTBBeschreibung");
+              if (!function) return false;
+              CString description;
+              const int result = function(&description, call.Arg(0), call.Arg(1), call.parent);
+              call.PrintResult(result);
+              call.Print("description", description);
+              return true;
+          }}},
+    };
+    return calls;
+}
+
+// Functions of the host's contract whose services this module does not
+// offer yet: a clear message rather than "unknown function".
+bool IsContractFunction(const std::string& name) {
+    static const char* const kNames[] = {"Q7SuchIcd",
+                                         "Q7SuchIcdSekundaerCode",
+                                         "Q7SuchIcdZahnmedizinAU",
+                                         "Q7SuchIcdFreitextdiagnosenKZBV",
+                                         "Q7SuchOPS",
+                                         "Q7VAStammView"};
+    for (const char* known : kNames)
+        if (name == known) return true;
+    return false;
+}
+
+std::string MissingFunction(const std::string& name) {
+    return "Die Funktion „" + name + "“ ist in diesem Modul nicht vorhanden.";
+}
+
+}  // namespace
+
+std::string PrintedValue(const CString& text) {
+    return TsvEscape(Cp1252ToUtf8(text.str()));
+}
+
+int RunCall(const ModuleLibrary& module, const std::vector<std::string>& words, CWnd* mainWindow,
+            std::ostream& out, std::string& error) {
+    if (words.empty()) {
+        error = "Beim Befehl „call“ fehlt der Name der Funktion.";
+        return 2;
+    }
+    const std::string& name = words[0];
+    const auto& calls = TextBlockCalls();
+    const auto spec = calls.find(name);
+    if (spec == calls.end()) {
+        if (IsContractFunction(name)) {
+            error = MissingFunction(name);
+            return 1;
+        }
+        error = "Unbekannte Funktion „" + name + "“.";
+        return 2;
+    }
+    const size_t given = words.size() - 1;
+    if (given > spec->second.argumentCount) {
+        error = "Die Funktion „" + name + "“ nimmt höchstens " +
+                std::to_string(spec->second.argumentCount) + " Argumente, nicht " +
+                std::to_string(given) + ".";
+        return 2;
+    }
+    CallContext call{module, mainWindow, {}, out};
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (!IsValidUtf8(words[i])) {
+            error = "Argument " + std::to_string(i) + " ist kein gültiger UTF-8-Text.";
+            return 2;
+        }
+        call.args.push_back(Utf8ToCp1252(words[i]));
+    }
+    call.args.resize(spec->second.argumentCount);
+    if (!spec->second.run(call)) {
+        error = MissingFunction(name);
+        return 1;
+    }
+    return 0;
+}

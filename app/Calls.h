@@ -1,0 +1,22 @@
+#pragma once
+// "q7host call": one exported function of the module, called with host
+// controls and texts made from the command-line arguments, its results
+// printed as "name: value" lines.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "host/base/CString.h"
+
+class CWnd;
+class ModuleLibrary;
+
+// A module text as the host prints it: UTF-8, escaped as in host data files.
+std::string PrintedValue(const CString& text);
+
+// words: the function's name and its arguments (UTF-8). Missing trailing
+// arguments are empty. Returns the exit status (0 done, 2 unknown function or
+// too many or undecodable arguments, 1 a function the module does not have)
+// and, for any status but 0, the German reason in error (UTF-8).
+int RunCall(const ModuleLibrary& module, const std::vector<std::string>& words, CWnd* mainWindow,
+            std::ostream& out, std::string& error);

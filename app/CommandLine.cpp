@@ -1,0 +1,101 @@
+#include "app/CommandLine.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// A positive decimal number without sign or blanks; false on anything else.
+bool ParseWorkstation(const std::string& text, int& number) {
+    if (text.empty() || text.size() > 6) return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    number = std::atoi(text.c_str());
+    return number > 0;
+}
+
+}  // namespace
+
+bool IsValidDate(const std::string& yyyymmdd) {
+    if (yyyymmdd.size() != 8) return false;
+    for (char c : yyyymmdd)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    const int year = std::atoi(yyyymmdd.substr(0, 4).c_str());
+    const int month = std::atoi(yyyymmdd.substr(4, 2).c_str());
+    const int day = std::atoi(yyyymmdd.substr(6, 2).c_str());
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1) return false;
+    const int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    return day <= last;
+}
+
+std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& options) {
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (word.rfind("--", 0) != 0 || word == "--") {
+            if (word == "--") ++i;
+            break;
+        }
+        std::string name = word, value;
+        bool hasValue = false;
+        const size_t eq = word.find('=');
+        if (eq != std::string::npos) {
+            name = word.substr(0, eq);
+            value = word.substr(eq + 1);
+            hasValue = true;
+        }
+        if (name != "--home" && name != "--today" && name != "--workstation" && name != "--ui" &&
+            name != "--script")
+            return "Unbekannte Option „" + name + "“.";
+        if (!hasValue) {
+            if (i + 1 >= argc) return "Der Option „" + name + "“ fehlt ihr Wert.";
+            value = argv[++i];
+        }
+        if (name == "--home") {
+            if (value.empty()) return "Das Verzeichnis bei --home ist leer.";
+            options.home = value;
+        } else if (name == "--today") {
+            if (!IsValidDate(value))
+                return "Das Datum bei --today muss ein Tag in der Form JJJJMMTT sein, nicht „" +
+                       value + "“.";
+            options.today = value;
+        } else if (name == "--workstation") {
+            if (!ParseWorkstation(value, options.workstation))
+                return "Die Arbeitsplatznummer bei --workstation muss eine Zahl ab 1 sein, "
+                       "nicht „" +
+                       value + "“.";
+        } else if (name == "--ui") {
+            if (value != "text" && value != "qt")
+                return "Die Oberfläche bei --ui ist „text“ oder „qt“, nicht „" + value + "“.";
+            options.ui = value;
+        } else {
+            if (value.empty()) return "Die Skriptdatei bei --script ist leer.";
+            options.scriptPath = value;
+            options.hasScript = true;
+        }
+    }
+    for (; i < argc; ++i) options.command.emplace_back(argv[i]);
+    return std::string();
+}
+
+const char* UsageText() {
+    return "Aufruf: q7host [--home VERZ] [--today JJJJMMTT] [--workstation N] [--ui text|qt]\n"
+           "              [--script DATEI|-] [BEFEHL [ARGUMENT...]]\n"
+           "\n"
+           "Befehle:\n"
+           "  call FUNKTION [ARGUMENT...]  ruft eine Funktion des Moduls auf\n"
+           "  dialog KLASSE [ARGUMENT...]  zeigt einen Dialog des Moduls\n"
+           "  load ART DATEI               lädt Praxisdaten aus einer TSV-Datei\n"
+           "  dump ART                     gibt Praxisdaten als TSV aus\n"
+           "  seed-demo                    legt die Demo-Praxis an\n"
+           "  (kein Befehl)                öffnet den Praxis-Arbeitsplatz\n";
+}

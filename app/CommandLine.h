@@ -1,0 +1,27 @@
+#pragma once
+// The command line of q7host: options first, then the command and its
+// arguments, all as UTF-8 text.
+#include <string>
+#include <vector>
+
+struct AppOptions {
+    std::string home;   // empty: $Q7_HOME, else ./q7home
+    std::string today;  // empty: the system date; else yyyymmdd
+    int workstation = 1;
+    std::string ui;          // "text", "qt", or empty for the default
+    std::string scriptPath;  // "-" reads standard input
+    bool hasScript = false;
+    bool help = false;
+    std::vector<std::string> command;  // the command and its arguments
+};
+
+// Fills options from argv. Returns an empty text when the line is good, else
+// the German reason (UTF-8) why it is not. Options stop at the first word
+// that is not one, so the arguments of a command may look like options.
+std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& options);
+
+// True for eight digits that name a real calendar day.
+bool IsValidDate(const std::string& yyyymmdd);
+
+// The usage text printed for --help and after a bad command line.
+const char* UsageText();

@@ -1,0 +1,151 @@
+#include "app/Desktop.h"
+
+#include "app/ModuleLibrary.h"
+#include "host/base/HostContext.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQResource.h"
+#include "q7txtbst/Q7TbExport.h"
+
+namespace {
+
+// Far from the module's numbers, so that the chain finds each template once.
+enum : int {
+    IDD_DESKTOP = 30000,
+    IDC_DESKTOP_MEMO = 30001,
+    IDC_DESKTOP_FIELD = 30002,
+    IDC_DESKTOP_EXPAND = 30003,
+    IDC_DESKTOP_SEARCH = 30004,
+    IDC_DESKTOP_CHOSEN = 30005,
+    IDC_DESKTOP_STATUS = 30006,
+};
+
+XQDialogTemplate DesktopTemplate() {
+    XQDialogTemplate t;
+    t.number = IDD_DESKTOP;
+    t.caption = "Praxis-Arbeitsplatz";
+    t.width = 640;
+    t.height = 420;
+    auto add = [&t](int id, XQKind kind, const char* label, int x, int y, int w, int h,
+                    const char* hint) {
+        XQControlTemplate c;
+        c.id = id;
+        c.kind = kind;
+        c.label = label;
+        c.x = x;
+        c.y = y;
+        c.width = w;
+        c.height = h;
+        c.hint = hint;
+        t.controls.push_back(c);
+    };
+    add(IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 620, 260,
+        "K\xFCrzel eingeben und F3 dr\xFC"
+        "cken");
+    add(IDC_DESKTOP_FIELD, XQKind::Edit, "&Feld", 10, 280, 620, 20,
+        "Einzeiliges Feld: K\xFCrzel eingeben und F3 dr\xFC"
+        "cken");
+    add(IDC_DESKTOP_EXPAND, XQKind::Button, "K\xFCrzel &einf\xFCgen (F3)", 10, 310, 200, 24,
+        "Das K\xFCrzel vor der Schreibmarke durch seinen Textbaustein ersetzen");
+    add(IDC_DESKTOP_SEARCH, XQKind::Button, "Textbaustein &suchen", 220, 310, 200, 24,
+        "Den Suchdialog der Textbausteine \xF6"
+        "ffnen");
+    add(IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 344, 620, 20, "");
+    add(IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 380, 620, 20, "");
+    t.toolbar = {{XQTB_EXIT, "ESC - Beenden"}, {XQTB_HELP, "F1 - Hilfe"}};
+    return t;
+}
+
+XQResourceModule& HostModule() {
+    static XQResourceModule module = [] {
+        XQResourceModule m;
+        m.name = "q7host";
+        m.templates[IDD_DESKTOP] = DesktopTemplate();
+        return m;
+    }();
+    return module;
+}
+
+// The practice's name, or its id when it has no record.
+CString PracticeName() {
+    CQPraxis praxis(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
+    praxis.Id = dbPraxisId;
+    if (praxis.GetByK1(0) == 0 && !praxis.Name.IsEmpty()) return praxis.Name;
+    return "Praxis " + dbPraxisId;
+}
+
+CString PhysicianName() {
+    CQMandantAdr mandant(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
+    mandant.MdId = dbMdId;
+    if (mandant.GetByK1(0) == 0 && !mandant.Name.IsEmpty()) return mandant.Name;
+    return "Arzt " + dbMdId;
+}
+
+}  // namespace
+
+void RegisterHostDialogs() {
+    static const bool registered = XQRegisterModule(&HostModule());
+    (void)registered;
+}
+
+CPraxisDesktop::CPraxisDesktop(const ModuleLibrary& module)
+    : CXQDialog(IDD_DESKTOP, nullptr), m_module(module), m_lines(dbDatabase) {
+    SetHelpName("desktop");
+    DDX_Control(IDC_DESKTOP_MEMO, m_memo);
+    DDX_Control(IDC_DESKTOP_FIELD, m_field);
+    DDX_Control(IDC_DESKTOP_EXPAND, m_expand);
+    DDX_Control(IDC_DESKTOP_SEARCH, m_search);
+    DDX_Control(IDC_DESKTOP_CHOSEN, m_chosen);
+    DDX_Control(IDC_DESKTOP_STATUS, m_status);
+}
+
+bool CPraxisDesktop::OnInitDialog() {
+    SetWindowText("Praxis-Arbeitsplatz \x96 " + PracticeName());
+    auto f3 = [](auto expand) {
+        return [expand](const XQKeyEvent& key) {
+            if (key.key != XQKey::F3) return false;
+            expand();
+            return true;
+        };
+    };
+    m_memo.onKeyDown = f3([this] { ExpandInMemo(); });
+    m_field.onKeyDown = f3([this] { ExpandInField(); });
+    m_memo.onSetFocus = [this] { m_fieldWasLast = false; };
+    m_field.onSetFocus = [this] { m_fieldWasLast = true; };
+    m_expand.onClick = [this] { ExpandInLastField(); };
+    m_search.onClick = [this] { SearchTextBlock(); };
+    m_expand.EnableWindow(m_module.Find("DoTbEntryXQL") && m_module.Find("DoTbEntryXQL2"));
+    m_search.EnableWindow(m_module.Find("Q7SuchTB") != nullptr);
+    m_status.SetCaption(StatusText());
+    return CXQDialog::OnInitDialog();
+}
+
+void CPraxisDesktop::ExpandInMemo() {
+    m_fieldWasLast = false;
+    if (auto expand = m_module.FindAs<decltype(&DoTbEntryXQL)>("DoTbEntryXQL"))
+        expand(this, &m_memo, &m_lines, CString(), CString());
+}
+
+void CPraxisDesktop::ExpandInField() {
+    m_fieldWasLast = true;
+    if (auto expand = m_module.FindAs<decltype(&DoTbEntryXQL2)>("DoTbEntryXQL2"))
+        expand(this, &m_field, &m_lines, CString(), CString());
+}
+
+void CPraxisDesktop::ExpandInLastField() {
+    if (m_fieldWasLast)
+        ExpandInField();
+    else
+        ExpandInMemo();
+}
+
+void CPraxisDesktop::SearchTextBlock() {
+    auto search = m_module.FindAs<decltype(&Q7SuchTB)>("Q7SuchTB");
+    if (!search) return;
+    CString kuerzel;
+    if (search(&kuerzel, CString(), CString(), this) == 1) m_chosen.SetCaption(kuerzel);
+}
+
+CString CPraxisDesktop::StatusText() const {
+    return PracticeName() + " | " + PhysicianName() + " | Arbeitsplatz " +
+           FormatString("%d", Q7GetWorkstation()) + " | " + Db2Date(GetXQDate());
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The practice desktop: the host's main window. A treatment entry memo and a
+// single-line field in which a Kürzel followed by F3 is expanded by the
+// module, and an entry for each service the module offers.
+#include "host/db/Records.h"
+#include "host/dlg/XQDialog.h"
+
+class ModuleLibrary;
+
+class CPraxisDesktop : public CXQDialog {
+  public:
+    // The module must stay open while the desktop lives.
+    explicit CPraxisDesktop(const ModuleLibrary& module);
+
+    bool OnInitDialog() override;
+
+  private:
+    void ExpandInMemo();
+    void ExpandInField();
+    void ExpandInLastField();
+    void SearchTextBlock();
+    CString StatusText() const;
+
+    const ModuleLibrary& m_module;
+    CQTbEntry m_lines;
+    CXQLMemoX m_memo;
+    CXQLEditX m_field;
+    CXQButtonX m_expand;
+    CXQButtonX m_search;
+    CXQLabelX m_chosen;
+    CXQLabelX m_status;
+    bool m_fieldWasLast = false;  // which text control F3 on the button acts on
+};
+
+// Registers the host's own dialog templates (the desktop's) once.
+void RegisterHostDialogs();

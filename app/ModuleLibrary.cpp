@@ -1,0 +1,47 @@
+#include "app/ModuleLibrary.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace {
+
+// The folder of the running program; the module is installed beside it.
+std::string ProgramFolder() {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return ".";
+    std::string path(buffer, static_cast<size_t>(length));
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+ModuleLibrary::~ModuleLibrary() {
+    Close();
+}
+
+bool ModuleLibrary::Open(std::string& error) {
+    if (m_handle) return true;
+    const std::string path = ProgramFolder() + "/libq7txtbst.so";
+    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_handle) {
+        const char* reason = dlerror();
+        error = "Das Modul " + path +
+                " konnte nicht geladen werden: " + (reason ? reason : "unbekannter Fehler");
+        return false;
+    }
+    return true;
+}
+
+void* ModuleLibrary::Find(const char* name) const {
+    if (!m_handle) return nullptr;
+    return dlsym(m_handle, name);
+}
+
+void ModuleLibrary::Close() {
+    if (m_handle) dlclose(m_handle);
+    m_handle = nullptr;
+}

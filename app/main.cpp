@@ -1,0 +1,277 @@
+// q7host: the practice application. It sets up the practice installation,
+// opens the practice database, loads the module library and drives it from
+// its command line, with the text front end showing every dialog.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <streambuf>
+
+#include "app/Calls.h"
+#include "app/CommandLine.h"
+#include "app/DemoData.h"
+#include "app/Desktop.h"
+#include "app/ModuleLibrary.h"
+#include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
+#include "host/db/Records.h"
+#include "host/db/Tsv.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQDialog.h"
+#include "host/dlg/XQResource.h"
+#include "host/ui/text/XQTextFrontEnd.h"
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kOther = 1;
+constexpr int kBadCommandLine = 2;
+
+// Reads a fixed text first, then another stream: an interactive desktop
+// session shows its window once before the user's first line.
+class PrefixedInput : public std::streambuf {
+  public:
+    PrefixedInput(std::string prefix, std::istream& rest)
+        : m_prefix(std::move(prefix)), m_rest(rest) {
+        setg(m_prefix.data(), m_prefix.data(), m_prefix.data() + m_prefix.size());
+    }
+
+  protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        const int c = m_rest.get();
+        if (c == EOF) return traits_type::eof();
+        m_char = static_cast<char>(c);
+        setg(&m_char, &m_char, &m_char + 1);
+        return traits_type::to_int_type(m_char);
+    }
+
+  private:
+    std::string m_prefix;
+    std::istream& m_rest;
+    char m_char = 0;
+};
+
+int Fail(int status, const std::string& messageUtf8) {
+    std::cout.flush();
+    std::cerr << "q7host: " << messageUtf8 << std::endl;
+    return status;
+}
+
+int Fail(int status, const CString& messageCp1252) {
+    return Fail(status, Cp1252ToUtf8(messageCp1252.str()));
+}
+
+std::string HomeFolder(const AppOptions& options) {
+    if (!options.home.empty()) return options.home;
+    const char* env = std::getenv("Q7_HOME");
+    if (env && *env) return env;
+    return "q7home";
+}
+
+// The installation's folders: the read-only data folder with its catalogue
+// folders and the data file folder for print data.
+bool PrepareHome(const std::string& home, std::string& error) {
+    namespace fs = std::filesystem;
+    for (const char* sub : {"", "data/Kbv", "data/KZBV", "dat"}) {
+        std::error_code ec;
+        const fs::path folder = fs::path(home) / sub;
+        fs::create_directories(folder, ec);
+        if (ec || !fs::is_directory(folder)) {
+            error = "Der Ordner " + folder.string() + " konnte nicht angelegt werden" +
+                    (ec ? ": " + ec.message() : std::string()) + ".";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The practice and physician the session works for: the first of each in
+// the database; the defaults stay when there is none.
+void ChooseSessionRecords() {
+    CQPraxis praxis(dbDatabase);
+    if (praxis.GetAll() == 0 && praxis.AnzHits() > 0) dbPraxisId = praxis.Id;
+    CQMandantAdr mandant(dbDatabase);
+    if (mandant.GetAll() == 0 && mandant.AnzHits() > 0) dbMdId = mandant.MdId;
+}
+
+int SeedDemo(const std::string& home) {
+    // Master data before what refers to it; the text block groups before
+    // the blocks.
+    static const char* const kOrder[] = {"strings", "praxis", "mandant", "pat", "sp", "par", "tb"};
+    std::vector<const DemoFile*> files;
+    for (const char* kind : kOrder)
+        for (size_t i = 0; i < kDemoFileCount; ++i)
+            if (kDemoFiles[i].kind == std::string(kind)) files.push_back(&kDemoFiles[i]);
+    for (size_t i = 0; i < kDemoFileCount; ++i) {
+        bool listed = false;
+        for (const DemoFile* f : files) listed = listed || f == &kDemoFiles[i];
+        if (!listed && *kDemoFiles[i].kind) files.push_back(&kDemoFiles[i]);
+    }
+    if (files.empty()) return Fail(kOther, std::string("Diese Ausgabe enthält keine Demo-Praxis."));
+    for (const DemoFile* file : files) {
+        CString error;
+        const int status = XQLoadTsvText(file->kind, file->content,
+                                         CString("demo/") + file->kind + ".tsv", &error);
+        if (status != 0) return Fail(kOther, error);
+    }
+    std::cout << "Die Demo-Praxis wurde in " << home << " angelegt." << std::endl;
+    return kDone;
+}
+
+int RunDialog(const std::vector<std::string>& words, CWnd* mainWindow) {
+    if (words.size() < 2)
+        return Fail(kBadCommandLine, std::string("Beim Befehl „dialog“ fehlt die Dialogklasse."));
+    const std::string& name = words[1];
+    std::vector<CString> args;
+    for (size_t i = 2; i < words.size(); ++i) args.push_back(Utf8ToCp1252(words[i]));
+    const XQRuntimeClass* runtimeClass = XQFindRuntimeClass(Utf8ToCp1252(name));
+    if (!runtimeClass) {
+        static const char* const kContractClasses[] = {"CdiaTB",           "CdiaSuchIcd",
+                                                       "CdiaSuchOPS",      "CdiaVAStammView",
+                                                       "CdiaKRWStammView", "CdiaKRWRegelDetails"};
+        for (const char* known : kContractClasses)
+            if (name == known)
+                return Fail(kOther,
+                            "Die Dialogklasse „" + name + "“ ist in diesem Modul nicht vorhanden.");
+        return Fail(kBadCommandLine, "Unbekannte Dialogklasse „" + name + "“.");
+    }
+    std::unique_ptr<CXQDialog> dialog = runtimeClass->create(args, mainWindow);
+    if (!dialog)
+        return Fail(kBadCommandLine, "Die Argumente passen nicht zur Dialogklasse „" + name + "“.");
+    const int result = dialog->DoModal();
+    std::cout << "result: " << result << std::endl;
+    return kDone;
+}
+
+int LoadOrDump(const std::vector<std::string>& words) {
+    const bool load = words[0] == "load";
+    const CString kind = Utf8ToCp1252(words[1]);
+    if (!XQIsTsvKind(kind)) return Fail(kBadCommandLine, "Unbekannte Datenart „" + words[1] + "“.");
+    CString error;
+    const int status =
+        load ? XQLoadTsv(kind, words[2], &error) : XQDumpTsv(kind, std::cout, &error);
+    std::cout.flush();
+    return status == 0 ? kDone : Fail(kOther, error);
+}
+
+// A command word and its argument count; false with the reason when the
+// line names no command this program knows.
+bool CheckCommand(const std::vector<std::string>& words, std::string& error) {
+    if (words.empty()) return true;
+    const std::string& command = words[0];
+    const size_t args = words.size() - 1;
+    if (command == "call" || command == "dialog") return true;
+    if (command == "load" && args != 2)
+        error = "Aufruf: q7host load ART DATEI";
+    else if (command == "dump" && args != 1)
+        error = "Aufruf: q7host dump ART";
+    else if (command == "seed-demo" && args != 0)
+        error = "seed-demo nimmt keine Argumente.";
+    else if (command != "load" && command != "dump" && command != "seed-demo")
+        error = "Unbekannter Befehl „" + command + "“.";
+    return error.empty();
+}
+
+int Run(int argc, char** argv) {
+    AppOptions options;
+    std::string error = ParseCommandLine(argc, argv, options);
+    if (error.empty() && !options.help) CheckCommand(options.command, error);
+    if (!error.empty()) {
+        std::cerr << "q7host: " << error << "\n\n" << UsageText();
+        return kBadCommandLine;
+    }
+    if (options.help) {
+        std::cout << UsageText();
+        return kDone;
+    }
+    if (options.ui == "qt")
+        return Fail(kOther, std::string("Die Fensteroberfläche ist in dieser Ausgabe noch nicht "
+                                        "enthalten; bitte --ui text verwenden."));
+
+    const std::string home = HomeFolder(options);
+    if (!PrepareHome(home, error)) return Fail(kOther, error);
+    Q7SetHome(home);
+    Q7SetToday(options.today.c_str());
+    Q7SetWorkstation(options.workstation);
+    dbLfdWorkstation = options.workstation;
+
+    // The script: a file, standard input, or none. Without a command and
+    // without a script, a terminal user drives the desktop line by line.
+    std::unique_ptr<std::istream> ownedScript;
+    std::istream* script = nullptr;
+    std::unique_ptr<PrefixedInput> interactive;
+    const bool desktop = options.command.empty();
+    if (options.hasScript) {
+        if (options.scriptPath == "-") {
+            script = &std::cin;
+        } else {
+            auto file = std::make_unique<std::ifstream>(options.scriptPath);
+            if (!*file)
+                return Fail(kOther,
+                            "Das Skript " + options.scriptPath + " konnte nicht gelesen werden.");
+            ownedScript = std::move(file);
+            script = ownedScript.get();
+        }
+    } else if (desktop && isatty(STDIN_FILENO)) {
+        std::cout << "Textoberfläche: eine Aktion je Zeile (etwa „type Behandlungseintrag "
+                     "Befund: [BEF]“, „key F3 Behandlungseintrag“, „dump“); Strg+D beendet.\n";
+        interactive = std::make_unique<PrefixedInput>("dump\n", std::cin);
+        ownedScript = std::make_unique<std::istream>(interactive.get());
+        ownedScript->tie(&std::cout);
+        script = ownedScript.get();
+    }
+
+    CString dbError;
+    if (XQOpenPracticeDatabase(home, &dbError) != 0) return Fail(kOther, dbError);
+    ChooseSessionRecords();
+
+    CXQTextFrontEnd frontEnd(script, std::cout);
+    XQSetFrontEnd(&frontEnd);
+
+    int status = kDone;
+    {
+        ModuleLibrary module;
+        const std::string command = desktop ? std::string() : options.command[0];
+        if (desktop || command == "call" || command == "dialog") {
+            if (!module.Open(error)) {
+                XQSetFrontEnd(nullptr);
+                XQClosePracticeDatabase();
+                return Fail(kOther, error);
+            }
+        }
+        // The host's main window, parent of every dialog the module opens.
+        CWnd mainWindow(XQKind::Frame);
+        if (desktop) {
+            RegisterHostDialogs();
+            CPraxisDesktop window(module);
+            if (window.DoModal() < 0)
+                status = Fail(kOther, std::string("Der Praxis-Arbeitsplatz konnte nicht geöffnet "
+                                                  "werden."));
+        } else if (command == "call") {
+            std::vector<std::string> words(options.command.begin() + 1, options.command.end());
+            status = RunCall(module, words, &mainWindow, std::cout, error);
+            if (status != kDone) status = Fail(status, error);
+        } else if (command == "dialog") {
+            status = RunDialog(options.command, &mainWindow);
+        } else if (command == "seed-demo") {
+            status = SeedDemo(home);
+        } else {
+            status = LoadOrDump(options.command);
+        }
+        std::cout.flush();
+        if (status == kDone && !interactive) frontEnd.FinishScript();
+    }
+    XQSetFrontEnd(nullptr);
+    XQClosePracticeDatabase();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return Run(argc, argv);
+}
