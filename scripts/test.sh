@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: an optimised build with debug
+# information (benchmarks built too, so they keep compiling) and a build
+# with AddressSanitizer and UBSan. Fails when either fails.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="${Q7_JOBS:-$(nproc)}"
+
+bash "$root/scripts/setup.sh"
+
+status=0
+run() {
+  local dir="$1"; shift
+  echo "== $dir" >&2
+  cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null &&
+    ninja -C "$root/$dir" -j "$jobs" &&
+    ctest --test-dir "$root/$dir" --output-on-failure -j "$jobs" || status=1
+}
+run build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ7_BENCHMARKS=ON
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run build/ci-asan -DCMAKE_BUILD_TYPE=Debug -DQ7_SANITIZE=ON -DQ7_BENCHMARKS=OFF
+exit $status
