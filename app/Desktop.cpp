@@ -25,32 +25,19 @@ XQDialogTemplate DesktopTemplate() {
     t.caption = "Praxis-Arbeitsplatz";
     t.width = 640;
     t.height = 420;
-    auto add = [&t](int id, XQKind kind, const char* label, int x, int y, int w, int h,
-                    const char* hint) {
-        XQControlTemplate c;
-        c.id = id;
-        c.kind = kind;
-        c.label = label;
-        c.x = x;
-        c.y = y;
-        c.width = w;
-        c.height = h;
-        c.hint = hint;
-        t.controls.push_back(c);
-    };
-    add(IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 620, 260,
-        "K\xFCrzel eingeben und F3 dr\xFC"
-        "cken");
-    add(IDC_DESKTOP_FIELD, XQKind::Edit, "&Feld", 10, 280, 620, 20,
-        "Einzeiliges Feld: K\xFCrzel eingeben und F3 dr\xFC"
-        "cken");
-    add(IDC_DESKTOP_EXPAND, XQKind::Button, "K\xFCrzel &einf\xFCgen (F3)", 10, 310, 200, 24,
-        "Das K\xFCrzel vor der Schreibmarke durch seinen Textbaustein ersetzen");
-    add(IDC_DESKTOP_SEARCH, XQKind::Button, "Textbaustein &suchen", 220, 310, 200, 24,
-        "Den Suchdialog der Textbausteine \xF6"
-        "ffnen");
-    add(IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 344, 620, 20, "");
-    add(IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 380, 620, 20, "");
+    XQAddControl(t, IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 620, 260,
+                 "K\xFCrzel eingeben und F3 dr\xFC"
+                 "cken");
+    XQAddControl(t, IDC_DESKTOP_FIELD, XQKind::Edit, "&Feld", 10, 280, 620, 20,
+                 "Einzeiliges Feld: K\xFCrzel eingeben und F3 dr\xFC"
+                 "cken");
+    XQAddControl(t, IDC_DESKTOP_EXPAND, XQKind::Button, "K\xFCrzel &einf\xFCgen (F3)", 10, 310, 200,
+                 24, "Das K\xFCrzel vor der Schreibmarke durch seinen Textbaustein ersetzen");
+    XQAddControl(t, IDC_DESKTOP_SEARCH, XQKind::Button, "Textbaustein &suchen", 220, 310, 200, 24,
+                 "Den Suchdialog der Textbausteine \xF6"
+                 "ffnen");
+    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 344, 620, 20, "");
+    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 380, 620, 20, "");
     t.toolbar = {{XQTB_EXIT, "ESC - Beenden"}, {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }

@@ -30,37 +30,23 @@ XQDialogTemplate SuchTBTemplate() {
     t.caption = "Suchdialog Textbausteine";
     t.width = 600;
     t.height = 420;
-    auto add = [&t](int id, XQKind kind, const char* label, int x, int y, int w, int h,
-                    const char* hint = "") {
-        XQControlTemplate c;
-        c.id = id;
-        c.kind = kind;
-        c.label = label;
-        c.x = x;
-        c.y = y;
-        c.width = w;
-        c.height = h;
-        c.hint = hint;
-        t.controls.push_back(c);
-        return &t.controls.back();
-    };
-    add(IDC_CAPTION_FILTER, XQKind::Caption, "Auswahl", 10, 6, 580, 16);
-    add(IDC_EDIT_KUERZEL, XQKind::Edit, "&K\xFCrzel", 10, 28, 140, 20,
-        "Anfang des K\xFCrzels (mit Teilwort: ein Teil davon)");
-    add(IDC_EDIT_BESCHREIBUNG, XQKind::Edit, "&Beschreibung", 160, 28, 250, 20,
-        "Ein Teil der Beschreibung");
-    add(IDC_COMBO_GRUPPE, XQKind::Combo, "&Gruppe", 10, 56, 200, 20,
-        "R\xFC"
-        "cktaste: alle Gruppen");
-    add(IDC_COMBO_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 220, 56, 190, 20,
-        "R\xFC"
-        "cktaste: alle Untergruppen");
-    add(IDC_CHECK_TEILWORT, XQKind::Check, "&Teilwort", 420, 56, 100, 20,
-        "K\xFCrzel an beliebiger Stelle suchen");
-    add(IDC_GRID, XQKind::Grid, "Textbausteine", 10, 84, 400, 320);
-    add(IDC_CAPTION_GRUPPE, XQKind::Caption, "Gruppe:", 420, 84, 170, 20);
-    add(IDC_CAPTION_UNTERGRUPPE, XQKind::Caption, "Untergruppe:", 420, 108, 170, 20);
-    add(IDC_MEMO_TEXT, XQKind::Memo, "Text", 420, 132, 170, 272)->readOnly = true;
+    XQAddControl(t, IDC_CAPTION_FILTER, XQKind::Caption, "Auswahl", 10, 6, 580, 16);
+    XQAddControl(t, IDC_EDIT_KUERZEL, XQKind::Edit, "&K\xFCrzel", 10, 28, 140, 20,
+                 "Anfang des K\xFCrzels (mit Teilwort: ein Teil davon)");
+    XQAddControl(t, IDC_EDIT_BESCHREIBUNG, XQKind::Edit, "&Beschreibung", 160, 28, 250, 20,
+                 "Ein Teil der Beschreibung");
+    XQAddControl(t, IDC_COMBO_GRUPPE, XQKind::Combo, "&Gruppe", 10, 56, 200, 20,
+                 "R\xFC"
+                 "cktaste: alle Gruppen");
+    XQAddControl(t, IDC_COMBO_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 220, 56, 190, 20,
+                 "R\xFC"
+                 "cktaste: alle Untergruppen");
+    XQAddControl(t, IDC_CHECK_TEILWORT, XQKind::Check, "&Teilwort", 420, 56, 100, 20,
+                 "K\xFCrzel an beliebiger Stelle suchen");
+    XQAddControl(t, IDC_GRID, XQKind::Grid, "Textbausteine", 10, 84, 400, 320);
+    XQAddControl(t, IDC_CAPTION_GRUPPE, XQKind::Caption, "Gruppe:", 420, 84, 170, 20);
+    XQAddControl(t, IDC_CAPTION_UNTERGRUPPE, XQKind::Caption, "Untergruppe:", 420, 108, 170, 20);
+    XQAddControl(t, IDC_MEMO_TEXT, XQKind::Memo, "Text", 420, 132, 170, 272).readOnly = true;
     t.toolbar = {
         {XQTB_EXIT, "ESC - Abbrechen"},
         {XQTB_ACCEPT,

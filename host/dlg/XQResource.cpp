@@ -74,6 +74,21 @@ const XQRuntimeClass* XQFindRuntimeClass(const CString& name) {
     return nullptr;
 }
 
+XQControlTemplate& XQAddControl(XQDialogTemplate& dialog, int id, XQKind kind, const CString& label,
+                                int x, int y, int width, int height, const CString& hint) {
+    XQControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.label = label;
+    c.x = x;
+    c.y = y;
+    c.width = width;
+    c.height = height;
+    c.hint = hint;
+    dialog.controls.push_back(c);
+    return dialog.controls.back();
+}
+
 CString XQLoadString(int number) {
     for (XQResourceModule* module : SearchOrder()) {
         auto it = module->strings.find(number);

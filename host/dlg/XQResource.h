@@ -75,6 +75,12 @@ struct Q7HOST_API XQResourceModule {
     std::vector<XQRuntimeClass> classes;
 };
 
+// Appends a control to a template and returns it for further settings (the
+// reference stays valid until the next control is added).
+Q7HOST_API XQControlTemplate& XQAddControl(XQDialogTemplate& dialog, int id, XQKind kind,
+                                           const CString& label, int x, int y, int width,
+                                           int height, const CString& hint = CString());
+
 // Registration returns false when a module of that name is registered already.
 Q7HOST_API bool XQRegisterModule(XQResourceModule* module);
 Q7HOST_API void XQUnregisterModule(XQResourceModule* module);
