@@ -230,6 +230,7 @@ int Run(int argc, char** argv) {
     ChooseSessionRecords();
 
     CXQTextFrontEnd frontEnd(script, std::cout);
+    frontEnd.SetInteractive(interactive != nullptr);
     XQSetFrontEnd(&frontEnd);
 
     int status = kDone;

@@ -143,6 +143,11 @@ struct CXQTextFrontEnd::Impl {
     std::istream* script = nullptr;
     std::ostream* out = nullptr;
     std::function<void(const std::string&)> misfit;
+    // A person types the script: a misfit is reported and the line skipped.
+    bool interactive = false;
+    struct Retry {
+        std::string reason;
+    };
     // One line read ahead, so that the end of the script is known before the
     // next action is asked for.
     bool havePending = false;
@@ -159,12 +164,27 @@ struct CXQTextFrontEnd::Impl {
         out->flush();
     }
 
+    // Runs a box's exchange until its answer fits. Only interactive misfits
+    // are caught, and always inside the box, so none crosses dialog code.
+    template <class Exchange>
+    auto Retrying(Exchange exchange) {
+        for (;;) {
+            try {
+                return exchange();
+            } catch (const Retry& retry) {
+                Report(retry.reason);
+            }
+        }
+    }
+    void Report(const std::string& reason) { std::cerr << "Passt nicht: " << reason << std::endl; }
+
     [[noreturn]] void Misfit(const CString& what) {
         CString reason;
         if (currentNumber > 0) reason.Format("Zeile %d (%s): ", currentNumber, current.GetString());
         reason += what;
         const std::string utf8 = Cp1252ToUtf8(reason.str());
         out->flush();
+        if (interactive) throw Retry{utf8};
         if (misfit) misfit(utf8);
         // Only the default gets here (a handler must not return).
         std::cerr << "Skript passt nicht zum Dialog: " << utf8 << std::endl;
@@ -766,6 +786,10 @@ bool CXQTextFrontEnd::ScriptEnded() const {
     return !m_impl->Peek();
 }
 
+void CXQTextFrontEnd::SetInteractive(bool interactive) {
+    m_impl->interactive = interactive;
+}
+
 void CXQTextFrontEnd::FinishScript() {
     if (m_impl->Next()) m_impl->Misfit("kein Dialog ist mehr offen");
 }
@@ -774,7 +798,11 @@ void CXQTextFrontEnd::RunModal(CXQDialog& dialog) {
     Impl& impl = *m_impl;
     while (!dialog.IsEnded()) {
         if (!impl.Next()) break;
-        impl.Apply(dialog);
+        try {
+            impl.Apply(dialog);
+        } catch (const Impl::Retry& retry) {
+            impl.Report(retry.reason);
+        }
         if (!dialog.IsEnded()) dialog.FireDueTimers(Q7HostMillis());
     }
     if (dialog.IsEnded()) return;
@@ -815,55 +843,58 @@ const char* MsgKindName(XQMsgKind kind) {
 int CXQTextFrontEnd::MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                                 const std::vector<CString>& buttons) {
     Impl& impl = *m_impl;
-    impl.Print(std::string("MESSAGE ") + MsgKindName(kind) + ": " + Out(title) + " | " + Out(text));
-    const int count = static_cast<int>(buttons.size());
-    std::optional<CString> answer = impl.Answer("eine Meldung");
-    if (!answer) return count - 1;
-    if (count == 0) return 0;
-    const CString word = Lower(*answer);
-    auto byCaption = [&](const char* caption) {
+    return impl.Retrying([&]() -> int {
+        impl.Print(std::string("MESSAGE ") + MsgKindName(kind) + ": " + Out(title) + " | " +
+                   Out(text));
+        const int count = static_cast<int>(buttons.size());
+        std::optional<CString> answer = impl.Answer("eine Meldung");
+        if (!answer) return count - 1;
+        if (count == 0) return 0;
+        const CString word = Lower(*answer);
+        auto byCaption = [&](const char* caption) {
+            for (int i = 0; i < count; ++i)
+                if (ShownLabel(buttons[static_cast<size_t>(i)]) == caption) return i;
+            return -1;
+        };
+        // A word names the button of that caption, else the button at its place.
+        struct Word {
+            const char* word;
+            const char* caption;
+            int position;  // -1: the last
+        };
+        static const Word words[] = {
+            {"yes", "Ja", 0}, {"no", "Nein", 1}, {"cancel", "Abbrechen", -1}, {"ok", "OK", 0}};
+        for (const Word& w : words) {
+            if (word != w.word) continue;
+            int index = byCaption(w.caption);
+            if (index < 0) index = w.position < 0 ? count - 1 : w.position;
+            if (index >= count)
+                impl.Misfit(
+                    "die Meldung hat keine Schaltfl\xE4"
+                    "che \"" +
+                    *answer + "\"");
+            return index;
+        }
+        if (std::optional<int> n = Number(*answer)) {
+            if (*n < 1 || *n > count)
+                impl.Misfit(
+                    FormatString("die Meldung hat %d Schaltfl\xE4"
+                                 "chen",
+                                 count));
+            return *n - 1;
+        }
+        // A caption of the box's own buttons, whole or by its start.
         for (int i = 0; i < count; ++i)
-            if (ShownLabel(buttons[static_cast<size_t>(i)]) == caption) return i;
-        return -1;
-    };
-    // A word names the button of that caption, else the button at its place.
-    struct Word {
-        const char* word;
-        const char* caption;
-        int position;  // -1: the last
-    };
-    static const Word words[] = {
-        {"yes", "Ja", 0}, {"no", "Nein", 1}, {"cancel", "Abbrechen", -1}, {"ok", "OK", 0}};
-    for (const Word& w : words) {
-        if (word != w.word) continue;
-        int index = byCaption(w.caption);
-        if (index < 0) index = w.position < 0 ? count - 1 : w.position;
-        if (index >= count)
-            impl.Misfit(
-                "die Meldung hat keine Schaltfl\xE4"
-                "che \"" +
-                *answer + "\"");
-        return index;
-    }
-    if (std::optional<int> n = Number(*answer)) {
-        if (*n < 1 || *n > count)
-            impl.Misfit(
-                FormatString("die Meldung hat %d Schaltfl\xE4"
-                             "chen",
-                             count));
-        return *n - 1;
-    }
-    // A caption of the box's own buttons, whole or by its start.
-    for (int i = 0; i < count; ++i)
-        if (ShownLabel(buttons[static_cast<size_t>(i)]) == *answer) return i;
-    for (int i = 0; i < count; ++i)
-        if (!answer->IsEmpty() &&
-            ShownLabel(buttons[static_cast<size_t>(i)]).Left(answer->GetLength()) == *answer)
-            return i;
-    impl.Misfit(
-        "die Meldung hat keine Schaltfl\xE4"
-        "che \"" +
-        *answer + "\"");
+            if (ShownLabel(buttons[static_cast<size_t>(i)]) == *answer) return i;
+        for (int i = 0; i < count; ++i)
+            if (!answer->IsEmpty() &&
+                ShownLabel(buttons[static_cast<size_t>(i)]).Left(answer->GetLength()) == *answer)
+                return i;
+        impl.Misfit(
+            "die Meldung hat keine Schaltfl\xE4"
+            "che \"" +
+            *answer + "\"");
+    });
 }
 
 // Each placeholder line takes one answer: "answer cancel" cancels the whole
@@ -879,8 +910,10 @@ bool CXQTextFrontEnd::ParamBox(const CString& /*caption*/, std::vector<XQParamFi
     };
     std::vector<XQParamField> filled = fields;
     for (size_t i = 0; i < filled.size(); ++i) {
-        line(filled[i]);
-        std::optional<CString> answer = impl.Answer("ein Platzhalter");
+        std::optional<CString> answer = impl.Retrying([&] {
+            line(filled[i]);
+            return impl.Answer("ein Platzhalter");
+        });
         if (!answer) {
             // Nobody answers: the box shows all its lines and is cancelled.
             for (size_t j = i + 1; j < filled.size(); ++j) line(filled[j]);
@@ -900,19 +933,21 @@ bool CXQTextFrontEnd::ParamBox(const CString& /*caption*/, std::vector<XQParamFi
 bool CXQTextFrontEnd::FileDialog(bool save, const CString& title, const CString& /*filter*/,
                                  const CString& /*defaultExtension*/, CString& path) {
     Impl& impl = *m_impl;
-    impl.Print(std::string("FILEDIALOG ") + (save ? "save" : "open") + ": " + Out(title) + " | " +
-               Out(path));
-    std::optional<CString> answer = impl.Answer("ein Dateidialog");
-    if (!answer) return false;
-    const CString word = Lower(*answer);
-    if (word == "cancel") return false;
-    if (word == "ok") {
-        if (path.IsEmpty()) impl.Misfit("der Dateidialog schl\xE4gt keinen Namen vor");
+    return impl.Retrying([&]() -> bool {
+        impl.Print(std::string("FILEDIALOG ") + (save ? "save" : "open") + ": " + Out(title) +
+                   " | " + Out(path));
+        std::optional<CString> answer = impl.Answer("ein Dateidialog");
+        if (!answer) return false;
+        const CString word = Lower(*answer);
+        if (word == "cancel") return false;
+        if (word == "ok") {
+            if (path.IsEmpty()) impl.Misfit("der Dateidialog schl\xE4gt keinen Namen vor");
+            return true;
+        }
+        if (answer->IsEmpty()) impl.Misfit("Dateiname fehlt");
+        path = *answer;
         return true;
-    }
-    if (answer->IsEmpty()) impl.Misfit("Dateiname fehlt");
-    path = *answer;
-    return true;
+    });
 }
 
 void CXQTextFrontEnd::ProgressOpen(const CString& text, int /*maximum*/) {

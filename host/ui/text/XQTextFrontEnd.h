@@ -23,6 +23,11 @@ class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
     // install a handler that throws. The handler must not return.
     void SetMisfitHandler(std::function<void(const std::string& reasonUtf8)> handler);
 
+    // A person types the script line by line: a line that does not fit is
+    // reported on standard error ("Passt nicht: ...") and skipped, and a box
+    // asks again, instead of ending the run.
+    void SetInteractive(bool interactive);
+
     // True when every script line has been read (or there is no script).
     bool ScriptEnded() const;
     // Called when the work the script drives is done: a line still left is an

@@ -416,6 +416,21 @@ TEST_F(TextFrontEndTest, MessageBoxesAreAnsweredByWordNumberOrCaption) {
               std::string::npos);
 }
 
+// A person at the terminal mistypes: the line is skipped, a box asks again.
+TEST_F(TextFrontEndTest, InteractiveMisfitsAreSkippedAndBoxesAskAgain) {
+    std::istringstream in("click Nirgendwo\nclick Suchen\ndump\nanswer 7\nanswer no\n");
+    std::ostringstream out;
+    CXQTextFrontEnd frontEnd(&in, out);
+    frontEnd.SetMisfitHandler([](const std::string& reason) { throw Misfit(reason); });
+    frontEnd.SetInteractive(true);
+    XQSetFrontEnd(&frontEnd);
+    MainDialog dialog;
+    EXPECT_EQ(dialog.DoModal(), 2);
+    const std::vector<std::string> expected = {"frage:11", "exit:outer"};
+    EXPECT_EQ(g_log, expected);
+    EXPECT_EQ(Lines(out.str()).size(), 3u);  // the box asked three times
+}
+
 TEST_F(TextFrontEndTest, ParamFileAndEffectBoxesPrintOneLineEach) {
     std::string out =
         Run("key Ctrl+P\nanswer M\xC3\xBCller\nanswer ok\n"
