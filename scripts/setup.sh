@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config git clang-format
-          libsqlite3-dev libexpat1-dev libgtest-dev libgmock-dev libbenchmark-dev)
+          libsqlite3-dev libexpat1-dev libcairo2-dev fonts-dejavu-core poppler-utils
+          libgtest-dev libgmock-dev libbenchmark-dev)
 
 missing=()
 for p in "${packages[@]}"; do
