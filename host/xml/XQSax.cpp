@@ -1,0 +1,203 @@
+#include "host/xml/XQSax.h"
+
+// The system expat is built with DTD support; its header declares the
+// amplification limits only then.
+#ifndef XML_DTD
+#define XML_DTD
+#endif
+#include <expat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "host/base/Cp1252.h"
+
+namespace {
+
+constexpr char kSeparator = '\x01';  // cannot occur in a name or URI
+constexpr int kChunk = 64 * 1024;
+
+// Decodes the one code point a UTF-8 text of one character holds.
+int CodePoint(const std::string& utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    if (utf8.size() == 1) return s[0];
+    if (utf8.size() == 2) return ((s[0] & 0x1F) << 6) | (s[1] & 0x3F);
+    if (utf8.size() == 3) return ((s[0] & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
+    return -1;
+}
+
+int XMLCALL UnknownEncoding(void* /*data*/, const XML_Char* name, XML_Encoding* info) {
+    CString n(name);
+    n.MakeLower();
+    if (n != "windows-1252" && n != "cp1252" && n != "x-cp1252") return XML_STATUS_ERROR;
+    for (int b = 0; b < 256; ++b)
+        info->map[b] = CodePoint(Cp1252ToUtf8(std::string(1, static_cast<char>(b))));
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+struct Context {
+    SAXContentHandlerImpl* handler;
+    std::string uri, local, qname;
+};
+
+// expat reports "uri SEP local SEP prefix" (triplets), or the bare name.
+void SplitName(const XML_Char* name, Context& c) {
+    std::string s(name);
+    size_t a = s.find(kSeparator);
+    if (a == std::string::npos) {
+        c.uri.clear();
+        c.local = s;
+        c.qname = s;
+        return;
+    }
+    c.uri = s.substr(0, a);
+    size_t b = s.find(kSeparator, a + 1);
+    c.local = s.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+    c.qname = b == std::string::npos ? c.local : s.substr(b + 1) + ":" + c.local;
+}
+
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** /*atts*/) {
+    auto& c = *static_cast<Context*>(data);
+    SplitName(name, c);
+    c.handler->startElement(c.uri, c.local, c.qname);
+}
+
+void XMLCALL OnEnd(void* data, const XML_Char* name) {
+    auto& c = *static_cast<Context*>(data);
+    SplitName(name, c);
+    c.handler->endElement(c.uri, c.local, c.qname);
+}
+
+void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+    static_cast<Context*>(data)->handler->characters(std::string(text, length));
+}
+
+struct ParserFree {
+    void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
+
+using Parser = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
+
+Parser MakeParser(Context& context) {
+    Parser p(XML_ParserCreateNS(nullptr, kSeparator));
+    if (!p) return p;
+    XML_SetReturnNSTriplet(p.get(), 1);
+    XML_SetUserData(p.get(), &context);
+    XML_SetElementHandler(p.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(p.get(), OnText);
+    XML_SetUnknownEncodingHandler(p.get(), UnknownEncoding, nullptr);
+    // Never read the external DTD subset or parameter entities; without an
+    // external entity handler no external general entity is opened either.
+    XML_SetParamEntityParsing(p.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+    // Expansion beyond 1 MiB may not exceed 100 times the input.
+    XML_SetBillionLaughsAttackProtectionActivationThreshold(p.get(), 1024 * 1024);
+    XML_SetBillionLaughsAttackProtectionMaximumAmplification(p.get(), 100.0f);
+    return p;
+}
+
+CString ErrorOf(XML_Parser p) {
+    CString text;
+    text.Format("%s (Zeile %d, Spalte %d)", XML_ErrorString(XML_GetErrorCode(p)),
+                static_cast<int>(XML_GetCurrentLineNumber(p)),
+                static_cast<int>(XML_GetCurrentColumnNumber(p)));
+    return text;
+}
+
+}  // namespace
+
+CString SAXContentHandlerImpl::W2S(const std::string& text) {
+    // U+E000..U+E01F are EE 80 80..9F in UTF-8; EE is always a lead byte in
+    // the parser's well-formed output.
+    if (text.find('\xEE') == std::string::npos) return Utf8ToCp1252(text);
+    std::string plain;
+    CString out;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (i + 2 < text.size() && text[i] == '\xEE' && text[i + 1] == '\x80' &&
+            static_cast<unsigned char>(text[i + 2]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 2]) <= 0x9F) {
+            out += Utf8ToCp1252(plain);
+            plain.clear();
+            out.str() += static_cast<char>(static_cast<unsigned char>(text[i + 2]) - 0x80);
+            i += 3;
+        } else {
+            plain += text[i++];
+        }
+    }
+    out += Utf8ToCp1252(plain);
+    return out;
+}
+
+bool CXQSAXReader::putFeature(const CString& name, bool /*value*/) {
+    return name == "schema-validation" || name == "exhaustive-errors" ||
+           name == "http://xml.org/sax/features/namespaces" ||
+           name == "http://xml.org/sax/features/namespace-prefixes";
+}
+
+bool CXQSAXReader::parseURL(const CString& path) {
+    m_error.Empty();
+    if (!m_handler) {
+        m_error = "Kein Inhaltsverarbeiter";
+        return false;
+    }
+    FILE* f = std::fopen(path.GetString(), "rb");
+    if (!f) {
+        m_error = "Datei nicht lesbar: " + path;
+        return false;
+    }
+    Context context{m_handler, {}, {}, {}};
+    Parser p = MakeParser(context);
+    if (!p) {
+        std::fclose(f);
+        m_error =
+            "Parser nicht verf\xFC"
+            "gbar";
+        return false;
+    }
+    m_handler->startDocument();
+    bool ok = true;
+    for (;;) {
+        void* buffer = XML_GetBuffer(p.get(), kChunk);
+        if (!buffer) {
+            m_error = ErrorOf(p.get());
+            ok = false;
+            break;
+        }
+        size_t n = std::fread(buffer, 1, kChunk, f);
+        if (std::ferror(f)) {
+            m_error = "Lesefehler: " + path;
+            ok = false;
+            break;
+        }
+        bool last = n < static_cast<size_t>(kChunk);
+        if (XML_ParseBuffer(p.get(), static_cast<int>(n), last) == XML_STATUS_ERROR) {
+            m_error = ErrorOf(p.get());
+            ok = false;
+            break;
+        }
+        if (last) break;
+    }
+    std::fclose(f);
+    if (ok) m_handler->endDocument();
+    return ok;
+}
+
+bool CXQSAXReader::parse(const std::string& document) {
+    m_error.Empty();
+    if (!m_handler) return false;
+    Context context{m_handler, {}, {}, {}};
+    Parser p = MakeParser(context);
+    if (!p) return false;
+    m_handler->startDocument();
+    if (XML_Parse(p.get(), document.data(), static_cast<int>(document.size()), 1) ==
+        XML_STATUS_ERROR) {
+        m_error = ErrorOf(p.get());
+        return false;
+    }
+    m_handler->endDocument();
+    return true;
+}

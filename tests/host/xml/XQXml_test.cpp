@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/xml/XQSax.h"
+#include "host/xml/XQXMLWriter.h"
+
+namespace {
+
+// Records every event as text: "<uri|local|qname" and ">local" and texts.
+struct Recorder : SAXContentHandlerImpl {
+    std::vector<std::string> events;
+    std::string text;
+    void startElement(const std::string& uri, const std::string& local,
+                      const std::string& qname) override {
+        events.push_back("<" + uri + "|" + local + "|" + qname);
+    }
+    void endElement(const std::string&, const std::string& local, const std::string&) override {
+        events.push_back(">" + local);
+    }
+    void characters(const std::string& t) override { text += t; }
+};
+
+std::string TempFile(const std::string& name, const std::string& content) {
+    std::string path = ::testing::TempDir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+// The one text of <t>..</t> read back through the reader as Windows-1252.
+CString ReadBack(const std::string& doc, bool* ok = nullptr) {
+    Recorder r;
+    CXQSAXReader reader;
+    reader.putContentHandler(&r);
+    bool parsed = reader.parse(doc);
+    if (ok) *ok = parsed;
+    return SAXContentHandlerImpl::W2S(r.text);
+}
+
+TEST(XQXMLWriter, EveryWindows1252ByteSurvivesTheRoundTripThroughAFile) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    CXQXMLWriter w;
+    ASSERT_TRUE(w.StartDocument());
+    ASSERT_TRUE(w.StartElement("r"));
+    ASSERT_TRUE(w.CharElement("t", CString(all)));
+    ASSERT_TRUE(w.CharElement("t2", "a\r\nb & <c> \"d\" 'e'"));
+    ASSERT_TRUE(w.EndElement());
+    ASSERT_TRUE(w.EndDocument());
+    const std::string path = ::testing::TempDir() + "/all.xml";
+    ASSERT_TRUE(w.Write(path.c_str()));
+    EXPECT_EQ(w.Document().rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+
+    struct Texts : SAXContentHandlerImpl {
+        std::vector<std::string> texts;
+        std::string cur;
+        void startElement(const std::string&, const std::string&, const std::string&) override {
+            cur.clear();
+        }
+        void endElement(const std::string&, const std::string& l, const std::string&) override {
+            if (l != "r") texts.push_back(cur);
+        }
+        void characters(const std::string& t) override { cur += t; }
+    } h;
+    CXQSAXReader reader;
+    reader.putContentHandler(&h);
+    ASSERT_TRUE(reader.parseURL(path.c_str())) << reader.ErrorText().GetString();
+    ASSERT_EQ(h.texts.size(), 2u);
+    EXPECT_EQ(SAXContentHandlerImpl::W2S(h.texts[0]).str(), all);
+    EXPECT_STREQ(SAXContentHandlerImpl::W2S(h.texts[1]), "a\r\nb & <c> \"d\" 'e'");
+}
+
+TEST(XQXMLWriter, RefusesMisuseInsteadOfWritingABrokenDocument) {
+    CXQXMLWriter w;
+    EXPECT_FALSE(w.StartElement("r"));  // before StartDocument
+    w.StartDocument();
+    EXPECT_FALSE(w.CharElement("t", "x"));  // outside the root
+    w.StartDocument();
+    EXPECT_FALSE(w.StartElement("1bad"));
+    w.StartDocument();
+    w.StartElement("r");
+    EXPECT_FALSE(w.EndDocument());  // root still open
+    w.StartDocument();
+    w.StartElement("r");
+    w.EndElement();
+    w.EndDocument();
+    EXPECT_FALSE(w.Write("/nonexistent-dir/x.xml"));
+}
+
+TEST(XQSAXReader, ReadsTheCommonEncodingsIntoWindows1252) {
+    const std::string body = "<t>\xE4\x80</t>";  // ä and the euro sign in windows-1252
+    EXPECT_STREQ(ReadBack("<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + body), "\xE4\x80");
+    EXPECT_STREQ(ReadBack("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>\xE4\xFC</t>"),
+                 "\xE4\xFC");
+    EXPECT_STREQ(ReadBack("\xEF\xBB\xBF<t>\xC3\xA4\xE2\x82\xAC\xE2\x98\x83</t>"), "\xE4\x80?");
+    EXPECT_STREQ(ReadBack("<t>\xC3\xA4</t>"), "\xE4");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<t>\xE4</t>")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    EXPECT_STREQ(ReadBack(utf16), "\xE4");
+}
+
+TEST(XQSAXReader, ReportsNamespaceUriLocalAndQualifiedNames) {
+    Recorder r;
+    CXQSAXReader reader;
+    reader.putContentHandler(&r);
+    ASSERT_TRUE(reader.parse("<a xmlns:p=\"urn:x\"><p:b/><c xmlns=\"urn:y\"/></a>"));
+    std::vector<std::string> expected = {"<|a|a", "<urn:x|b|p:b", ">b", "<urn:y|c|c", ">c", ">a"};
+    EXPECT_EQ(r.events, expected);
+}
+
+TEST(XQSAXReader, LoadsNoExternalDtdOrEntityAndStopsExpansionAttacks) {
+    const std::string secret = TempFile("secret.txt", "GEHEIM");
+    const std::string dtd = TempFile("ext.dtd", "<!ENTITY x \"AUS DTD\">");
+    bool ok = false;
+    CString text = ReadBack(
+        "<!DOCTYPE t SYSTEM \"" + dtd + "\"[<!ENTITY s SYSTEM \"" + secret + "\">]><t>a&s;&x;b</t>",
+        &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_STREQ(text, "ab");
+
+    std::string laughs = "<!DOCTYPE t [<!ENTITY l0 \"hahahahahahahahahaha\">";
+    for (int i = 1; i <= 10; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k) laughs += "&l" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    laughs += "]><t>&l10;</t>";
+    Recorder r;
+    CXQSAXReader reader;
+    reader.putContentHandler(&r);
+    EXPECT_FALSE(reader.parse(laughs));
+    EXPECT_LT(r.text.size(), 64u * 1024 * 1024);
+}
+
+TEST(XQSAXReader, FailsOnDamagedOrMissingFiles) {
+    Recorder r;
+    CXQSAXReader reader;
+    reader.putContentHandler(&r);
+    EXPECT_FALSE(reader.parseURL(TempFile("bad.xml", "<a><b></a>").c_str()));
+    EXPECT_FALSE(reader.ErrorText().IsEmpty());
+    EXPECT_FALSE(reader.parseURL(TempFile("cut.xml", "<a><b>").c_str()));
+    EXPECT_FALSE(reader.parseURL((::testing::TempDir() + "/missing.xml").c_str()));
+    EXPECT_FALSE(reader.parseURL(
+        TempFile("enc.xml", "<?xml version=\"1.0\" encoding=\"klingon\"?><a/>").c_str()));
+}
+
+}  // namespace
