@@ -17,6 +17,7 @@ enum : int {
     IDC_DESKTOP_SEARCH = 30004,
     IDC_DESKTOP_CHOSEN = 30005,
     IDC_DESKTOP_STATUS = 30006,
+    IDC_DESKTOP_EDITOR = 30007,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -35,6 +36,10 @@ XQDialogTemplate DesktopTemplate() {
                  24, "Das K\xFCrzel vor der Schreibmarke durch seinen Textbaustein ersetzen");
     XQAddControl(t, IDC_DESKTOP_SEARCH, XQKind::Button, "Textbaustein &suchen", 220, 310, 200, 24,
                  "Den Suchdialog der Textbausteine \xF6"
+                 "ffnen");
+    XQAddControl(t, IDC_DESKTOP_EDITOR, XQKind::Button, "Textbausteine &bearbeiten", 430, 310, 200,
+                 24,
+                 "Den Editor der Textbausteine \xF6"
                  "ffnen");
     XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 344, 620, 20, "");
     XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 380, 620, 20, "");
@@ -83,6 +88,7 @@ CPraxisDesktop::CPraxisDesktop(const ModuleLibrary& module)
     DDX_Control(IDC_DESKTOP_SEARCH, m_search);
     DDX_Control(IDC_DESKTOP_CHOSEN, m_chosen);
     DDX_Control(IDC_DESKTOP_STATUS, m_status);
+    DDX_Control(IDC_DESKTOP_EDITOR, m_editor);
 }
 
 bool CPraxisDesktop::OnInitDialog() {
@@ -102,6 +108,8 @@ bool CPraxisDesktop::OnInitDialog() {
     m_search.onClick = [this] { SearchTextBlock(); };
     m_expand.EnableWindow(m_module.Find("DoTbEntryXQL") && m_module.Find("DoTbEntryXQL2"));
     m_search.EnableWindow(m_module.Find("Q7SuchTB") != nullptr);
+    m_editor.onClick = [this] { EditTextBlocks(); };
+    m_editor.EnableWindow(XQFindRuntimeClass("CdiaTB") != nullptr);
     m_status.SetCaption(StatusText());
     return CXQDialog::OnInitDialog();
 }
@@ -130,6 +138,13 @@ void CPraxisDesktop::SearchTextBlock() {
     if (!search) return;
     CString kuerzel;
     if (search(&kuerzel, CString(), CString(), this) == 1) m_chosen.SetCaption(kuerzel);
+}
+
+// The editor is run by its run-time class, as the practice system runs it.
+void CPraxisDesktop::EditTextBlocks() {
+    const XQRuntimeClass* editorClass = XQFindRuntimeClass("CdiaTB");
+    if (!editorClass) return;
+    if (std::unique_ptr<CXQDialog> editor = editorClass->create({"0"}, this)) editor->DoModal();
 }
 
 CString CPraxisDesktop::StatusText() const {

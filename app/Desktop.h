@@ -19,6 +19,7 @@ class CPraxisDesktop : public CXQDialog {
     void ExpandInField();
     void ExpandInLastField();
     void SearchTextBlock();
+    void EditTextBlocks();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;
@@ -27,6 +28,7 @@ class CPraxisDesktop : public CXQDialog {
     CXQLEditX m_field;
     CXQButtonX m_expand;
     CXQButtonX m_search;
+    CXQButtonX m_editor;
     CXQLabelX m_chosen;
     CXQLabelX m_status;
     bool m_fieldWasLast = false;  // which text control F3 on the button acts on

@@ -6,8 +6,11 @@ XQResourceModule& TbResourceModule() {
     static XQResourceModule module = [] {
         XQResourceModule m;
         m.name = kModuleName;
-        for (const XQDialogTemplate& t : {SuchTBTemplate()}) m.templates[t.number] = t;
+        for (const XQDialogTemplate& t :
+             {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate()})
+            m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
+        m.classes.push_back(TbRuntimeClass());
         return m;
     }();
     return module;

@@ -9,6 +9,9 @@ inline constexpr const char* kModuleName = "q7txtbst";
 // Dialog template numbers.
 enum : int {
     IDD_SUCHTB = 7100,
+    IDD_TB = 7110,        // editor "Textbausteine"
+    IDD_EXPORTTB = 7120,  // export of the exchange file
+    IDD_IMPORTTB = 7130,  // import of the exchange file
 };
 
 // The module's resources, registered when the library is loaded.
@@ -31,3 +34,7 @@ class CTbResourceSwitch {
 // Each dialog file contributes its template and run-time class.
 XQDialogTemplate SuchTBTemplate();
 XQRuntimeClass SuchTBRuntimeClass();
+XQDialogTemplate TbTemplate();
+XQRuntimeClass TbRuntimeClass();
+XQDialogTemplate ExportTBTemplate();
+XQDialogTemplate ImportTBTemplate();

@@ -2,6 +2,7 @@
 
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/diatb.h"
 
 namespace {
 
@@ -18,9 +19,9 @@ enum : int {
     IDC_MEMO_TEXT,
 };
 
-// The editor lands with its own dialog; until then New, Edit and Print of
-// this dialog have nothing to open and stay disabled.
-constexpr bool kEditorAvailable = false;
+// Results with which the dialog hands New and Edit back to an editor that
+// opened it.
+enum : int { kResultNew = 2, kResultEdit = 3 };
 
 }  // namespace
 
@@ -52,9 +53,9 @@ XQDialogTemplate SuchTBTemplate() {
         {XQTB_ACCEPT,
          "\xDC"
          "bernehmen"},
-        {XQTB_NEW, "Neu", true, kEditorAvailable},
-        {XQTB_EDIT, "Bearbeiten", true, kEditorAvailable},
-        {XQTB_PRINT, "Drucken", true, kEditorAvailable},
+        {XQTB_NEW, "Neu"},
+        {XQTB_EDIT, "Bearbeiten"},
+        {XQTB_PRINT, "Drucken"},
         {XQTB_HELP, "F1 - Hilfe"},
     };
     return t;
@@ -181,7 +182,7 @@ void CdiaSuchTB::RestartGrid() {
     m_freshSearch = hits;
 
     EnableToolbarButton(XQTB_ACCEPT, hits);
-    EnableToolbarButton(XQTB_EDIT, hits && kEditorAvailable);
+    EnableToolbarButton(XQTB_EDIT, hits);
     if (m_initialising && hits) SetFocusTo(&m_grid);
 
     m_memoText.SetText(CString());
@@ -255,15 +256,36 @@ void CdiaSuchTB::OnOnDblClickGrid() {
 }
 
 void CdiaSuchTB::OnNeuanlage() {
-    if (!kEditorAvailable) return;
+    OpenEditor(true);
 }
 
 void CdiaSuchTB::OnBearbeiten() {
-    if (!kEditorAvailable) return;
+    OpenEditor(false);
+}
+
+void CdiaSuchTB::OpenEditor(bool neu) {
+    // An editor that opened this dialog carries the command out itself.
+    if (dynamic_cast<CdiaTB*>(GetParent())) {
+        EndDialog(neu ? kResultNew : kResultEdit);
+        return;
+    }
+    CdiaTB editor(neu, this);
+    if (!neu) editor.m_Tb.SetFields(m_Tb.GetFields());
+    editor.DoModal();
+
+    // Show what the editor ended on.
+    m_editKuerzel.SetTextNoNotify(editor.m_Tb.Kuerzel);
+    m_editBeschreibung.SetTextNoNotify(editor.m_Tb.Beschreibung);
+    SelectGroup(FirstLetter(editor.m_Tb.Gruppe), FirstLetter(editor.m_Tb.Untergruppe));
+    RestartGrid();
 }
 
 void CdiaSuchTB::OnPrint() {
-    if (!kEditorAvailable) return;
+    char group = ' ', member = ' ';
+    GetTbGroupAndMember(s_Groups, m_comboGruppe, m_comboUntergruppe, group, member);
+    CdiaTB::DoPrint(this, m_TbEntry, false, m_editKuerzel.GetText(), m_editBeschreibung.GetText(),
+                    group == ' ' ? CString() : CString(group),
+                    member == ' ' ? CString() : CString(member), m_checkTeilwort.GetCheck());
 }
 
 template <class Match>

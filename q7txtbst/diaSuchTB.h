@@ -41,6 +41,7 @@ class Q7TB_API CdiaSuchTB : public CXQSuchDialog {
     void RestartGrid();
     void SelectGroup(char group, char member);
     void ShowCurrent();
+    void OpenEditor(bool neu);
     // Moves the grid to the first hit for which matches holds, searching the
     // hits from `from` to the end and then from the start up to before `from`
     // (wrap false: from the first hit to the last only).

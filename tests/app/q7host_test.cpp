@@ -1,83 +1,15 @@
 // q7host as a user runs it: a real process on a real home folder, driven by
 // its command line and scripts on standard input.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/app/RunQ7.h"
+
 namespace {
-
-struct ProcessRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Reads a pipe to its end.
-std::string Drain(int fd) {
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    close(fd);
-    return text;
-}
-
-// Runs q7host with args, feeding input on standard input. Output and errors
-// are read by temporary files, so neither pipe can fill up and block.
-ProcessRun RunQ7(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string program = std::string(Q7_BIN_DIR) + "/q7host";
-    char outName[] = "/tmp/q7out.XXXXXX";
-    char errName[] = "/tmp/q7err.XXXXXX";
-    const int outFd = mkstemp(outName);
-    const int errFd = mkstemp(errName);
-    int in[2];
-    if (outFd < 0 || errFd < 0 || pipe(in) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(outFd, 1);
-        dup2(errFd, 2);
-        close(in[1]);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    // Scripts are small, well inside the pipe's buffer; a failed write shows
-    // as a misfit of the run.
-    if (!input.empty()) (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ProcessRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    lseek(outFd, 0, SEEK_SET);
-    lseek(errFd, 0, SEEK_SET);
-    run.out = Drain(outFd);
-    run.err = Drain(errFd);
-    unlink(outName);
-    unlink(errName);
-    return run;
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class Q7HostTest : public ::testing::Test {
   protected:

@@ -21,6 +21,7 @@ class PlayingFrontEnd : public IXQFrontEnd {
     std::deque<std::vector<CString>> paramAnswers;  // values, or empty: cancel
     std::vector<CString> shownMessages;
     std::vector<std::vector<CString>> shownParamLabels;
+    std::vector<CString> shownProgress;  // texts of the progress boxes opened
     int dialogsRun = 0;
 
     void RunModal(CXQDialog& dialog) override {
@@ -53,14 +54,28 @@ class PlayingFrontEnd : public IXQFrontEnd {
         for (size_t i = 0; i < fields.size() && i < values.size(); ++i) fields[i].value = values[i];
         return true;
     }
-    bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
-        return false;
+    // Chosen paths in turn, an empty one cancels; the dialog's proposals.
+    std::deque<CString> fileAnswers;
+    std::vector<CString> shownFileDialogs;  // "filter|extension|proposed name"
+    bool FileDialog(bool, const CString&, const CString& filter, const CString& extension,
+                    CString& path) override {
+        shownFileDialogs.push_back(filter + "|" + extension + "|" + path);
+        if (fileAnswers.empty()) return false;
+        CString answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (answer.IsEmpty()) return false;
+        path = answer;
+        return true;
     }
-    void ProgressOpen(const CString&, int) override {}
-    bool ProgressUpdate(int, const CString&) override { return true; }
+    void ProgressOpen(const CString& text, int) override { shownProgress.push_back(text); }
+    int cancelProgressAt = 0;  // the update with this value cancels; 0 never
+    bool ProgressUpdate(int value, const CString&) override {
+        return cancelProgressAt == 0 || value < cancelProgressAt;
+    }
     void ProgressClose() override {}
     void Open(const CString&) override {}
-    void Print(const CString&) override {}
+    std::vector<CString> printed;  // documents handed over
+    void Print(const CString& path) override { printed.push_back(path); }
     void Beep() override {}
 };
 

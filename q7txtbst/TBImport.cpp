@@ -1,0 +1,97 @@
+#include "q7txtbst/TBImport.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum : int {
+    kDazoTb = 1,
+    kTb,
+    kId,
+    kGroup,
+    kMember,
+    kDescription,
+    kLines,
+    kLine,
+    kEntry,
+    kText,
+};
+
+int ElementNumber(const std::string& name) {
+    static const char* const names[] = {"dazo_tb",     "tb",    "id",   "group", "member",
+                                        "description", "lines", "line", "entry", "text"};
+    for (int i = 0; i < 10; ++i)
+        if (name == names[i]) return i + 1;
+    return 0;
+}
+
+// Every kept text is at most 160 characters after trimming; a larger buffer
+// only guards memory against a huge element.
+constexpr size_t kMaxBuffer = 1024 * 1024;
+
+}  // namespace
+
+STbImportBlock* CTBImport::Current() {
+    auto it = m_map.find(m_kuerzel);
+    return it == m_map.end() ? nullptr : &it->second;
+}
+
+void CTBImport::startElement(const std::string& uri, const std::string& localName,
+                             const std::string& /*qName*/) {
+    const int number = uri.empty() ? ElementNumber(localName) : 0;
+    if (number) {
+        m_stack.push_back(number);
+        if (number == kLine) {
+            if (STbImportBlock* block = Current()) {
+                CQTbEntry_Fields line;
+                line.KYKUERZEL = m_kuerzel;
+                block->lines.push_back(line);
+            }
+        }
+    }
+    m_buffer.clear();
+}
+
+void CTBImport::characters(const std::string& text) {
+    if (!m_stack.empty() && m_buffer.size() < kMaxBuffer) m_buffer += text;
+}
+
+void CTBImport::endElement(const std::string& uri, const std::string& localName,
+                           const std::string& /*qName*/) {
+    const int number = uri.empty() ? ElementNumber(localName) : 0;
+    if (!number || m_stack.empty() || m_stack.back() != number) return;
+    STbImportBlock* block = Current();
+    switch (number) {
+        case kTb:
+            m_buffer.clear();
+            break;
+        case kId: {
+            CString id = W2S(m_buffer);
+            id.Trim();
+            m_kuerzel = id.Left(8);
+            m_map[m_kuerzel].tb.Kuerzel = m_kuerzel;
+            break;
+        }
+        case kGroup:
+            if (block) block->tb.Gruppe = W2S(m_buffer).Left(1);
+            break;
+        case kMember:
+            if (block) block->tb.Untergruppe = W2S(m_buffer).Left(1);
+            break;
+        case kDescription:
+            if (block) block->tb.Beschreibung = W2S(m_buffer).Left(40);
+            break;
+        case kEntry:
+            if (block && !block->lines.empty())
+                block->lines.back().LFDTBENTRY = FormatString("%3d", std::atoi(m_buffer.c_str()));
+            break;
+        case kText:
+            if (block && !block->lines.empty())
+                block->lines.back().TBENTRY = W2S(m_buffer).Left(160);
+            break;
+        default:
+            break;
+    }
+    m_stack.pop_back();
+}

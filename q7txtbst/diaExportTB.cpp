@@ -1,0 +1,163 @@
+#include "q7txtbst/diaExportTB.h"
+
+#include "host/dlg/XQMessages.h"
+#include "host/xml/XQXMLWriter.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/TBImport.h"
+
+namespace {
+
+enum : int {
+    IDC_COMBO_GRUPPE = 1001,
+    IDC_COMBO_UNTERGRUPPE,
+    IDC_LIST,
+};
+
+// Toolbar button: tick or untick all (also Ctrl+S).
+enum : int { kTbSelectAll = 10030 };
+
+}  // namespace
+
+XQDialogTemplate ExportTBTemplate() {
+    XQDialogTemplate t;
+    t.number = IDD_EXPORTTB;
+    t.caption = "Textbausteine exportieren";
+    t.width = 480;
+    t.height = 420;
+    XQAddControl(t, IDC_COMBO_GRUPPE, XQKind::Combo, "&Gruppe", 10, 10, 220, 20);
+    XQAddControl(t, IDC_COMBO_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 240, 10, 220, 20);
+    XQAddControl(t, IDC_LIST, XQKind::List, "Textbausteine", 10, 40, 450, 360);
+    t.toolbar = {
+        {XQTB_EXIT, "ESC - Abbrechen"},
+        {XQTB_ACCEPT,
+         "\xDC"
+         "bernehmen"},
+        {kTbSelectAll, "Strg+S - Alle Textbausteine an- bzw. abw\xE4hlen."},
+        {XQTB_HELP, "F1 - Hilfe"},
+    };
+    return t;
+}
+
+STbGroups CdiaExportTB::s_Groups;
+
+CdiaExportTB::CdiaExportTB(CWnd* parent) : CXQDialog(IDD_EXPORTTB, parent) {
+    SetHelpName("diaExportTB");
+    DDX_Control(IDC_COMBO_GRUPPE, m_comboGruppe);
+    DDX_Control(IDC_COMBO_UNTERGRUPPE, m_comboUntergruppe);
+    DDX_Control(IDC_LIST, m_list);
+    m_list.SetCheckable(true);
+    m_list.SetTabStops({75});
+    m_comboGruppe.onCloseUp = [this] { OnOnCloseUpGruppe(); };
+    m_comboUntergruppe.onCloseUp = [this] { OnOnCloseUpUntergruppe(); };
+}
+
+CdiaExportTB::~CdiaExportTB() = default;
+
+bool CdiaExportTB::OnInitDialog() {
+    CXQDialog::OnInitDialog();
+    if (s_Groups.empty() && !LoadTbGroups(s_Groups, true)) {
+        Halt(6, 10);
+        EndDialog(0);
+        return true;
+    }
+    FillGroupCombo(m_comboGruppe, s_Groups);
+    m_comboGruppe.SetCurSel(0);
+    FillMemberCombo(m_comboUntergruppe, s_Groups, 0);
+    m_comboUntergruppe.SetCurSel(0);
+    FillList();
+    return true;
+}
+
+void CdiaExportTB::OnOnCloseUpGruppe() {
+    FillMemberCombo(m_comboUntergruppe, s_Groups, m_comboGruppe.GetCurSel());
+    m_comboUntergruppe.SetCurSel(0);
+    FillList();
+}
+
+void CdiaExportTB::OnOnCloseUpUntergruppe() {
+    FillList();
+}
+
+void CdiaExportTB::FillList() {
+    char group = ' ', member = ' ';
+    GetTbGroupAndMember(s_Groups, m_comboGruppe, m_comboUntergruppe, group, member);
+    m_list.ResetContent();
+    m_fields.clear();
+
+    CQTb tb(dbDatabaseRO);
+    tb.SetReadOnly(true);
+    tb.ClearAll();
+    if (group != ' ') tb.Gruppe = CString(group);
+    if (member != ' ') tb.Untergruppe = CString(member);
+    if (tb.GetByK1(XQ_MATCH_FIELDS) != XQ_OK) return;
+    do {
+        m_list.AddString(tb.Kuerzel + "\t" + tb.Beschreibung);
+        m_fields.push_back(tb.GetFields());
+    } while (tb.Next() == XQ_OK);
+}
+
+void CdiaExportTB::OnToolbarButton(int number) {
+    if (number == kTbSelectAll) OnCTRL_S();
+}
+
+void CdiaExportTB::OnCTRL_S() {
+    bool all = true;
+    for (int i = 0; i < m_list.GetCount(); ++i) all = all && m_list.GetCheck(i);
+    for (int i = 0; i < m_list.GetCount(); ++i) m_list.SetCheck(i, !all);
+}
+
+void CdiaExportTB::OnSaveAndExit() {
+    bool any = false;
+    for (int i = 0; i < m_list.GetCount(); ++i) any = any || m_list.GetCheck(i);
+    if (!any) {
+        Halt(6, "Bitte mindestens einen Textbaustein ankreuzen!");
+        return;
+    }
+    CString path = kTbExchangeFile;
+    if (!XQFileDialog(true, "Textbausteine exportieren", kTbExchangeFilter, kTbExchangeExtension,
+                      path))
+        return;
+
+    CXQWaitCursor wait;
+    CQTbEntry lines(dbDatabaseRO);
+    lines.SetReadOnly(true);
+    lines.SetKey(1, true);
+    CXQXMLWriter xml;
+    bool ok = xml.StartDocument();
+    ok = xml.StartElement("dazo_tb") && ok;
+    ok = xml.CharElement("software", "q7") && ok;
+    int count = 0;
+    for (int i = 0; i < m_list.GetCount() && i < static_cast<int>(m_fields.size()); ++i) {
+        if (!m_list.GetCheck(i)) continue;
+        const CQTb_Fields& f = m_fields[static_cast<size_t>(i)];
+        lines.ClearKey();
+        lines.KYKUERZEL = f.Kuerzel;
+        if (lines.GetByK1(XQ_MATCH_FIELDS) != XQ_OK) continue;  // no lines: nothing to move
+        ok = xml.StartElement("tb") && ok;
+        ok = xml.CharElement("id", f.Kuerzel) && ok;
+        ok = xml.CharElement("group", f.Gruppe) && ok;
+        ok = xml.CharElement("member", f.Untergruppe) && ok;
+        ok = xml.CharElement("description", f.Beschreibung) && ok;
+        ok = xml.StartElement("lines") && ok;
+        do {
+            CString entry = lines.LFDTBENTRY;
+            entry.Trim();
+            ok = xml.StartElement("line") && ok;
+            ok = xml.CharElement("entry", entry) && ok;
+            ok = xml.CharElement("text", lines.TBENTRY) && ok;
+            ok = xml.EndElement() && ok;
+        } while (lines.Next() == XQ_OK);
+        ok = xml.EndElement() && ok;  // lines
+        ok = xml.EndElement() && ok;  // tb
+        ++count;
+    }
+    ok = xml.EndElement() && ok;  // dazo_tb
+    ok = xml.EndDocument() && ok;
+    ok = xml.Write(path) && ok;
+    if (!ok) {
+        HaltE(6, "Fehler beim Exportieren!");
+        return;
+    }
+    HaltI(6, FormatString("%d", count) + " Textbausteine exportiert:\n\n" + path);
+    EndDialog(1);
+}

@@ -1,0 +1,731 @@
+#include "q7txtbst/diatb.h"
+
+#include <vector>
+
+#include "host/base/Helpers.h"
+#include "host/dlg/XQMessages.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaExportTB.h"
+#include "q7txtbst/diaImportTB.h"
+#include "q7txtbst/diaSuchTB.h"
+
+namespace {
+
+enum : int {
+    IDC_TB_KUERZEL = 1101,
+    IDC_TB_BESCHREIBUNG,
+    IDC_TB_GRUPPE,
+    IDC_TB_UNTERGRUPPE,
+    IDC_TB_KASSE,
+    IDC_TB_PRIVAT,
+    IDC_TB_TEXT,
+    IDC_TB_MODUS,
+};
+
+// Message groups and numbers of the host's string table.
+enum : int {
+    kMsgGroup = 6,
+    kMsgDeleteTb = 1,
+    kMsgNoGroups = 10,
+    kMsgDropChanges = 20,
+    kMsgSaveChanges = 41,
+    kMsgDropNew = 3006,
+    kDbMsgGroup = 39,
+    kDbMsgWriteFailed = 33,
+    kDbMsgKuerzelTaken = 7010,
+    kStrMaxLineLength = 8086,
+};
+
+// Search dialog results the editor carries out itself.
+enum : int { kSearchTaken = 1, kSearchNew = 2, kSearchEdit = 3 };
+
+// What a deleted block's references in the fee schedule become.
+const char* const kBlankReference = "        ";
+
+CString ModusText(int modus) {
+    switch (modus) {
+        case MODUS_GEAENDERT:
+            return "\xC4ndern";
+        case MODUS_NEU:
+            return "Neuanlage";
+        case MODUS_ANZEIGE:
+            return "Anzeige";
+        default:
+            return "Leer";
+    }
+}
+
+}  // namespace
+
+XQDialogTemplate TbTemplate() {
+    XQDialogTemplate t;
+    t.number = IDD_TB;
+    t.caption = "Textbausteine";
+    t.width = 640;
+    t.height = 460;
+    XQAddControl(t, IDC_TB_KUERZEL, XQKind::Edit, "&K\xFCrzel", 10, 10, 150, 20,
+                 "K\xFCrzel des Textbausteins; Eingabetaste: suchen")
+        .mandatory = true;
+    XQAddControl(t, IDC_TB_BESCHREIBUNG, XQKind::Edit, "&Beschreibung", 170, 10, 460, 20,
+                 "Einzeilige Beschreibung f\xFCr Listen und Ausdrucke");
+    XQAddControl(t, IDC_TB_GRUPPE, XQKind::Combo, "&Gruppe", 10, 40, 250, 20).mandatory = true;
+    XQAddControl(t, IDC_TB_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 270, 40, 250, 20);
+    XQAddControl(t, IDC_TB_KASSE, XQKind::Check, "K&asse", 530, 40, 100, 20, "Kassenmedikament");
+    XQAddControl(t, IDC_TB_PRIVAT, XQKind::Check, "&Privat", 530, 64, 100, 20, "Privatmedikament");
+    XQAddControl(t, IDC_TB_TEXT, XQKind::Memo, "&Text", 10, 90, 620, 330);
+    XQAddControl(t, IDC_TB_MODUS, XQKind::Caption, "Modus", 10, 430, 200, 20);
+    t.toolbar = {
+        {XQTB_EXIT, "ESC - Abbrechen"},
+        {XQTB_NEW, "Neu"},
+        {XQTB_SAVE, "Speichern"},
+        {XQTB_COPY, "Kopieren"},
+        {XQTB_DELETE, "L\xF6schen"},
+        {XQTB_UNDO,
+         "R\xFC"
+         "ckg\xE4ngig"},
+        {XQTB_PREV, "Vorheriger Textbaustein"},
+        {XQTB_NEXT,
+         "N\xE4"
+         "chster Textbaustein"},
+        {XQTB_PRINT, "Drucken"},
+        {XQTB_SEARCH, "F5 - Suchen"},
+        {XQTB_HELP, "F1 - Hilfe"},
+    };
+    return t;
+}
+
+XQRuntimeClass TbRuntimeClass() {
+    return {"CdiaTB",
+            [](const std::vector<CString>& args, CWnd* parent) -> std::unique_ptr<CXQDialog> {
+                if (args.size() > 1) return nullptr;
+                if (!args.empty() && args[0] != "0" && args[0] != "1") return nullptr;
+                return std::make_unique<CdiaTB>(!args.empty() && args[0] == "1", parent);
+            }};
+}
+
+STbGroups CdiaTB::s_Groups;
+
+CdiaTB::CdiaTB(bool neu, CWnd* parent)
+    : CXQDialog(IDD_TB, parent, neu), m_Tb(dbDatabase), m_TbEntry(dbDatabase) {
+    m_Tb.SetKey(2, true);
+    m_TbEntry.SetKey(1, true);
+    SetHelpName("diatb");
+
+    DDX_Control(IDC_TB_KUERZEL, m_editKuerzel);
+    DDX_Control(IDC_TB_BESCHREIBUNG, m_editBeschreibung);
+    DDX_Control(IDC_TB_GRUPPE, m_comboGruppe);
+    DDX_Control(IDC_TB_UNTERGRUPPE, m_comboUntergruppe);
+    DDX_Control(IDC_TB_KASSE, m_checkKasse);
+    DDX_Control(IDC_TB_PRIVAT, m_checkPrivat);
+    DDX_Control(IDC_TB_TEXT, m_memoText);
+    DDX_Control(IDC_TB_MODUS, m_captionModus);
+
+    m_editKuerzel.onChange = [this] { OnOnChangeKuerzel(); };
+    m_editKuerzel.onReturn = [this] { OnOnReturnKuerzel(); };
+    m_editKuerzel.onKillFocus = [this] { OnOnKillFocusKuerzel(); };
+    m_comboGruppe.onSelChange = [this] { OnOnSelChangeGruppe(); };
+    m_comboUntergruppe.onSelChange = [this] { OnOnSelChangeUntergruppe(); };
+    m_checkKasse.onClick = [this] { OnClickXqlcheckKasse(); };
+    m_checkPrivat.onClick = [this] { OnClickXqlcheckPrivat(); };
+    m_editBeschreibung.onChange = [this] { OnOnChangeField(); };
+    m_memoText.onChange = [this] { OnOnChangeField(); };
+}
+
+CdiaTB::~CdiaTB() = default;
+
+void CdiaTB::ReadRecordsToCString(CQTbEntry& lines, const CString& kuerzel,
+                                  const CString& separator, CString& result) {
+    ReadTbLines(lines, kuerzel, separator, result);
+}
+
+int CdiaTB::MaxLineLength(char group, char member) {
+    switch (group) {
+        case 'b':
+            return 50;
+        case 'd':
+            return member == 'l' ? 50 : 160;
+        case 'f':
+            if (member == 'f') return 37;
+            if (member == 'l') return 43;
+            if (member == 'r') return 47;
+            return 160;
+        case 'h':
+            return member == 'n' ? 30 : 160;
+        case 'o':
+            return 105;
+        default:
+            return 160;
+    }
+}
+
+bool CdiaTB::HasRestriction(char group, char member) {
+    return group == 'f' && member != 'l' && member != 'r';
+}
+
+// ---------------------------------------------------------------- opening
+
+bool CdiaTB::OnInitDialog() {
+    CXQDialog::OnInitDialog();
+    if (s_Groups.empty() && !LoadTbGroups(s_Groups, false)) {
+        Halt(kMsgGroup, kMsgNoGroups);
+        EndDialog(2);
+        return true;
+    }
+    FillGroupCombo(m_comboGruppe, s_Groups);
+
+    if (GetFlag()) {
+        ClearData();
+        SetModus(MODUS_NEU);
+        SetPrevNext();
+        FocusKuerzel();
+        return true;
+    }
+    if (!m_Tb.Kuerzel.IsEmpty() || m_Tb.GetWsFavorit() == 0) {
+        ReadByKey(m_Tb.Kuerzel);
+        return true;
+    }
+    m_Tb.ClearAll();
+    if (m_Tb.GetByK1(XQ_MATCH_FIELDS) == 0) {
+        ReadByKey(m_Tb.Kuerzel);
+    } else {
+        ClearData();
+        SetModus(MODUS_LEER);
+        SetPrevNext();
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- reading
+
+void CdiaTB::ReadByKey(const CString& kuerzel) {
+    m_Tb.Kuerzel = kuerzel;
+    if (!kuerzel.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0) {
+        ReadData();
+        SetModus(MODUS_ANZEIGE);
+    } else {
+        ClearData();
+        SetModus(MODUS_LEER);
+    }
+    SetPrevNext();
+    FocusKuerzel();
+}
+
+void CdiaTB::ReadData() {
+    m_reading = true;
+    m_editKuerzel.SetText(m_Tb.Kuerzel);
+    m_editBeschreibung.SetText(m_Tb.Beschreibung);
+    SelectGroupMember(FirstLetter(m_Tb.Gruppe), FirstLetter(m_Tb.Untergruppe));
+    m_lastMember = SelectedMember();
+    if (HasRestriction(FirstLetter(m_Tb.Gruppe), FirstLetter(m_Tb.Untergruppe))) {
+        m_checkKasse.SetCheck(m_Tb.Einschraenkung != "p");
+        m_checkPrivat.SetCheck(m_Tb.Einschraenkung != "k");
+    } else {
+        m_checkKasse.SetCheck(true);
+        m_checkPrivat.SetCheck(true);
+    }
+    CString text;
+    ReadRecordsToCString(m_TbEntry, m_Tb.Kuerzel, "\r\n", text);
+    m_memoText.SetText(text);
+    m_strLoadedKuerzel = m_Tb.Kuerzel;
+    DoMaxLineLength();
+    m_reading = false;
+    CheckAllFields(1);
+}
+
+void CdiaTB::ClearData() {
+    m_reading = true;
+    m_editKuerzel.SetText(CString());
+    m_editBeschreibung.SetText(CString());
+    m_memoText.SetText(CString());
+    m_comboGruppe.SetCurSel(-1);
+    m_comboUntergruppe.ResetContent();
+    m_lastMember = ' ';
+    m_checkKasse.SetCheck(true);
+    m_checkPrivat.SetCheck(true);
+    m_Tb.ClearAll();
+    DoMaxLineLength();
+    m_reading = false;
+    CheckAllFields(1);
+}
+
+char CdiaTB::SelectedGroup() const {
+    const int g = m_comboGruppe.GetCurSel();
+    return g >= 0 && g < static_cast<int>(s_Groups.size()) ? s_Groups[static_cast<size_t>(g)].letter
+                                                           : ' ';
+}
+
+char CdiaTB::SelectedMember() const {
+    const int g = m_comboGruppe.GetCurSel();
+    const int m = m_comboUntergruppe.GetCurSel();
+    if (g < 0 || g >= static_cast<int>(s_Groups.size()) || m < 0) return ' ';
+    const STbGroup& group = s_Groups[static_cast<size_t>(g)];
+    return m < static_cast<int>(group.members.size()) ? group.members[static_cast<size_t>(m)].letter
+                                                      : ' ';
+}
+
+void CdiaTB::SelectGroupMember(char group, char member) {
+    const int g = FindTbGroup(s_Groups, group);
+    m_comboGruppe.SetCurSel(g);
+    FillMemberCombo(m_comboUntergruppe, s_Groups, g);
+    if (g >= 0)
+        m_comboUntergruppe.SetCurSel(FindTbMember(s_Groups[static_cast<size_t>(g)], member));
+}
+
+void CdiaTB::DoMaxLineLength() {
+    const char group = SelectedGroup();
+    const char member = SelectedMember();
+    const int max = MaxLineLength(group, member);
+    m_memoText.SetMaxLineLength(max);
+    m_memoText.SetHint(FormatString(XQLoadString(kStrMaxLineLength).GetString(), max));
+    m_memoText.Invalidate();
+    const bool restricted = HasRestriction(group, member);
+    m_checkKasse.ShowWindow(restricted);
+    m_checkPrivat.ShowWindow(restricted);
+}
+
+void CdiaTB::SetModus(int modus) {
+    CXQDialog::SetModus(modus == MODUS_GESPEICHERT ? MODUS_ANZEIGE : modus);
+    m_captionModus.SetCaption(ModusText(GetModus()));
+}
+
+void CdiaTB::SetPrevNext() {
+    bool hasPrev = false, hasNext = false;
+    if (m_Tb.HasPrevNext(hasPrev, hasNext) != 0) hasPrev = hasNext = false;
+    EnableToolbarButton(XQTB_PREV, hasPrev);
+    EnableToolbarButton(XQTB_NEXT, hasNext);
+}
+
+void CdiaTB::FocusKuerzel(bool selectAll) {
+    m_editKuerzel.SetFocus();
+    if (selectAll) m_editKuerzel.SetSel(0, -1);
+}
+
+// ---------------------------------------------------------------- writing
+
+int CdiaTB::WriteData() {
+    CWnd* missing = nullptr;
+    if (const int message = CheckMussFelder(&missing)) {
+        Halt(kMsgGroup, message);
+        if (missing) missing->SetFocus();
+        return 0;
+    }
+    const char group = SelectedGroup();
+    const char member = SelectedMember();
+    CString kuerzel = m_editKuerzel.GetText();
+    kuerzel.Trim();
+    const CString oldKuerzel = m_Tb.Kuerzel;
+
+    // The lines below are written under the new Kürzel; were it another
+    // block's, they would overwrite that block's text.
+    if (GetModus() == MODUS_NEU || kuerzel != oldKuerzel) {
+        CQTb other(dbDatabase);
+        other.Kuerzel = kuerzel;
+        if (other.GetByK2(XQ_MATCH_EQUAL) == 0) {
+            Halt(kDbMsgGroup, "Das K\xFCrzel \x84" + kuerzel +
+                                  "\x93 ist bereits vergeben. Bitte w\xE4hlen Sie ein anderes.");
+            FocusKuerzel(true);
+            return 0;
+        }
+    }
+    if (!oldKuerzel.IsEmpty() && oldKuerzel != kuerzel) {
+        m_TbEntry.ClearKey();
+        m_TbEntry.KYKUERZEL = oldKuerzel;
+        m_TbEntry.DeleteAll();
+    }
+
+    m_Tb.Kuerzel = kuerzel;
+    m_Tb.Beschreibung = m_editBeschreibung.GetText();
+    m_Tb.Gruppe = group == ' ' ? CString() : CString(group);
+    m_Tb.Untergruppe = member == ' ' ? CString() : CString(member);
+    m_Tb.Frei = "0";
+    if (!HasRestriction(group, member) || (m_checkKasse.GetCheck() && m_checkPrivat.GetCheck()))
+        m_Tb.Einschraenkung.Empty();
+    else
+        m_Tb.Einschraenkung = m_checkKasse.GetCheck() ? "k" : "p";
+
+    // Stored lines are reused in place; surplus ones go, missing ones are added.
+    const CStrings& lines = m_memoText.GetLines();
+    const int count = lines.GetCount();
+    std::vector<bool> done(static_cast<size_t>(count), false);
+    m_TbEntry.ClearKey();
+    m_TbEntry.SetKey(1, true);
+    m_TbEntry.KYKUERZEL = kuerzel;
+    m_TbEntry.LFDTBENTRY.Empty();
+    int status = m_TbEntry.GetByK1(XQ_MATCH_FIELDS);
+    while (status == 0) {
+        const int number = CardToInt(m_TbEntry.LFDTBENTRY);
+        if (number < 0 || number >= count || done[static_cast<size_t>(number)]) {
+            status = m_TbEntry.Delete();
+            if (status != 0 && status != XQ_NOTFOUND) return 0;
+            continue;
+        }
+        m_TbEntry.TBENTRY = lines.GetAt(number);
+        if (m_TbEntry.Rewrite() != 0) return 0;
+        done[static_cast<size_t>(number)] = true;
+        status = m_TbEntry.Next();
+    }
+    for (int i = 0; i < count; ++i) {
+        if (done[static_cast<size_t>(i)]) continue;
+        m_TbEntry.KYKUERZEL = kuerzel;
+        m_TbEntry.LFDTBENTRY = FormatString("%*I64u", 3, static_cast<unsigned long long>(i));
+        m_TbEntry.TBENTRY = lines.GetAt(i);
+        if (m_TbEntry.Write() != 0) return 0;
+    }
+    return 1;
+}
+
+bool CdiaTB::Save() {
+    const int modus = GetModus();
+    if (modus != MODUS_GEAENDERT && modus != MODUS_NEU && modus != MODUS_ANZEIGE) return false;
+    const CString oldKuerzel = m_Tb.Kuerzel;
+    if (!WriteData()) return false;
+    int status;
+    if (modus == MODUS_NEU) {
+        status = m_Tb.Write();
+        if (status == 0) status = m_Tb.GetByK1(XQ_MATCH_EQUAL);
+    } else {
+        status = m_Tb.Rewrite();
+    }
+    if (status != 0) {
+        Halt(kDbMsgGroup, kDbMsgWriteFailed);
+        return false;
+    }
+    const CString newKuerzel = m_Tb.Kuerzel;
+    if (!oldKuerzel.IsEmpty() && !newKuerzel.IsEmpty() && oldKuerzel != newKuerzel &&
+        (m_Tb.Gruppe == "b" || m_Tb.Gruppe == "d"))
+        RenameTb(oldKuerzel, newKuerzel, m_Tb.Gruppe);
+    CheckAllFields(1);
+    FocusKuerzel();
+    SetModus(MODUS_GESPEICHERT);
+    SetPrevNext();
+    m_strLoadedKuerzel = newKuerzel;
+    return true;
+}
+
+void CdiaTB::OnSave() {
+    Save();
+}
+
+void CdiaTB::RenameTb(const CString& oldKuerzel, const CString& newKuerzel, const CString& group) {
+    const bool kasse = group == "b";
+    Q7OpenProgressBox(
+        "\xDC"
+        "berpr\xFC"
+        "fe Leistungen...");
+    CQGO go(dbDatabase);
+    // One transaction for the whole catalogue: far fewer syncs, and a failure
+    // leaves no half-renamed references.
+    const bool transaction = dbDatabase && dbDatabase->Begin() == 0;
+    bool ok = true;
+    if (go.GetAll() == 0) {
+        Q7UpdateProgressBox(0);
+        const int count = go.AnzHits();
+        int index = 0;
+        do {
+            const bool changed =
+                kasse ? RenameTbVorschlag(go.TbKasse1, go.TbKasse2, oldKuerzel, newKuerzel)
+                      : RenameTbVorschlag(go.TbPrivat1, go.TbPrivat2, oldKuerzel, newKuerzel);
+            if (changed && go.Rewrite() != 0) ok = false;
+            ++index;
+            Q7UpdateProgressBox(count > 0 ? index * 100 / count : 100);
+        } while (ok && go.Next() == 0);
+    }
+    if (transaction) {
+        if (!ok || dbDatabase->Commit() != 0) {
+            if (!ok) dbDatabase->Rollback();
+            ok = false;
+        }
+    }
+    Q7CloseProgressBox();
+    if (!ok) Halt(kDbMsgGroup, kDbMsgWriteFailed);
+}
+
+// ---------------------------------------------------------------- commands
+
+bool CdiaTB::LeaveRecord() {
+    const int modus = GetModus();
+    if (modus != MODUS_GEAENDERT && modus != MODUS_NEU) return true;
+    if (CheckAllFields(0) == 0) return true;
+    switch (SollIchAbbruch(kMsgGroup, kMsgSaveChanges)) {
+        case 10:
+            return Save();
+        case 11:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CdiaTB::OnDelete() {
+    if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
+    if (SollIch(kMsgGroup, kMsgDeleteTb) != 10) return;
+    const CString kuerzel = m_Tb.Kuerzel;
+    const CString group = m_Tb.Gruppe;
+    // The record must stand on the block itself before it is deleted.
+    int status = m_Tb.GetByK2(XQ_MATCH_EQUAL);
+    if (status == 0) status = m_Tb.Delete();
+    if (status != 0 && status != XQ_NOTFOUND) {
+        Halt(kDbMsgGroup, kDbMsgWriteFailed);
+        return;
+    }
+    if (group == "b" || group == "d") RenameTb(kuerzel, kBlankReference, group);
+    m_TbEntry.ClearKey();
+    m_TbEntry.SetKey(1, true);
+    m_TbEntry.KYKUERZEL = kuerzel;
+    m_TbEntry.LFDTBENTRY.Empty();
+    if (m_TbEntry.GetByK1(XQ_MATCH_FIELDS) == 0)
+        while (m_TbEntry.Delete() == 0) {
+        }
+
+    m_Tb.Kuerzel = kuerzel;
+    if (m_Tb.GetByK2(XQ_MATCH_GREATER) == 0) {
+        ReadData();
+        SetModus(MODUS_ANZEIGE);
+    } else {
+        m_Tb.SetKey(2, false);
+        m_Tb.Kuerzel = kuerzel;
+        if (m_Tb.GetByK2(XQ_MATCH_SMALLER) == 0) {
+            ReadData();
+            SetModus(MODUS_ANZEIGE);
+        } else {
+            ClearData();
+            SetModus(MODUS_LEER);
+        }
+        m_Tb.SetKey(2, true);
+    }
+    FocusKuerzel();
+    SetPrevNext();
+}
+
+void CdiaTB::Step(bool next) {
+    if (!LeaveRecord()) return;
+    const CString current = m_Tb.Kuerzel;
+    bool found;
+    if (next) {
+        found = m_Tb.GetByK2(XQ_MATCH_GREATER) == 0;
+    } else {
+        m_Tb.SetKey(2, false);
+        found = m_Tb.GetByK2(XQ_MATCH_SMALLER) == 0;
+        m_Tb.SetKey(2, true);
+    }
+    if (!found) {
+        m_Tb.Kuerzel = current;
+        found = !current.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0;
+    }
+    if (found) {
+        ReadData();
+        SetModus(MODUS_ANZEIGE);
+    } else {
+        ClearData();
+        SetModus(MODUS_LEER);
+    }
+    FocusKuerzel(true);
+    SetPrevNext();
+}
+
+void CdiaTB::OnNext() {
+    Step(true);
+}
+
+void CdiaTB::OnPrev() {
+    Step(false);
+}
+
+void CdiaTB::OnNeuanlage() {
+    if (!LeaveRecord()) return;
+    ClearData();
+    FocusKuerzel();
+    SetModus(MODUS_NEU);
+    SetPrevNext();
+}
+
+void CdiaTB::OnCopy() {
+    if (!LeaveRecord()) return;
+    m_editKuerzel.SetText(CString());
+    m_Tb.Kuerzel.Empty();
+    FocusKuerzel();
+    SetModus(MODUS_NEU);
+    SetPrevNext();
+}
+
+void CdiaTB::OnUndo() {
+    if (GetModus() == MODUS_NEU) {
+        if (SollIch(kMsgGroup, kMsgDropNew) != 10) return;
+        CQTb loaded(dbDatabase);
+        loaded.Kuerzel = m_strLoadedKuerzel;
+        if (!m_strLoadedKuerzel.IsEmpty() && loaded.GetByK2(XQ_MATCH_EQUAL) == 0)
+            ReadByKey(m_strLoadedKuerzel);
+    } else if (GetModus() == MODUS_GEAENDERT) {
+        if (CheckAllFields(0) == 0 || SollIch(kMsgGroup, kMsgDropChanges) != 10) return;
+        ReadByKey(m_strLoadedKuerzel);
+    }
+}
+
+int CdiaTB::RunSearch(const CString& kuerzel, CString& chosen) {
+    CTbResourceSwitch resources;
+    CdiaSuchTB search(this);
+    search.m_Tb.Kuerzel = kuerzel;
+    m_searching = true;
+    const int result = search.DoModal();
+    m_searching = false;
+    chosen = search.m_Tb.Kuerzel;
+    return result;
+}
+
+void CdiaTB::DoSearch() {
+    CString chosen;
+    const int result = RunSearch(m_editKuerzel.GetText(), chosen);
+    if ((result == kSearchTaken || result == kSearchEdit) && chosen != m_editKuerzel.GetText()) {
+        if (!LeaveRecord()) return;
+        ReadByKey(chosen);
+    } else if (result == kSearchNew) {
+        if (!LeaveRecord()) return;
+        ClearData();
+        FocusKuerzel();
+        SetModus(MODUS_NEU);
+        SetPrevNext();
+    }
+}
+
+void CdiaTB::OnSearch() {
+    if (!IsToolbarButtonEnabled(XQTB_SEARCH)) return;
+    DoSearch();
+}
+
+void CdiaTB::OnPrint() {
+    DoPrint(this, m_TbEntry, true, CString(), CString(), CString(), CString(), false);
+}
+
+void CdiaTB::OnCTRL_E() {
+    if (!LeaveRecord()) return;
+    CdiaExportTB dlg(this);
+    dlg.DoModal();
+}
+
+void CdiaTB::OnCTRL_I() {
+    if (!LeaveRecord()) return;
+    CdiaImportTB dlg(this);
+    // The import may have replaced the block on show.
+    if (dlg.DoModal() == 1) ReadByKey(m_editKuerzel.GetText());
+}
+
+void CdiaTB::OnExit() {
+    if (!LeaveRecord()) return;
+    if (!m_Tb.Kuerzel.IsEmpty()) m_Tb.PutWsFavorit();
+    if (GetModus() == MODUS_NEU) m_Tb.ClearKey();
+    SetModus(MODUS_LEER);
+    EndDialog(1);
+}
+
+// ---------------------------------------------------------------- events
+
+void CdiaTB::OnOnChangeKuerzel() {
+    if (m_reading) return;
+    if (GetModus() == MODUS_ANZEIGE) SetModus(MODUS_GEAENDERT);
+}
+
+// A change to any other field of a shown block makes it a changed one, so
+// that leaving it asks before the change is lost.
+void CdiaTB::OnOnChangeField() {
+    if (m_reading) return;
+    if (GetModus() == MODUS_ANZEIGE) SetModus(MODUS_GEAENDERT);
+}
+
+void CdiaTB::OnOnKillFocusKuerzel() {
+    static bool s_asking = false;
+    if (m_searching || m_reading || s_asking || IsEnded()) return;
+    if (GetModus() == MODUS_ANZEIGE) {
+        SetModus(MODUS_GEAENDERT);
+        return;
+    }
+    if (GetModus() != MODUS_NEU) return;
+    CString kuerzel = m_editKuerzel.GetText();
+    kuerzel.Trim();
+    if (kuerzel.IsEmpty()) return;
+    CQTb existing(dbDatabase);
+    existing.Kuerzel = kuerzel;
+    if (existing.GetByK2(XQ_MATCH_EQUAL) != 0) return;
+    s_asking = true;
+    const int answer = SollIch(kDbMsgGroup, kDbMsgKuerzelTaken);
+    s_asking = false;
+    if (answer == 10) {
+        ReadByKey(kuerzel);
+        SetModus(MODUS_GEAENDERT);
+    } else {
+        FocusKuerzel(true);
+    }
+}
+
+void CdiaTB::OnOnReturnKuerzel() {
+    if (m_searching) return;
+    const int modus = GetModus();
+    if (modus == MODUS_LEER) {
+        SetModus(MODUS_NEU);
+        return;
+    }
+    if (modus == MODUS_GEAENDERT && CheckAllFields(0) != 0) {
+        const std::vector<CWnd*> changed = ChangedFields();
+        const bool onlyKuerzel = changed.size() == 1 && changed[0] == &m_editKuerzel;
+        if (!onlyKuerzel && !LeaveRecord()) return;
+    }
+    CString kuerzel = m_editKuerzel.GetText();
+    kuerzel.Trim();
+    if (!kuerzel.IsEmpty()) {
+        CQTb from(dbDatabase);
+        from.SetKey(2, true);
+        from.Kuerzel = kuerzel;
+        if (from.GetByK2(XQ_MATCH_GE) != 0) {
+            ClearData();
+            m_editKuerzel.SetText(kuerzel);
+            SetModus(MODUS_NEU);
+            SetPrevNext();
+            return;
+        }
+        if (from.Kuerzel == kuerzel) {
+            m_Tb.Kuerzel = kuerzel;
+            if (m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0) {
+                ReadData();
+                // A stored block is no new one any more.
+                if (GetModus() == MODUS_NEU) SetModus(MODUS_ANZEIGE);
+            }
+            SetPrevNext();
+            return;
+        }
+    }
+    CString chosen;
+    const int result = RunSearch(kuerzel, chosen);
+    if ((result == kSearchTaken || result == kSearchEdit) && chosen != m_editKuerzel.GetText()) {
+        ReadByKey(chosen);
+    } else if (result == kSearchNew) {
+        ClearData();
+        FocusKuerzel();
+        SetModus(MODUS_NEU);
+        SetPrevNext();
+    } else {
+        FocusKuerzel();
+    }
+}
+
+void CdiaTB::OnOnSelChangeGruppe() {
+    if (m_reading) return;
+    const char member = m_lastMember;
+    SelectGroupMember(SelectedGroup(), member);
+    OnOnSelChangeUntergruppe();
+}
+
+void CdiaTB::OnOnSelChangeUntergruppe() {
+    if (m_reading) return;
+    m_lastMember = SelectedMember();
+    DoMaxLineLength();
+    OnOnChangeField();
+}
+
+void CdiaTB::OnClickXqlcheckKasse() {
+    if (!m_checkKasse.GetCheck() && !m_checkPrivat.GetCheck()) m_checkPrivat.SetCheck(true);
+    OnOnChangeField();
+}
+
+void CdiaTB::OnClickXqlcheckPrivat() {
+    if (!m_checkKasse.GetCheck() && !m_checkPrivat.GetCheck()) m_checkKasse.SetCheck(true);
+    OnOnChangeField();
+}
