@@ -26,10 +26,10 @@ inline std::string Drain(int fd) {
     return text;
 }
 
-// Runs q7host with args, feeding input on standard input. Output and errors
-// are read by temporary files, so neither pipe can fill up and block.
-inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string program = std::string(Q7_BIN_DIR) + "/q7host";
+// Runs a program with args, feeding input on standard input. Output and
+// errors are read by temporary files, so neither pipe can fill up and block.
+inline ProcessRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& input = "") {
     char outName[] = "/tmp/q7out.XXXXXX";
     char errName[] = "/tmp/q7err.XXXXXX";
     const int outFd = mkstemp(outName);
@@ -64,6 +64,10 @@ inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string&
     unlink(outName);
     unlink(errName);
     return run;
+}
+
+inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string& input = "") {
+    return RunProgram(std::string(Q7_BIN_DIR) + "/q7host", args, input);
 }
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& content) {

@@ -75,6 +75,71 @@ TEST_F(EditorAppTest, BlockOfGroupFMemberFIsCreatedFoundRenamedCopiedAndDeleted)
                   line40.substr(0, 37) + "\\nzweite Zeile\n");
 }
 
+TEST_F(EditorAppTest, BlockTravelsThroughTheExchangeFileAndReplacesAnOlderOne) {
+    const std::string file = (dir / "tb.xml").string();
+    ProcessRun run = Editor("1",
+                            "type K\xC3\xBCrzel RU1\n"
+                            "type Beschreibung Rezepthinweis\n"
+                            "select Gruppe Rezepte\n"
+                            "select Untergruppe Rezept-Freitext\n"
+                            "type Text erste Zeile\\nzweite Zeile\n"
+                            "click Speichern\n"
+                            "key Ctrl+E\n"
+                            "tick Textbausteine 0 on\n"
+                            "click \xC3\x9C"
+                            "bernehmen\n"
+                            "answer " +
+                                file +
+                                "\n"
+                                "answer ok\n"
+                                "click L\xC3\xB6schen\n"
+                                "answer yes\n"
+                                "key Ctrl+I\n"
+                                "answer " +
+                                file +
+                                "\n"
+                                "tick Textbausteine 0 on\n"
+                                "click \xC3\x9C"
+                                "bernehmen\n"
+                                "answer ok\n");
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_NE(run.out.find("1 Textbausteine exportiert"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("1 Textbausteine importiert."), std::string::npos) << run.out;
+    ProcessRun found = RunQ7({"--home", home, "call", "DoTbEntryString_NoSearch", "[RU1]"});
+    EXPECT_EQ(found.out, "result: 1\ntext: erste Zeile  zweite Zeile\n");
+
+    // Another practice has the Kürzel with more lines: the import replaces
+    // the whole block, so the third line is gone.
+    const std::string other = (dir / "other").string();
+    WriteFile(dir / "tb.tsv",
+              "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+              "RU1\tf\tf\talt\t\teins\\nzwei\\ndrei\n");
+    ASSERT_EQ(RunQ7({"--home", other, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
+    ProcessRun imported = RunQ7({"--home", other, "--script", "-", "dialog", "CdiaTB", "0"},
+                                "key Ctrl+I\nanswer " + file +
+                                    "\ntick Textbausteine 0 on\nclick \xC3\x9C"
+                                    "bernehmen\nanswer ok\n");
+    ASSERT_EQ(imported.status, 0) << imported.err << imported.out;
+    EXPECT_EQ(RunQ7({"--home", other, "dump", "tb"}).out,
+              "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+              "RU1\tf\tf\tRezepthinweis\t\terste Zeile\\nzweite Zeile\n");
+}
+
+TEST_F(EditorAppTest, EditorPrintsTheListToAPdf) {
+    WriteFile(dir / "tb.tsv",
+              "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+              "RU1\tf\tf\tRezepthinweis\t\teins\\nzwei\n");
+    ASSERT_EQ(RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
+    ProcessRun run = Editor("0", "click Drucken\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string pdf = home + "/dat/q7_tb.pdf";
+    EXPECT_NE(run.out.find("PRINT: " + pdf + "\n"), std::string::npos) << run.out;
+    ProcessRun text = RunProgram("/usr/bin/pdftotext", {"-layout", pdf, "-"});
+    EXPECT_NE(text.out.find("RU1      Rezepthinweis"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("         eins zwei"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Seite 1 von 1"), std::string::npos) << text.out;
+}
+
 TEST_F(EditorAppTest, DesktopOpensTheEditor) {
     ProcessRun run = RunQ7({"--home", home, "--script", "-"},
                            "click Textbausteine bearbeiten\ndump\nkey Escape\ndump\n");
