@@ -1,0 +1,96 @@
+// Printing the list of 1,000 text blocks with three lines each: the data
+// file written, laid out and rendered to a PDF.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/base/HostContext.h"
+#include "host/db/HostData.h"
+#include "host/db/Records.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/diatb.h"
+
+namespace {
+
+constexpr int kBlocks = 1000;
+constexpr int kLines = 3;
+
+struct CountingFrontEnd : IXQFrontEnd {
+    int printed = 0;
+    void RunModal(CXQDialog& dialog) override { dialog.EndDialog(2); }
+    int MessageBox(XQMsgKind, const CString&, const CString&,
+                   const std::vector<CString>&) override {
+        return 0;
+    }
+    bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
+    bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
+        return false;
+    }
+    void ProgressOpen(const CString&, int) override {}
+    bool ProgressUpdate(int, const CString&) override { return true; }
+    void ProgressClose() override {}
+    void Open(const CString&) override {}
+    void Print(const CString&) override { ++printed; }
+    void Beep() override {}
+};
+
+struct Practice {
+    std::string home;
+    CountingFrontEnd front;
+    Practice() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "q7prt-XXXXXX").string();
+        home = mkdtemp(pattern.data());
+        Q7SetHome(home);
+        CString error;
+        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+        XQInstallDefaultStrings();
+        dbDatabase->Begin();
+        CQTb tb(dbDatabase);
+        CQTbEntry line(dbDatabase);
+        for (int i = 0; i < kBlocks; ++i) {
+            tb.ClearAll();
+            tb.Kuerzel = FormatString("K%05d", i);
+            tb.Gruppe = "b";
+            tb.Beschreibung = FormatString("Befund %d der Liste mit \xE4\xF6\xFC", i);
+            if (tb.Write() != 0) std::abort();
+            for (int n = 0; n < kLines; ++n) {
+                line.ClearAll();
+                line.KYKUERZEL = tb.Kuerzel;
+                line.LFDTBENTRY = FormatString("%3d", n);
+                line.TBENTRY = FormatString(
+                    "Zeile %d des Textbausteins %d: Herz und Lunge auskultatorisch unauff\xE4llig, "
+                    "Abdomen weich, kein Druckschmerz.",
+                    n, i);
+                if (line.Write() != 0) std::abort();
+            }
+        }
+        dbDatabase->Commit();
+        XQSetFrontEnd(&front);
+    }
+    ~Practice() {
+        XQSetFrontEnd(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+};
+
+void BM_Print1000Blocks(benchmark::State& state) {
+    static Practice p;
+    for (auto _ : state) {
+        const int before = p.front.printed;
+        CQTbEntry lines(dbDatabaseRO);
+        CdiaTB::DoPrint(nullptr, lines, true, "", "", "", "", false);
+        if (p.front.printed != before + 1) state.SkipWithError("nothing printed");
+    }
+}
+BENCHMARK(BM_Print1000Blocks)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+}  // namespace
+
+BENCHMARK_MAIN();
