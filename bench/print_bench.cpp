@@ -18,23 +18,9 @@ namespace {
 constexpr int kBlocks = 1000;
 constexpr int kLines = 3;
 
-struct CountingFrontEnd : IXQFrontEnd {
+struct CountingFrontEnd : CXQSilentFrontEnd {
     int printed = 0;
-    void RunModal(CXQDialog& dialog) override { dialog.EndDialog(2); }
-    int MessageBox(XQMsgKind, const CString&, const CString&,
-                   const std::vector<CString>&) override {
-        return 0;
-    }
-    bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
-    bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
-        return false;
-    }
-    void ProgressOpen(const CString&, int) override {}
-    bool ProgressUpdate(int, const CString&) override { return true; }
-    void ProgressClose() override {}
-    void Open(const CString&) override {}
     void Print(const CString&) override { ++printed; }
-    void Beep() override {}
 };
 
 struct Practice {

@@ -89,7 +89,7 @@ void BM_SearchDialogKeystroke(benchmark::State& state) {
     CdiaSuchTB::s_Groups.clear();
     CdiaSuchTB dialog(nullptr);
     // The dialog runs through a front end that only times the filter.
-    struct Timing : IXQFrontEnd {
+    struct Timing : CXQSilentFrontEnd {
         benchmark::State* state;
         bool teilwort;
         void RunModal(CXQDialog& d) override {
@@ -103,20 +103,6 @@ void BM_SearchDialogKeystroke(benchmark::State& state) {
             }
             d.EndDialog(2);
         }
-        int MessageBox(XQMsgKind, const CString&, const CString&,
-                       const std::vector<CString>& b) override {
-            return static_cast<int>(b.size()) - 1;
-        }
-        bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
-        bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
-            return false;
-        }
-        void ProgressOpen(const CString&, int) override {}
-        bool ProgressUpdate(int, const CString&) override { return true; }
-        void ProgressClose() override {}
-        void Open(const CString&) override {}
-        void Print(const CString&) override {}
-        void Beep() override {}
     } timing;
     timing.state = &state;
     timing.teilwort = teilwort;

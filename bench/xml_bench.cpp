@@ -20,7 +20,7 @@ constexpr int kBlocks = 10000;
 constexpr int kLines = 5;
 
 // Ticks everything and takes over; every file dialog gets the one path.
-struct AcceptingFrontEnd : IXQFrontEnd {
+struct AcceptingFrontEnd : CXQSilentFrontEnd {
     CString path;
     void RunModal(CXQDialog& dialog) override {
         dialog.OnCTRL_S();
@@ -31,17 +31,10 @@ struct AcceptingFrontEnd : IXQFrontEnd {
                    const std::vector<CString>&) override {
         return 0;
     }
-    bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
     bool FileDialog(bool, const CString&, const CString&, const CString&, CString& p) override {
         p = path;
         return true;
     }
-    void ProgressOpen(const CString&, int) override {}
-    bool ProgressUpdate(int, const CString&) override { return true; }
-    void ProgressClose() override {}
-    void Open(const CString&) override {}
-    void Print(const CString&) override {}
-    void Beep() override {}
 };
 
 struct Practice {

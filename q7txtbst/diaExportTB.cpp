@@ -4,47 +4,19 @@
 #include "host/xml/XQXMLWriter.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/TBImport.h"
-
-namespace {
-
-enum : int {
-    IDC_COMBO_GRUPPE = 1001,
-    IDC_COMBO_UNTERGRUPPE,
-    IDC_LIST,
-};
-
-// Toolbar button: tick or untick all (also Ctrl+S).
-enum : int { kTbSelectAll = 10030 };
-
-}  // namespace
+#include "q7txtbst/TbExchange.h"
 
 XQDialogTemplate ExportTBTemplate() {
-    XQDialogTemplate t;
-    t.number = IDD_EXPORTTB;
-    t.caption = "Textbausteine exportieren";
-    t.width = 480;
-    t.height = 420;
-    XQAddControl(t, IDC_COMBO_GRUPPE, XQKind::Combo, "&Gruppe", 10, 10, 220, 20);
-    XQAddControl(t, IDC_COMBO_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 240, 10, 220, 20);
-    XQAddControl(t, IDC_LIST, XQKind::List, "Textbausteine", 10, 40, 450, 360);
-    t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
-        {kTbSelectAll, "Strg+S - Alle Textbausteine an- bzw. abw\xE4hlen."},
-        {XQTB_HELP, "F1 - Hilfe"},
-    };
-    return t;
+    return TbExchangeTemplate(IDD_EXPORTTB, "Textbausteine exportieren", 480, false);
 }
 
 STbGroups CdiaExportTB::s_Groups;
 
 CdiaExportTB::CdiaExportTB(CWnd* parent) : CXQDialog(IDD_EXPORTTB, parent) {
     SetHelpName("diaExportTB");
-    DDX_Control(IDC_COMBO_GRUPPE, m_comboGruppe);
-    DDX_Control(IDC_COMBO_UNTERGRUPPE, m_comboUntergruppe);
-    DDX_Control(IDC_LIST, m_list);
+    DDX_Control(IDC_TBX_GRUPPE, m_comboGruppe);
+    DDX_Control(IDC_TBX_UNTERGRUPPE, m_comboUntergruppe);
+    DDX_Control(IDC_TBX_LIST, m_list);
     m_list.SetCheckable(true);
     m_list.SetTabStops({75});
     m_comboGruppe.onCloseUp = [this] { OnOnCloseUpGruppe(); };
@@ -101,15 +73,11 @@ void CdiaExportTB::OnToolbarButton(int number) {
 }
 
 void CdiaExportTB::OnCTRL_S() {
-    bool all = true;
-    for (int i = 0; i < m_list.GetCount(); ++i) all = all && m_list.GetCheck(i);
-    for (int i = 0; i < m_list.GetCount(); ++i) m_list.SetCheck(i, !all);
+    ToggleAllTicks(m_list);
 }
 
 void CdiaExportTB::OnSaveAndExit() {
-    bool any = false;
-    for (int i = 0; i < m_list.GetCount(); ++i) any = any || m_list.GetCheck(i);
-    if (!any) {
+    if (!AnyTicked(m_list)) {
         Halt(6, "Bitte mindestens einen Textbaustein ankreuzen!");
         return;
     }

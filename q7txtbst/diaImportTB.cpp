@@ -3,51 +3,26 @@
 #include "host/dlg/XQMessages.h"
 #include "host/xml/XQSax.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/TbExchange.h"
 
 namespace {
-
-enum : int {
-    IDC_COMBO_GRUPPE = 1001,
-    IDC_COMBO_UNTERGRUPPE,
-    IDC_HEADER,
-    IDC_LIST,
-};
-
-enum : int { kTbSelectAll = 10030 };
 
 constexpr COLORREF kExists = XQRGB(255, 192, 192);
 
 }  // namespace
 
 XQDialogTemplate ImportTBTemplate() {
-    XQDialogTemplate t;
-    t.number = IDD_IMPORTTB;
-    t.caption = "Textbausteine importieren";
-    t.width = 640;
-    t.height = 420;
-    XQAddControl(t, IDC_COMBO_GRUPPE, XQKind::Combo, "&Gruppe", 10, 10, 220, 20);
-    XQAddControl(t, IDC_COMBO_UNTERGRUPPE, XQKind::Combo, "&Untergruppe", 240, 10, 220, 20);
-    XQAddControl(t, IDC_HEADER, XQKind::Caption, "Spalten", 10, 40, 610, 16);
-    XQAddControl(t, IDC_LIST, XQKind::List, "Textbausteine", 10, 60, 610, 340);
-    t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
-        {kTbSelectAll, "Strg+S - Alle Textbausteine an- bzw. abw\xE4hlen."},
-        {XQTB_HELP, "F1 - Hilfe"},
-    };
-    return t;
+    return TbExchangeTemplate(IDD_IMPORTTB, "Textbausteine importieren", 640, true);
 }
 
 STbGroups CdiaImportTB::s_Groups;
 
 CdiaImportTB::CdiaImportTB(CWnd* parent) : CXQDialog(IDD_IMPORTTB, parent) {
     SetHelpName("diaImportTB");
-    DDX_Control(IDC_COMBO_GRUPPE, m_comboGruppe);
-    DDX_Control(IDC_COMBO_UNTERGRUPPE, m_comboUntergruppe);
-    DDX_Control(IDC_HEADER, m_header);
-    DDX_Control(IDC_LIST, m_list);
+    DDX_Control(IDC_TBX_GRUPPE, m_comboGruppe);
+    DDX_Control(IDC_TBX_UNTERGRUPPE, m_comboUntergruppe);
+    DDX_Control(IDC_TBX_HEADER, m_header);
+    DDX_Control(IDC_TBX_LIST, m_list);
     m_list.SetCheckable(true);
     m_list.SetTabStops({75, 400, 550});
     m_comboGruppe.onCloseUp = [this] { OnOnCloseUpGruppe(); };
@@ -132,15 +107,11 @@ void CdiaImportTB::OnToolbarButton(int number) {
 }
 
 void CdiaImportTB::OnCTRL_S() {
-    bool all = true;
-    for (int i = 0; i < m_list.GetCount(); ++i) all = all && m_list.GetCheck(i);
-    for (int i = 0; i < m_list.GetCount(); ++i) m_list.SetCheck(i, !all);
+    ToggleAllTicks(m_list);
 }
 
 void CdiaImportTB::OnSaveAndExit() {
-    bool any = false;
-    for (int i = 0; i < m_list.GetCount(); ++i) any = any || m_list.GetCheck(i);
-    if (!any) {
+    if (!AnyTicked(m_list)) {
         Halt(6, "Bitte mindestens einen Textbaustein ankreuzen!");
         return;
     }

@@ -5,34 +5,33 @@
 
 IXQFrontEnd::~IXQFrontEnd() = default;
 
+void CXQSilentFrontEnd::RunModal(CXQDialog& dialog) {
+    dialog.OnExit();
+    if (!dialog.IsEnded()) dialog.EndDialog(2);
+}
+int CXQSilentFrontEnd::MessageBox(XQMsgKind, const CString&, const CString&,
+                                  const std::vector<CString>& buttons) {
+    return buttons.empty() ? 0 : static_cast<int>(buttons.size()) - 1;
+}
+bool CXQSilentFrontEnd::ParamBox(const CString&, std::vector<XQParamField>&) {
+    return false;
+}
+bool CXQSilentFrontEnd::FileDialog(bool, const CString&, const CString&, const CString&, CString&) {
+    return false;
+}
+void CXQSilentFrontEnd::ProgressOpen(const CString&, int) {}
+bool CXQSilentFrontEnd::ProgressUpdate(int, const CString&) {
+    return true;
+}
+void CXQSilentFrontEnd::ProgressClose() {}
+void CXQSilentFrontEnd::Open(const CString&) {}
+void CXQSilentFrontEnd::Print(const CString&) {}
+void CXQSilentFrontEnd::Beep() {}
+
 namespace {
 
-// Used while no front end is installed: nobody is there to answer, so every
-// box is cancelled and every dialog is left with its exit command.
-class SilentFrontEnd : public IXQFrontEnd {
-  public:
-    void RunModal(CXQDialog& dialog) override {
-        dialog.OnExit();
-        if (!dialog.IsEnded()) dialog.EndDialog(2);
-    }
-    int MessageBox(XQMsgKind, const CString&, const CString&,
-                   const std::vector<CString>& buttons) override {
-        return buttons.empty() ? 0 : static_cast<int>(buttons.size()) - 1;
-    }
-    bool ParamBox(const CString&, std::vector<XQParamField>&) override { return false; }
-    bool FileDialog(bool, const CString&, const CString&, const CString&, CString&) override {
-        return false;
-    }
-    void ProgressOpen(const CString&, int) override {}
-    bool ProgressUpdate(int, const CString&) override { return true; }
-    void ProgressClose() override {}
-    void Open(const CString&) override {}
-    void Print(const CString&) override {}
-    void Beep() override {}
-};
-
-SilentFrontEnd& Silent() {
-    static SilentFrontEnd silent;
+CXQSilentFrontEnd& Silent() {
+    static CXQSilentFrontEnd silent;
     return silent;
 }
 

@@ -52,10 +52,29 @@ class Q7HOST_API IXQFrontEnd {
     virtual void WaitCursor(bool /*on*/) {}
 };
 
-// The installed front end; never null. Without one a silent default answers
-// every box with cancel (a message box with its last button) and runs a
-// dialog by calling its OnExit, then EndDialog(2) if it is still open. The
-// caller keeps ownership. Installing a front end also routes Q7Beep to its
+// Nobody there to answer: every box is cancelled (a message box answers with
+// its last button, a progress box never cancels) and a dialog is run by
+// calling its OnExit, then EndDialog(2) if it is still open. The front end
+// used while none is installed, and the base of front ends that play only a
+// part of the user (benchmarks, say).
+class Q7HOST_API CXQSilentFrontEnd : public IXQFrontEnd {
+  public:
+    void RunModal(CXQDialog& dialog) override;
+    int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
+                   const std::vector<CString>& buttons) override;
+    bool ParamBox(const CString& caption, std::vector<XQParamField>& fields) override;
+    bool FileDialog(bool save, const CString& title, const CString& filter,
+                    const CString& defaultExtension, CString& path) override;
+    void ProgressOpen(const CString& text, int maximum) override;
+    bool ProgressUpdate(int value, const CString& text) override;
+    void ProgressClose() override;
+    void Open(const CString& url) override;
+    void Print(const CString& path) override;
+    void Beep() override;
+};
+
+// The installed front end; never null. Without one a CXQSilentFrontEnd
+// answers. The caller keeps ownership. Installing a front end also routes Q7Beep to its
 // Beep; XQSetFrontEnd(nullptr) makes the beep silent again.
 Q7HOST_API IXQFrontEnd& XQFrontEnd();
 Q7HOST_API void XQSetFrontEnd(IXQFrontEnd* frontEnd);
