@@ -1,5 +1,7 @@
 #include "host/xml/XQSax.h"
 
+#include "host/base/HostContext.h"
+
 // The system expat is built with DTD support; its header declares the
 // amplification limits only then.
 #ifndef XML_DTD
@@ -42,7 +44,17 @@ int XMLCALL UnknownEncoding(void* /*data*/, const XML_Char* name, XML_Encoding* 
 struct Context {
     SAXContentHandlerImpl* handler;
     std::string uri, local, qname;
+    std::string text;  // character data since the last tag
 };
+
+// expat hands a text over in pieces (at entity references, line ends and
+// buffer boundaries); handlers get each text between two tags whole, so a
+// handler that stores a text does not keep only its last piece.
+void FlushText(Context& c) {
+    if (c.text.empty()) return;
+    c.handler->characters(c.text);
+    c.text.clear();
+}
 
 // expat reports "uri SEP local SEP prefix" (triplets), or the bare name.
 void SplitName(const XML_Char* name, Context& c) {
@@ -62,18 +74,20 @@ void SplitName(const XML_Char* name, Context& c) {
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** /*atts*/) {
     auto& c = *static_cast<Context*>(data);
+    FlushText(c);
     SplitName(name, c);
     c.handler->startElement(c.uri, c.local, c.qname);
 }
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
     auto& c = *static_cast<Context*>(data);
+    FlushText(c);
     SplitName(name, c);
     c.handler->endElement(c.uri, c.local, c.qname);
 }
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
-    static_cast<Context*>(data)->handler->characters(std::string(text, length));
+    static_cast<Context*>(data)->text.append(text, static_cast<size_t>(length));
 }
 
 struct ParserFree {
@@ -144,12 +158,13 @@ bool CXQSAXReader::parseURL(const CString& path) {
         m_error = "Kein Inhaltsverarbeiter";
         return false;
     }
-    FILE* f = std::fopen(path.GetString(), "rb");
+    // Module paths may use Windows separators and are Windows-1252.
+    FILE* f = std::fopen(NativePath(path).c_str(), "rb");
     if (!f) {
         m_error = "Datei nicht lesbar: " + path;
         return false;
     }
-    Context context{m_handler, {}, {}, {}};
+    Context context{m_handler, {}, {}, {}, {}};
     Parser p = MakeParser(context);
     if (!p) {
         std::fclose(f);
@@ -189,7 +204,7 @@ bool CXQSAXReader::parseURL(const CString& path) {
 bool CXQSAXReader::parse(const std::string& document) {
     m_error.Empty();
     if (!m_handler) return false;
-    Context context{m_handler, {}, {}, {}};
+    Context context{m_handler, {}, {}, {}, {}};
     Parser p = MakeParser(context);
     if (!p) return false;
     m_handler->startDocument();

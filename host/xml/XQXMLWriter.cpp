@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
 
 namespace {
 
@@ -138,12 +139,13 @@ bool CXQXMLWriter::EndDocument() {
 
 bool CXQXMLWriter::Write(const CString& path) {
     if (m_failed || !m_ended) return Fail();
-    FILE* f = std::fopen(path.GetString(), "wb");
+    const std::string native = NativePath(path);
+    FILE* f = std::fopen(native.c_str(), "wb");
     if (!f) return Fail();
     bool ok = std::fwrite(m_doc.data(), 1, m_doc.size(), f) == m_doc.size();
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) {
-        std::remove(path.GetString());
+        std::remove(native.c_str());
         return Fail();
     }
     return true;

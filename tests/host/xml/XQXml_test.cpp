@@ -151,3 +151,31 @@ TEST(XQSAXReader, FailsOnDamagedOrMissingFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XQSAXReader, HandsEachTextOverWholeAndFindsFilesByHostPath) {
+    // Entity references and character references split a text for expat.
+    struct Pieces : SAXContentHandlerImpl {
+        std::vector<std::string> texts;
+        void characters(const std::string& t) override { texts.push_back(t); }
+    } h;
+    CXQSAXReader reader;
+    reader.putContentHandler(&h);
+    ASSERT_TRUE(reader.parse("<r><t>A &amp; B&#13;\nC</t><u>x</u></r>"));
+    EXPECT_EQ(h.texts, (std::vector<std::string>{"A & B\r\nC", "x"}));
+
+    // A host path: Windows separators, a Windows-1252 name.
+    CXQXMLWriter w;
+    ASSERT_TRUE(w.StartDocument() && w.StartElement("r") && w.CharElement("t", "ok") &&
+                w.EndElement() && w.EndDocument());
+    const CString hostPath = CString(::testing::TempDir().c_str()) + "\\M\xFCller.xml";
+    ASSERT_TRUE(w.Write(hostPath));
+    std::ifstream native(::testing::TempDir() + "/M\xC3\xBCller.xml");
+    EXPECT_TRUE(native.good());
+    h.texts.clear();
+    ASSERT_TRUE(reader.parseURL(hostPath)) << reader.ErrorText().GetString();
+    EXPECT_EQ(h.texts, (std::vector<std::string>{"\n  ", "ok", "\n"}));
+}
+
+}  // namespace
