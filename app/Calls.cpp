@@ -139,6 +139,24 @@ const std::map<std::string, CallSpec>& TextBlockCalls() {
               call.Print("description", description);
               return true;
           }}},
+        {"Q7SuchIcdFreitextdiagnosenKZBV",
+         {1,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7SuchIcdFreitextdiagnosenKZBV)>(
+                  call, "Q7SuchIcdFreitextdiagnosenKZBV");
+              if (!function) return false;
+              CString code1, zusatz1, text1, code2, zusatz2, text2;
+              const bool result = function(call.parent, call.Arg(0) == "1", &code1, &zusatz1,
+                                           &text1, &code2, &zusatz2, &text2);
+              call.PrintResult(result ? 1 : 0);
+              call.Print("code1", code1);
+              call.Print("addition1", zusatz1);
+              call.Print("text1", text1);
+              call.Print("code2", code2);
+              call.Print("addition2", zusatz2);
+              call.Print("text2", text2);
+              return true;
+          }}},
     };
     return calls;
 }

@@ -118,6 +118,17 @@ int SeedDemo(const std::string& home) {
                                          CString("demo/") + file->kind + ".tsv", &error);
         if (status != 0) return Fail(kOther, error);
     }
+    for (size_t i = 0; i < kDemoDataFileCount; ++i) {
+        if (!*kDemoDataFiles[i].kind) continue;
+        const std::string path = NativePath(GetQ7DataROPath()) + kDemoDataFiles[i].kind;
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(kDemoDataFiles[i].content.data(),
+                  static_cast<std::streamsize>(kDemoDataFiles[i].content.size()));
+        if (!out.flush())
+            return Fail(kOther, "Die Datei „" + path + "“ kann nicht geschrieben werden.");
+    }
     std::cout << "Die Demo-Praxis wurde in " << home << " angelegt." << std::endl;
     return kDone;
 }

@@ -11,15 +11,6 @@
 
 namespace {
 
-template <class Work, class Result>
-Result Guarded(Result fallback, Work work) {
-    try {
-        return work();
-    } catch (...) {
-        return fallback;
-    }
-}
-
 // Runs the search dialog preset to group, member and Kürzel; hands back the
 // modal result and the Kürzel and description the dialog ended on.
 int RunSearch(CWnd* parent, const CString& kuerzel, const CString& group, const CString& member,

@@ -6,8 +6,8 @@ XQResourceModule& TbResourceModule() {
     static XQResourceModule module = [] {
         XQResourceModule m;
         m.name = kModuleName;
-        for (const XQDialogTemplate& t :
-             {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate()})
+        for (const XQDialogTemplate& t : {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(),
+                                          ImportTBTemplate(), SuchIcdKZBVTemplate()})
             m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
         m.classes.push_back(TbRuntimeClass());

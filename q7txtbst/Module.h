@@ -12,6 +12,9 @@ enum : int {
     IDD_TB = 7110,        // editor "Textbausteine"
     IDD_EXPORTTB = 7120,  // export of the exchange file
     IDD_IMPORTTB = 7130,  // import of the exchange file
+    IDD_SUCHICD = 7200,
+    IDD_CONFIGSUCHICD = 7205,  // its settings
+    IDD_SUCHICDKZBV = 7210,    // dental free-text diagnoses
 };
 
 // The module's resources, registered when the library is loaded.
@@ -38,3 +41,15 @@ XQDialogTemplate TbTemplate();
 XQRuntimeClass TbRuntimeClass();
 XQDialogTemplate ExportTBTemplate();
 XQDialogTemplate ImportTBTemplate();
+XQDialogTemplate SuchIcdKZBVTemplate();
+
+// Runs work; anything thrown inside the module ends as fallback, so that no
+// exception reaches the host.
+template <class Work, class Result>
+Result Guarded(Result fallback, Work work) {
+    try {
+        return work();
+    } catch (...) {
+        return fallback;
+    }
+}

@@ -34,4 +34,12 @@ Q7TB_API int DoTbEntryString_NoSearch(CWnd* parent, CString* text, CQTbEntry* li
 Q7TB_API int Q7SuchTB(CString* kuerzel, CString group, CString member, CWnd* parent);
 Q7TB_API int Q7SuchTBBeschreibung(CString* description, CString group, CString member,
                                   CWnd* parent);
+
+// Diagnosis search family: true when the user confirmed; the out-parameters
+// change only then.
+// The dental free-text transition: first code, its certainty-and-side and
+// text, then the same of the second code (empty when none was chosen).
+Q7TB_API bool Q7SuchIcdFreitextdiagnosenKZBV(CWnd* parent, bool codeOnly, CString* code1,
+                                             CString* zusatz1, CString* text1, CString* code2,
+                                             CString* zusatz2, CString* text2);
 }
