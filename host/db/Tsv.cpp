@@ -271,17 +271,19 @@ class Loader {
     std::vector<CString> m_values;
 };
 
-const XQTableDef* KindTable(const CString& kind, CString* errorText) {
-    const XQTableDef* table = XQFindTableByKind(kind.str());
-    if (!table && errorText) *errorText = De("Unbekannte Datenart „") + kind + De("“.");
-    return table;
+}  // namespace
+
+namespace xq {
+
+std::vector<std::string_view> TsvSplit(std::string_view line) {
+    return SplitTabs(line);
 }
 
-// Loads already-read file content; source names it in messages.
-int LoadTsvContent(const CString& kind, std::string content, const CString& source,
-                   CString& error) {
-    const XQTableDef* table = KindTable(kind, &error);
-    if (!table) return XQ_NODB;
+bool TsvField(std::string_view escaped, CString& value, CString& error) {
+    return FieldValue(escaped, value, error);
+}
+
+int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CString& error) {
     if (!dbDatabase || !dbDatabase->IsOpen()) {
         error = De("Die Praxisdatenbank ist nicht geöffnet.");
         return XQ_NODB;
@@ -300,9 +302,8 @@ int LoadTsvContent(const CString& kind, std::string content, const CString& sour
         error = De("Die Datei ") + source + De(" ist leer: die Kopfzeile fehlt.");
         return XQ_READERR;
     }
-    Loader loader(*dbDatabase, *table, kind == "tb");
     CString reason;
-    if (!loader.Header(lines[0], reason)) {
+    if (!rows.header(lines[0], reason)) {
         error = LineError(1, reason);
         return XQ_READERR;
     }
@@ -311,24 +312,50 @@ int LoadTsvContent(const CString& kind, std::string content, const CString& sour
         return XQ_LOCKED;
     }
     for (size_t i = 1; i < lines.size(); ++i) {
-        int status = loader.Row(lines[i], reason);
+        int status = rows.row(lines[i], reason);
         if (status != XQ_OK) {
             dbDatabase->Rollback();
             error = LineError(static_cast<int>(i + 1), reason) + De(" Es wurde nichts geladen.");
             return status;
         }
     }
-    if (dbDatabase->Commit() != XQ_OK) {
+    if ((rows.finish && rows.finish() != XQ_OK) || dbDatabase->Commit() != XQ_OK) {
+        if (dbDatabase->TransactionDepth() > 0) dbDatabase->Rollback();
         error = De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
         return XQ_LOCKED;
     }
     return XQ_OK;
 }
 
+}  // namespace xq
+
+namespace {
+
+const XQTableDef* KindTable(const CString& kind, CString* errorText) {
+    const XQTableDef* table = XQFindTableByKind(kind.str());
+    if (!table && errorText) *errorText = De("Unbekannte Datenart „") + kind + De("“.");
+    return table;
+}
+
+// Loads already-read file content; source names it in messages.
+int LoadTsvContent(const CString& kind, std::string content, const CString& source,
+                   CString& error) {
+    if (xq::IcdIsTsvKind(kind)) return xq::IcdLoadTsv(kind, content, source, error);
+    const XQTableDef* table = KindTable(kind, &error);
+    if (!table) return XQ_NODB;
+    if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
+    Loader loader(*dbDatabase, *table, kind == "tb");
+    return xq::TsvLoad(
+        content, source,
+        {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
+         [&](std::string_view line, CString& e) { return loader.Row(line, e); }, nullptr},
+        error);
+}
+
 }  // namespace
 
 bool XQIsTsvKind(const CString& kind) {
-    return XQFindTableByKind(kind.str()) != nullptr;
+    return XQFindTableByKind(kind.str()) != nullptr || xq::IcdIsTsvKind(kind);
 }
 
 int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) {
@@ -336,7 +363,7 @@ int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) 
     CString& error = errorText ? *errorText : dummy;
     return xq::Guard(XQ_NODB, [&] {
         error.Empty();
-        if (!KindTable(kind, &error)) return XQ_NODB;
+        if (!xq::IcdIsTsvKind(kind) && !KindTable(kind, &error)) return XQ_NODB;
         std::ifstream in(path, std::ios::binary);
         std::string content;
         if (in)
@@ -364,6 +391,7 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
     CString& error = errorText ? *errorText : dummy;
     return xq::Guard(XQ_NODB, [&] {
         error.Empty();
+        if (xq::IcdIsTsvKind(kind)) return xq::IcdDumpTsv(kind, out, error);
         const XQTableDef* table = KindTable(kind, &error);
         if (!table) return XQ_NODB;
         CXQDatabase* db = dbDatabaseRO && dbDatabaseRO->IsOpen() ? dbDatabaseRO : dbDatabase;

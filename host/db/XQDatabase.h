@@ -14,7 +14,7 @@ struct sqlite3_stmt;
 
 // Schema version written by this build (PRAGMA user_version). A database with
 // a higher number comes from a newer program and is not opened.
-inline constexpr int XQ_SCHEMA_VERSION = 1;
+inline constexpr int XQ_SCHEMA_VERSION = 2;
 
 class Q7HOST_API CXQDatabase {
   public:

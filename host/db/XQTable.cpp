@@ -144,6 +144,91 @@ const XQTableDef kStrings{"strings",
                           0,
                           {}};
 
+// The catalogue's indexes beyond its keys: the systematic search walks
+// icd_search in code order and tests every filter in it, without the table;
+// icd_text and icd_thes hold the word beginnings of code texts and index
+// lines. Triggers keep the word indexes right whoever writes the table. The
+// umlauts and ß become two letters before the tokenizer, which folds case
+// and the other accents, sees them, so "oesophag" and "ösophag" find the
+// same words.
+std::vector<std::string> IcdExtraSql() {
+    auto fold = [](const std::string& row) {
+        return "replace(replace(replace(replace(replace(replace(replace(" + row +
+               ".text,'ä','ae'),'ö','oe'),'ü','ue'),'Ä','Ae'),'Ö','Oe'),'Ü','Ue'),'ß','ss')";
+    };
+    // Contentless FTS5 tables forget a row by its old words.
+    auto index = [&](const std::string& row, bool add) {
+        std::string sql;
+        for (const char* level : {"", "T"}) {
+            std::string fts = *level ? "icd_thes" : "icd_text";
+            sql +=
+                "INSERT INTO " + fts +
+                (add ? "(rowid, words) SELECT " : "(" + fts + ", rowid, words) SELECT 'delete', ") +
+                row + ".rowid, " + fold(row) + " WHERE " + row + ".ebene='" + level + "'; ";
+        }
+        return sql;
+    };
+    std::vector<std::string> sql{
+        "CREATE INDEX IF NOT EXISTS icd_search ON icd(k_ebene, k_code, k_kapitel, k_gruppe, "
+        "k_untergruppe, auszug, hausarzt, facharzt, arztgruppen)",
+        "CREATE INDEX IF NOT EXISTS icd_partner ON icd(partner, ebene)"};
+    for (const char* fts : {"icd_text", "icd_thes"})
+        sql.push_back(std::string("CREATE VIRTUAL TABLE IF NOT EXISTS ") + fts +
+                      " USING fts5(words, content='', prefix='1 2 3', "
+                      "tokenize='unicode61 remove_diacritics 2')");
+    sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ai AFTER INSERT ON icd BEGIN " +
+                  index("new", true) + "END");
+    sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ad AFTER DELETE ON icd BEGIN " +
+                  index("old", false) + "END");
+    sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_au AFTER UPDATE OF ebene, text ON icd BEGIN " +
+                  index("old", false) + index("new", true) + "END");
+    return sql;
+}
+
+// The ICD-10-GM catalogue in one table, so that one record class serves the
+// grid, the chapter lists and the thesaurus memo. ebene: "" a code (and the
+// version row "$vers"), "1" subgroup, "2" group, "3" chapter, "T" a line of
+// the alphabetic index (lfd numbers the lines of a code). Hierarchy rows carry
+// their own code in code.
+const XQTableDef kIcd{"icd",
+                      nullptr,  // own loader: several kinds share the table
+                      {{"code", K::Text, false, "code"},
+                       {"ebene", K::Text, false, nullptr},
+                       {"lfd", K::Number, false, nullptr},
+                       {"kapitel", K::Text, false, "chapter"},
+                       {"gruppe", K::Text, false, "group"},
+                       {"untergruppe", K::Text, false, "subgroup"},
+                       {"text", K::None, false, "text"},
+                       {"notation", K::None, false, "notation"},
+                       {"partner", K::None, false, "partner"},
+                       {"auszug", K::None, false, "extract"},
+                       {"hausarzt", K::None, false, "hk"},
+                       {"facharzt", K::None, false, "fk"},
+                       {"arztgruppen", K::None, false, "fg"},
+                       {"vakapitel", K::None, false, "vachapters"}},
+                      {{{0, 1, 2}, true}, {{1, 3, 4, 5, 0, 2}, true}},
+                      0,
+                      0,
+                      IcdExtraSql()};
+
+// ICD favourites of each physician (dbMdId).
+const XQTableDef kIcdFav{"icdfav",
+                         nullptr,  // own loader: the file has no physician column
+                         {{"mdid", K::Number, false, nullptr}, {"code", K::Text, false, "code"}},
+                         {{{0, 1}, true}},
+                         0,
+                         0,
+                         {}};
+
+// Diagnosis codes in a patient's file (stored form, without point).
+const XQTableDef kDiag{"diag",
+                       "diag",
+                       {{"patient", K::Number, false, "patient"}, {"code", K::Text, false, "code"}},
+                       {{{0, 1}, true}},
+                       0,
+                       0,
+                       {}};
+
 }  // namespace
 
 const XQTableDef& XQTableTb() {
@@ -179,11 +264,20 @@ const XQTableDef& XQTableSp() {
 const XQTableDef& XQTableStrings() {
     return kStrings;
 }
+const XQTableDef& XQTableIcd() {
+    return kIcd;
+}
+const XQTableDef& XQTableIcdFav() {
+    return kIcdFav;
+}
+const XQTableDef& XQTableDiag() {
+    return kDiag;
+}
 
 const std::vector<const XQTableDef*>& XQAllTables() {
-    static const std::vector<const XQTableDef*> all{&kTb,         &kTbEntry, &kParPool,  &kRSetEx,
-                                                    &kGo,         &kPat,     &kFreiText, &kPraxis,
-                                                    &kMandantAdr, &kSp,      &kStrings};
+    static const std::vector<const XQTableDef*> all{
+        &kTb,     &kTbEntry,    &kParPool, &kRSetEx,  &kGo,  &kPat,    &kFreiText,
+        &kPraxis, &kMandantAdr, &kSp,      &kStrings, &kIcd, &kIcdFav, &kDiag};
     return all;
 }
 

@@ -51,6 +51,9 @@ const XQTableDef& XQTablePraxis();
 const XQTableDef& XQTableMandantAdr();
 const XQTableDef& XQTableSp();
 const XQTableDef& XQTableStrings();
+const XQTableDef& XQTableIcd();
+const XQTableDef& XQTableIcdFav();
+const XQTableDef& XQTableDiag();
 
 // All tables of the practice database.
 const std::vector<const XQTableDef*>& XQAllTables();

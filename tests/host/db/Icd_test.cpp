@@ -1,0 +1,275 @@
+#include "host/db/Icd.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "host/db/Tsv.h"
+#include "tests/host/db/DbFixture.h"
+
+namespace {
+
+const char* const kKapitel = "chapter\ttext\n01\tErstes Kapitel\n02\tZweites Kapitel\n";
+const char* const kGruppen =
+    "chapter\tgroup\ttext\n01\tA00-A09\tGruppe A\n01\tB10-B19\tGruppe B\n02\tC00-C09\tGruppe C\n";
+const char* const kSubgruppen =
+    "chapter\tgroup\tsubgroup\ttext\n01\tA00-A09\tA00\tUntergruppe A00\n"
+    "01\tB10-B19\tB10\tUntergruppe B10\n";
+// Codes in key order, so that the dump gives the same bytes back.
+const char* const kCodes =
+    "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\tvachapters\n"
+    "A000\t\xC3\x96sophagitis durch Reflux\t01\tA00-A09\tA00\t+\t\t1\t\t\t\tVA000100\n"
+    "A001\tHerzliche Gr\xC3\xBC\xC3\x9F\x65 aus der Praxis\t01\tA00-A09\tA00\t\t\t\t\t1\t13.\t\n"
+    "A002\tGruesse mit Umschrift\t01\tA00-A09\tA00\t\t\t\t\t1\t4.2 \t\n"
+    "B10\tAkute Bronchitis der Kinder\t01\tB10-B19\tB10\t\t\t\t1\t\t\t\n"
+    "B100\tBronchitis, chronisch, der Erwachsenen\t01\tB10-B19\tB10\t\t\t\t\t1\t10  ,13.1\t\n"
+    "C01\tFolge am Nerv\t02\tC00-C09\tC01\t*\tA000\t\t\t\t\t\n"
+    "C02\tFolge am Auge\t02\tC00-C09\tC02\t*\tA000\t\t\t\t\t\n"
+    "UUU\tKeine Angabe\t02\tC00-C09\tUUU\t\t\t1\t1\t1\t\t\n";
+// Rows of one code in file order; Z99 is no code of the catalogue.
+const char* const kThesaurus =
+    "code\ttext\nA000\tSpeiser\xC3\xB6hrenentz\xC3\xBCndung durch Magensaft\n"
+    "B10\tHusten, kindlicher\nB10\tBronchialkatarrh\nB100\tRaucherhusten\nZ99\tGeisterzeile\n";
+
+class IcdTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        icd = std::make_unique<CQIcd>(dbDatabaseRO);
+        Load("icdkapitel", kKapitel);
+        Load("icdgruppe", kGruppen);
+        Load("icdsubgruppe", kSubgruppen);
+        Load("icd", kCodes);
+        Load("icdthes", kThesaurus);
+        Load("icdversion", "text\nDemo 1\n");
+    }
+    void TearDown() override {
+        dbMdId = "1";
+        icd.reset();
+        DbTest::TearDown();
+    }
+    static void Load(const char* kind, const std::string& content) {
+        CString error;
+        ASSERT_EQ(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << error.GetString();
+    }
+    static std::string Dump(const char* kind) {
+        std::ostringstream out;
+        CString error;
+        EXPECT_EQ(XQDumpTsv(kind, out, &error), XQ_OK) << error.GetString();
+        return out.str();
+    }
+    // Codes (or texts) of the hits from the first on; "-" for none.
+    static std::string Hits(CQIcd& r, int status, bool texts = false) {
+        if (status == XQ_NOTFOUND) return "-";
+        if (status != XQ_OK) return "status " + std::to_string(status);
+        std::string out;
+        do {
+            out += (out.empty() ? "" : ",") + Cp1252ToUtf8((texts ? r.Text : r.Code).str());
+        } while (r.Next() == XQ_OK);
+        return out;
+    }
+    std::string Search(const char* code, const char* text, bool hk = false, bool fk = false,
+                       const char* fg = "", bool extract = false) {
+        icd->ClearAll();
+        icd->Code = Utf8ToCp1252(code);
+        icd->Text = Utf8ToCp1252(text);
+        return Hits(*icd, icd->GetForSuche(false, "", extract, hk, fk, fg));
+    }
+    std::string Thesaurus(const char* word) {
+        icd->ClearAll();
+        return Hits(*icd, icd->GetByThesaurus(Utf8ToCp1252(word), false, false, false, ""));
+    }
+    std::string Combined(const char* word, bool hk = false, const char* patient = "") {
+        icd->ClearAll();
+        return Hits(*icd, icd->GetForSucheOrThesaurus(Utf8ToCp1252(word), false, patient, false, hk,
+                                                      false, ""));
+    }
+
+    std::unique_ptr<CQIcd> icd;
+};
+
+TEST_F(IcdTest, CodeIsAPrefixWithOrWithoutPointInAnyCase) {
+    EXPECT_EQ(Search("b10", ""), "B10,B100");
+    EXPECT_EQ(Search("B10.0", ""), "B100");
+    EXPECT_EQ(Search("a00.", ""), "A000,A001,A002");
+    EXPECT_EQ(Search("B11", ""), "-");
+    // Neither hierarchy rows nor the version row are codes.
+    EXPECT_EQ(Search("", ""), "A000,A001,A002,B10,B100,C01,C02,UUU");
+    EXPECT_EQ(CQIcd::AddPoint("A000"), "A00.0");
+    EXPECT_EQ(CQIcd::AddPoint("UUU"), "UUU");
+    EXPECT_EQ(CQIcd::RemovePoint(" A00.0 "), "A000");
+}
+
+TEST_F(IcdTest, TextWordsAreWordBeginningsInAnyOrderWithUmlautsFolded) {
+    EXPECT_EQ(Search("", "kind bronch"), "B10");
+    EXPECT_EQ(Search("", "ERW, chron"), "B100");
+    EXPECT_EQ(Search("", "bronchitis"), "B10,B100");
+    EXPECT_EQ(Search("", "ronch"), "-");  // not a word beginning
+    EXPECT_EQ(Search("", "oesophag"), "A000");
+    EXPECT_EQ(Search("", "Ösophag"), "A000");
+    EXPECT_EQ(Search("", "Gruesse"), "A001,A002");
+    EXPECT_EQ(Search("", "grüße"), "A001,A002");
+    EXPECT_EQ(Search("B", "bronch"), "B10,B100");
+    EXPECT_EQ(Search("B100", "kind"), "-");
+}
+
+TEST_F(IcdTest, CatalogueAndPhysicianGroupFilters) {
+    EXPECT_EQ(Search("", "", true), "B10,UUU");
+    EXPECT_EQ(Search("", "", false, true), "A001,A002,B100,UUU");
+    EXPECT_EQ(Search("", "", false, true, "13.1"), "A001,B100");  // stored umbrella covers it
+    EXPECT_EQ(Search("", "", false, true, "13."), "A001,B100");
+    EXPECT_EQ(Search("", "", false, true, "10  "), "B100");
+    EXPECT_EQ(Search("", "", false, true, "4."), "A002");
+    EXPECT_EQ(Search("", "", false, true, "4.1 "), "-");
+    EXPECT_EQ(Search("", "", false, false, "13.1"), "A000,A001,A002,B10,B100,C01,C02,UUU");
+    EXPECT_EQ(Search("", "", true, true), "UUU");
+    EXPECT_EQ(Search("", "", false, false, "", true), "A000,UUU");
+}
+
+TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
+    EXPECT_EQ(Thesaurus("husten"), "B10");  // not "Raucherhusten": word beginnings only
+    EXPECT_EQ(Thesaurus("raucherh"), "B100");
+    EXPECT_EQ(Thesaurus("kindl hust"), "B10");
+    EXPECT_EQ(Thesaurus("speiseroehrenentz"), "A000");
+    EXPECT_EQ(Thesaurus("geister"), "-");  // its code is not in the catalogue
+    EXPECT_EQ(Thesaurus(" "), "-");
+
+    // Combined: catalogue text or index line; a short key word does not filter.
+    EXPECT_EQ(Combined("bronch"), "B10,B100");
+    EXPECT_EQ(Combined("raucher"), "B100");
+    EXPECT_EQ(Combined("ra", true), "B10,UUU");
+
+    // The memo: a code's lines in file order, or those the key word matches.
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, false, ""), true),
+              "Husten, kindlicher,Bronchialkatarrh");
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "bronchialk", false, false, false, ""), true),
+              "Bronchialkatarrh");
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, true, ""), true), "-");
+}
+
+TEST_F(IcdTest, ExactLookupSecondaryCodesAndVersion) {
+    icd->ClearAll();
+    icd->Code = "B10";
+    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, true, false, "")), "B10");
+    icd->ClearAll();
+    icd->Code = "B100";
+    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, true, false, "")), "-");
+    icd->ClearAll();  // an empty code, as for a key word of two characters
+    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, false, false, "")), "-");
+
+    EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("A00.0", false, false, false, "")), "C01,C02");
+    EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("B10", false, false, false, "")), "-");
+
+    icd->ClearAll();
+    icd->Code = ICD_CODE_VERSION;
+    ASSERT_EQ(icd->GetByK1(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(icd->Text, "Demo 1");
+}
+
+TEST_F(IcdTest, HierarchyRowsListByLevelAndKnowTheExtract) {
+    icd->SetKey(2);
+    icd->ClearAll();
+    icd->Ebene = ICD_EBENE_KAPITEL;
+    ASSERT_EQ(icd->GetByK2(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(icd->AnzHits(), 2);
+    EXPECT_EQ(icd->Kapitel, "01");
+    icd->ClearAll();
+    icd->Ebene = ICD_EBENE_GRUPPE;
+    icd->Kapitel = "01";
+    ASSERT_EQ(icd->GetByK2(XQ_MATCH_FIELDS), XQ_OK);
+    EXPECT_EQ(Cp1252ToUtf8(icd->Gruppe.str()) + icd->Auszug.GetString(), "A00-A091");  // A000
+    ASSERT_EQ(icd->Next(), XQ_OK);
+    EXPECT_EQ(Cp1252ToUtf8(icd->Gruppe.str()) + icd->Auszug.GetString(), "B10-B19");
+    EXPECT_EQ(icd->Next(), XQ_NOTFOUND);
+}
+
+TEST_F(IcdTest, FavouritesBelongToThePhysicianAndPatientFileFilters) {
+    EXPECT_FALSE(CQIcd::HasFavoriten());
+    EXPECT_EQ(CQIcd::AddToFavoriten("B10.0"), XQ_OK);
+    EXPECT_EQ(CQIcd::AddToFavoriten("B100"), XQ_OK);  // already one
+    EXPECT_EQ(CQIcd::AddToFavoriten("A000"), XQ_OK);
+    EXPECT_TRUE(CQIcd::HasFavoriten());
+    icd->ClearAll();
+    EXPECT_EQ(Hits(*icd, icd->GetForSuche(true, "", false, false, false, "")), "A000,B100");
+    EXPECT_EQ(Dump("icdfav"), "code\nA000\nB100\n");
+
+    dbMdId = "2";
+    EXPECT_FALSE(CQIcd::HasFavoriten());
+    icd->ClearAll();
+    EXPECT_EQ(Hits(*icd, icd->GetForSuche(true, "", false, false, false, "")), "-");
+    dbMdId = "1";
+    EXPECT_EQ(CQIcd::DelFromFavoriten("A00.0"), XQ_OK);
+    EXPECT_EQ(CQIcd::DelFromFavoriten("A000"), XQ_NOTFOUND);
+
+    Load("diag", "patient\tcode\n7\tB10\n7\tUUU\n8\tA000\n");
+    icd->ClearAll();
+    EXPECT_EQ(Hits(*icd, icd->GetForSuche(false, "  7", false, false, false, "")), "B10,UUU");
+    EXPECT_EQ(Combined("hust", false, "7"), "B10");
+}
+
+TEST_F(IcdTest, EveryKindDumpsWhatItLoaded) {
+    EXPECT_EQ(Dump("icdkapitel"), kKapitel);
+    EXPECT_EQ(Dump("icdgruppe"), kGruppen);
+    EXPECT_EQ(Dump("icdsubgruppe"), kSubgruppen);
+    EXPECT_EQ(Dump("icd"), kCodes);
+    EXPECT_EQ(Dump("icdversion"), "text\nDemo 1\n");
+    // Index lines grouped by code, each code's lines in file order.
+    EXPECT_EQ(Dump("icdthes"), kThesaurus);
+    Load("diag", "patient\tcode\n2\tB10\n10\tA000\n");
+    EXPECT_EQ(Dump("diag"), "patient\tcode\n2\tB10\n10\tA000\n");
+
+    // Loading again replaces: a code's index lines as a whole, a row by its key.
+    Load("icdthes", "code\ttext\nB10\tNeue Zeile\n");
+    Load("icd", "code\ttext\nB10\tNeuer Text\n");
+    EXPECT_EQ(Thesaurus("bronchialk"), "-");
+    EXPECT_EQ(Thesaurus("neue"), "B10");
+    EXPECT_EQ(Search("", "neuer"), "B10");
+    EXPECT_EQ(Search("", "akute"), "-");
+}
+
+TEST_F(IcdTest, DamagedFileIsRefusedWithAGermanMessageAndLoadsNothing) {
+    const std::pair<const char*, const char*> bad[] = {
+        {"icd", "code\ttext\nX01\tGut\nX02\tzu\tviele\n"},
+        {"icd", "code\ttext\nX01\tGut\n\tohne Code\n"},
+        {"icdthes", "code\ttext\nX01\tGut\nX02\tkaputt \\q\n"},
+        {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"},
+    };
+    for (const auto& [kind, content] : bad) {
+        CString error;
+        EXPECT_NE(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << kind;
+        std::string message = Cp1252ToUtf8(error.str());
+        EXPECT_NE(message.find("Zeile"), std::string::npos) << message;
+    }
+    EXPECT_EQ(Search("X", ""), "-");
+    EXPECT_EQ(Thesaurus("gut"), "-");
+}
+
+// Every failing SQLite call of a query or a load becomes a status; a load is
+// stored whole or not at all.
+TEST_F(IcdTest, SqliteFailuresBecomeStatusesAndLoadsStayWhole) {
+    XQFailNthCall(1);
+    EXPECT_EQ(Search("B", ""), "status 14");
+    XQFailNthCall(1);
+    EXPECT_EQ(Thesaurus("husten"), "status 14");
+    for (int n = 1;; ++n) {
+        XQFailNthCall(n);
+        CString error;
+        int status = XQLoadTsvText("icd", "code\ttext\nX01\ta\nX02\tb\n", "icd", &error);
+        bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        EXPECT_EQ(Search("X", ""), status == XQ_OK ? "X01,X02" : "-") << n;
+        if (!fired) break;
+        EXPECT_TRUE(status == XQ_OK || !error.IsEmpty()) << n;
+        CQIcd stored(dbDatabase);  // away again for the next round
+        for (const char* code : {"X01", "X02"}) {
+            stored.ClearAll();
+            stored.Code = code;
+            if (stored.GetByK1(XQ_MATCH_EQUAL) == XQ_OK) {
+                EXPECT_EQ(stored.Delete(), XQ_NOTFOUND);
+            }
+        }
+    }
+}
+
+}  // namespace
