@@ -74,6 +74,13 @@ CallSpec SilentMemo(const char* name) {
             }};
 }
 
+void PrintCodeResult(const CallContext& call, bool result, const CString& code,
+                     const CString& addition) {
+    call.PrintResult(result ? 1 : 0);
+    call.Print("code", code);
+    call.Print("addition", addition);
+}
+
 const std::map<std::string, CallSpec>& TextBlockCalls() {
     static const std::map<std::string, CallSpec> calls = {
         {"DoTbEntryXQL", SearchingMemo("DoTbEntryXQL")},
@@ -137,6 +144,40 @@ const std::map<std::string, CallSpec>& TextBlockCalls() {
               const int result = function(&description, call.Arg(0), call.Arg(1), call.parent);
               call.PrintResult(result);
               call.Print("description", description);
+              return true;
+          }}},
+        {"Q7SuchIcd",
+         {5,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7SuchIcd)>(call, "Q7SuchIcd");
+              if (!function) return false;
+              CString code = call.Arg(3), addition = call.Arg(4);
+              const bool result = function(call.Arg(0) == "1", call.Arg(1) == "1", call.Arg(2),
+                                           call.parent, &code, &addition);
+              PrintCodeResult(call, result, code, addition);
+              return true;
+          }}},
+        {"Q7SuchIcdSekundaerCode",
+         {3,
+          [](CallContext& call) {
+              auto function =
+                  Lookup<decltype(&Q7SuchIcdSekundaerCode)>(call, "Q7SuchIcdSekundaerCode");
+              if (!function) return false;
+              CString code, addition;
+              const bool result = function(call.Arg(0) == "1", call.Arg(1), call.Arg(2),
+                                           call.parent, &code, &addition);
+              PrintCodeResult(call, result, code, addition);
+              return true;
+          }}},
+        {"Q7SuchIcdZahnmedizinAU",
+         {3,
+          [](CallContext& call) {
+              auto function =
+                  Lookup<decltype(&Q7SuchIcdZahnmedizinAU)>(call, "Q7SuchIcdZahnmedizinAU");
+              if (!function) return false;
+              CString code = call.Arg(1), addition = call.Arg(2);
+              const bool result = function(call.Arg(0) == "1", call.parent, &code, &addition);
+              PrintCodeResult(call, result, code, addition);
               return true;
           }}},
         {"Q7SuchIcdFreitextdiagnosenKZBV",

@@ -6,11 +6,13 @@ XQResourceModule& TbResourceModule() {
     static XQResourceModule module = [] {
         XQResourceModule m;
         m.name = kModuleName;
-        for (const XQDialogTemplate& t : {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(),
-                                          ImportTBTemplate(), SuchIcdKZBVTemplate()})
+        for (const XQDialogTemplate& t :
+             {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate(),
+              SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate()})
             m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
         m.classes.push_back(TbRuntimeClass());
+        m.classes.push_back(SuchIcdRuntimeClass());
         return m;
     }();
     return module;

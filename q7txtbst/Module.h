@@ -42,6 +42,9 @@ XQRuntimeClass TbRuntimeClass();
 XQDialogTemplate ExportTBTemplate();
 XQDialogTemplate ImportTBTemplate();
 XQDialogTemplate SuchIcdKZBVTemplate();
+XQDialogTemplate SuchIcdTemplate();
+XQRuntimeClass SuchIcdRuntimeClass();
+XQDialogTemplate ConfigSuchIcdTemplate();
 
 // Runs work; anything thrown inside the module ends as fallback, so that no
 // exception reaches the host.

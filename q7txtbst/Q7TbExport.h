@@ -36,7 +36,16 @@ Q7TB_API int Q7SuchTBBeschreibung(CString* description, CString group, CString m
                                   CWnd* parent);
 
 // Diagnosis search family: true when the user confirmed; the out-parameters
-// change only then.
+// change only then. Codes go in and come out in stored form (without point);
+// the addition is the certainty letter and an optional side letter.
+Q7TB_API bool Q7SuchIcd(bool reducedView, bool codeOnly, const CString& patientId, CWnd* parent,
+                        CString* code, CString* addition);
+// The codes that name the primary code as their partner.
+Q7TB_API bool Q7SuchIcdSekundaerCode(bool codeOnly, const CString& patientId,
+                                     const CString& primaryCode, CWnd* parent, CString* code,
+                                     CString* addition);
+// The Zahnmedizin/AU extract of the catalogue, in the reduced view.
+Q7TB_API bool Q7SuchIcdZahnmedizinAU(bool codeOnly, CWnd* parent, CString* code, CString* addition);
 // The dental free-text transition: first code, its certainty-and-side and
 // text, then the same of the second code (empty when none was chosen).
 Q7TB_API bool Q7SuchIcdFreitextdiagnosenKZBV(CWnd* parent, bool codeOnly, CString* code1,

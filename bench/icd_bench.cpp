@@ -1,0 +1,197 @@
+// The ICD search on the real catalogue (../shared/icd10gm): what one
+// keystroke in the code, text or key word field of the search dialog starts,
+// through the first 20 grid lines. Argument: the number of characters typed.
+#include <benchmark/benchmark.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "host/base/Cp1252.h"
+#include "host/db/Icd.h"
+#include "host/db/Tsv.h"
+#include "host/db/XQDatabase.h"
+#include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaSuchIcd.h"
+
+namespace {
+
+// The catalogue lies beside the project (../shared/icd10gm); Q7_ICD_DIR
+// points elsewhere.
+std::string CatalogueDir() {
+    const char* dir = getenv("Q7_ICD_DIR");
+    if (dir && *dir) return dir;
+    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "shared" /
+            "icd10gm")
+        .string();
+}
+
+// Reads a catalogue file, unpacking the xz ones; empty when missing.
+std::string ReadCatalogueFile(const std::string& name) {
+    std::string path = CatalogueDir() + "/" + name;
+    std::string command;
+    if (std::filesystem::exists(path + ".xz"))
+        command = "xz -dc '" + path + ".xz'";
+    else if (std::filesystem::exists(path))
+        command = "cat '" + path + "'";
+    else
+        return std::string();
+    std::string content;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return content;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, n);
+    pclose(pipe);
+    return content;
+}
+
+// One practice with the whole catalogue for all benchmarks of the run.
+struct Practice {
+    std::string home;
+    std::string error;  // UTF-8; not empty: the catalogue is not there
+    Practice() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "q7icdb-XXXXXX").string();
+        home = mkdtemp(pattern.data());
+        CString dbError;
+        if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
+        for (const char* kind :
+             {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion"}) {
+            std::string content = ReadCatalogueFile(std::string(kind) + ".tsv");
+            CString loadError;
+            if (content.empty()) {
+                error = std::string("ICD-Katalog fehlt: ") + kind + ".tsv in " + CatalogueDir();
+                return;
+            }
+            if (XQLoadTsvText(kind, content, kind, &loadError) != 0) {
+                error = Cp1252ToUtf8(loadError.str());
+                return;
+            }
+        }
+    }
+    ~Practice() {
+        XQClosePracticeDatabase();
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+};
+
+Practice& ThePractice() {
+    static Practice practice;
+    return practice;
+}
+
+// What the user types, one field per benchmark.
+const char* const kCode = "S72.01";
+const char* const kText = "diabetes m";
+const char* const kSchlagwort = "lungenentz";
+
+void TwentyLines(CQIcd& search) {
+    for (int i = 1; i < 20; ++i) search.Next();
+}
+
+bool Ready(benchmark::State& state) {
+    const std::string& error = ThePractice().error;
+    if (!error.empty()) state.SkipWithError(error.c_str());
+    return error.empty();
+}
+
+void BM_CodeKeystroke(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CQIcd search(dbDatabaseRO);
+    search.SetKey(2);
+    CString typed = CString(kCode).Left(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        search.ClearAll();
+        search.Code = CQIcd::RemovePoint(typed);
+        search.GetForSuche(false, "", false, false, false, "");
+        TwentyLines(search);
+    }
+    state.counters["hits"] = search.AnzHits();
+}
+BENCHMARK(BM_CodeKeystroke)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
+
+void BM_TextKeystroke(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CQIcd search(dbDatabaseRO);
+    search.SetKey(2);
+    CString typed = CString(kText).Left(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        search.ClearAll();
+        search.Text = typed;
+        search.GetForSuche(false, "", false, false, false, "");
+        TwentyLines(search);
+    }
+    state.counters["hits"] = search.AnzHits();
+}
+BENCHMARK(BM_TextKeystroke)->DenseRange(1, 10)->Unit(benchmark::kMillisecond);
+
+// Tab 1 as the dialog drives it: below three characters an exact lookup of
+// the empty code, from the third the thesaurus search.
+void BM_SchlagwortKeystroke(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CQIcd search(dbDatabaseRO);
+    search.SetKey(2);
+    CString typed = CString(kSchlagwort).Left(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        search.ClearAll();
+        if (typed.GetLength() >= ICD_SCHLAGWORT_MIN)
+            search.GetByThesaurus(typed, false, false, false, "");
+        else
+            search.GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, false, false, "");
+        TwentyLines(search);
+    }
+    state.counters["hits"] = search.AnzHits();
+}
+BENCHMARK(BM_SchlagwortKeystroke)->DenseRange(1, 10)->Unit(benchmark::kMillisecond);
+
+// Tab 2: catalogue texts or index lines.
+void BM_CombinedKeystroke(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CQIcd search(dbDatabaseRO);
+    search.SetKey(2);
+    CString typed = CString(kSchlagwort).Left(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        search.ClearAll();
+        search.GetForSucheOrThesaurus(typed, false, "", false, false, false, "");
+        TwentyLines(search);
+    }
+    state.counters["hits"] = search.AnzHits();
+}
+BENCHMARK(BM_CombinedKeystroke)->DenseRange(1, 10)->Unit(benchmark::kMillisecond);
+
+// The thesaurus memo of the current grid line.
+void BM_ThesaurusMemo(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CQIcd memo(dbDatabaseRO);
+    for (auto _ : state) {
+        memo.ClearAll();
+        memo.GetForThesaurus("J189", "", false, false, false, "");
+        while (memo.Next() == 0) {
+        }
+    }
+    state.counters["lines"] = memo.AnzHits();
+}
+BENCHMARK(BM_ThesaurusMemo)->Unit(benchmark::kMillisecond);
+
+// Opening the search dialog: settings, the chapter list, the first search
+// over all codes and the grid's first page.
+void BM_OpenSuchIcd(benchmark::State& state) {
+    if (!Ready(state)) return;
+    CXQSilentFrontEnd front;
+    XQSetFrontEnd(&front);
+    for (auto _ : state) {
+        CTbResourceSwitch sw;
+        CdiaSuchIcd dialog(false, "", nullptr);
+        dialog.DoModal();
+        if (dialog.m_grid.GetLineCount() == 0) state.SkipWithError("no hits");
+    }
+    XQSetFrontEnd(nullptr);
+}
+BENCHMARK(BM_OpenSuchIcd)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
