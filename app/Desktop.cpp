@@ -18,6 +18,8 @@ enum : int {
     IDC_DESKTOP_CHOSEN = 30005,
     IDC_DESKTOP_STATUS = 30006,
     IDC_DESKTOP_EDITOR = 30007,
+    IDC_DESKTOP_ICD = 30008,
+    IDC_DESKTOP_KZBV = 30009,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -25,7 +27,7 @@ XQDialogTemplate DesktopTemplate() {
     t.number = IDD_DESKTOP;
     t.caption = "Praxis-Arbeitsplatz";
     t.width = 640;
-    t.height = 420;
+    t.height = 450;
     XQAddControl(t, IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 620, 260,
                  "K\xFCrzel eingeben und F3 dr\xFC"
                  "cken");
@@ -41,8 +43,13 @@ XQDialogTemplate DesktopTemplate() {
                  24,
                  "Den Editor der Textbausteine \xF6"
                  "ffnen");
-    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 344, 620, 20, "");
-    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 380, 620, 20, "");
+    XQAddControl(t, IDC_DESKTOP_ICD, XQKind::Button, "&Diagnose suchen (ICD-10)", 10, 340, 200, 24,
+                 "Eine Diagnose im ICD-10-GM suchen, mit Sicherheit und Seite");
+    XQAddControl(t, IDC_DESKTOP_KZBV, XQKind::Button, "Diagnosefreitext (&KZBV)", 220, 340, 200, 24,
+                 "Einen zahn\xE4rztlichen Diagnosefreitext in ICD-Codes \xFC"
+                 "berleiten");
+    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 620, 20, "");
+    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 620, 20, "");
     t.toolbar = {{XQTB_EXIT, "ESC - Beenden"}, {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
@@ -89,6 +96,8 @@ CPraxisDesktop::CPraxisDesktop(const ModuleLibrary& module)
     DDX_Control(IDC_DESKTOP_CHOSEN, m_chosen);
     DDX_Control(IDC_DESKTOP_STATUS, m_status);
     DDX_Control(IDC_DESKTOP_EDITOR, m_editor);
+    DDX_Control(IDC_DESKTOP_ICD, m_icd);
+    DDX_Control(IDC_DESKTOP_KZBV, m_kzbv);
 }
 
 bool CPraxisDesktop::OnInitDialog() {
@@ -110,6 +119,12 @@ bool CPraxisDesktop::OnInitDialog() {
     m_search.EnableWindow(m_module.Find("Q7SuchTB") != nullptr);
     m_editor.onClick = [this] { EditTextBlocks(); };
     m_editor.EnableWindow(XQFindRuntimeClass("CdiaTB") != nullptr);
+    m_icd.onClick = [this] { SearchDiagnosis(); };
+    m_icd.EnableWindow(m_module.Find("Q7SuchIcd") != nullptr);
+    m_kzbv.onClick = [this] { TransferFreeText(); };
+    m_kzbv.EnableWindow(m_module.Find("Q7SuchIcdFreitextdiagnosenKZBV") != nullptr);
+    CQPat patient(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
+    if (patient.GetAll() == 0 && patient.AnzHits() > 0) m_patient = patient.Nummer;
     m_status.SetCaption(StatusText());
     return CXQDialog::OnInitDialog();
 }
@@ -147,7 +162,28 @@ void CPraxisDesktop::EditTextBlocks() {
     if (std::unique_ptr<CXQDialog> editor = editorClass->create({"0"}, this)) editor->DoModal();
 }
 
+// The desktop's patient is the practice's first one, so that the search can
+// offer a patient file.
+void CPraxisDesktop::SearchDiagnosis() {
+    auto search = m_module.FindAs<decltype(&Q7SuchIcd)>("Q7SuchIcd");
+    if (!search) return;
+    CString code, addition;
+    if (search(false, false, m_patient, this, &code, &addition))
+        m_chosen.SetCaption(code + " " + addition);
+}
+
+void CPraxisDesktop::TransferFreeText() {
+    auto transfer = m_module.FindAs<decltype(&Q7SuchIcdFreitextdiagnosenKZBV)>(
+        "Q7SuchIcdFreitextdiagnosenKZBV");
+    if (!transfer) return;
+    CString code1, addition1, text1, code2, addition2, text2;
+    if (transfer(this, false, &code1, &addition1, &text1, &code2, &addition2, &text2))
+        m_chosen.SetCaption(code1 + " " + addition1 +
+                            (code2.IsEmpty() ? CString() : " / " + code2 + " " + addition2));
+}
+
 CString CPraxisDesktop::StatusText() const {
-    return PracticeName() + " | " + PhysicianName() + " | Arbeitsplatz " +
+    return PracticeName() + " | " + PhysicianName() +
+           (m_patient.IsEmpty() ? CString() : " | Patient " + m_patient) + " | Arbeitsplatz " +
            FormatString("%d", Q7GetWorkstation()) + " | " + Db2Date(GetXQDate());
 }

@@ -20,6 +20,8 @@ class CPraxisDesktop : public CXQDialog {
     void ExpandInLastField();
     void SearchTextBlock();
     void EditTextBlocks();
+    void SearchDiagnosis();
+    void TransferFreeText();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;
@@ -29,8 +31,11 @@ class CPraxisDesktop : public CXQDialog {
     CXQButtonX m_expand;
     CXQButtonX m_search;
     CXQButtonX m_editor;
+    CXQButtonX m_icd;
+    CXQButtonX m_kzbv;
     CXQLabelX m_chosen;
     CXQLabelX m_status;
+    CString m_patient;            // number of the patient the desktop works for
     bool m_fieldWasLast = false;  // which text control F3 on the button acts on
 };
 

@@ -97,6 +97,21 @@ TEST_F(SuchIcdTest, ChapterGroupAndSubgroupCombosNarrowTheSearch) {
     });
 }
 
+TEST_F(SuchIcdTest, FavouritesAreAddedWithoutNewSearchAndRemovedWithOne) {
+    Run([](CdiaSuchIcd& dlg) {
+        EXPECT_FALSE(dlg.m_buttonDelFav.IsWindowEnabled());
+        dlg.m_grid.UserSelectLine(3);  // B20
+        dlg.m_buttonAddFav.UserClick();
+        EXPECT_EQ(dlg.m_grid.GetCurLine(), 3);
+        dlg.m_comboKapitel.UserSelect(0);
+        EXPECT_EQ(Codes(dlg), (CodeList{"B20"}));
+        EXPECT_FALSE(dlg.m_buttonAddFav.IsWindowEnabled());
+        dlg.m_buttonDelFav.UserClick();
+        EXPECT_EQ(dlg.m_grid.GetLineCount(), 0);
+    });
+    EXPECT_FALSE(CQIcd::HasFavoriten());
+}
+
 TEST_F(SuchIcdTest, PatientFileComesAfterFavouritesAndKeyWordStartsAtTheThirdCharacter) {
     Run(
         [](CdiaSuchIcd& dlg) {
