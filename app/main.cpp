@@ -1,6 +1,7 @@
 // q7host: the practice application. It sets up the practice installation,
 // opens the practice database, loads the module library and drives it from
-// its command line, with the text front end showing every dialog.
+// its command line, with the text or the window front end showing every
+// dialog.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,6 +23,7 @@
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQResource.h"
+#include "host/ui/qt/XQQtFrontEnd.h"
 #include "host/ui/text/XQTextFrontEnd.h"
 
 namespace {
@@ -187,6 +189,17 @@ bool CheckCommand(const std::vector<std::string>& words, std::string& error) {
     return error.empty();
 }
 
+// Windows by default when a display is there and no script drives the run.
+bool UseWindows(const AppOptions& options) {
+    if (!options.ui.empty()) return options.ui == "qt";
+    if (options.hasScript) return false;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
 int Run(int argc, char** argv) {
     AppOptions options;
     std::string error = ParseCommandLine(argc, argv, options);
@@ -199,9 +212,16 @@ int Run(int argc, char** argv) {
         std::cout << UsageText();
         return kDone;
     }
-    if (options.ui == "qt")
-        return Fail(kOther, std::string("Die Fensteroberfläche ist in dieser Ausgabe noch nicht "
-                                        "enthalten; bitte --ui text verwenden."));
+    // Only commands that open dialogs need windows.
+    const bool dialogs =
+        options.command.empty() || options.command[0] == "call" || options.command[0] == "dialog";
+    const bool windows = UseWindows(options) && dialogs;
+    if (windows && options.hasScript) {
+        std::cerr << "q7host: Ein Skript (--script) treibt nur die Textoberfläche; bitte "
+                     "--ui text verwenden.\n";
+        return kBadCommandLine;
+    }
+    if (windows && !CXQQtFrontEnd::CanShowWindows(error)) return Fail(kOther, error);
 
     const std::string home = HomeFolder(options);
     if (!PrepareHome(home, error)) return Fail(kOther, error);
@@ -227,7 +247,7 @@ int Run(int argc, char** argv) {
             ownedScript = std::move(file);
             script = ownedScript.get();
         }
-    } else if (desktop && isatty(STDIN_FILENO)) {
+    } else if (desktop && !windows && isatty(STDIN_FILENO)) {
         std::cout << "Textoberfläche: eine Aktion je Zeile (etwa „type Behandlungseintrag "
                      "Befund: [BEF]“, „key F3 Behandlungseintrag“, „dump“); Strg+D beendet.\n";
         interactive = std::make_unique<PrefixedInput>("dump\n", std::cin);
@@ -240,9 +260,16 @@ int Run(int argc, char** argv) {
     if (XQOpenPracticeDatabase(home, &dbError) != 0) return Fail(kOther, dbError);
     ChooseSessionRecords();
 
-    CXQTextFrontEnd frontEnd(script, std::cout);
-    frontEnd.SetInteractive(interactive != nullptr);
-    XQSetFrontEnd(&frontEnd);
+    std::unique_ptr<CXQTextFrontEnd> textFrontEnd;
+    std::unique_ptr<CXQQtFrontEnd> windowFrontEnd;
+    if (windows) {
+        windowFrontEnd = std::make_unique<CXQQtFrontEnd>();
+        XQSetFrontEnd(windowFrontEnd.get());
+    } else {
+        textFrontEnd = std::make_unique<CXQTextFrontEnd>(script, std::cout);
+        textFrontEnd->SetInteractive(interactive != nullptr);
+        XQSetFrontEnd(textFrontEnd.get());
+    }
 
     int status = kDone;
     {
@@ -275,7 +302,7 @@ int Run(int argc, char** argv) {
             status = LoadOrDump(options.command);
         }
         std::cout.flush();
-        if (status == kDone && !interactive) frontEnd.FinishScript();
+        if (status == kDone && !interactive && textFrontEnd) textFrontEnd->FinishScript();
     }
     XQSetFrontEnd(nullptr);
     XQClosePracticeDatabase();

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -38,6 +39,11 @@ inline ProcessRun RunProgram(const std::string& program, const std::vector<std::
     if (outFd < 0 || errFd < 0 || pipe(in) != 0) return {};
     const pid_t pid = fork();
     if (pid == 0) {
+        // Without a display q7host keeps to the text front end, whatever
+        // desktop the tests are started from.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
         dup2(in[0], 0);
         dup2(outFd, 1);
         dup2(errFd, 2);

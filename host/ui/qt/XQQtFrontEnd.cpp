@@ -1,0 +1,284 @@
+#include "host/ui/qt/XQQtFrontEnd.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <cstdlib>
+#include <memory>
+#include <set>
+
+#include "host/ui/qt/XQQtWindow.h"
+
+struct CXQQtFrontEnd::Impl {
+    std::unique_ptr<QApplication> app;  // only when this front end made it
+    std::vector<XQQtWindow*> windows;   // of the running dialogs, topmost last
+    bool flushQueued = false;
+    // Controls that told a change since the last flush; a big list is
+    // compared with its widget only when it changed.
+    std::set<CWnd*> changed;
+    QPointer<QProgressDialog> progress;
+
+    QWidget* Top() const { return windows.empty() ? nullptr : windows.back(); }
+
+    void Flush(bool all) {
+        flushQueued = false;
+        std::set<CWnd*> controls;
+        controls.swap(changed);
+        const std::vector<XQQtWindow*> shown = windows;  // a flush may end a dialog
+        for (XQQtWindow* window : shown) window->Flush(all ? nullptr : &controls);
+    }
+};
+
+namespace {
+
+CXQQtFrontEnd::Impl* g_impl = nullptr;
+
+QMessageBox::Icon IconOf(XQMsgKind kind, size_t buttons) {
+    switch (kind) {
+        case XQMsgKind::HaltE:
+        case XQMsgKind::XQHaltE:
+            return QMessageBox::Critical;
+        case XQMsgKind::HaltI:
+            return QMessageBox::Information;
+        case XQMsgKind::SollIch:
+        case XQMsgKind::SollIchAbbruch:
+            return QMessageBox::Question;
+        case XQMsgKind::XQMsgBox:
+            return buttons > 1 ? QMessageBox::Question : QMessageBox::Information;
+        case XQMsgKind::Halt:
+        case XQMsgKind::XQHalt:
+            break;
+    }
+    return QMessageBox::Warning;
+}
+
+// "Beschreibung|*.ext|Alle|*.*" as the toolkit writes filters.
+QString QtFilter(const CString& filter) {
+    const QStringList parts = ToQt(filter).split('|', Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << QString("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters.join(";;");
+}
+
+}  // namespace
+
+void XQQtScheduleFlush() {
+    if (!g_impl || g_impl->flushQueued) return;
+    g_impl->flushQueued = true;
+    QTimer::singleShot(0, qApp, [] {
+        if (g_impl) g_impl->Flush(false);
+    });
+}
+
+CXQQtFrontEnd::CXQQtFrontEnd() : m_impl(new Impl) {
+    if (!QApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "q7host";
+        static char* argv[] = {name, nullptr};
+        m_impl->app = std::make_unique<QApplication>(argc, argv);
+    }
+    // Windows come and go with the modal runs; none of them ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    g_impl = m_impl;
+}
+
+CXQQtFrontEnd::~CXQQtFrontEnd() {
+    if (g_impl == m_impl) g_impl = nullptr;
+    delete m_impl->progress;
+    delete m_impl;
+}
+
+bool CXQQtFrontEnd::CanShowWindows(std::string& reasonUtf8) {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    reasonUtf8 =
+        "Für die Fensteroberfläche fehlt eine Anzeige (weder DISPLAY noch WAYLAND_DISPLAY ist "
+        "gesetzt); bitte --ui text verwenden.";
+    return false;
+}
+
+void CXQQtFrontEnd::RunModal(CXQDialog& dialog) {
+    auto window = std::make_unique<XQQtWindow>(dialog, m_impl->Top());
+    m_impl->windows.push_back(window.get());
+    struct Pop {
+        std::vector<XQQtWindow*>& windows;
+        ~Pop() { windows.pop_back(); }
+    } pop{m_impl->windows};
+    window->Flush();
+    if (dialog.IsEnded()) return;
+    // The new window takes the keyboard, with the model's focus in it.
+    QTimer::singleShot(0, window.get(), [shown = window.get()] {
+        shown->activateWindow();
+        shown->Flush();
+    });
+    window->exec();
+}
+
+void CXQQtFrontEnd::ControlChanged(CWnd& control) {
+    m_impl->changed.insert(&control);
+    XQQtScheduleFlush();
+}
+
+int CXQQtFrontEnd::MessageBox(XQMsgKind kind, const CString& title, const CString& text,
+                              const std::vector<CString>& buttons) {
+    QMessageBox box(m_impl->Top());
+    box.setWindowTitle(ToQt(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ToQt(text));
+    box.setIcon(IconOf(kind, buttons.size()));
+    // One role for all keeps the caller's order of the buttons.
+    std::vector<QPushButton*> made;
+    for (const CString& caption : buttons)
+        made.push_back(box.addButton(ToQt(caption), QMessageBox::ActionRole));
+    if (made.empty()) made.push_back(box.addButton("OK", QMessageBox::ActionRole));
+    box.setDefaultButton(made.front());
+    box.setEscapeButton(made.back());
+    box.exec();
+    for (size_t i = 0; i < made.size(); ++i)
+        if (box.clickedButton() == made[i]) return static_cast<int>(i);
+    return static_cast<int>(made.size()) - 1;
+}
+
+bool CXQQtFrontEnd::ParamBox(const CString& caption, std::vector<XQParamField>& fields) {
+    QDialog box(m_impl->Top());
+    box.setObjectName("parambox");
+    box.setWindowTitle(ToQt(caption));
+    auto* form = new QFormLayout(&box);
+    std::vector<QLineEdit*> edits;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        auto* edit = new QLineEdit(ToQt(fields[i].value), &box);
+        edit->setObjectName(QString("param%1").arg(i));
+        edit->setMinimumWidth(240);
+        auto* label = new QLabel(ToQt(fields[i].label) + ":", &box);
+        label->setTextFormat(Qt::PlainText);
+        form->addRow(label, edit);
+        edits.push_back(edit);
+    }
+    auto* buttons = new QDialogButtonBox(&box);
+    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
+    ok->setObjectName("ok");
+    cancel->setObjectName("cancel");
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    form->addRow(buttons);
+    if (box.exec() != QDialog::Accepted) return false;
+    for (size_t i = 0; i < fields.size(); ++i) fields[i].value = FromQt(edits[i]->text());
+    return true;
+}
+
+bool CXQQtFrontEnd::FileDialog(bool save, const CString& title, const CString& filter,
+                               const CString& defaultExtension, CString& path) {
+    QFileDialog box(m_impl->Top(), ToQt(title), QString(), QtFilter(filter));
+    box.setObjectName("filedialog");
+    // The toolkit's own dialog: the same on every desktop, and in German.
+    box.setOption(QFileDialog::DontUseNativeDialog);
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setLabelText(QFileDialog::Accept, save ? "Speichern" : QString::fromUtf8("Öffnen"));
+    box.setLabelText(QFileDialog::Reject, "Abbrechen");
+    box.setLabelText(QFileDialog::LookIn, "Suchen in:");
+    box.setLabelText(QFileDialog::FileName, "Dateiname:");
+    box.setLabelText(QFileDialog::FileType, "Dateityp:");
+    QString extension = ToQt(defaultExtension);
+    while (extension.startsWith('.')) extension.remove(0, 1);
+    if (!extension.isEmpty()) box.setDefaultSuffix(extension);
+    if (!path.IsEmpty()) box.selectFile(ToQt(path));
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
+    path = FromQt(box.selectedFiles().front());
+    return true;
+}
+
+void CXQQtFrontEnd::ProgressOpen(const CString& text, int maximum) {
+    delete m_impl->progress;
+    auto* progress =
+        new QProgressDialog(ToQt(text), "Abbrechen", 0, std::max(maximum, 0), m_impl->Top());
+    progress->setObjectName("progress");
+    progress->setWindowTitle("Bitte warten");
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->show();
+    m_impl->progress = progress;
+    QCoreApplication::processEvents();
+}
+
+bool CXQQtFrontEnd::ProgressUpdate(int value, const CString& text) {
+    QProgressDialog* progress = m_impl->progress;
+    if (!progress) return true;
+    if (!text.IsEmpty()) progress->setLabelText(ToQt(text));
+    progress->setValue(value);
+    // The cancel button is clicked between two updates.
+    QCoreApplication::processEvents();
+    return !progress->wasCanceled();
+}
+
+void CXQQtFrontEnd::ProgressClose() {
+    delete m_impl->progress;
+}
+
+void CXQQtFrontEnd::Open(const CString& url) {
+    if (url.Left(5) == "help:") {
+        MessageBox(XQMsgKind::HaltI, "Hilfe",
+                   "Zu \x84" + url.Mid(5) + "\x93 gibt es in dieser Ausgabe keine Hilfeseite.",
+                   {CString("OK")});
+        return;
+    }
+    const QUrl target = QUrl::fromUserInput(ToQt(url), QDir::currentPath(), QUrl::AssumeLocalFile);
+    if (!QDesktopServices::openUrl(target))
+        MessageBox(XQMsgKind::HaltE, "Fehler",
+                   url +
+                       " konnte nicht ge\xF6"
+                       "ffnet werden.",
+                   {CString("OK")});
+}
+
+void CXQQtFrontEnd::Print(const CString& path) {
+    // The printed document opens in the desktop's viewer, which prints it.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path))))
+        MessageBox(XQMsgKind::HaltE, "Fehler",
+                   "Das Druckdokument " + path +
+                       " konnte nicht ge\xF6"
+                       "ffnet werden.",
+                   {CString("OK")});
+}
+
+void CXQQtFrontEnd::Beep() {
+    QApplication::beep();
+}
+
+void CXQQtFrontEnd::WaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void CXQQtFrontEnd::Refresh() {
+    m_impl->Flush(true);
+}
+
+QWidget* CXQQtFrontEnd::Window(const CXQDialog& dialog) const {
+    for (XQQtWindow* window : m_impl->windows)
+        if (&window->Dialog() == &dialog) return window;
+    return nullptr;
+}

@@ -1,0 +1,193 @@
+#pragma once
+// Shared by the window front end's tests: one front end on the offscreen
+// platform for the whole program, real key events, a hook for the next modal
+// window, screenshots, and a check that every widget shows its control.
+//
+// Screenshots: Q7_SCREENSHOTS=DIR saves each dialog the tests open as
+// DIR/<name>.png (the README's pictures come from docs/screenshots).
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTableView>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "host/base/Cp1252.h"
+#include "host/dlg/XQDialog.h"
+#include "host/ui/qt/XQQtFrontEnd.h"
+
+inline CXQQtFrontEnd& FrontEnd() {
+    static CXQQtFrontEnd* frontEnd = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return new CXQQtFrontEnd;
+    }();
+    return *frontEnd;
+}
+
+inline QString Q(const CString& cp1252) {
+    return QString::fromStdString(Cp1252ToUtf8(cp1252.str()));
+}
+
+inline void Shoot(QWidget* window, const char* name) {
+    const char* dir = std::getenv("Q7_SCREENSHOTS");
+    if (!dir || !*dir) return;
+    QDir().mkpath(dir);
+    EXPECT_TRUE(window->grab().save(QString("%1/%2.png").arg(dir, name)));
+}
+
+inline void Key(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(to, &release);
+}
+
+inline void Type(QWidget* to, const QString& text) {
+    for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
+}
+
+// Runs action once a modal window other than the one up now shows (a box,
+// or the window of a dialog that a running call opens).
+inline void WhenModal(std::function<void(QWidget*)> action) {
+    QWidget* before = QApplication::activeModalWidget();
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, before, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == before || !modal->isActiveWindow()) return;
+        poll->stop();
+        poll->deleteLater();
+        action(modal);
+    });
+    poll->start(5);
+}
+
+inline QAbstractButton* Button(QWidget* box, const char* cp1252) {
+    for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+        if (button->text() == Q(cp1252)) return button;
+    return nullptr;
+}
+
+// Runs the dialog modally; check sees its window once it is up and active.
+// A dialog check leaves open is cancelled.
+inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
+    auto* poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, qApp, [&dialog, tries, check, poll] {
+        QWidget* window = FrontEnd().Window(dialog);
+        if ((!window || !window->isActiveWindow()) && ++*tries < 200) return;
+        poll->stop();
+        poll->deleteLater();
+        ASSERT_NE(window, nullptr);
+        FrontEnd().Refresh();
+        check(window);
+        if (!dialog.IsEnded()) dialog.EndDialog(2);
+    });
+    poll->start(5);
+    return dialog.DoModal();
+}
+
+// Every control's widget shows the model's state: visible, enabled, and the
+// texts, items, checks and grid lines of its kind. (Changes show once the
+// event loop has run.)
+inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
+    EXPECT_EQ(window->windowTitle(), Q(dialog.GetCaption()));
+    for (CWnd* control : dialog.Controls()) {
+        const int id = control->GetDlgCtrlID();
+        SCOPED_TRACE(QString("control %1").arg(id).toStdString());
+        QWidget* box = window->findChild<QWidget*>(QString("box%1").arg(id));
+        QWidget* input = window->findChild<QWidget*>(QString("ctl%1").arg(id));
+        ASSERT_TRUE(box && input);
+        EXPECT_EQ(box->isVisible(), control->IsWindowVisible());
+        EXPECT_EQ(box->isEnabled(), control->IsWindowEnabled());
+        if (!control->GetHint().IsEmpty()) {
+            EXPECT_EQ(input->toolTip(), Q(control->GetHint()));
+        }
+        switch (control->Kind()) {
+            case XQKind::Edit:
+                EXPECT_EQ(static_cast<QLineEdit*>(input)->text(),
+                          Q(static_cast<CXQLEditX*>(control)->GetText()));
+                break;
+            case XQKind::Combo: {
+                auto* combo = static_cast<QComboBox*>(input);
+                auto* model = static_cast<CXQLComboX*>(control);
+                ASSERT_EQ(combo->count(), model->GetCount());
+                EXPECT_EQ(combo->currentIndex(), model->GetCurSel());
+                if (model->GetCurSel() >= 0) {
+                    EXPECT_EQ(combo->currentText(), Q(model->GetLBText(model->GetCurSel())));
+                }
+                break;
+            }
+            case XQKind::Check:
+                EXPECT_EQ(static_cast<QCheckBox*>(input)->isChecked(),
+                          static_cast<CXQLCheckX*>(control)->GetCheck());
+                break;
+            case XQKind::Memo:
+                EXPECT_EQ(static_cast<QPlainTextEdit*>(input)->toPlainText(),
+                          Q(static_cast<CXQLMemoX*>(control)->GetLines().Join("\n")));
+                break;
+            case XQKind::Caption:
+                EXPECT_EQ(static_cast<QLabel*>(input)->text(),
+                          Q(static_cast<CXQLabelX*>(control)->GetCaption()));
+                break;
+            case XQKind::List: {
+                auto* list = static_cast<QListWidget*>(input);
+                auto* model = static_cast<CXQListBoxX*>(control);
+                ASSERT_EQ(list->count(), model->GetCount());
+                for (int i = 0; i < model->GetCount(); ++i) {
+                    EXPECT_EQ(list->item(i)->text(), Q(model->GetText(i)));
+                    if (model->IsCheckable()) {
+                        EXPECT_EQ(list->item(i)->checkState() == Qt::Checked, model->GetCheck(i));
+                    }
+                }
+                break;
+            }
+            case XQKind::Tab: {
+                auto* tabs = static_cast<QTabBar*>(input);
+                auto* model = static_cast<CXQTabX*>(control);
+                ASSERT_EQ(tabs->count(), model->GetCount());
+                EXPECT_EQ(tabs->currentIndex(), model->GetCurSel());
+                break;
+            }
+            case XQKind::Grid: {
+                auto* view = static_cast<QTableView*>(input);
+                auto* model = static_cast<CXQGridX*>(control);
+                ASSERT_EQ(view->model()->rowCount(), model->GetLineCount());
+                if (model->GetLineCount() > 0) {
+                    EXPECT_EQ(view->currentIndex().row(), model->GetCurLine());
+                }
+                for (int line = model->FirstFetched();
+                     line < model->FirstFetched() + model->FetchedCount(); ++line) {
+                    const std::vector<CString>* texts = model->FetchedLine(line);
+                    for (size_t column = 0; texts && column < texts->size(); ++column)
+                        EXPECT_EQ(
+                            view->model()->index(line, static_cast<int>(column)).data().toString(),
+                            Q((*texts)[column]))
+                            << "line " << line;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    for (const CXQDialog::ToolbarButton& button : dialog.ToolbarButtons()) {
+        QWidget* tool = window->findChild<QWidget*>(QString("tb%1").arg(button.number));
+        ASSERT_NE(tool, nullptr);
+        EXPECT_EQ(tool->isEnabled(), button.enabled) << button.number;
+        EXPECT_EQ(tool->isVisibleTo(window), button.visible) << button.number;
+    }
+}
