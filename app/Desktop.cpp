@@ -22,6 +22,14 @@ enum : int {
     IDC_DESKTOP_KZBV = 30009,
 };
 
+// The desktop's toolbar: one entry per service, beside the buttons.
+enum : int {
+    kTbSuchTB = 30101,
+    kTbEditor = 30102,
+    kTbSuchIcd = 30103,
+    kTbKZBV = 30104,
+};
+
 XQDialogTemplate DesktopTemplate() {
     XQDialogTemplate t;
     t.number = IDD_DESKTOP;
@@ -50,7 +58,14 @@ XQDialogTemplate DesktopTemplate() {
                  "berleiten");
     XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 620, 20, "");
     XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 620, 20, "");
-    t.toolbar = {{XQTB_EXIT, "ESC - Beenden"}, {XQTB_HELP, "F1 - Hilfe"}};
+    t.toolbar = {{XQTB_EXIT, "ESC - Beenden"},
+                 {kTbSuchTB, "Suche: Textbausteine"},
+                 {kTbEditor, "Editor: Textbausteine"},
+                 {kTbSuchIcd, "Suche: Diagnosen (ICD-10)"},
+                 {kTbKZBV,
+                  "\xDC"
+                  "berleitung: Diagnosefreitext (KZBV)"},
+                 {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
 
@@ -125,6 +140,10 @@ bool CPraxisDesktop::OnInitDialog() {
     m_kzbv.EnableWindow(m_module.Find("Q7SuchIcdFreitextdiagnosenKZBV") != nullptr);
     CQPat patient(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
     if (patient.GetAll() == 0 && patient.AnzHits() > 0) m_patient = patient.Nummer;
+    const std::pair<int, const CXQButtonX*> entries[] = {
+        {kTbSuchTB, &m_search}, {kTbEditor, &m_editor}, {kTbSuchIcd, &m_icd}, {kTbKZBV, &m_kzbv}};
+    for (const auto& [number, button] : entries)
+        EnableToolbarButton(number, button->IsWindowEnabled());
     m_status.SetCaption(StatusText());
     return CXQDialog::OnInitDialog();
 }
@@ -160,6 +179,25 @@ void CPraxisDesktop::EditTextBlocks() {
     const XQRuntimeClass* editorClass = XQFindRuntimeClass("CdiaTB");
     if (!editorClass) return;
     if (std::unique_ptr<CXQDialog> editor = editorClass->create({"0"}, this)) editor->DoModal();
+}
+
+void CPraxisDesktop::OnToolbarButton(int number) {
+    switch (number) {
+        case kTbSuchTB:
+            SearchTextBlock();
+            break;
+        case kTbEditor:
+            EditTextBlocks();
+            break;
+        case kTbSuchIcd:
+            SearchDiagnosis();
+            break;
+        case kTbKZBV:
+            TransferFreeText();
+            break;
+        default:
+            break;
+    }
 }
 
 // The desktop's patient is the practice's first one, so that the search can

@@ -13,6 +13,7 @@ class CPraxisDesktop : public CXQDialog {
     explicit CPraxisDesktop(const ModuleLibrary& module);
 
     bool OnInitDialog() override;
+    void OnToolbarButton(int number) override;
 
   private:
     void ExpandInMemo();
