@@ -43,7 +43,10 @@ void* ModuleLibrary::Find(const char* name) const {
     static const std::map<std::string, void*> exported = {
         {"DoTbEntryXQL", reinterpret_cast<void*>(&DoTbEntryXQL)},
         {"DoTbEntryXQL2", reinterpret_cast<void*>(&DoTbEntryXQL2)},
-        {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)}};
+        {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)},
+        {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
+        {"Q7SuchIcdFreitextdiagnosenKZBV",
+         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)}};
     auto it = exported.find(name);
     return it == exported.end() ? nullptr : it->second;
 }
