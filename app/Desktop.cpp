@@ -34,12 +34,12 @@ XQDialogTemplate DesktopTemplate() {
     XQDialogTemplate t;
     t.number = IDD_DESKTOP;
     t.caption = "Praxis-Arbeitsplatz";
-    t.width = 640;
+    t.width = 780;
     t.height = 450;
-    XQAddControl(t, IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 620, 260,
+    XQAddControl(t, IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 760, 260,
                  "K\xFCrzel eingeben und F3 dr\xFC"
                  "cken");
-    XQAddControl(t, IDC_DESKTOP_FIELD, XQKind::Edit, "&Feld", 10, 280, 620, 20,
+    XQAddControl(t, IDC_DESKTOP_FIELD, XQKind::Edit, "&Feld", 10, 280, 760, 20,
                  "Einzeiliges Feld: K\xFCrzel eingeben und F3 dr\xFC"
                  "cken");
     XQAddControl(t, IDC_DESKTOP_EXPAND, XQKind::Button, "K\xFCrzel &einf\xFCgen (F3)", 10, 310, 200,
@@ -56,8 +56,8 @@ XQDialogTemplate DesktopTemplate() {
     XQAddControl(t, IDC_DESKTOP_KZBV, XQKind::Button, "Diagnosefreitext (&KZBV)", 220, 340, 200, 24,
                  "Einen zahn\xE4rztlichen Diagnosefreitext in ICD-Codes \xFC"
                  "berleiten");
-    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 620, 20, "");
-    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 620, 20, "");
+    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 760, 20, "");
+    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 760, 20, "");
     t.toolbar = {{XQTB_EXIT, "ESC - Beenden"},
                  {kTbSuchTB, "Suche: Textbausteine"},
                  {kTbEditor, "Editor: Textbausteine"},

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -333,6 +335,22 @@ void XQQtWindow::Build() {
         const XQControlTemplate& t = control->Template();
         width = std::max(width, t.x + t.width + 10);
         height = std::max(height, t.y + t.height + 10);
+    }
+    // The main window (the one without an owner) also offers its commands
+    // as a menu, as a desktop application's users expect.
+    if (!m_dialog.GetParent() && !m_dialog.ToolbarButtons().empty()) {
+        auto* menuBar = new QMenuBar(this);
+        QMenu* menu = menuBar->addMenu("&Aktionen");
+        for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
+            QAction* action = menu->addAction(ToQt(button.hint));
+            action->setObjectName(QString("menu%1").arg(button.number));
+            const int number = button.number;
+            connect(action, &QAction::triggered, this, [this, number] {
+                XQQtDeliver([this, number] { m_dialog.ClickToolbarButton(number); });
+            });
+            m_menu[number] = action;
+        }
+        layout->setMenuBar(menuBar);
     }
     if (!m_dialog.ToolbarButtons().empty()) {
         auto* bar = new QWidget(this);
@@ -718,6 +736,10 @@ void XQQtWindow::UpdateToolbar() {
         tool->setToolTip(QString("%1 (%2)").arg(hint).arg(button.number));
         tool->setEnabled(button.enabled);
         tool->setVisible(button.visible);
+        if (auto item = m_menu.find(button.number); item != m_menu.end()) {
+            item->second->setEnabled(button.enabled);
+            item->second->setVisible(button.visible);
+        }
     }
 }
 

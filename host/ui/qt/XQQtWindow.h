@@ -16,6 +16,7 @@
 class QAbstractButton;
 class QLabel;
 class QTimer;
+class QAction;
 class QToolButton;
 class XQQtGridModel;
 
@@ -80,6 +81,7 @@ class XQQtWindow : public QDialog {
     std::vector<std::unique_ptr<XQQtBinding>> m_bindings;
     std::map<QObject*, XQQtBinding*> m_byWidget;
     std::map<int, QToolButton*> m_toolbar;
+    std::map<int, QAction*> m_menu;  // the main window's menu entries
     CWnd* m_focusShown = nullptr;
     QTimer* m_timer = nullptr;
     bool m_updating = false;

@@ -4,6 +4,7 @@
 // (Q7_SCREENSHOTS, see QtTestSupport.h).
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -213,6 +214,12 @@ TEST_F(ModuleWindowsTest, DesktopExpandsAndSearchesWithF3) {
             memo->toPlainText().startsWith(Q("Befund: Allgemein- und Ern\xE4hrungszustand gut")))
             << memo->toPlainText().toStdString();
         Shoot(w, "desktop");
+        // Every service is in the main window's menu as well.
+        for (const char* entry : {"menu30101", "menu30102", "menu30103", "menu30104"}) {
+            auto* action = w->findChild<QAction*>(entry);
+            ASSERT_NE(action, nullptr) << entry;
+            EXPECT_TRUE(action->isEnabled()) << entry;
+        }
 
         bool searched = false;
         WhenModal([&](QWidget* search) {
