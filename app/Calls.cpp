@@ -223,7 +223,7 @@ std::string MissingFunction(const std::string& name) {
 }  // namespace
 
 std::string PrintedValue(const CString& text) {
-    return TsvEscape(Cp1252ToUtf8(text.str()));
+    return XQEscapeField(Cp1252ToUtf8(text.str()));
 }
 
 int RunCall(const ModuleLibrary& module, const std::vector<std::string>& words, CWnd* mainWindow,

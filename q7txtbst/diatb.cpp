@@ -447,9 +447,9 @@ bool CdiaTB::LeaveRecord() {
     if (modus != MODUS_GEAENDERT && modus != MODUS_NEU) return true;
     if (CheckAllFields(0) == 0) return true;
     switch (SollIchAbbruch(kMsgGroup, kMsgSaveChanges)) {
-        case 10:
+        case XQ_IDYES:
             return Save();
-        case 11:
+        case XQ_IDNO:
             return true;
         default:
             return false;
@@ -458,7 +458,7 @@ bool CdiaTB::LeaveRecord() {
 
 void CdiaTB::OnDelete() {
     if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
-    if (SollIch(kMsgGroup, kMsgDeleteTb) != 10) return;
+    if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
     const CString kuerzel = m_Tb.Kuerzel;
     const CString group = m_Tb.Gruppe;
     // The record must stand on the block itself before it is deleted.
@@ -550,13 +550,13 @@ void CdiaTB::OnCopy() {
 
 void CdiaTB::OnUndo() {
     if (GetModus() == MODUS_NEU) {
-        if (SollIch(kMsgGroup, kMsgDropNew) != 10) return;
+        if (SollIch(kMsgGroup, kMsgDropNew) != XQ_IDYES) return;
         CQTb loaded(dbDatabase);
         loaded.Kuerzel = m_strLoadedKuerzel;
         if (!m_strLoadedKuerzel.IsEmpty() && loaded.GetByK2(XQ_MATCH_EQUAL) == 0)
             ReadByKey(m_strLoadedKuerzel);
     } else if (GetModus() == MODUS_GEAENDERT) {
-        if (CheckAllFields(0) == 0 || SollIch(kMsgGroup, kMsgDropChanges) != 10) return;
+        if (CheckAllFields(0) == 0 || SollIch(kMsgGroup, kMsgDropChanges) != XQ_IDYES) return;
         ReadByKey(m_strLoadedKuerzel);
     }
 }
@@ -648,7 +648,7 @@ void CdiaTB::OnOnKillFocusKuerzel() {
     s_asking = true;
     const int answer = SollIch(kDbMsgGroup, kDbMsgKuerzelTaken);
     s_asking = false;
-    if (answer == 10) {
+    if (answer == XQ_IDYES) {
         ReadByKey(kuerzel);
         SetModus(MODUS_GEAENDERT);
     } else {

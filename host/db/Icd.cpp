@@ -651,7 +651,7 @@ int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     int rc;
     while ((rc = Step(stmt)) == SQLITE_ROW) {
         row.clear();
-        for (int c = 0; c < columns; ++c) row += (c ? "\t" : "") + TsvEscape(ColumnUtf8(stmt, c));
+        for (int c = 0; c < columns; ++c) row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
         out << row << '\n';
     }
     if (rc != SQLITE_DONE) return readError();

@@ -9,88 +9,6 @@
 #include "host/db/XQInternal.h"
 #include "host/db/XQTable.h"
 
-std::string TsvEscape(std::string_view raw) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(raw.size());
-    for (char c : raw) {
-        auto b = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                if (b < 0x20) {
-                    out += "\\x";
-                    out += kHex[b >> 4];
-                    out += kHex[b & 15];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
-}
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
-bool TsvUnescape(std::string_view escaped, std::string& raw) {
-    std::string out;
-    out.reserve(escaped.size());
-    for (size_t i = 0; i < escaped.size(); ++i) {
-        char c = escaped[i];
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++i >= escaped.size()) return false;
-        switch (escaped[i]) {
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case '\\':
-                out += '\\';
-                break;
-            case 'x': {
-                int hi = i + 1 < escaped.size() ? HexDigit(escaped[i + 1]) : -1;
-                int lo = i + 2 < escaped.size() ? HexDigit(escaped[i + 2]) : -1;
-                if (hi < 0 || lo < 0) return false;
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                break;
-            }
-            default:
-                return false;
-        }
-    }
-    raw.swap(out);
-    return true;
-}
-
 namespace {
 
 using xq::De;
@@ -116,7 +34,7 @@ CString LineError(int line, const CString& what) {
 // One file column as a Windows-1252 value, or false with the reason.
 bool FieldValue(std::string_view escaped, CString& value, CString& error) {
     std::string utf8;
-    if (!TsvUnescape(escaped, utf8)) {
+    if (!XQUnescapeField(escaped, utf8)) {
         error = De("ungültige Escape-Folge (erlaubt sind \\r, \\n, \\t, \\\\ und \\xHH).");
         return false;
     }
@@ -438,7 +356,7 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
         while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
             row.clear();
             for (int c = 0; c < columns; ++c)
-                row += (c ? "\t" : "") + TsvEscape(xq::ColumnUtf8(stmt, c));
+                row += (c ? "\t" : "") + XQEscapeField(xq::ColumnUtf8(stmt, c));
             if (withText) {
                 xq::StmtUse useLines(lines);
                 sqlite3_bind_value(lines, 1, sqlite3_column_value(stmt, columns));
@@ -451,7 +369,7 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
                     text += xq::ColumnUtf8(lines, 0);
                 }
                 if (lineRc != SQLITE_DONE) return readError();
-                row += "\t" + TsvEscape(text);
+                row += "\t" + XQEscapeField(text);
             }
             out << row << '\n';
         }

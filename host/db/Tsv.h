@@ -6,14 +6,8 @@
 #include <string_view>
 
 #include "host/base/CString.h"
+#include "host/base/Escape.h"
 #include "host/base/Export.h"
-
-// CR -> \r, LF -> \n, tab -> \t, backslash -> \\, other bytes below 0x20 ->
-// \xHH (upper-case hex). Works on bytes, so on UTF-8 and Windows-1252 alike.
-Q7HOST_API std::string TsvEscape(std::string_view raw);
-// The inverse; false on a bad escape (unknown letter, short \x, lone
-// backslash at the end).
-Q7HOST_API bool TsvUnescape(std::string_view escaped, std::string& raw);
 
 // True for the kinds XQLoadTsv and XQDumpTsv know.
 Q7HOST_API bool XQIsTsvKind(const CString& kind);

@@ -277,6 +277,30 @@ int CXQDatabase::Rollback() {
     return XQ_OK;
 }
 
+CXQTransaction::CXQTransaction(CXQDatabase* db) : m_db(db), m_status(db ? db->Begin() : XQ_NODB) {
+    m_open = m_status == XQ_OK;
+}
+
+CXQTransaction::~CXQTransaction() {
+    Rollback();
+}
+
+int CXQTransaction::Commit() {
+    if (!m_open) return m_status == XQ_OK ? XQ_NOTFOUND : m_status;
+    m_open = false;
+    const int status = m_db->Commit();
+    // A failed commit of a savepoint leaves the level open: take it back so
+    // the caller's outer level sees all or nothing.
+    if (status != XQ_OK && m_db->TransactionDepth() > 0) m_db->Rollback();
+    return status;
+}
+
+void CXQTransaction::Rollback() {
+    if (!m_open) return;
+    m_open = false;
+    m_db->Rollback();
+}
+
 int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
     return xq::Guard(XQ_NODB, [&] {
         XQClosePracticeDatabase();

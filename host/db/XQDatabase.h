@@ -66,6 +66,35 @@ class Q7HOST_API CXQDatabase {
     std::map<std::string, sqlite3_stmt*> m_statements;
 };
 
+// One level of transaction on a connection for the length of a scope: begun
+// by the constructor, rolled back by the destructor unless Commit succeeded.
+// Nests (an inner one is a savepoint). A null connection gives XQ_NODB.
+//
+//     CXQTransaction tx(dbDatabase);
+//     if (tx.Status() != XQ_OK) return tx.Status();
+//     ... writes, returning early on failure ...
+//     return tx.Commit();
+class Q7HOST_API CXQTransaction {
+  public:
+    explicit CXQTransaction(CXQDatabase* db);
+    ~CXQTransaction();
+    CXQTransaction(const CXQTransaction&) = delete;
+    CXQTransaction& operator=(const CXQTransaction&) = delete;
+
+    // XQ_OK once begun, else the status of the failed Begin.
+    int Status() const { return m_status; }
+    // Ends the level with its changes kept; on failure the level is rolled
+    // back and the status returned. Without a begun level the Begin status.
+    int Commit();
+    // Ends the level without its changes (what the destructor does too).
+    void Rollback();
+
+  private:
+    CXQDatabase* m_db;
+    int m_status;
+    bool m_open = false;
+};
+
 // Read-write and read-only connection to the practice database.
 extern Q7HOST_API CXQDatabase* dbDatabase;
 extern Q7HOST_API CXQDatabase* dbDatabaseRO;

@@ -5,6 +5,22 @@
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQFrontEnd.h"
 
+CString XQStripMnemonic(const CString& label) {
+    CString shown;
+    for (int i = 0; i < label.GetLength(); ++i) {
+        const char ch = label[i];
+        if (ch == '&') {
+            if (i + 1 < label.GetLength() && label[i + 1] == '&') {
+                shown += '&';
+                ++i;
+            }
+            continue;
+        }
+        shown += ch;
+    }
+    return shown;
+}
+
 namespace {
 
 int Clamp(int value, int low, int high) {

@@ -18,6 +18,9 @@
 
 class CXQDialog;
 
+// A label as drawn: its mnemonic marks gone ("&&" stands for a plain "&").
+Q7HOST_API CString XQStripMnemonic(const CString& label);
+
 // Keys as the front ends deliver them.
 enum class XQKey {
     Return,

@@ -30,18 +30,19 @@ int Notice(XQMsgKind kind, const CString& title, const CString& text) {
 }
 
 int YesNo(const CString& title, const CString& text) {
-    return Show(XQMsgKind::SollIch, title, text, {CString("Ja"), CString("Nein")}) == 0 ? 10 : 11;
+    return Show(XQMsgKind::SollIch, title, text, {CString("Ja"), CString("Nein")}) == 0 ? XQ_IDYES
+                                                                                        : XQ_IDNO;
 }
 
 int YesNoCancel(const CString& title, const CString& text) {
     switch (Show(XQMsgKind::SollIchAbbruch, title, text,
                  {CString("Ja"), CString("Nein"), CString("Abbrechen")})) {
         case 0:
-            return 10;
+            return XQ_IDYES;
         case 1:
-            return 11;
+            return XQ_IDNO;
         default:
-            return 2;
+            return XQ_IDCANCEL;
     }
 }
 

@@ -27,10 +27,15 @@ Q7HOST_API int HaltI(int group, const CString& text);
 Q7HOST_API int XQHalt(const CString& title, const CString& text);
 Q7HOST_API int XQHaltE(const CString& title, const CString& text);
 
-// "Ja" / "Nein": 10 for yes, 11 for no (also when the box is closed).
+// The answers of the question boxes.
+inline constexpr int XQ_IDYES = 10;
+inline constexpr int XQ_IDNO = 11;
+inline constexpr int XQ_IDCANCEL = 2;
+
+// "Ja" / "Nein": XQ_IDYES, XQ_IDNO (also when the box is closed).
 Q7HOST_API int SollIch(const CString& title, const CString& text);
 Q7HOST_API int SollIch(int group, int number);
-// "Ja" / "Nein" / "Abbrechen": 10 yes, 11 no, 2 cancel.
+// "Ja" / "Nein" / "Abbrechen": XQ_IDYES, XQ_IDNO, XQ_IDCANCEL.
 Q7HOST_API int SollIchAbbruch(const CString& title, const CString& text);
 Q7HOST_API int SollIchAbbruch(int group, int number);
 // The caller's buttons: 10 for the first, 11 for the second, and so on; a box

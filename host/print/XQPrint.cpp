@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/base/Cp1252.h"
+#include "host/base/Escape.h"
 #include "host/base/HostContext.h"
 #include "host/dlg/XQMessages.h"
 
@@ -23,50 +24,11 @@ const XQFormular kFormulare[] = {
 int g_writeFaultAt = 0;  // test seam: the N-th entry write fails
 int g_writeCount = 0;
 
-void AppendEscaped(std::string& out, const CString& text) {
-    for (char c : text.str()) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
+// A field that does not unescape (a hand-made file) is taken as it stands.
 CString Unescape(std::string_view field) {
-    std::string out;
-    out.reserve(field.size());
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        switch (field[++i]) {
-            case 't':
-                out += '\t';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            default:
-                out += field[i];
-        }
-    }
-    return CString(std::move(out));
+    std::string raw;
+    if (!XQUnescapeField(field, raw)) raw = field;
+    return CString(std::move(raw));
 }
 
 std::vector<std::string_view> SplitTabs(std::string_view line) {
@@ -127,7 +89,7 @@ bool CXQPrintFile::WriteEntry(const char* kind, const std::vector<CString>& fiel
     std::string line = kind;
     for (const CString& f : fields) {
         line += '\t';
-        AppendEscaped(line, f);
+        line += XQEscapeField(f.str());
     }
     line += '\n';
     const bool fault = g_writeFaultAt > 0 && ++g_writeCount == g_writeFaultAt;

@@ -70,11 +70,7 @@ void AdvanceClock() {
 
 // The label without its mnemonic marks, for widgets that have no buddy.
 QString Plain(const CString& label) {
-    QString shown = ToQt(label);
-    shown.replace("&&", QString(QChar(0x1)));
-    shown.remove('&');
-    shown.replace(QChar(0x1), '&');
-    return shown;
+    return ToQt(XQStripMnemonic(label));
 }
 
 QColor FromColorRef(COLORREF color) {

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "host/base/Cp1252.h"
+#include "host/base/Escape.h"
 #include "host/base/HostContext.h"
-#include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
 
 namespace {
@@ -24,24 +24,13 @@ struct Target {
 
 // Everything printed is escaped so that one item stays one line, then UTF-8.
 std::string Out(const CString& text) {
-    return Cp1252ToUtf8(TsvEscape(text.str()));
+    return Cp1252ToUtf8(XQEscapeField(text.str()));
 }
 
 // Label as the user sees it: mnemonic marks gone ("&&" is a plain "&"), no
 // trailing colon, no surrounding blanks.
 CString ShownLabel(const CString& label) {
-    CString shown;
-    for (int i = 0; i < label.GetLength(); ++i) {
-        const char ch = label[i];
-        if (ch == '&') {
-            if (label[i + 1] == '&') {
-                shown += '&';
-                ++i;
-            }
-            continue;
-        }
-        shown += ch;
-    }
+    CString shown = XQStripMnemonic(label);
     shown.Trim();
     if (shown.GetLength() > 0 && shown[shown.GetLength() - 1] == ':')
         shown = shown.Left(shown.GetLength() - 1);
@@ -479,7 +468,7 @@ struct CXQTextFrontEnd::Impl {
         // "\n" and the other escapes of the dump give line breaks; a text that
         // is no valid escaped text is typed as it stands.
         std::string raw;
-        const CString typed = TsvUnescape(text.str(), raw) ? CString(raw) : text;
+        const CString typed = XQUnescapeField(text.str(), raw) ? CString(raw) : text;
         auto* edit = dynamic_cast<CXQLEditX*>(t.control);
         auto* memo = dynamic_cast<CXQLMemoX*>(t.control);
         if (!edit && !memo) Misfit("in dieses Steuerelement kann man nicht schreiben");
