@@ -16,7 +16,8 @@ CXQDatabase* ReadDb() {
 bool FindString(int group, int number, CString& text) {
     CXQDatabase* db = ReadDb();
     if (!db) return false;
-    sqlite3_stmt* stmt = db->Statement("SELECT text FROM strings WHERE k_grp=? AND k_number=?");
+    sqlite3_stmt* stmt =
+        xq::Statement(*db, "SELECT text FROM strings WHERE k_grp=? AND k_number=?");
     if (!stmt) return false;
     xq::StmtUse use(stmt);
     sqlite3_bind_int64(stmt, 1, group);
@@ -59,7 +60,7 @@ int GetSPEntries(const CString& list, std::vector<std::pair<CString, CString>>& 
         CXQDatabase* db = ReadDb();
         if (!db) return XQ_NODB;
         sqlite3_stmt* stmt =
-            db->Statement("SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
+            xq::Statement(*db, "SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
         if (!stmt) return XQ_NODB;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, list));
@@ -112,7 +113,7 @@ namespace xq {
 int InstallDefaultStrings(CXQDatabase& db) {
     if (db.Begin() != XQ_OK) return XQ_LOCKED;
     const XQTableDef& table = XQTableStrings();
-    sqlite3_stmt* del = db.Statement("DELETE FROM strings WHERE k_grp=? AND k_number=?");
+    sqlite3_stmt* del = xq::Statement(db, "DELETE FROM strings WHERE k_grp=? AND k_number=?");
     if (!del) {
         db.Rollback();
         return XQ_LOCKED;

@@ -356,7 +356,8 @@ bool CQIcd::HasFavoriten() {
     try {
         CXQDatabase* db = ReadDb();
         if (!db) return false;
-        sqlite3_stmt* stmt = db->Statement("SELECT EXISTS(SELECT 1 FROM icdfav WHERE k_mdid=?)");
+        sqlite3_stmt* stmt =
+            xq::Statement(*db, "SELECT EXISTS(SELECT 1 FROM icdfav WHERE k_mdid=?)");
         if (!stmt) return false;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
@@ -384,13 +385,13 @@ int CQIcd::DelFromFavoriten(const CString& code) {
     return xq::Guard(XQ_LOCKED, [&] {
         if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
         sqlite3_stmt* stmt =
-            dbDatabase->Statement("DELETE FROM icdfav WHERE k_mdid=? AND k_code=?");
+            xq::Statement(*dbDatabase, "DELETE FROM icdfav WHERE k_mdid=? AND k_code=?");
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
         xq::Bind(stmt, 2, Key(SearchCode(code)));
         if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
-        return sqlite3_changes(dbDatabase->Handle()) > 0 ? XQ_OK : XQ_NOTFOUND;
+        return sqlite3_changes(xq::Handle(*dbDatabase)) > 0 ? XQ_OK : XQ_NOTFOUND;
     });
 }
 
@@ -535,8 +536,8 @@ class IcdLoader {
     static constexpr size_t kMissing = static_cast<size_t>(-1);
 
     int WriteError(CString& error) {
-        error =
-            De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(m_db.Handle()));
+        error = De("konnte nicht gespeichert werden: ") +
+                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(m_db)));
         return XQ_LOCKED;
     }
 
@@ -545,7 +546,7 @@ class IcdLoader {
         std::string sql = "DELETE FROM icd WHERE k_ebene=?";
         for (int column : columns)
             sql += " AND " + XQKeyColumn(XQTableIcd().columns[static_cast<size_t>(column)]) + "=?";
-        sqlite3_stmt* del = m_db.Statement(sql);
+        sqlite3_stmt* del = xq::Statement(m_db, sql);
         if (!del) return XQ_LOCKED;
         xq::StmtUse use(del);
         std::vector<CString*> fields = IcdFields(m_row);
@@ -638,10 +639,10 @@ int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     }
     auto readError = [&] {
         error = De("Die Daten konnten nicht gelesen werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(db->Handle()));
+                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(*db)));
         return XQ_NODB;
     };
-    sqlite3_stmt* stmt = db->Statement(sql);
+    sqlite3_stmt* stmt = xq::Statement(*db, sql);
     if (!stmt) return readError();
     StmtUse use(stmt);
     for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i]);
@@ -651,7 +652,8 @@ int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     int rc;
     while ((rc = Step(stmt)) == SQLITE_ROW) {
         row.clear();
-        for (int c = 0; c < columns; ++c) row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
+        for (int c = 0; c < columns; ++c)
+            row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
         out << row << '\n';
     }
     if (rc != SQLITE_DONE) return readError();

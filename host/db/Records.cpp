@@ -71,9 +71,9 @@ int CQTb::HasPrevNext(bool& hasPrev, bool& hasNext) {
         CXQDatabase* db = Database();
         if (!db || !db->IsOpen()) return XQ_NODB;
         XQValue key = XQKeyValue(XQKeyForm::Text, Kuerzel);
-        sqlite3_stmt* stmt = db->Statement(
-            "SELECT EXISTS(SELECT 1 FROM tb WHERE k_kuerzel<?1),"
-            " EXISTS(SELECT 1 FROM tb WHERE k_kuerzel>?1)");
+        sqlite3_stmt* stmt = xq::Statement(*db,
+                                           "SELECT EXISTS(SELECT 1 FROM tb WHERE k_kuerzel<?1),"
+                                           " EXISTS(SELECT 1 FROM tb WHERE k_kuerzel>?1)");
         if (!stmt) return XQ_NODB;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, key);
@@ -140,7 +140,7 @@ int CQTbEntry::DeleteAll() {
         if (!db || !db->IsOpen()) return XQ_NODB;
         CXQDatabase* writer = Writer();
         if (!writer) return XQ_LOCKED;
-        sqlite3_stmt* stmt = writer->Statement("DELETE FROM tbentry WHERE k_kykuerzel=?");
+        sqlite3_stmt* stmt = xq::Statement(*writer, "DELETE FROM tbentry WHERE k_kykuerzel=?");
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, KYKUERZEL));

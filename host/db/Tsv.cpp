@@ -124,7 +124,7 @@ class Loader {
         for (size_t i = 0; i < key.columns.size(); ++i)
             sql += (i ? " AND " : "") +
                    XQKeyColumn(m_table.columns[static_cast<size_t>(key.columns[i])]) + "=?";
-        sqlite3_stmt* del = m_db.Statement(sql);
+        sqlite3_stmt* del = xq::Statement(m_db, sql);
         if (!del) return WriteError(error);
         {
             xq::StmtUse use(del);
@@ -146,15 +146,15 @@ class Loader {
     static constexpr size_t kMissing = static_cast<size_t>(-1);
 
     int WriteError(CString& error) {
-        error =
-            De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(m_db.Handle()));
+        error = De("konnte nicht gespeichert werden: ") +
+                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(m_db)));
         return XQ_LOCKED;
     }
 
     // The block's lines: the text split at LF (a CR before it belongs to the
     // break), numbered from 0.
     int Lines(const CString& kuerzel, const CString& text, CString& error) {
-        sqlite3_stmt* del = m_db.Statement("DELETE FROM tbentry WHERE k_kykuerzel=?");
+        sqlite3_stmt* del = xq::Statement(m_db, "DELETE FROM tbentry WHERE k_kykuerzel=?");
         if (!del) return WriteError(error);
         {
             xq::StmtUse use(del);
@@ -338,14 +338,15 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
 
         auto readError = [&] {
             error = De("Die Daten konnten nicht gelesen werden: ") +
-                    Utf8ToCp1252(sqlite3_errmsg(db->Handle()));
+                    Utf8ToCp1252(sqlite3_errmsg(xq::Handle(*db)));
             return XQ_NODB;
         };
-        sqlite3_stmt* stmt = db->Statement(sql);
+        sqlite3_stmt* stmt = xq::Statement(*db, sql);
         if (!stmt) return readError();
         sqlite3_stmt* lines = nullptr;
         if (withText) {
-            lines = db->Statement(
+            lines = xq::Statement(
+                *db,
                 "SELECT tbentry FROM tbentry WHERE k_kykuerzel=? ORDER BY k_lfdtbentry, rowid");
             if (!lines) return readError();
         }

@@ -301,6 +301,14 @@ void CXQTransaction::Rollback() {
     m_db->Rollback();
 }
 
+sqlite3* xq::Handle(const CXQDatabase& db) {
+    return db.Handle();
+}
+
+sqlite3_stmt* xq::Statement(CXQDatabase& db, const std::string& sql, int* sqliteRc) {
+    return db.Statement(sql, sqliteRc);
+}
+
 int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
     return xq::Guard(XQ_NODB, [&] {
         XQClosePracticeDatabase();

@@ -18,6 +18,12 @@ class CXQDatabase;
 
 namespace xq {
 
+// The connection's SQLite handle, and a cached prepared statement (reset and
+// unbound; null on failure, then *sqliteRc holds the SQLite code). Statements
+// stay owned by the connection.
+sqlite3* Handle(const CXQDatabase& db);
+sqlite3_stmt* Statement(CXQDatabase& db, const std::string& sql, int* sqliteRc = nullptr);
+
 int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt);
 int Step(sqlite3_stmt* stmt);
 int Exec(sqlite3* db, const char* sql);

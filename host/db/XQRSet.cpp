@@ -215,7 +215,7 @@ int CXQRSet::QueryByKey(int keyNr, int matchMode) {
 int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values) {
     EndQuery();
     if (!m_db || !m_db->IsOpen()) return XQ_NODB;
-    sqlite3_stmt* stmt = m_db->Statement(sql);
+    sqlite3_stmt* stmt = xq::Statement(*m_db, sql);
     if (!stmt) return XQ_NODB;
     std::vector<int64_t> hits;
     {
@@ -242,7 +242,7 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
         sql += m_table.columns[i].name;
     }
     sql += std::string(" FROM ") + m_table.name + " WHERE rowid=?";
-    sqlite3_stmt* stmt = m_db->Statement(sql);
+    sqlite3_stmt* stmt = xq::Statement(*m_db, sql);
     if (!stmt) return XQ_READERR;
     xq::StmtUse use(stmt);
     sqlite3_bind_int64(stmt, 1, id);
@@ -352,7 +352,7 @@ int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CStr
         params += i ? ",?" : "?";
     }
     sql += ") VALUES(" + params + ")";
-    sqlite3_stmt* stmt = db.Statement(sql);
+    sqlite3_stmt* stmt = xq::Statement(db, sql);
     if (!stmt) return XQ_LOCKED;
     xq::StmtUse use(stmt);
     for (size_t i = 0; i < values.size(); ++i) xq::Bind(stmt, static_cast<int>(i + 1), values[i]);
@@ -380,7 +380,7 @@ int CXQRSet::Rewrite(const CString&) {
         std::string sql = std::string("UPDATE ") + m_table.name + " SET ";
         for (size_t i = 0; i < names.size(); ++i) sql += (i ? "," : "") + names[i] + "=?";
         sql += " WHERE rowid=?";
-        sqlite3_stmt* stmt = writer->Statement(sql);
+        sqlite3_stmt* stmt = xq::Statement(*writer, sql);
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         for (size_t i = 0; i < values.size(); ++i)
@@ -388,7 +388,7 @@ int CXQRSet::Rewrite(const CString&) {
         sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), CurrentId());
         if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
         // No row changed: another workstation deleted it meanwhile.
-        return sqlite3_changes(writer->Handle()) > 0 ? XQ_OK : XQ_NOTFOUND;
+        return sqlite3_changes(xq::Handle(*writer)) > 0 ? XQ_OK : XQ_NOTFOUND;
     });
 }
 
@@ -399,7 +399,7 @@ int CXQRSet::Delete() {
         CXQDatabase* writer = Writer();
         if (m_readOnly || !writer) return XQ_LOCKED;
         std::string sql = std::string("DELETE FROM ") + m_table.name + " WHERE rowid=?";
-        sqlite3_stmt* stmt = writer->Statement(sql);
+        sqlite3_stmt* stmt = xq::Statement(*writer, sql);
         if (!stmt) return XQ_LOCKED;
         {
             xq::StmtUse use(stmt);

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "host/db/Tsv.h"
+#include "host/db/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -117,7 +118,7 @@ TEST_F(DbTest, EveryFailingSqliteCallGivesACleanStatus) {
     }
     sqlite3_stmt* check = nullptr;
     ASSERT_EQ(
-        sqlite3_prepare_v2(dbDatabase->Handle(), "PRAGMA integrity_check", -1, &check, nullptr),
+        sqlite3_prepare_v2(xq::Handle(*dbDatabase), "PRAGMA integrity_check", -1, &check, nullptr),
         SQLITE_OK);
     ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
