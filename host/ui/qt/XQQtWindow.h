@@ -1,6 +1,6 @@
 #pragma once
 // Inside the window front end only: the window that shows one dialog of the
-// model, one binding per control. Widgets tell the model what the user did
+// model, one binding per control (XQQtBinding.h). Widgets tell the model what the user did
 // (its User... calls, keys, focus, caret); the model reaches the widgets only
 // through Flush, which copies its state into them.
 #include <QDialog>
@@ -13,12 +13,10 @@
 
 #include "host/dlg/XQDialog.h"
 
-class QAbstractButton;
-class QLabel;
-class QTimer;
 class QAction;
+class QTimer;
 class QToolButton;
-class XQQtGridModel;
+class XQQtBinding;
 
 QString ToQt(const CString& text);
 CString FromQt(const QString& text);
@@ -26,23 +24,10 @@ CString FromQt(const QString& text);
 // Shows the model's changes once the event loop runs again (XQQtFrontEnd.cpp).
 void XQQtScheduleFlush();
 
-// Runs a user action on the model. Errors of dialog code stop here with a
-// German message, so none passes through the toolkit's event loop. flush:
+// Runs a user action on the model. Errors of dialog code stop here, logged
+// and told in a German box, so none passes through the toolkit's event loop. flush:
 // show the model afterwards even where it told no change (focus, caret).
 void XQQtDeliver(const std::function<void()>& action, bool flush = true);
-
-// One control of the model and the widgets that show it.
-struct XQQtBinding {
-    CWnd* control = nullptr;
-    QWidget* box = nullptr;         // placed at the template's rectangle
-    QWidget* input = nullptr;       // takes the focus and the user's input
-    QLabel* label = nullptr;        // the control's label, when it shows one
-    QLabel* value = nullptr;        // a caption's data
-    XQQtGridModel* grid = nullptr;  // a child of the grid's view
-    // The selection last copied either way, so that a selection set in code
-    // reaches the widget while the user's own stays where it is.
-    int selStart = -1, selEnd = -1;
-};
 
 class XQQtWindow : public QDialog {
   public:
@@ -54,7 +39,9 @@ class XQQtWindow : public QDialog {
     // a change (changed), or of all (nullptr). Title, toolbar and focus
     // always.
     void Flush(const std::set<CWnd*>* changed = nullptr);
-    const std::vector<std::unique_ptr<XQQtBinding>>& Bindings() const { return m_bindings; }
+    // True while Flush copies the model into the widgets: what the widgets
+    // report then is no user action.
+    bool Updating() const { return m_updating; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -65,9 +52,8 @@ class XQQtWindow : public QDialog {
   private:
     void Build();
     void BuildToolbar(QWidget* bar);
+    void BuildMenu();
     void BuildControl(CWnd& control);
-    void Connect(XQQtBinding& binding);
-    void Update(XQQtBinding& binding);
     void UpdateToolbar();
     void UpdateFocus();
     void LeaveByExit();
