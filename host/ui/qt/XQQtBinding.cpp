@@ -16,9 +16,14 @@
 
 #include "host/ui/qt/XQQtWindow.h"
 
-QString XQQtPlain(const CString& label) {
+namespace {
+
+// The label without its mnemonic marks, for widgets that have no buddy.
+QString Plain(const CString& label) {
     return ToQt(XQStripMnemonic(label));
 }
+
+}  // namespace
 
 void XQQtBinding::Update() {
     box->setVisible(control->IsWindowVisible());
@@ -27,7 +32,7 @@ void XQQtBinding::Update() {
     input->setToolTip(hint);
     if (label) {
         label->setToolTip(hint);
-        label->setText(label->buddy() ? ToQt(control->GetLabel()) : XQQtPlain(control->GetLabel()));
+        label->setText(label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel()));
     }
     UpdateKind();
 }
@@ -41,7 +46,7 @@ void XQQtBinding::LabelLeft(QWidget* widget, bool buddy) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     if (!control->GetLabel().IsEmpty()) {
-        label = new QLabel(buddy ? ToQt(control->GetLabel()) : XQQtPlain(control->GetLabel()), box);
+        label = new QLabel(buddy ? ToQt(control->GetLabel()) : Plain(control->GetLabel()), box);
         if (buddy) label->setBuddy(widget);
         row->addWidget(label);
     }
@@ -373,7 +378,7 @@ class LabelBinding : public XQQtBinding {
     using XQQtBinding::XQQtBinding;
 
     void Build() override {
-        m_text = new QLabel(XQQtPlain(control->GetLabel()), box);
+        m_text = new QLabel(Plain(control->GetLabel()), box);
         m_text->setWordWrap(true);
         m_text->setFocusPolicy(Qt::NoFocus);
         input = m_text;
@@ -381,7 +386,7 @@ class LabelBinding : public XQQtBinding {
     }
 
   protected:
-    void UpdateKind() override { m_text->setText(XQQtPlain(control->GetLabel())); }
+    void UpdateKind() override { m_text->setText(Plain(control->GetLabel())); }
 
   private:
     QLabel* m_text = nullptr;
@@ -394,14 +399,14 @@ class FrameBinding : public XQQtBinding {
     using XQQtBinding::XQQtBinding;
 
     void Build() override {
-        m_frame = new QGroupBox(XQQtPlain(control->GetLabel()), box);
+        m_frame = new QGroupBox(Plain(control->GetLabel()), box);
         m_frame->setFocusPolicy(Qt::NoFocus);
         input = m_frame;
         Fill(m_frame);
     }
 
   protected:
-    void UpdateKind() override { m_frame->setTitle(XQQtPlain(control->GetLabel())); }
+    void UpdateKind() override { m_frame->setTitle(Plain(control->GetLabel())); }
 
   private:
     QGroupBox* m_frame = nullptr;

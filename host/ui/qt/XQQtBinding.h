@@ -3,7 +3,6 @@
 // that show it. Each kind of control has one binding class that builds its
 // widgets, tells the model what the user does in them, and copies the model's
 // state back into them; XQQtMakeBinding chooses it once, by the kind.
-#include <QString>
 #include <memory>
 
 #include "host/dlg/XQControls.h"
@@ -52,11 +51,9 @@ class XQQtBinding {
     XQQtWindow* m_window;
 };
 
-// The binding of control's kind; Build makes its widgets in box.
+// The binding of control's kind. The window gives it its box, then has it
+// Build and Connect.
 std::unique_ptr<XQQtBinding> XQQtMakeBinding(CWnd& control, XQQtWindow& window);
-
-// The label without its mnemonic marks, for widgets that have no buddy.
-QString XQQtPlain(const CString& label);
 
 // The item views' bindings (XQQtItemViews.cpp), made by XQQtMakeBinding.
 std::unique_ptr<XQQtBinding> XQQtListBinding(CXQListBoxX& list, XQQtWindow& window);

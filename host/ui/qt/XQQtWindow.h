@@ -1,8 +1,8 @@
 #pragma once
 // Inside the window front end only: the window that shows one dialog of the
-// model, one binding per control (XQQtBinding.h). Widgets tell the model what the user did
-// (its User... calls, keys, focus, caret); the model reaches the widgets only
-// through Flush, which copies its state into them.
+// model, one binding per control (XQQtBinding.h). Widgets tell the model what
+// the user did (its User... calls, keys, focus, caret); the model reaches the
+// widgets only through Flush, which copies its state into them.
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -25,8 +25,9 @@ CString FromQt(const QString& text);
 void XQQtScheduleFlush();
 
 // Runs a user action on the model. Errors of dialog code stop here, logged
-// and told in a German box, so none passes through the toolkit's event loop. flush:
-// show the model afterwards even where it told no change (focus, caret).
+// and told in a German box, so none passes through the toolkit's event loop.
+// flush: show the model afterwards even where it told no change (focus,
+// caret).
 void XQQtDeliver(const std::function<void()>& action, bool flush = true);
 
 class XQQtWindow : public QDialog {
