@@ -263,7 +263,7 @@ TEST_F(SuchIcdTest, StoredSettingsChooseTabAndFiltersAndF6WritesThem) {
         EXPECT_EQ(dlg.m_tab.GetCurSel(), 1);
         EXPECT_FALSE(dlg.m_checkHK.GetCheck());
     });
-    EXPECT_EQ(ReadIcdSuchSettings(), "1014.1 0");
+    EXPECT_EQ(CIcdSuchEinstellungen::Read().Value(), "1014.1 0");
 }
 
 }  // namespace
