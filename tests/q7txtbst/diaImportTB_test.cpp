@@ -1,6 +1,9 @@
 #include "q7txtbst/diaImportTB.h"
 
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "host/xml/XQXMLWriter.h"
 #include "q7txtbst/Module.h"
@@ -172,6 +175,74 @@ TEST_F(ImportTBTest, AFailingBlockIsRolledBackWholeAndReported) {
     EXPECT_NE(result, 1);
     EXPECT_EQ(front.shownMessages.back(), "Hinweis|Fehler beim Importieren!");
     EXPECT_EQ(Stored("alt"), "d||alt|  0:eins|  1:zwei");
+}
+
+// For n = 1, 2, ... the n-th SQLite call of the import fails until one gets
+// through untouched. After every failure each block is in its old or its new
+// form, header and lines together, and the user was told in German.
+TEST_F(ImportTBTest, EveryFailingSqliteCallLeavesEachBlockOldOrNew) {
+    const std::map<std::string, std::pair<std::string, std::string>> expected = {
+        {"alt1", {"d||alt eins|  0:a|  1:b|  2:c", "b|l|neu eins|  0:x|  1:y"}},
+        {"alt2", {"b||alt zwei|  0:p|  1:q", "d||neu zwei|  0:1|  1:2|  2:3|  3:4"}},
+        {"neu1", {"-", "b||dazu|  0:r|  1:s|  2:t"}},
+        {"neu2", {"-", "d||auch|  5:u|  7:v"}},
+    };
+    std::string blocks;
+    for (const auto& [kuerzel, forms] : expected) {
+        if (forms.second == "-") continue;
+        std::vector<std::string> parts;
+        std::stringstream in(forms.second);
+        for (std::string part; std::getline(in, part, '|');) parts.push_back(part);
+        blocks += "<tb><id>" + kuerzel + "</id><group>" + parts[0] + "</group><member>" + parts[1] +
+                  "</member><description>" + parts[2] + "</description><lines>";
+        for (size_t i = 3; i < parts.size(); ++i)
+            blocks += "<line><entry>" + parts[i].substr(0, 3) + "</entry><text>" +
+                      parts[i].substr(4) + "</text></line>";
+        blocks += "</lines></tb>";
+    }
+    File(Doc(blocks));
+    const std::set<std::string> messages = {"Fehler beim Importieren!",
+                                            "Die Systemparameterliste konnte nicht gelesen werden.",
+                                            "4 Textbausteine importiert."};
+    int failures = 0;
+    for (int n = 1; n < 1000; ++n) {
+        CQTbEntry lines(dbDatabase);
+        CQTb tb(dbDatabase);
+        for (const auto& entry : expected) {
+            lines.KYKUERZEL = entry.first.c_str();
+            ASSERT_EQ(lines.DeleteAll(), XQ_OK);
+            tb.Kuerzel = entry.first.c_str();
+            if (tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) {
+                ASSERT_NE(tb.Delete(), XQ_LOCKED);
+            }
+        }
+        Block("alt1", "d", "", "alt eins", "a\nb\nc");
+        Block("alt2", "b", "", "alt zwei", "p\nq");
+        CdiaImportTB::s_Groups.clear();
+        front.shownMessages.clear();
+
+        XQFailNthCall(n);
+        const int result = Run();
+        const bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        ASSERT_EQ(dbDatabase->TransactionDepth(), 0) << "n=" << n;
+        ASSERT_EQ(front.shownMessages.size(), 1u) << "n=" << n;
+        const std::string shown = front.shownMessages[0].str();
+        EXPECT_TRUE(messages.count(shown.substr(shown.find('|') + 1))) << shown;
+        for (const auto& [kuerzel, forms] : expected) {
+            const std::string now = Stored(kuerzel.c_str());
+            if (result == 1)
+                EXPECT_EQ(now, forms.second) << "n=" << n;
+            else
+                EXPECT_TRUE(now == forms.first || now == forms.second) << "n=" << n << ": " << now;
+        }
+        if (!fired) {
+            EXPECT_EQ(result, 1);
+            break;
+        }
+        failures += result != 1;
+    }
+    EXPECT_GT(failures, 20);
 }
 
 }  // namespace
