@@ -13,7 +13,7 @@
 #include "q7txtbst/diaSuchTB.h"
 #include "tests/host/db/DbFixture.h"
 
-class PlayingFrontEnd : public IXQFrontEnd {
+class PlayingFrontEnd : public CXQSilentFrontEnd {
   public:
     // Acts on the dialog; a dialog it leaves open is cancelled.
     std::deque<std::function<void(CXQDialog&)>> dialogs;
@@ -72,11 +72,8 @@ class PlayingFrontEnd : public IXQFrontEnd {
     bool ProgressUpdate(int value, const CString&) override {
         return cancelProgressAt == 0 || value < cancelProgressAt;
     }
-    void ProgressClose() override {}
-    void Open(const CString&) override {}
     std::vector<CString> printed;  // documents handed over
     void Print(const CString& path) override { printed.push_back(path); }
-    void Beep() override {}
 };
 
 class TbTest : public DbTest {
