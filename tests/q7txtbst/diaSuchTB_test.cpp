@@ -109,7 +109,8 @@ TEST_F(SuchTBTest, SpeechCommandsMoveTheGrid) {
 }
 
 TEST_F(SuchTBTest, ManyHitsPageWithoutLosingTheRecord) {
-    for (int i = 0; i < 3000; ++i) ASSERT_EQ(AddTb(FormatString("m%04d", i).GetString(), "d"), 0);
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(AddTb(FormatString("m%04d", i).GetString(), "d"), XQ_OK);
     Run([](CdiaSuchTB& d) {
         d.m_editKuerzel.SetText("m");
         EXPECT_EQ(d.m_grid.GetLineCount(), 3000);
