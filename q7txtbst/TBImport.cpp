@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/db/XQDatabase.h"
+#include "host/db/XQStatus.h"
+
 namespace {
 
 enum : int {
@@ -94,4 +97,36 @@ void CTBImport::endElement(const std::string& uri, const std::string& localName,
             break;
     }
     m_stack.pop_back();
+}
+
+int StoreTbImportBlock(const STbImportBlock& block) {
+    CXQTransaction tx(dbDatabase);
+    if (tx.Status() != XQ_OK) return tx.Status();
+    const CString& kuerzel = block.tb.Kuerzel;
+    CQTb tb(dbDatabaseRO);
+    tb.ClearAll();
+    tb.Kuerzel = kuerzel;
+    const bool exists = tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK;
+    // An existing block keeps what the file does not carry.
+    CQTb_Fields fields = tb.GetFields();
+    fields.Kuerzel = kuerzel;
+    fields.Gruppe = block.tb.Gruppe;
+    fields.Untergruppe = block.tb.Untergruppe;
+    fields.Beschreibung = block.tb.Beschreibung;
+    tb.SetFields(fields);
+    int status = exists ? tb.Rewrite() : tb.Write();
+    if (status != XQ_OK) return status;
+
+    CQTbEntry lines(dbDatabase);
+    lines.SetKey(1, true);
+    lines.ClearAll();
+    lines.KYKUERZEL = kuerzel;
+    if ((status = lines.DeleteAll()) != XQ_OK) return status;
+    for (const CQTbEntry_Fields& line : block.lines) {
+        lines.ClearAll();
+        lines.SetFields(line);
+        lines.KYKUERZEL = kuerzel;
+        if ((status = lines.Write()) != XQ_OK) return status;
+    }
+    return tx.Commit();
 }

@@ -7,17 +7,17 @@
 #include "host/db/Records.h"
 #include "host/xml/XQSax.h"
 
-// The exchange file's proposed name, file dialog filter and extension.
-inline constexpr const char* kTbExchangeFile = "dazo_tb.xml";
-inline constexpr const char* kTbExchangeFilter = "XML-Dateien (*.xml)|*.xml||";
-inline constexpr const char* kTbExchangeExtension = ".xml";
-
 struct STbImportBlock {
     CQTb_Fields tb;
     std::vector<CQTbEntry_Fields> lines;  // in file order
 };
 
 using STbImportMap = std::map<CString, STbImportBlock>;
+
+// Stores one block in one transaction (a savepoint inside the caller's): the
+// record new or over the one with the same Kürzel, its lines replaced whole.
+// XQ_OK, or the failing status with the block left as it was.
+int StoreTbImportBlock(const STbImportBlock& block);
 
 class CTBImport : public SAXContentHandlerImpl {
   public:

@@ -1,5 +1,7 @@
 #include "q7txtbst/TbExchange.h"
 
+#include "host/dlg/XQMessages.h"
+
 XQDialogTemplate TbExchangeTemplate(int number, const char* caption, int width, bool withHeader) {
     XQDialogTemplate t;
     t.number = number;
@@ -26,14 +28,61 @@ XQDialogTemplate TbExchangeTemplate(int number, const char* caption, int width, 
     return t;
 }
 
-void ToggleAllTicks(CXQListBoxX& list) {
-    bool all = true;
-    for (int i = 0; i < list.GetCount() && all; ++i) all = list.GetCheck(i);
-    for (int i = 0; i < list.GetCount(); ++i) list.SetCheck(i, !all);
+CTbExchangeDialog::CTbExchangeDialog(int number, STbGroups& groups, CWnd* parent)
+    : CXQDialog(number, parent), m_groups(groups) {
+    DDX_Control(IDC_TBX_GRUPPE, m_comboGruppe);
+    DDX_Control(IDC_TBX_UNTERGRUPPE, m_comboUntergruppe);
+    DDX_Control(IDC_TBX_LIST, m_list);
+    m_list.SetCheckable(true);
+    m_comboGruppe.onCloseUp = [this] {
+        FillMemberCombo(m_comboUntergruppe, m_groups, m_comboGruppe.GetCurSel());
+        m_comboUntergruppe.SetCurSel(0);
+        Refill();
+    };
+    m_comboUntergruppe.onCloseUp = [this] { Refill(); };
 }
 
-bool AnyTicked(const CXQListBoxX& list) {
-    for (int i = 0; i < list.GetCount(); ++i)
-        if (list.GetCheck(i)) return true;
+CTbExchangeDialog::~CTbExchangeDialog() = default;
+
+bool CTbExchangeDialog::InitCombosAndList() {
+    if (m_groups.empty() && !LoadTbGroups(m_groups, true)) {
+        Halt(6, 10);
+        EndDialog(0);
+        return false;
+    }
+    FillGroupCombo(m_comboGruppe, m_groups);
+    m_comboGruppe.SetCurSel(0);
+    FillMemberCombo(m_comboUntergruppe, m_groups, 0);
+    m_comboUntergruppe.SetCurSel(0);
+    Refill();
+    return true;
+}
+
+void CTbExchangeDialog::Refill() {
+    char group = ' ', member = ' ';
+    GetTbGroupAndMember(m_groups, m_comboGruppe, m_comboUntergruppe, group, member);
+    m_list.ResetContent();
+    FillList(group, member);
+}
+
+void CTbExchangeDialog::OnToolbarButton(int number) {
+    if (number == kTbSelectAll) OnCTRL_S();
+}
+
+void CTbExchangeDialog::OnCTRL_S() {
+    bool all = true;
+    for (int i = 0; i < m_list.GetCount() && all; ++i) all = m_list.GetCheck(i);
+    for (int i = 0; i < m_list.GetCount(); ++i) m_list.SetCheck(i, !all);
+}
+
+bool CTbExchangeDialog::CheckTicked() {
+    for (int i = 0; i < m_list.GetCount(); ++i)
+        if (m_list.GetCheck(i)) return true;
+    Halt(6, "Bitte mindestens einen Textbaustein ankreuzen!");
     return false;
+}
+
+bool CTbExchangeDialog::ChooseFile(bool save, CString& path) {
+    path = kTbExchangeFile;
+    return XQFileDialog(save, GetCaption(), kTbExchangeFilter, kTbExchangeExtension, path);
 }

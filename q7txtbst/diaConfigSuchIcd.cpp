@@ -1,9 +1,5 @@
 #include "q7txtbst/diaConfigSuchIcd.h"
 
-#include "host/base/Helpers.h"
-#include "host/db/Records.h"
-#include "host/db/XQDatabase.h"
-#include "host/db/XQStatus.h"
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
 
@@ -18,35 +14,7 @@ enum : int {
     IDC_CFG_FK,
 };
 
-// The search's program number, right-aligned in three characters.
-const char kProgramm[] = "214";
-
-CString SettingsKey() {
-    return CString("search") + dbMdId;
-}
-
 }  // namespace
-
-CString ReadIcdSuchSettings(bool* exists) {
-    CQParPool par(dbDatabaseRO);
-    par.Key1 = kProgramm;
-    par.Key2 = SettingsKey();
-    const bool found = par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK;
-    if (exists) *exists = found;
-    return AddBlanks(found ? par.Value : CString(), 8);
-}
-
-bool WriteIcdSuchSettings(const CString& value, bool exists) {
-    CQParPool par(dbDatabase);
-    par.Key1 = kProgramm;
-    par.Key2 = SettingsKey();
-    if (exists && par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK) {
-        par.Value = value;
-        return par.Rewrite() == XQ_OK;
-    }
-    par.Value = value;
-    return par.Write() == XQ_OK;
-}
 
 XQDialogTemplate ConfigSuchIcdTemplate() {
     XQDialogTemplate t;
@@ -92,12 +60,12 @@ bool CdiaConfigSuchIcd::OnInitDialog() {
     CXQDialog::OnInitDialog();
     if (m_bHideExtras)
         for (CXQLCheckX* box : {&m_checkBeide, &m_checkHK, &m_checkFK}) box->ShowWindow(false);
-    const CString value = ReadIcdSuchSettings(&m_bExists);
-    m_checkSystematisch.SetCheck(value[0] != '1');
-    m_checkAlphabetisch.SetCheck(value[0] == '1');
-    m_checkHK.SetCheck(value[1] == '1');
-    m_checkFK.SetCheck(value[2] == '1');
-    m_checkBeide.SetCheck(value[7] == '1');
+    m_settings = CIcdSuchEinstellungen::Read();
+    m_checkSystematisch.SetCheck(!m_settings.alphabetisch);
+    m_checkAlphabetisch.SetCheck(m_settings.alphabetisch);
+    m_checkHK.SetCheck(m_settings.hausarzt);
+    m_checkFK.SetCheck(m_settings.facharzt);
+    m_checkBeide.SetCheck(m_settings.beide);
     return true;
 }
 
@@ -118,10 +86,12 @@ void CdiaConfigSuchIcd::OnStartChoice(CXQLCheckX& clicked) {
 }
 
 void CdiaConfigSuchIcd::OnSaveAndExit() {
-    const auto flag = [](const CXQLCheckX& box) { return CString(box.GetCheck() ? "1" : "0"); };
-    const CString value = flag(m_checkAlphabetisch) + flag(m_checkHK) + flag(m_checkFK) +
-                          LeftFix(m_strArztgruppe, 4) + flag(m_checkBeide);
-    if (!WriteIcdSuchSettings(value, m_bExists)) {
+    m_settings.alphabetisch = m_checkAlphabetisch.GetCheck();
+    m_settings.hausarzt = m_checkHK.GetCheck();
+    m_settings.facharzt = m_checkFK.GetCheck();
+    m_settings.arztgruppe = m_strArztgruppe;
+    m_settings.beide = m_checkBeide.GetCheck();
+    if (!m_settings.Write()) {
         HaltE(6, CString("Die Einstellungen konnten nicht gespeichert werden."));
         return;
     }

@@ -4,7 +4,6 @@
 #include "host/xml/XQXMLWriter.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/TBImport.h"
-#include "q7txtbst/TbExchange.h"
 
 XQDialogTemplate ExportTBTemplate() {
     return TbExchangeTemplate(IDD_EXPORTTB, "Textbausteine exportieren", 480, false);
@@ -12,50 +11,21 @@ XQDialogTemplate ExportTBTemplate() {
 
 STbGroups CdiaExportTB::s_Groups;
 
-CdiaExportTB::CdiaExportTB(CWnd* parent) : CXQDialog(IDD_EXPORTTB, parent) {
+CdiaExportTB::CdiaExportTB(CWnd* parent) : CTbExchangeDialog(IDD_EXPORTTB, s_Groups, parent) {
     SetHelpName("diaExportTB");
-    DDX_Control(IDC_TBX_GRUPPE, m_comboGruppe);
-    DDX_Control(IDC_TBX_UNTERGRUPPE, m_comboUntergruppe);
-    DDX_Control(IDC_TBX_LIST, m_list);
-    m_list.SetCheckable(true);
     m_list.SetTabStops({75});
-    m_comboGruppe.onCloseUp = [this] { OnOnCloseUpGruppe(); };
-    m_comboUntergruppe.onCloseUp = [this] { OnOnCloseUpUntergruppe(); };
 }
 
 CdiaExportTB::~CdiaExportTB() = default;
 
 bool CdiaExportTB::OnInitDialog() {
     CXQDialog::OnInitDialog();
-    if (s_Groups.empty() && !LoadTbGroups(s_Groups, true)) {
-        Halt(6, 10);
-        EndDialog(0);
-        return true;
-    }
-    FillGroupCombo(m_comboGruppe, s_Groups);
-    m_comboGruppe.SetCurSel(0);
-    FillMemberCombo(m_comboUntergruppe, s_Groups, 0);
-    m_comboUntergruppe.SetCurSel(0);
-    FillList();
+    InitCombosAndList();
     return true;
 }
 
-void CdiaExportTB::OnOnCloseUpGruppe() {
-    FillMemberCombo(m_comboUntergruppe, s_Groups, m_comboGruppe.GetCurSel());
-    m_comboUntergruppe.SetCurSel(0);
-    FillList();
-}
-
-void CdiaExportTB::OnOnCloseUpUntergruppe() {
-    FillList();
-}
-
-void CdiaExportTB::FillList() {
-    char group = ' ', member = ' ';
-    GetTbGroupAndMember(s_Groups, m_comboGruppe, m_comboUntergruppe, group, member);
-    m_list.ResetContent();
+void CdiaExportTB::FillList(char group, char member) {
     m_fields.clear();
-
     CQTb tb(dbDatabaseRO);
     tb.SetReadOnly(true);
     tb.ClearAll();
@@ -68,19 +38,8 @@ void CdiaExportTB::FillList() {
     } while (tb.Next() == XQ_OK);
 }
 
-void CdiaExportTB::OnToolbarButton(int number) {
-    if (number == kTbSelectAll) OnCTRL_S();
-}
-
-void CdiaExportTB::OnCTRL_S() {
-    ToggleAllTicks(m_list);
-}
-
 void CdiaExportTB::OnSaveAndExit() {
-    if (!AnyTicked(m_list)) {
-        Halt(6, "Bitte mindestens einen Textbaustein ankreuzen!");
-        return;
-    }
+    if (!CheckTicked()) return;
     CString path = kTbExchangeFile;
     if (!XQFileDialog(true, "Textbausteine exportieren", kTbExchangeFilter, kTbExchangeExtension,
                       path))

@@ -4,11 +4,10 @@
 #include <vector>
 
 #include "host/db/Records.h"
-#include "host/dlg/XQDialog.h"
 #include "q7txtbst/Q7TbExport.h"
-#include "q7txtbst/TbStore.h"
+#include "q7txtbst/TbExchange.h"
 
-class Q7TB_API CdiaExportTB : public CXQDialog {
+class Q7TB_API CdiaExportTB : public CTbExchangeDialog {
   public:
     explicit CdiaExportTB(CWnd* parent);
     ~CdiaExportTB() override;
@@ -17,16 +16,9 @@ class Q7TB_API CdiaExportTB : public CXQDialog {
 
     bool OnInitDialog() override;
     void OnSaveAndExit() override;  // take over: runs the export
-    void OnCTRL_S() override;       // ticks or unticks all
-    void OnToolbarButton(int number) override;
-
-    CXQLComboX m_comboGruppe, m_comboUntergruppe;
-    CXQListBoxX m_list;
 
   private:
-    void FillList();
-    void OnOnCloseUpGruppe();
-    void OnOnCloseUpUntergruppe();
+    void FillList(char group, char member) override;
 
     std::vector<CQTb_Fields> m_fields;  // one per list item
 };

@@ -2,12 +2,11 @@
 // "Textbausteine importieren": reads an exchange file, lists its text blocks
 // and stores the ticked ones, replacing blocks with the same Kürzel. Result 1
 // after a successful import.
-#include "host/dlg/XQDialog.h"
 #include "q7txtbst/Q7TbExport.h"
 #include "q7txtbst/TBImport.h"
-#include "q7txtbst/TbStore.h"
+#include "q7txtbst/TbExchange.h"
 
-class Q7TB_API CdiaImportTB : public CXQDialog {
+class Q7TB_API CdiaImportTB : public CTbExchangeDialog {
   public:
     explicit CdiaImportTB(CWnd* parent);
     ~CdiaImportTB() override;
@@ -16,20 +15,14 @@ class Q7TB_API CdiaImportTB : public CXQDialog {
 
     bool OnInitDialog() override;
     void OnSaveAndExit() override;  // take over: runs the import
-    void OnCTRL_S() override;       // ticks or unticks all
-    void OnToolbarButton(int number) override;
 
     // Reads the file into m_map; false (message shown) when it cannot.
     bool ParseFile(const CString& path);
 
-    CXQLComboX m_comboGruppe, m_comboUntergruppe;
-    CXQListBoxX m_list;
     CXQLabelX m_header;
     STbImportMap m_map;
     CString m_path;
 
   private:
-    void FillList();
-    void OnOnCloseUpGruppe();
-    void OnOnCloseUpUntergruppe();
+    void FillList(char group, char member) override;
 };

@@ -4,6 +4,7 @@
 #include "host/db/XQDatabase.h"
 #include "host/db/XQStatus.h"
 #include "host/dlg/XQMessages.h"
+#include "q7txtbst/IcdSuchEinstellungen.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 
@@ -710,20 +711,20 @@ void CdiaSuchIcd::OnOnClickXqlcheckxFK() {
 }
 
 void CdiaSuchIcd::ReadConfig() {
-    const CString value = ReadIcdSuchSettings();
+    const CIcdSuchEinstellungen settings = CIcdSuchEinstellungen::Read();
     int tab = 0;
-    if (value[0] == '1')
+    if (settings.alphabetisch)
         tab = 1;
-    else if (value[7] == '1' && !m_bAuszug)
+    else if (settings.beide && !m_bAuszug)
         tab = 2;
     if (tab != m_tab.GetCurSel() && tab < m_tab.GetCount()) {
         m_tab.SetCurSel(tab);
         OnChangeXqtabx1();
     }
     if (m_bAuszug) return;
-    m_checkHK.SetCheck(value[1] == '1');
-    m_checkFK.SetCheck(value[2] == '1');
-    m_strArztgruppe = value.Mid(3, 4);
+    m_checkHK.SetCheck(settings.hausarzt);
+    m_checkFK.SetCheck(settings.facharzt);
+    m_strArztgruppe = settings.arztgruppe;
     if (!m_checkFK.GetCheck()) {
         m_comboArztgruppe.EnableWindow(false);
         return;

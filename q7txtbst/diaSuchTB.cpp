@@ -178,7 +178,7 @@ void CdiaSuchTB::RestartGrid() {
             m_Tb.Untergruppe = CString(group.members[static_cast<size_t>(m)].letter);
     }
     const bool hits =
-        m_Tb.GetByKuerzel(m_checkTeilwort.GetCheck() ? XQ_MATCH_FIELDS : XQ_MATCH_KUERZEL) == 0;
+        m_Tb.GetByKuerzel(m_checkTeilwort.GetCheck() ? XQ_MATCH_FIELDS : XQ_MATCH_KUERZEL) == XQ_OK;
     m_freshSearch = hits;
 
     EnableToolbarButton(XQTB_ACCEPT, hits);
@@ -243,12 +243,12 @@ void CdiaSuchTB::OnOnWantLineDown() {
         m_grid.LineDown();
         return;
     }
-    if (m_Tb.Next() == 0) m_grid.LineDown();
+    if (m_Tb.Next() == XQ_OK) m_grid.LineDown();
 }
 
 void CdiaSuchTB::OnOnWantLineUp() {
     m_freshSearch = false;
-    if (m_Tb.Prev() == 0) m_grid.LineUp();
+    if (m_Tb.Prev() == XQ_OK) m_grid.LineUp();
 }
 
 void CdiaSuchTB::OnOnDblClickGrid() {
@@ -295,9 +295,9 @@ void CdiaSuchTB::MoveToHit(int from, bool wrap, Match matches) {
     if (hits <= 0 || current < 0) return;
     int found = -1;
     for (int i = from; i < hits && found < 0; ++i)
-        if (m_Tb.SeekIndex(i) == 0 && matches(m_Tb.Kuerzel)) found = i;
+        if (m_Tb.SeekIndex(i) == XQ_OK && matches(m_Tb.Kuerzel)) found = i;
     for (int i = 0; wrap && i < from && found < 0; ++i)
-        if (m_Tb.SeekIndex(i) == 0 && matches(m_Tb.Kuerzel)) found = i;
+        if (m_Tb.SeekIndex(i) == XQ_OK && matches(m_Tb.Kuerzel)) found = i;
     // Back to the line the record set stood on; the grid's move then takes
     // it along to the found line.
     m_Tb.SeekIndex(current);

@@ -13,7 +13,7 @@
 #include "q7txtbst/diaSuchTB.h"
 #include "tests/host/db/DbFixture.h"
 
-class PlayingFrontEnd : public IXQFrontEnd {
+class PlayingFrontEnd : public CXQSilentFrontEnd {
   public:
     // Acts on the dialog; a dialog it leaves open is cancelled.
     std::deque<std::function<void(CXQDialog&)>> dialogs;
@@ -72,18 +72,15 @@ class PlayingFrontEnd : public IXQFrontEnd {
     bool ProgressUpdate(int value, const CString&) override {
         return cancelProgressAt == 0 || value < cancelProgressAt;
     }
-    void ProgressClose() override {}
-    void Open(const CString&) override {}
     std::vector<CString> printed;  // documents handed over
     void Print(const CString& path) override { printed.push_back(path); }
-    void Beep() override {}
 };
 
 class TbTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
-        ASSERT_EQ(XQInstallDefaultStrings(), 0);
+        ASSERT_EQ(XQInstallDefaultStrings(), XQ_OK);
         CdiaSuchTB::s_Groups.clear();
         XQSetFrontEnd(&front);
     }
@@ -98,18 +95,18 @@ class TbTest : public DbTest {
         const std::string path = home + "/load.tsv";
         std::ofstream(path) << tsv;
         CString error;
-        ASSERT_EQ(XQLoadTsv(kind, path, &error), 0) << error.GetString();
+        ASSERT_EQ(XQLoadTsv(kind, path, &error), XQ_OK) << error.GetString();
     }
 
     // A block with its lines, text given in UTF-8 with LF between lines.
     void Block(const char* kuerzel, const char* group, const char* member, const char* description,
                const char* text) {
-        ASSERT_EQ(AddTb(kuerzel, group, member, description), 0);
+        ASSERT_EQ(AddTb(kuerzel, group, member, description), XQ_OK);
         std::string rest = text;
         int number = 0;
         while (!rest.empty()) {
             size_t lf = rest.find('\n');
-            ASSERT_EQ(AddLine(kuerzel, number++, rest.substr(0, lf).c_str()), 0);
+            ASSERT_EQ(AddLine(kuerzel, number++, rest.substr(0, lf).c_str()), XQ_OK);
             rest = lf == std::string::npos ? std::string() : rest.substr(lf + 1);
         }
     }

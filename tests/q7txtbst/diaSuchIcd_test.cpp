@@ -65,11 +65,12 @@ class SuchIcdTest : public TbTest {
 
 using CodeList = std::vector<CString>;
 
-TEST_F(SuchIcdTest, OpensOnAllCodesWithCaptionsOfTheFirstHit) {
+TEST_F(SuchIcdTest, OpensOnAllCodesWithCaptionsOfTheFirstHitAndTheCombosNarrowTheSearch) {
     Run([](CdiaSuchIcd& dlg) {
         EXPECT_EQ(dlg.m_comboKapitel.GetLBText(dlg.m_comboKapitel.GetCurSel()), "(alle)");
         EXPECT_EQ(dlg.m_comboKapitel.GetLBText(2).Left(4), "01: ");
-        EXPECT_EQ(Codes(dlg), (CodeList{"A10", "A10.0", "A10.1", "B20", "G01", "G02", "G03", "UUU"}));
+        EXPECT_EQ(Codes(dlg),
+                  (CodeList{"A10", "A10.0", "A10.1", "B20", "G01", "G02", "G03", "UUU"}));
         EXPECT_EQ(dlg.m_captionKapitel.GetCaption(), "01\r\nWanderkeime");
         EXPECT_EQ(dlg.m_captionUntergruppe.GetCaption(), "A10\r\nDarmbefall");
         EXPECT_EQ(dlg.m_captionVersion.GetCaption(), "Testkatalog 1");
@@ -77,11 +78,7 @@ TEST_F(SuchIcdTest, OpensOnAllCodesWithCaptionsOfTheFirstHit) {
         dlg.m_grid.UserSelectLine(2);
         EXPECT_EQ(dlg.m_memoThesaurus.GetText(), "Rechtsseitiger Befall");
         EXPECT_EQ(dlg.m_captionNotation.GetCaption(), "");
-    });
-}
 
-TEST_F(SuchIcdTest, ChapterGroupAndSubgroupCombosNarrowTheSearch) {
-    Run([](CdiaSuchIcd& dlg) {
         dlg.m_comboKapitel.UserSelect(3);  // 06
         EXPECT_TRUE(dlg.m_comboGruppe.IsWindowEnabled());
         EXPECT_EQ(Codes(dlg), (CodeList{"G01", "G02", "G03", "UUU"}));
@@ -97,24 +94,19 @@ TEST_F(SuchIcdTest, ChapterGroupAndSubgroupCombosNarrowTheSearch) {
     });
 }
 
-TEST_F(SuchIcdTest, FavouritesAreAddedWithoutNewSearchAndRemovedWithOne) {
-    Run([](CdiaSuchIcd& dlg) {
-        EXPECT_FALSE(dlg.m_buttonDelFav.IsWindowEnabled());
-        dlg.m_grid.UserSelectLine(3);  // B20
-        dlg.m_buttonAddFav.UserClick();
-        EXPECT_EQ(dlg.m_grid.GetCurLine(), 3);
-        dlg.m_comboKapitel.UserSelect(0);
-        EXPECT_EQ(Codes(dlg), (CodeList{"B20"}));
-        EXPECT_FALSE(dlg.m_buttonAddFav.IsWindowEnabled());
-        dlg.m_buttonDelFav.UserClick();
-        EXPECT_EQ(dlg.m_grid.GetLineCount(), 0);
-    });
-    EXPECT_FALSE(CQIcd::HasFavoriten());
-}
-
-TEST_F(SuchIcdTest, PatientFileComesAfterFavouritesAndKeyWordStartsAtTheThirdCharacter) {
+TEST_F(SuchIcdTest, FavouritesPatientFileAndKeyWordFilterTheSearch) {
     Run(
         [](CdiaSuchIcd& dlg) {
+            EXPECT_FALSE(dlg.m_buttonDelFav.IsWindowEnabled());
+            dlg.m_grid.UserSelectLine(3);    // B20
+            dlg.m_buttonAddFav.UserClick();  // no new search
+            EXPECT_EQ(dlg.m_grid.GetCurLine(), 3);
+            dlg.m_comboKapitel.UserSelect(0);
+            EXPECT_EQ(Codes(dlg), (CodeList{"B20"}));
+            EXPECT_FALSE(dlg.m_buttonAddFav.IsWindowEnabled());
+            dlg.m_buttonDelFav.UserClick();
+            EXPECT_EQ(dlg.m_grid.GetLineCount(), 0);
+
             EXPECT_EQ(dlg.m_comboKapitel.GetLBText(1), "(Patientenakte)");
             EXPECT_EQ(dlg.m_comboKapitel.GetLBText(3).Left(2), "01");
             dlg.m_comboKapitel.UserSelect(1);
@@ -123,12 +115,13 @@ TEST_F(SuchIcdTest, PatientFileComesAfterFavouritesAndKeyWordStartsAtTheThirdCha
             dlg.m_tab.UserSelect(1);
             EXPECT_TRUE(dlg.m_editSchlagwort.IsWindowVisible());
             EXPECT_FALSE(dlg.m_comboKapitel.IsWindowVisible());
-            dlg.m_editSchlagwort.SetText("au");
+            dlg.m_editSchlagwort.SetText("au");  // from the third character on
             EXPECT_EQ(dlg.m_grid.GetLineCount(), 0);
             dlg.m_editSchlagwort.SetText("aus");
             EXPECT_EQ(Codes(dlg), (CodeList{"B20"}));
         },
         false, "7");
+    EXPECT_FALSE(CQIcd::HasFavoriten());
 }
 
 TEST_F(SuchIcdTest, CertaintyAndSideFollowTheirRulesAndAcceptComposesThem) {
@@ -213,7 +206,7 @@ TEST_F(SuchIcdTest, SecondaryCodeModeFindsPartnersOnceThenSearchesAsUsual) {
     };
     EXPECT_EQ(secondary("A10.0"), (CodeList{"G01"}));  // G01 names A100 as partner
     EXPECT_EQ(secondary("G02"), (CodeList{"B20"}));    // none names G02: its own partner
-    EXPECT_EQ(secondary("G03").size(), 8u);         // no partner: the ordinary search
+    EXPECT_EQ(secondary("G03").size(), 8u);            // no partner: the ordinary search
 }
 
 TEST_F(SuchIcdTest, PhysicianGroupsAreSortedByTheirBytesAndMatchStoredCodes) {
@@ -226,7 +219,6 @@ TEST_F(SuchIcdTest, PhysicianGroupsAreSortedByTheirBytesAndMatchStoredCodes) {
         const auto name = [&dlg](const char* code) {
             return dlg.m_comboArztgruppe.GetLBText(dlg.ArztgruppeIndex(code));
         };
-        EXPECT_EQ(name("4.1 "), "Kinder- und Jugendarzt (ohne SP)");
         EXPECT_EQ(name("4.  "), "Kinder- und Jugendarzt (mit/ohne SP)");  // trailing blanks
         EXPECT_EQ(name("    "), "(alle)");
         EXPECT_EQ(name("99  "), "(alle)");
@@ -263,7 +255,8 @@ TEST_F(SuchIcdTest, StoredSettingsChooseTabAndFiltersAndF6WritesThem) {
         EXPECT_EQ(dlg.m_tab.GetCurSel(), 1);
         EXPECT_FALSE(dlg.m_checkHK.GetCheck());
     });
-    EXPECT_EQ(ReadIcdSuchSettings(), "1014.1 0");
+    EXPECT_EQ(CIcdSuchEinstellungen::Read().Value(), "1014.1 0");
+    EXPECT_EQ(CIcdSuchEinstellungen::Parse("01").Value(), "010    0");  // short: blanks
 }
 
 }  // namespace

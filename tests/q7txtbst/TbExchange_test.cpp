@@ -1,0 +1,235 @@
+// Text blocks through the exchange file: what the export writes, what the
+// import makes of a file (limits, encodings, damage), and that a failing
+// import leaves every block old or new.
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaExportTB.h"
+#include "q7txtbst/diaImportTB.h"
+#include "tests/q7txtbst/TbFixture.h"
+
+namespace {
+
+class TbExchangeTest : public TbTest {
+  protected:
+    void SetUp() override {
+        TbTest::SetUp();
+        CdiaImportTB::s_Groups.clear();
+        CdiaExportTB::s_Groups.clear();
+        Load("sp", "list\tcode\ttext\ntb\tb\tBefunde\ntb\tbl\tLabor\ntb\td\tDiagnosen\n");
+        path = home + "/tb.xml";
+    }
+    void TearDown() override {
+        CdiaImportTB::s_Groups.clear();
+        CdiaExportTB::s_Groups.clear();
+        TbTest::TearDown();
+    }
+    void File(const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+    static std::string Tb(const std::string& inner) { return "<tb>" + inner + "</tb>"; }
+    static std::string Doc(const std::string& tbs) {
+        return "<?xml version=\"1.0\"?><dazo_tb><software>q7</software>" + tbs + "</dazo_tb>";
+    }
+    // Opens the dialog on the file and plays act; ticks all and takes over
+    // when act is empty.
+    template <class Dialog>
+    int Run(std::function<void(Dialog&)> act = {}) {
+        front.fileAnswers.push_back(path.c_str());
+        front.dialogs.push_back([act](CXQDialog& d) {
+            auto& dlg = static_cast<Dialog&>(d);
+            if (act) return act(dlg);
+            dlg.OnCTRL_S();
+            dlg.ClickToolbarButton(XQTB_ACCEPT);
+        });
+        CTbResourceSwitch sw;
+        Dialog dlg(nullptr);
+        return dlg.DoModal();
+    }
+    // "group|member|description|n:text|n:text" of a stored block, "-" for none.
+    static std::string Stored(const char* kuerzel) {
+        CQTb tb(dbDatabaseRO);
+        tb.Kuerzel = kuerzel;
+        if (tb.GetByK2(XQ_MATCH_EQUAL) != XQ_OK) return "-";
+        std::string out =
+            tb.Gruppe.str() + "|" + tb.Untergruppe.str() + "|" + tb.Beschreibung.str();
+        CQTbEntry lines(dbDatabaseRO);
+        lines.KYKUERZEL = kuerzel;
+        if (lines.GetByK1(XQ_MATCH_FIELDS) == XQ_OK) do {
+                out += "|" + lines.LFDTBENTRY.str() + ":" + lines.TBENTRY.str();
+            } while (lines.Next() == XQ_OK);
+        return out;
+    }
+    static void Remove(const char* kuerzel) {
+        CQTbEntry lines(dbDatabase);
+        lines.KYKUERZEL = kuerzel;
+        ASSERT_EQ(lines.DeleteAll(), XQ_OK);
+        CQTb tb(dbDatabase);
+        tb.Kuerzel = kuerzel;
+        if (tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) {
+            ASSERT_NE(tb.Delete(), XQ_LOCKED);  // XQ_NOTFOUND: deleted, no hit after it
+        }
+    }
+    std::string path;
+};
+
+TEST_F(TbExchangeTest, NothingTickedOrCancelledWritesNothingAndStaysOpen) {
+    Block("bef", "b", "l", "Befund", "x");
+    Block("dia", "d", "", "Diagnose", "y");
+    ASSERT_EQ(AddTb("leer", "d"), XQ_OK);
+    front.fileAnswers.push_back("");
+    Run<CdiaExportTB>([](CdiaExportTB& d) {
+        d.ClickToolbarButton(XQTB_ACCEPT);
+        EXPECT_FALSE(d.IsEnded());
+        d.m_list.UserTick(1, true);
+        d.ClickToolbarButton(XQTB_ACCEPT);  // file dialog cancelled
+        EXPECT_FALSE(d.IsEnded());
+        d.m_comboGruppe.UserSelect(2);  // group filter: only "d"
+        EXPECT_EQ(d.m_list.GetCount(), 2);
+    });
+    ASSERT_FALSE(front.shownMessages.empty());
+    EXPECT_EQ(front.shownMessages.front(),
+              "Hinweis|Bitte mindestens einen Textbaustein ankreuzen!");
+    EXPECT_FALSE(std::ifstream(path).good());
+}
+
+TEST_F(TbExchangeTest, ImportReplacesBlocksWholeAppliesTheLimitsAndReadsOnlyItsElements) {
+    Block("alt", "d", "", "alt", "eins\nzwei\ndrei");
+    File("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><dazo_tb xmlns:x=\"urn:x\">" +
+         Tb("<id>  alt  </id><group>bX</group><member>l</member><description>" +
+            std::string(50, 'd') + "</description><lines><line><entry>0</entry><text>neu" +
+            std::string(200, 'x') + "</text></line></lines>") +
+         Tb("<id>sehrlangeskuerzel</id><group/><member/><description>lang</description>"
+            "<lines><line><entry>12</entry><text>a</text></line></lines>") +
+         Tb("<id>\xE4rz</id><x:group>d</x:group><group>b</group><member/><description>\xFC"
+            "ber</description><lines><line><entry>0</entry><x:text>nein</x:text><text>ja</text>"
+            "</line></lines>") +
+         "</dazo_tb>");
+    EXPECT_EQ(Run<CdiaImportTB>([](CdiaImportTB& d) {
+                  ASSERT_EQ(d.m_list.GetCount(), 3);
+                  EXPECT_STREQ(d.m_list.GetText(0),
+                               ("alt\t" + std::string(40, 'd') + "\tBefunde\tLabor").c_str());
+                  EXPECT_EQ(d.m_list.GetItemColor(0), XQRGB(255, 192, 192));
+                  EXPECT_EQ(d.m_list.GetItemColor(1), 0u);
+                  d.OnCTRL_S();
+                  d.ClickToolbarButton(XQTB_ACCEPT);
+              }),
+              1);
+    EXPECT_EQ(front.shownMessages.back(), "Hinweis|3 Textbausteine importiert.");
+    EXPECT_EQ(Stored("alt"), "b|l|" + std::string(40, 'd') + "|  0:neu" + std::string(157, 'x'));
+    EXPECT_EQ(Stored("sehrlang"), "||lang| 12:a");
+    EXPECT_EQ(Stored("\xE4rz"),
+              "b||\xFC"
+              "ber|  0:ja");
+}
+
+TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) {
+    for (const std::string& content :
+         {Doc(Tb("<id>kaputt</id>")).substr(0, 60),
+          std::string(
+              "<!DOCTYPE d [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;"
+              "&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY e "
+              "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;"
+              "&e;\"><!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;"
+              "&g;&g;&g;&g;&g;&g;\">]><dazo_tb><tb><id>bomb</id><description>&h;"
+              "</description></tb></dazo_tb>")}) {
+        File(content);
+        front.shownMessages.clear();
+        EXPECT_EQ(Run<CdiaImportTB>(), 0);
+        ASSERT_EQ(front.shownMessages.size(), 1u);
+        EXPECT_EQ(front.shownMessages[0], "Hinweis|Fehler beim Importieren der Datei!");
+    }
+    EXPECT_EQ(Stored("kaputt"), "-");
+    EXPECT_EQ(Stored("bomb"), "-");
+}
+
+TEST_F(TbExchangeTest, AFileOfAHundredThousandBlocksIsReadWhole) {
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "<dazo_tb><software>q7</software>";
+        for (int i = 0; i < 100000; ++i)
+            out << "<tb><id>k" << i << "</id><group>b</group><member/><description>d</description>"
+                << "<lines><line><entry>0</entry><text>Zeile</text></line></lines></tb>";
+        out << "</dazo_tb>";
+    }
+    CTbResourceSwitch sw;
+    CdiaImportTB dlg(nullptr);
+    ASSERT_TRUE(dlg.ParseFile(path.c_str()));
+    ASSERT_EQ(dlg.m_map.size(), 100000u);
+    EXPECT_EQ(dlg.m_map.rbegin()->second.lines.size(), 1u);
+}
+
+// The export writes the ticked blocks, the import brings them back byte for
+// byte. Before that, for n = 1, 2, ... the n-th SQLite call of the import
+// fails until one gets through untouched: after every failure each block is
+// in its old or its new form, header and lines together, and the user was
+// told in German.
+TEST_F(TbExchangeTest, ExportedBlocksComeBackWholeAndAFailingImportLeavesEachOldOrNew) {
+    const char* const kuerzel[] = {"alle", "alt1", "alt2", "bef"};
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    ASSERT_EQ(AddTb("alle", "b", "", "Zeichen \x80\xE4"), XQ_OK);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(AddLine("alle", i, all.substr(i * 127, 127).c_str()), XQ_OK);
+    Block("alt1", "b", "l", "neu eins", "x\ny");
+    Block("alt2", "d", "", "neu zwei", "1\n2\n3\n4");
+    Block("bef", "b", "l", "Befund & <Labor>", "Blutbild o.B.\nCRP 3");
+    ASSERT_EQ(AddTb("leer", "d", "", "ohne Zeilen"), XQ_OK);
+    EXPECT_EQ(Run<CdiaExportTB>([](CdiaExportTB& d) {
+                  ASSERT_EQ(d.m_list.GetCount(), 5);
+                  EXPECT_STREQ(d.m_list.GetText(2), "bef\tBefund & <Labor>");
+                  d.OnCTRL_S();
+                  d.ClickToolbarButton(XQTB_ACCEPT);
+              }),
+              1);
+    EXPECT_EQ(front.shownFileDialogs.back(), "XML-Dateien (*.xml)|*.xml|||.xml|dazo_tb.xml");
+    EXPECT_EQ(front.shownMessages.back(), "Hinweis|4 Textbausteine exportiert:\n\n" + path);
+    std::stringstream xml;
+    xml << std::ifstream(path).rdbuf();
+    EXPECT_NE(xml.str().find("<description>Befund &amp; &lt;Labor&gt;</description>"),
+              std::string::npos);
+    EXPECT_NE(xml.str().find("<entry>1</entry>"), std::string::npos);
+    EXPECT_NE(xml.str().find("<text>CRP 3</text>"), std::string::npos);
+    EXPECT_EQ(xml.str().find("leer"), std::string::npos);  // no lines: nothing to move
+
+    std::map<std::string, std::pair<std::string, std::string>> forms;  // old, new
+    for (const char* k : kuerzel) forms[k].second = Stored(k);
+    const auto reset = [&] {
+        for (const char* k : kuerzel) Remove(k);
+        Block("alt1", "d", "", "alt eins", "a\nb\nc");
+        Block("alt2", "b", "", "alt zwei", "p\nq");
+        CdiaImportTB::s_Groups.clear();
+        front.shownMessages.clear();
+    };
+    reset();
+    for (const char* k : kuerzel) forms[k].first = Stored(k);
+    const std::set<CString> messages = {
+        "Hinweis|Fehler beim Importieren!", "Hinweis|4 Textbausteine importiert.",
+        "Hinweis|Die Systemparameterliste konnte nicht gelesen werden."};
+    int failures = 0;
+    for (int n = 1; n < 1000; ++n) {
+        reset();
+        XQFailNthCall(n);
+        const int result = Run<CdiaImportTB>();
+        const bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        ASSERT_EQ(dbDatabase->TransactionDepth(), 0) << "n=" << n;
+        ASSERT_EQ(front.shownMessages.size(), 1u) << "n=" << n;
+        EXPECT_TRUE(messages.count(front.shownMessages[0])) << front.shownMessages[0].str();
+        for (const auto& [k, form] : forms) {
+            const std::string now = Stored(k.c_str());
+            EXPECT_TRUE(now == form.second || (result != 1 && now == form.first))
+                << "n=" << n << " " << k << ": " << now;
+        }
+        if (!fired) {
+            EXPECT_EQ(result, 1);
+            break;
+        }
+        failures += result != 1;
+    }
+    EXPECT_GT(failures, 30);
+    EXPECT_EQ(Stored("leer"), "d||ohne Zeilen");
+}
+
+}  // namespace
