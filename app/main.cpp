@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <streambuf>
 
 #include "app/Calls.h"
@@ -135,7 +136,7 @@ int SeedDemo(const std::string& home) {
     return kDone;
 }
 
-int RunDialog(const std::vector<std::string>& words, CWnd* mainWindow) {
+int RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, std::ostream& out) {
     if (words.size() < 2)
         return Fail(kBadCommandLine, std::string("Beim Befehl „dialog“ fehlt die Dialogklasse."));
     const std::string& name = words[1];
@@ -156,7 +157,7 @@ int RunDialog(const std::vector<std::string>& words, CWnd* mainWindow) {
     if (!dialog)
         return Fail(kBadCommandLine, "Die Argumente passen nicht zur Dialogklasse „" + name + "“.");
     const int result = dialog->DoModal();
-    std::cout << "result: " << result << std::endl;
+    out << "result: " << result << std::endl;
     return kDone;
 }
 
@@ -284,6 +285,8 @@ int Run(int argc, char** argv) {
         }
         // The host's main window, parent of every dialog the module opens.
         CWnd mainWindow(XQKind::Frame);
+        // Results are printed once the run is known to have fitted its script.
+        std::ostringstream results;
         if (desktop) {
             RegisterHostDialogs();
             CPraxisDesktop window(module);
@@ -292,17 +295,25 @@ int Run(int argc, char** argv) {
                                                   "werden."));
         } else if (command == "call") {
             std::vector<std::string> words(options.command.begin() + 1, options.command.end());
-            status = RunCall(module, words, &mainWindow, std::cout, error);
+            status = RunCall(module, words, &mainWindow, results, error);
             if (status != kDone) status = Fail(status, error);
         } else if (command == "dialog") {
-            status = RunDialog(options.command, &mainWindow);
+            status = RunDialog(options.command, &mainWindow, results);
         } else if (command == "seed-demo") {
             status = SeedDemo(home);
         } else {
             status = LoadOrDump(options.command);
         }
+        // A script that does not fit the dialogs has only broken the work
+        // off: status 3, without its results.
+        if (!textFrontEnd || !textFrontEnd->HasMisfit()) std::cout << results.str();
         std::cout.flush();
         if (status == kDone && !interactive && textFrontEnd) textFrontEnd->FinishScript();
+        if (textFrontEnd && textFrontEnd->HasMisfit()) {
+            std::cerr << "Skript passt nicht zum Dialog: " << textFrontEnd->MisfitReason()
+                      << std::endl;
+            status = 3;
+        }
     }
     XQSetFrontEnd(nullptr);
     XQClosePracticeDatabase();

@@ -6,6 +6,7 @@
 // is answered with cancel.
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "host/dlg/XQFrontEnd.h"
@@ -15,12 +16,21 @@ class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
     // script may be null (no script). Output goes to out. Neither is owned.
     CXQTextFrontEnd(std::istream* script, std::ostream& out);
     ~CXQTextFrontEnd() override;
+    CXQTextFrontEnd(const CXQTextFrontEnd&) = delete;
+    CXQTextFrontEnd& operator=(const CXQTextFrontEnd&) = delete;
 
-    // Called when the script does not fit what the dialogs show (an action on
-    // a control that does not exist, is hidden or disabled, a box that no
-    // answer line answers, a line that is no action). The default writes the
-    // reason to standard error and ends the process with exit status 3; tests
-    // install a handler that throws. The handler must not return.
+    // The script does not fit what the dialogs show (an action on a control
+    // that does not exist, is hidden or disabled, a box that no answer line
+    // answers, a line that is no action). The front end keeps the first such
+    // misfit, reads no more lines and prints nothing more: every dialog still
+    // running is left with its exit command and every box is cancelled, so
+    // the work unwinds as if the user had broken it off. The caller then
+    // reports the misfit; the reason (UTF-8) names the line:
+    // "Zeile N (LINE): REASON".
+    bool HasMisfit() const;
+    const std::string& MisfitReason() const;
+    // Tests take the misfit at once instead: the handler throws. When it
+    // returns, the misfit is kept as above.
     void SetMisfitHandler(std::function<void(const std::string& reasonUtf8)> handler);
 
     // A person types the script line by line: a line that does not fit is
@@ -52,5 +62,5 @@ class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
 
   private:
     struct Impl;
-    Impl* m_impl;
+    std::unique_ptr<Impl> m_impl;
 };
