@@ -672,7 +672,12 @@ void CdiaTB::OnCTRL_I() {
 
 void CdiaTB::OnExit() {
     if (!LeaveRecord()) return;
-    if (!m_Tb.Kuerzel.IsEmpty()) m_Tb.PutWsFavorit();
+    // Only a stored block is remembered, so that the next opening finds it;
+    // should that fail, the editor opens on the first block instead.
+    if (!m_Tb.Kuerzel.IsEmpty()) {
+        CXQTransaction transaction(dbDatabase);
+        if (transaction.Status() == XQ_OK && m_Tb.PutWsFavorit() == XQ_OK) transaction.Commit();
+    }
     if (GetModus() == MODUS_NEU) m_Tb.ClearKey();
     SetModus(MODUS_LEER);
     EndDialog(1);

@@ -162,12 +162,6 @@ TEST_F(EditorTest, OpensOnTheFirstBlockBrowsesAndRemembersTheWorkstationsLast) {
         EXPECT_EQ(d.GetResult(), 1);
     });
     Run(false, [](CdiaTB& d) { EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2"); });
-    Run(
-        false, [](CdiaTB& d) { EXPECT_STREQ(d.m_editKuerzel.GetText(), "DL"); }, "DL");
-    Run(true, [](CdiaTB& d) {
-        EXPECT_EQ(d.GetModus(), MODUS_NEU);
-        EXPECT_EQ(d.m_comboGruppe.GetCurSel(), -1);
-    });
 
     ASSERT_EQ(dbDatabase->ExecRaw("DELETE FROM tb"), 0);
     Run(false, [](CdiaTB& d) {
