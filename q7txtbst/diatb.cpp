@@ -32,8 +32,8 @@ enum : int {
     kMsgDropChanges = 20,
     kMsgSaveChanges = 41,
     kMsgDropNew = 3006,
-    kMsgKuerzelTaken = 3007,  // %s the Kürzel
-    kMsgLineTooLong = 3008,   // %d line, %d its length, %d the limit
+    kMsgKuerzelRefused = 3007,  // %s the Kürzel
+    kMsgLineTooLong = 3008,     // %d line, %d its length, %d the limit
     kDbMsgGroup = 39,
     kDbMsgWriteFailed = 33,
     kDbMsgKuerzelTaken = 7010,
@@ -367,7 +367,7 @@ int CdiaTB::WriteData() {
         CQTb other(dbDatabase);
         other.Kuerzel = kuerzel;
         if (other.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) {
-            Halt(kMsgGroup, FormatString(GetQ7String(kMsgGroup, kMsgKuerzelTaken).GetString(),
+            Halt(kMsgGroup, FormatString(GetQ7String(kMsgGroup, kMsgKuerzelRefused).GetString(),
                                          kuerzel.GetString()));
             FocusKuerzel(true);
             return 0;
