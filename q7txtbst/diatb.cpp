@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "host/base/Helpers.h"
+#include "host/db/HostData.h"
+#include "host/db/XQDatabase.h"
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/diaExportTB.h"
@@ -30,6 +32,8 @@ enum : int {
     kMsgDropChanges = 20,
     kMsgSaveChanges = 41,
     kMsgDropNew = 3006,
+    kMsgKuerzelRefused = 3007,  // %s the Kürzel
+    kMsgLineTooLong = 3008,     // %d line, %d its length, %d the limit
     kDbMsgGroup = 39,
     kDbMsgWriteFailed = 33,
     kDbMsgKuerzelTaken = 7010,
@@ -128,7 +132,10 @@ CdiaTB::CdiaTB(bool neu, CWnd* parent)
     m_checkKasse.onClick = [this] { OnClickXqlcheckKasse(); };
     m_checkPrivat.onClick = [this] { OnClickXqlcheckPrivat(); };
     m_editBeschreibung.onChange = [this] { OnOnChangeField(); };
-    m_memoText.onChange = [this] { OnOnChangeField(); };
+    m_memoText.onChange = [this] {
+        ShowLineLimit();
+        OnOnChangeField();
+    };
 }
 
 CdiaTB::~CdiaTB() = default;
@@ -174,18 +181,15 @@ bool CdiaTB::OnInitDialog() {
     FillGroupCombo(m_comboGruppe, s_Groups);
 
     if (GetFlag()) {
-        ClearData();
-        SetModus(MODUS_NEU);
-        SetPrevNext();
-        FocusKuerzel();
+        StartNew();
         return true;
     }
-    if (!m_Tb.Kuerzel.IsEmpty() || m_Tb.GetWsFavorit() == 0) {
+    if (!m_Tb.Kuerzel.IsEmpty() || m_Tb.GetWsFavorit() == XQ_OK) {
         ReadByKey(m_Tb.Kuerzel);
         return true;
     }
     m_Tb.ClearAll();
-    if (m_Tb.GetByK1(XQ_MATCH_FIELDS) == 0) {
+    if (m_Tb.GetByK1(XQ_MATCH_FIELDS) == XQ_OK) {
         ReadByKey(m_Tb.Kuerzel);
     } else {
         ClearData();
@@ -199,7 +203,7 @@ bool CdiaTB::OnInitDialog() {
 
 void CdiaTB::ReadByKey(const CString& kuerzel) {
     m_Tb.Kuerzel = kuerzel;
-    if (!kuerzel.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0) {
+    if (!kuerzel.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) {
         ReadData();
         SetModus(MODUS_ANZEIGE);
     } else {
@@ -248,6 +252,14 @@ void CdiaTB::ClearData() {
     CheckAllFields(1);
 }
 
+void CdiaTB::StartNew(const CString& kuerzel) {
+    ClearData();
+    if (!kuerzel.IsEmpty()) m_editKuerzel.SetText(kuerzel);
+    FocusKuerzel();
+    SetModus(MODUS_NEU);
+    SetPrevNext();
+}
+
 char CdiaTB::SelectedGroup() const {
     const int g = m_comboGruppe.GetCurSel();
     return g >= 0 && g < static_cast<int>(s_Groups.size()) ? s_Groups[static_cast<size_t>(g)].letter
@@ -271,13 +283,34 @@ void CdiaTB::SelectGroupMember(char group, char member) {
         m_comboUntergruppe.SetCurSel(FindTbMember(s_Groups[static_cast<size_t>(g)], member));
 }
 
+std::vector<int> CdiaTB::LongLines() const {
+    std::vector<int> lines;
+    const CStrings& memo = m_memoText.GetLines();
+    const int max = m_memoText.GetMaxLineLength();
+    for (int i = 0; max > 0 && i < memo.GetCount(); ++i)
+        if (memo.GetAt(i).GetLength() > max) lines.push_back(i);
+    return lines;
+}
+
+// A line that no longer fits after a change of group or member stays as it
+// is: the hint names the limit and the lines past it, and saving asks the
+// user to shorten them rather than cutting off what was typed.
+void CdiaTB::ShowLineLimit() {
+    CString hint =
+        FormatString(XQLoadString(kStrMaxLineLength).GetString(), m_memoText.GetMaxLineLength());
+    const std::vector<int> tooLong = LongLines();
+    for (size_t i = 0; i < tooLong.size(); ++i)
+        hint += FormatString(i == 0 ? " \x96 zu lang: Zeile %d" : ", %d", tooLong[i] + 1);
+    m_memoText.SetHint(hint);
+    m_memoText.Invalidate();
+}
+
 void CdiaTB::DoMaxLineLength() {
     const char group = SelectedGroup();
     const char member = SelectedMember();
     const int max = MaxLineLength(group, member);
     m_memoText.SetMaxLineLength(max);
-    m_memoText.SetHint(FormatString(XQLoadString(kStrMaxLineLength).GetString(), max));
-    m_memoText.Invalidate();
+    ShowLineLimit();
     const bool restricted = HasRestriction(group, member);
     m_checkKasse.ShowWindow(restricted);
     m_checkPrivat.ShowWindow(restricted);
@@ -290,7 +323,7 @@ void CdiaTB::SetModus(int modus) {
 
 void CdiaTB::SetPrevNext() {
     bool hasPrev = false, hasNext = false;
-    if (m_Tb.HasPrevNext(hasPrev, hasNext) != 0) hasPrev = hasNext = false;
+    if (m_Tb.HasPrevNext(hasPrev, hasNext) != XQ_OK) hasPrev = hasNext = false;
     EnableToolbarButton(XQTB_PREV, hasPrev);
     EnableToolbarButton(XQTB_NEXT, hasNext);
 }
@@ -309,30 +342,39 @@ int CdiaTB::WriteData() {
         if (missing) missing->SetFocus();
         return 0;
     }
+    if (const std::vector<int> tooLong = LongLines(); !tooLong.empty()) {
+        const int line = tooLong.front();
+        Halt(kMsgGroup, FormatString(GetQ7String(kMsgGroup, kMsgLineTooLong).GetString(), line + 1,
+                                     m_memoText.GetLines().GetAt(line).GetLength(),
+                                     m_memoText.GetMaxLineLength()));
+        m_memoText.SetFocus();
+        return 0;
+    }
+    const bool neu = GetModus() == MODUS_NEU;
     const char group = SelectedGroup();
     const char member = SelectedMember();
     CString kuerzel = m_editKuerzel.GetText();
     kuerzel.Trim();
-    const CString oldKuerzel = m_Tb.Kuerzel;
+    // A new block has no old Kürzel, even when the record still holds the
+    // block shown before.
+    const CString oldKuerzel = neu ? CString() : m_Tb.Kuerzel;
 
-    // The lines below are written under the new Kürzel; were it another
-    // block's, they would overwrite that block's text.
-    if (GetModus() == MODUS_NEU || kuerzel != oldKuerzel) {
+    // The lines are written under the new Kürzel; were it another block's,
+    // they would overwrite that block's text. Asked before anything is
+    // written, so that the user can simply pick another one; should the
+    // lookup fail, the unique key still refuses the write.
+    if (neu || kuerzel != oldKuerzel) {
         CQTb other(dbDatabase);
         other.Kuerzel = kuerzel;
-        if (other.GetByK2(XQ_MATCH_EQUAL) == 0) {
-            Halt(kDbMsgGroup, "Das K\xFCrzel \x84" + kuerzel +
-                                  "\x93 ist bereits vergeben. Bitte w\xE4hlen Sie ein anderes.");
+        if (other.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) {
+            Halt(kMsgGroup, FormatString(GetQ7String(kMsgGroup, kMsgKuerzelRefused).GetString(),
+                                         kuerzel.GetString()));
             FocusKuerzel(true);
             return 0;
         }
     }
-    if (!oldKuerzel.IsEmpty() && oldKuerzel != kuerzel) {
-        m_TbEntry.ClearKey();
-        m_TbEntry.KYKUERZEL = oldKuerzel;
-        m_TbEntry.DeleteAll();
-    }
 
+    const CQTb_Fields before = m_Tb.GetFields();
     m_Tb.Kuerzel = kuerzel;
     m_Tb.Beschreibung = m_editBeschreibung.GetText();
     m_Tb.Gruppe = group == ' ' ? CString() : CString(group);
@@ -343,7 +385,39 @@ int CdiaTB::WriteData() {
     else
         m_Tb.Einschraenkung = m_checkKasse.GetCheck() ? "k" : "p";
 
-    // Stored lines are reused in place; surplus ones go, missing ones are added.
+    if (StoreBlock(oldKuerzel, neu) != XQ_OK) {
+        // Nothing was stored: the record goes back to the stored block, the
+        // controls keep what the user typed.
+        m_Tb.SetFields(before);
+        Halt(kDbMsgGroup, kDbMsgWriteFailed);
+        return 0;
+    }
+    return 1;
+}
+
+int CdiaTB::StoreBlock(const CString& oldKuerzel, bool neu) {
+    CXQTransaction transaction(dbDatabase);
+    if (transaction.Status() != XQ_OK) return transaction.Status();
+    const CString kuerzel = m_Tb.Kuerzel;
+    const bool renamed = !oldKuerzel.IsEmpty() && oldKuerzel != kuerzel;
+    if (renamed) {
+        m_TbEntry.ClearKey();
+        m_TbEntry.KYKUERZEL = oldKuerzel;
+        if (const int status = m_TbEntry.DeleteAll(); status != XQ_OK) return status;
+    }
+    if (const int status = StoreLines(kuerzel); status != XQ_OK) return status;
+    int status = neu ? m_Tb.Write() : m_Tb.Rewrite();
+    if (status == XQ_OK && neu) status = m_Tb.GetByK1(XQ_MATCH_EQUAL);
+    if (status != XQ_OK) return status;
+    if (renamed && (m_Tb.Gruppe == "b" || m_Tb.Gruppe == "d")) {
+        status = RenameTb(oldKuerzel, kuerzel, m_Tb.Gruppe);
+        if (status != XQ_OK) return status;
+    }
+    return transaction.Commit();
+}
+
+// Stored lines are reused in place; surplus ones go, missing ones are added.
+int CdiaTB::StoreLines(const CString& kuerzel) {
     const CStrings& lines = m_memoText.GetLines();
     const int count = lines.GetCount();
     std::vector<bool> done(static_cast<size_t>(count), false);
@@ -352,53 +426,39 @@ int CdiaTB::WriteData() {
     m_TbEntry.KYKUERZEL = kuerzel;
     m_TbEntry.LFDTBENTRY.Empty();
     int status = m_TbEntry.GetByK1(XQ_MATCH_FIELDS);
-    while (status == 0) {
+    while (status == XQ_OK) {
         const int number = CardToInt(m_TbEntry.LFDTBENTRY);
         if (number < 0 || number >= count || done[static_cast<size_t>(number)]) {
-            status = m_TbEntry.Delete();
-            if (status != 0 && status != XQ_NOTFOUND) return 0;
+            status = m_TbEntry.Delete();  // moves on to the next line
             continue;
         }
         m_TbEntry.TBENTRY = lines.GetAt(number);
-        if (m_TbEntry.Rewrite() != 0) return 0;
+        if (const int written = m_TbEntry.Rewrite(); written != XQ_OK) return written;
         done[static_cast<size_t>(number)] = true;
         status = m_TbEntry.Next();
     }
+    // Only the end of the lines ends the walk; a read error would leave
+    // surplus lines behind.
+    if (status != XQ_NOTFOUND) return status;
     for (int i = 0; i < count; ++i) {
         if (done[static_cast<size_t>(i)]) continue;
         m_TbEntry.KYKUERZEL = kuerzel;
         m_TbEntry.LFDTBENTRY = FormatString("%*I64u", 3, static_cast<unsigned long long>(i));
         m_TbEntry.TBENTRY = lines.GetAt(i);
-        if (m_TbEntry.Write() != 0) return 0;
+        if (const int written = m_TbEntry.Write(); written != XQ_OK) return written;
     }
-    return 1;
+    return XQ_OK;
 }
 
 bool CdiaTB::Save() {
     const int modus = GetModus();
     if (modus != MODUS_GEAENDERT && modus != MODUS_NEU && modus != MODUS_ANZEIGE) return false;
-    const CString oldKuerzel = m_Tb.Kuerzel;
     if (!WriteData()) return false;
-    int status;
-    if (modus == MODUS_NEU) {
-        status = m_Tb.Write();
-        if (status == 0) status = m_Tb.GetByK1(XQ_MATCH_EQUAL);
-    } else {
-        status = m_Tb.Rewrite();
-    }
-    if (status != 0) {
-        Halt(kDbMsgGroup, kDbMsgWriteFailed);
-        return false;
-    }
-    const CString newKuerzel = m_Tb.Kuerzel;
-    if (!oldKuerzel.IsEmpty() && !newKuerzel.IsEmpty() && oldKuerzel != newKuerzel &&
-        (m_Tb.Gruppe == "b" || m_Tb.Gruppe == "d"))
-        RenameTb(oldKuerzel, newKuerzel, m_Tb.Gruppe);
     CheckAllFields(1);
     FocusKuerzel();
     SetModus(MODUS_GESPEICHERT);
     SetPrevNext();
-    m_strLoadedKuerzel = newKuerzel;
+    m_strLoadedKuerzel = m_Tb.Kuerzel;
     return true;
 }
 
@@ -406,38 +466,33 @@ void CdiaTB::OnSave() {
     Save();
 }
 
-void CdiaTB::RenameTb(const CString& oldKuerzel, const CString& newKuerzel, const CString& group) {
+int CdiaTB::RenameTb(const CString& oldKuerzel, const CString& newKuerzel, const CString& group) {
     const bool kasse = group == "b";
     Q7OpenProgressBox(
         "\xDC"
         "berpr\xFC"
         "fe Leistungen...");
     CQGO go(dbDatabase);
-    // One transaction for the whole catalogue: far fewer syncs, and a failure
-    // leaves no half-renamed references.
-    const bool transaction = dbDatabase && dbDatabase->Begin() == 0;
-    bool ok = true;
-    if (go.GetAll() == 0) {
+    int status = go.GetAll();
+    if (status == XQ_OK) {
         Q7UpdateProgressBox(0);
         const int count = go.AnzHits();
-        int index = 0;
-        do {
+        for (int index = 1; status == XQ_OK; ++index) {
             const bool changed =
                 kasse ? RenameTbVorschlag(go.TbKasse1, go.TbKasse2, oldKuerzel, newKuerzel)
                       : RenameTbVorschlag(go.TbPrivat1, go.TbPrivat2, oldKuerzel, newKuerzel);
-            if (changed && go.Rewrite() != 0) ok = false;
-            ++index;
+            // A service another workstation deleted meanwhile needs no change.
+            if (const int written = changed ? go.Rewrite() : XQ_OK;
+                written != XQ_OK && written != XQ_NOTFOUND) {
+                status = written;
+                break;
+            }
             Q7UpdateProgressBox(count > 0 ? index * 100 / count : 100);
-        } while (ok && go.Next() == 0);
-    }
-    if (transaction) {
-        if (!ok || dbDatabase->Commit() != 0) {
-            if (!ok) dbDatabase->Rollback();
-            ok = false;
+            status = go.Next();
         }
     }
     Q7CloseProgressBox();
-    if (!ok) Halt(kDbMsgGroup, kDbMsgWriteFailed);
+    return status == XQ_NOTFOUND ? XQ_OK : status;
 }
 
 // ---------------------------------------------------------------- commands
@@ -460,31 +515,22 @@ void CdiaTB::OnDelete() {
     if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
     if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
     const CString kuerzel = m_Tb.Kuerzel;
-    const CString group = m_Tb.Gruppe;
-    // The record must stand on the block itself before it is deleted.
-    int status = m_Tb.GetByK2(XQ_MATCH_EQUAL);
-    if (status == 0) status = m_Tb.Delete();
-    if (status != 0 && status != XQ_NOTFOUND) {
+    if (DeleteBlock(kuerzel, m_Tb.Gruppe) != XQ_OK) {
+        // Nothing was deleted: the record stands on the block again.
+        m_Tb.Kuerzel = kuerzel;
+        m_Tb.GetByK2(XQ_MATCH_EQUAL);
         Halt(kDbMsgGroup, kDbMsgWriteFailed);
         return;
     }
-    if (group == "b" || group == "d") RenameTb(kuerzel, kBlankReference, group);
-    m_TbEntry.ClearKey();
-    m_TbEntry.SetKey(1, true);
-    m_TbEntry.KYKUERZEL = kuerzel;
-    m_TbEntry.LFDTBENTRY.Empty();
-    if (m_TbEntry.GetByK1(XQ_MATCH_FIELDS) == 0)
-        while (m_TbEntry.Delete() == 0) {
-        }
 
     m_Tb.Kuerzel = kuerzel;
-    if (m_Tb.GetByK2(XQ_MATCH_GREATER) == 0) {
+    if (m_Tb.GetByK2(XQ_MATCH_GREATER) == XQ_OK) {
         ReadData();
         SetModus(MODUS_ANZEIGE);
     } else {
         m_Tb.SetKey(2, false);
         m_Tb.Kuerzel = kuerzel;
-        if (m_Tb.GetByK2(XQ_MATCH_SMALLER) == 0) {
+        if (m_Tb.GetByK2(XQ_MATCH_SMALLER) == XQ_OK) {
             ReadData();
             SetModus(MODUS_ANZEIGE);
         } else {
@@ -497,20 +543,39 @@ void CdiaTB::OnDelete() {
     SetPrevNext();
 }
 
+int CdiaTB::DeleteBlock(const CString& kuerzel, const CString& group) {
+    CXQTransaction transaction(dbDatabase);
+    if (transaction.Status() != XQ_OK) return transaction.Status();
+    // The record must stand on the block itself before it is deleted; one
+    // another workstation deleted meanwhile leaves its lines to delete.
+    int status = m_Tb.GetByK2(XQ_MATCH_EQUAL);
+    if (status == XQ_OK) status = m_Tb.Delete();
+    if (status != XQ_OK && status != XQ_NOTFOUND) return status;
+    // References to it in services are blanked.
+    if (group == "b" || group == "d") {
+        status = RenameTb(kuerzel, kBlankReference, group);
+        if (status != XQ_OK) return status;
+    }
+    m_TbEntry.ClearKey();
+    m_TbEntry.KYKUERZEL = kuerzel;
+    if (status = m_TbEntry.DeleteAll(); status != XQ_OK) return status;
+    return transaction.Commit();
+}
+
 void CdiaTB::Step(bool next) {
     if (!LeaveRecord()) return;
     const CString current = m_Tb.Kuerzel;
     bool found;
     if (next) {
-        found = m_Tb.GetByK2(XQ_MATCH_GREATER) == 0;
+        found = m_Tb.GetByK2(XQ_MATCH_GREATER) == XQ_OK;
     } else {
         m_Tb.SetKey(2, false);
-        found = m_Tb.GetByK2(XQ_MATCH_SMALLER) == 0;
+        found = m_Tb.GetByK2(XQ_MATCH_SMALLER) == XQ_OK;
         m_Tb.SetKey(2, true);
     }
     if (!found) {
         m_Tb.Kuerzel = current;
-        found = !current.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0;
+        found = !current.IsEmpty() && m_Tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK;
     }
     if (found) {
         ReadData();
@@ -532,11 +597,7 @@ void CdiaTB::OnPrev() {
 }
 
 void CdiaTB::OnNeuanlage() {
-    if (!LeaveRecord()) return;
-    ClearData();
-    FocusKuerzel();
-    SetModus(MODUS_NEU);
-    SetPrevNext();
+    if (LeaveRecord()) StartNew();
 }
 
 void CdiaTB::OnCopy() {
@@ -553,7 +614,7 @@ void CdiaTB::OnUndo() {
         if (SollIch(kMsgGroup, kMsgDropNew) != XQ_IDYES) return;
         CQTb loaded(dbDatabase);
         loaded.Kuerzel = m_strLoadedKuerzel;
-        if (!m_strLoadedKuerzel.IsEmpty() && loaded.GetByK2(XQ_MATCH_EQUAL) == 0)
+        if (!m_strLoadedKuerzel.IsEmpty() && loaded.GetByK2(XQ_MATCH_EQUAL) == XQ_OK)
             ReadByKey(m_strLoadedKuerzel);
     } else if (GetModus() == MODUS_GEAENDERT) {
         if (CheckAllFields(0) == 0 || SollIch(kMsgGroup, kMsgDropChanges) != XQ_IDYES) return;
@@ -575,16 +636,16 @@ int CdiaTB::RunSearch(const CString& kuerzel, CString& chosen) {
 void CdiaTB::DoSearch() {
     CString chosen;
     const int result = RunSearch(m_editKuerzel.GetText(), chosen);
-    if ((result == kSearchTaken || result == kSearchEdit) && chosen != m_editKuerzel.GetText()) {
-        if (!LeaveRecord()) return;
+    const bool read =
+        (result == kSearchTaken || result == kSearchEdit) && chosen != m_editKuerzel.GetText();
+    if (!read && result != kSearchNew) return;
+    // Only a changed block asks; a new one the user leaves for another is
+    // dropped as with Return in the Kürzel field.
+    if (GetModus() == MODUS_GEAENDERT && !LeaveRecord()) return;
+    if (read)
         ReadByKey(chosen);
-    } else if (result == kSearchNew) {
-        if (!LeaveRecord()) return;
-        ClearData();
-        FocusKuerzel();
-        SetModus(MODUS_NEU);
-        SetPrevNext();
-    }
+    else
+        StartNew();
 }
 
 void CdiaTB::OnSearch() {
@@ -611,7 +672,12 @@ void CdiaTB::OnCTRL_I() {
 
 void CdiaTB::OnExit() {
     if (!LeaveRecord()) return;
-    if (!m_Tb.Kuerzel.IsEmpty()) m_Tb.PutWsFavorit();
+    // Only a stored block is remembered, so that the next opening finds it;
+    // should that fail, the editor opens on the first block instead.
+    if (!m_Tb.Kuerzel.IsEmpty()) {
+        CXQTransaction transaction(dbDatabase);
+        if (transaction.Status() == XQ_OK && m_Tb.PutWsFavorit() == XQ_OK) transaction.Commit();
+    }
     if (GetModus() == MODUS_NEU) m_Tb.ClearKey();
     SetModus(MODUS_LEER);
     EndDialog(1);
@@ -644,7 +710,7 @@ void CdiaTB::OnOnKillFocusKuerzel() {
     if (kuerzel.IsEmpty()) return;
     CQTb existing(dbDatabase);
     existing.Kuerzel = kuerzel;
-    if (existing.GetByK2(XQ_MATCH_EQUAL) != 0) return;
+    if (existing.GetByK2(XQ_MATCH_EQUAL) != XQ_OK) return;
     s_asking = true;
     const int answer = SollIch(kDbMsgGroup, kDbMsgKuerzelTaken);
     s_asking = false;
@@ -674,20 +740,14 @@ void CdiaTB::OnOnReturnKuerzel() {
         CQTb from(dbDatabase);
         from.SetKey(2, true);
         from.Kuerzel = kuerzel;
-        if (from.GetByK2(XQ_MATCH_GE) != 0) {
-            ClearData();
-            m_editKuerzel.SetText(kuerzel);
-            SetModus(MODUS_NEU);
-            SetPrevNext();
+        if (from.GetByK2(XQ_MATCH_GE) != XQ_OK) {
+            StartNew(kuerzel);
             return;
         }
         if (from.Kuerzel == kuerzel) {
+            // The block is read; the mode stays what it was.
             m_Tb.Kuerzel = kuerzel;
-            if (m_Tb.GetByK2(XQ_MATCH_EQUAL) == 0) {
-                ReadData();
-                // A stored block is no new one any more.
-                if (GetModus() == MODUS_NEU) SetModus(MODUS_ANZEIGE);
-            }
+            if (m_Tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK) ReadData();
             SetPrevNext();
             return;
         }
@@ -697,10 +757,7 @@ void CdiaTB::OnOnReturnKuerzel() {
     if ((result == kSearchTaken || result == kSearchEdit) && chosen != m_editKuerzel.GetText()) {
         ReadByKey(chosen);
     } else if (result == kSearchNew) {
-        ClearData();
-        FocusKuerzel();
-        SetModus(MODUS_NEU);
-        SetPrevNext();
+        StartNew();
     } else {
         FocusKuerzel();
     }

@@ -3,6 +3,8 @@
 // copies, deletes, browses, prints, exports and imports its text blocks.
 // Whoever opens it may preset m_Tb (a Kürzel, or the whole record) before
 // DoModal; it then shows that block.
+#include <vector>
+
 #include "host/db/Records.h"
 #include "host/dlg/XQDialog.h"
 #include "q7txtbst/Q7TbExport.h"
@@ -57,8 +59,18 @@ class Q7TB_API CdiaTB : public CXQDialog {
 
   private:
     void ReadData();
-    int WriteData();  // 1 written, 0 not
+    // Checks the input and stores head, lines and the renamed references in
+    // one transaction; on failure shows why, and nothing is stored. 1 written,
+    // 0 not.
+    int WriteData();
+    // The writes of WriteData; XQ_OK or the failing status.
+    int StoreBlock(const CString& oldKuerzel, bool neu);
+    int StoreLines(const CString& kuerzel);
+    // Head, lines and blanked references of the block in one transaction.
+    int DeleteBlock(const CString& kuerzel, const CString& group);
     void ClearData();
+    // An empty new block, the Kürzel field holding kuerzel.
+    void StartNew(const CString& kuerzel = CString());
     bool LeaveRecord();
     bool Save();
     void SetPrevNext();
@@ -68,7 +80,13 @@ class Q7TB_API CdiaTB : public CXQDialog {
     // Kürzel in chosen.
     int RunSearch(const CString& kuerzel, CString& chosen);
     void DoMaxLineLength();
-    void RenameTb(const CString& oldKuerzel, const CString& newKuerzel, const CString& group);
+    // Memo lines (from 0) longer than the current group's limit.
+    std::vector<int> LongLines() const;
+    // The memo's hint: its limit and the lines past it.
+    void ShowLineLimit();
+    // Rewrites the services whose references of the group name oldKuerzel,
+    // inside the caller's transaction; XQ_OK or the failing status.
+    int RenameTb(const CString& oldKuerzel, const CString& newKuerzel, const CString& group);
     void Step(bool next);
     void FocusKuerzel(bool selectAll = false);
 

@@ -42,6 +42,10 @@ const DefaultString kDefaults[] = {
     {6, 20, "Sollen die Änderungen verworfen werden?"},
     {6, 41, "Der Datensatz wurde geändert. Sollen die Änderungen gespeichert werden?"},
     {6, 3006, "Soll der neue Textbaustein verworfen werden?"},
+    {6, 3007, "Das Kürzel „%s“ ist bereits vergeben. Bitte wählen Sie ein anderes."},
+    {6, 3008,
+     "Zeile %d ist %d Zeichen lang; in dieser Gruppe passen höchstens %d Zeichen in eine "
+     "Zeile. Bitte kürzen Sie die Zeile."},
     {39, 33, "Der Datensatz konnte nicht gespeichert oder gelöscht werden."},
     {39, 7010,
      "Dieses Kürzel ist bereits vergeben. Soll der vorhandene Textbaustein angezeigt werden?"},

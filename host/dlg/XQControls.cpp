@@ -218,14 +218,7 @@ void CXQLMemoX::SetText(const CString& text) {
 
 void CXQLMemoX::UserType(const CString& text) {
     if (!Usable(*this) || m_readOnly) return;
-    if (m_maxLineLength <= 0) {
-        SetText(text);
-        return;
-    }
-    CStrings lines;
-    lines.SetText(text);
-    for (int i = 0; i < lines.GetCount(); ++i) lines.SetAt(i, lines.GetAt(i).Left(m_maxLineLength));
-    SetText(lines.Join("\r\n"));
+    SetText(text);
 }
 
 void CXQLMemoX::GetSel(int& start, int& end) const {

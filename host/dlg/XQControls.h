@@ -196,11 +196,12 @@ class Q7HOST_API CXQLMemoX : public CWnd {
     void SetSelText(const CString& text);  // replaces the selection, fires onChange
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_readOnly; }
-    void SetMaxLineLength(int max);  // 0: unlimited; typing cannot pass it
+    // The length the lines should keep to (0: any). Lines past it are kept
+    // as they are: the owner shows them as too long and decides what to do.
+    void SetMaxLineLength(int max);
     int GetMaxLineLength() const { return m_maxLineLength; }
-    // The user types text over the whole memo: every line is cut to the
-    // maximum line length, caret to the end, onChange. Nothing happens in a
-    // read-only memo.
+    // The user types text over the whole memo: caret to the end, onChange.
+    // Nothing happens in a read-only memo.
     void UserType(const CString& text);
     void SetSaved();
     bool IsChanged() const;
