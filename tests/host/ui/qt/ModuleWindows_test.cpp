@@ -1,29 +1,22 @@
-// The module's dialogs and the practice desktop as windows, on the demo
-// practice: every widget against its control, the desktop's F3 expansion and
-// its way through the search dialog, and a screenshot of each window
-// (Q7_SCREENSHOTS, see QtTestSupport.h).
+// The module's dialogs as windows, on the demo practice: every widget against
+// its control, and a screenshot of each window (Q7_SCREENSHOTS, see
+// QtTestSupport.h). The practice desktop's window is tested with the
+// application (tests/app/desktop_window_test.cpp).
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTableView>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
-#include "app/Desktop.h"
-#include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
 #include "host/db/HostData.h"
 #include "host/db/Tsv.h"
 #include "q7txtbst/Module.h"
-#include "q7txtbst/Q7TbExport.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaExportTB.h"
 #include "q7txtbst/diaImportTB.h"
@@ -33,25 +26,6 @@
 #include "q7txtbst/diatb.h"
 #include "tests/host/db/DbFixture.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
-
-// This program links the module, so the desktop finds its functions here
-// instead of in a loaded library.
-ModuleLibrary::~ModuleLibrary() = default;
-bool ModuleLibrary::Open(std::string&) {
-    return true;
-}
-void* ModuleLibrary::Find(const char* name) const {
-    static const std::map<std::string, void*> exported = {
-        {"DoTbEntryXQL", reinterpret_cast<void*>(&DoTbEntryXQL)},
-        {"DoTbEntryXQL2", reinterpret_cast<void*>(&DoTbEntryXQL2)},
-        {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)},
-        {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
-        {"Q7SuchIcdFreitextdiagnosenKZBV",
-         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)}};
-    auto it = exported.find(name);
-    return it == exported.end() ? nullptr : it->second;
-}
-void ModuleLibrary::Close() {}
 
 namespace {
 
@@ -193,55 +167,6 @@ TEST_F(ModuleWindowsTest, FreeTextDiagnosesShowTheDemoTransitionFile) {
         ASSERT_NE(tree, nullptr);
         EXPECT_GT(tree->topLevelItemCount(), 0);
         Shoot(w, "kzbv");
-    });
-}
-
-// The practice desktop: a known Kürzel and F3 expand in the memo; an unknown
-// one opens the search dialog, and the block chosen there lands in the memo.
-TEST_F(ModuleWindowsTest, DesktopExpandsAndSearchesWithF3) {
-    RegisterHostDialogs();
-    ModuleLibrary module;
-    CPraxisDesktop desktop(module);
-    RunShown(desktop, [&](QWidget* w) {
-        ExpectWidgetsShowModel(desktop, w);
-        auto* memo = ByLabel<QPlainTextEdit>(w, "&Behandlungseintrag");
-        ASSERT_NE(memo, nullptr);
-        memo->setFocus();
-        Type(memo, "Befund: BEF");
-        Key(memo, Qt::Key_F3);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(
-            memo->toPlainText().startsWith(Q("Befund: Allgemein- und Ern\xE4hrungszustand gut")))
-            << memo->toPlainText().toStdString();
-        Shoot(w, "desktop");
-        // Every service is in the main window's menu as well.
-        for (const char* entry : {"menu30101", "menu30102", "menu30103", "menu30104"}) {
-            auto* action = w->findChild<QAction*>(entry);
-            ASSERT_NE(action, nullptr) << entry;
-            EXPECT_TRUE(action->isEnabled()) << entry;
-        }
-
-        bool searched = false;
-        WhenModal([&](QWidget* search) {
-            searched = true;
-            auto* kuerzel = ByLabel<QLineEdit>(search, "&K\xFCrzel");
-            ASSERT_NE(kuerzel, nullptr);
-            kuerzel->selectAll();
-            Type(kuerzel, "HERZ");
-            QCoreApplication::processEvents();
-            search->findChild<QToolButton*>("tb10005")->click();
-        });
-        Key(memo, Qt::Key_Return, Qt::NoModifier, "\r");
-        Type(memo, "XQZY");
-        Key(memo, Qt::Key_F3);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(searched);
-        // The caret went to the end with the expansion; the block comes in there.
-        EXPECT_TRUE(
-            memo->toPlainText().contains(Q("Druckschmerz.\nXQZYHerzt\xF6ne rein und rhythmisch")))
-            << memo->toPlainText().toStdString();
-        ExpectWidgetsShowModel(desktop, w);
-        Key(memo, Qt::Key_Escape);
     });
 }
 

@@ -1,0 +1,133 @@
+// The practice desktop as a window, on the demo practice: every widget
+// against its control, the F3 expansion in the memo and its way through the
+// search dialog, the services in the menu, and a screenshot (Q7_SCREENSHOTS,
+// see QtTestSupport.h).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <map>
+#include <string>
+
+#include "app/Desktop.h"
+#include "app/ModuleLibrary.h"
+#include "host/db/HostData.h"
+#include "host/db/Tsv.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/Q7TbExport.h"
+#include "q7txtbst/diaExportTB.h"
+#include "q7txtbst/diaSuchTB.h"
+#include "q7txtbst/diatb.h"
+#include "tests/host/db/DbFixture.h"
+#include "tests/host/ui/qt/QtTestSupport.h"
+
+// This program links the module, so the desktop finds its functions here
+// instead of in a loaded library.
+ModuleLibrary::~ModuleLibrary() = default;
+bool ModuleLibrary::Open(std::string&) {
+    return true;
+}
+void* ModuleLibrary::Find(const char* name) const {
+    static const std::map<std::string, void*> exported = {
+        {"DoTbEntryXQL", reinterpret_cast<void*>(&DoTbEntryXQL)},
+        {"DoTbEntryXQL2", reinterpret_cast<void*>(&DoTbEntryXQL2)},
+        {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)},
+        {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
+        {"Q7SuchIcdFreitextdiagnosenKZBV",
+         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)}};
+    auto it = exported.find(name);
+    return it == exported.end() ? nullptr : it->second;
+}
+void ModuleLibrary::Close() {}
+
+namespace {
+
+// The input whose label reads so (with its "&").
+template <class Widget>
+Widget* ByLabel(QWidget* window, const char* cp1252) {
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (label->text() == Q(cp1252) && label->buddy())
+            return qobject_cast<Widget*>(label->buddy());
+    return nullptr;
+}
+
+class DesktopWindowTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        ASSERT_EQ(XQInstallDefaultStrings(), 0);
+        for (const char* kind : {"praxis", "mandant", "pat", "sp", "tb"}) {
+            CString error;
+            ASSERT_EQ(
+                XQLoadTsv(kind, std::string(Q7_SOURCE_DIR) + "/demo/" + kind + ".tsv", &error), 0)
+                << error.GetString();
+        }
+        ClearGroups();
+        XQSetResourceModule(&TbResourceModule());
+        XQSetFrontEnd(&FrontEnd());
+    }
+    void TearDown() override {
+        XQSetFrontEnd(nullptr);
+        XQSetResourceModule(nullptr);
+        ClearGroups();
+        DbTest::TearDown();
+    }
+    static void ClearGroups() {
+        CdiaSuchTB::s_Groups.clear();
+        CdiaTB::s_Groups.clear();
+        CdiaExportTB::s_Groups.clear();
+    }
+};
+
+// The practice desktop: a known Kürzel and F3 expand in the memo; an unknown
+// one opens the search dialog, and the block chosen there lands in the memo.
+TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3) {
+    RegisterHostDialogs();
+    ModuleLibrary module;
+    CPraxisDesktop desktop(module);
+    RunShown(desktop, [&](QWidget* w) {
+        ExpectWidgetsShowModel(desktop, w);
+        auto* memo = ByLabel<QPlainTextEdit>(w, "&Behandlungseintrag");
+        ASSERT_NE(memo, nullptr);
+        memo->setFocus();
+        Type(memo, "Befund: BEF");
+        Key(memo, Qt::Key_F3);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(
+            memo->toPlainText().startsWith(Q("Befund: Allgemein- und Ern\xE4hrungszustand gut")))
+            << memo->toPlainText().toStdString();
+        Shoot(w, "desktop");
+        // Every service is in the main window's menu as well.
+        for (const char* entry : {"menu30101", "menu30102", "menu30103", "menu30104"}) {
+            auto* action = w->findChild<QAction*>(entry);
+            ASSERT_NE(action, nullptr) << entry;
+            EXPECT_TRUE(action->isEnabled()) << entry;
+        }
+
+        bool searched = false;
+        WhenModal([&](QWidget* search) {
+            searched = true;
+            auto* kuerzel = ByLabel<QLineEdit>(search, "&K\xFCrzel");
+            ASSERT_NE(kuerzel, nullptr);
+            kuerzel->selectAll();
+            Type(kuerzel, "HERZ");
+            QCoreApplication::processEvents();
+            search->findChild<QToolButton*>("tb10005")->click();
+        });
+        Key(memo, Qt::Key_Return, Qt::NoModifier, "\r");
+        Type(memo, "XQZY");
+        Key(memo, Qt::Key_F3);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(searched);
+        // The caret went to the end with the expansion; the block comes in there.
+        EXPECT_TRUE(
+            memo->toPlainText().contains(Q("Druckschmerz.\nXQZYHerzt\xF6ne rein und rhythmisch")))
+            << memo->toPlainText().toStdString();
+        ExpectWidgetsShowModel(desktop, w);
+        Key(memo, Qt::Key_Escape);
+    });
+}
+
+}  // namespace
