@@ -771,6 +771,17 @@ void CXQTextFrontEnd::SetMisfitHandler(std::function<void(const std::string&)> h
     m_impl->misfit = std::move(handler);
 }
 
+// A misfit still ends the process here (see Misfit), so none is ever left
+// recorded.
+bool CXQTextFrontEnd::HasMisfit() const {
+    return false;
+}
+
+const std::string& CXQTextFrontEnd::MisfitReason() const {
+    static const std::string none;
+    return none;
+}
+
 bool CXQTextFrontEnd::ScriptEnded() const {
     return !m_impl->Peek();
 }

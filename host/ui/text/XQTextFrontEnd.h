@@ -23,6 +23,11 @@ class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
     // install a handler that throws. The handler must not return.
     void SetMisfitHandler(std::function<void(const std::string& reasonUtf8)> handler);
 
+    // True once the script did not fit the dialogs; MisfitReason is then the
+    // reason (UTF-8, without prefix).
+    bool HasMisfit() const;
+    const std::string& MisfitReason() const;
+
     // A person types the script line by line: a line that does not fit is
     // reported on standard error ("Passt nicht: ...") and skipped, and a box
     // asks again, instead of ending the run.
