@@ -94,4 +94,15 @@ class StmtUse {
     sqlite3_stmt* m_stmt;
 };
 
+// The old catch-all, silent, for the files not yet on XQGuard (Icd.cpp,
+// HostData.cpp, Tsv.cpp); it goes once they are.
+template <class F>
+int Guard(int onError, F&& f) noexcept {
+    try {
+        return f();
+    } catch (...) {
+        return onError;
+    }
+}
+
 }  // namespace xq
