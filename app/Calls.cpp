@@ -81,7 +81,9 @@ void PrintCodeResult(const CallContext& call, bool result, const CString& code,
     call.Print("addition", addition);
 }
 
-const std::map<std::string, CallSpec>& TextBlockCalls() {
+// Every exported function of the module the host calls: the text block and
+// the diagnosis families.
+const std::map<std::string, CallSpec>& ModuleCalls() {
     static const std::map<std::string, CallSpec> calls = {
         {"DoTbEntryXQL", SearchingMemo("DoTbEntryXQL")},
         {"DoTbEntryXQ", SearchingMemo("DoTbEntryXQ")},
@@ -205,12 +207,7 @@ const std::map<std::string, CallSpec>& TextBlockCalls() {
 // Functions of the host's contract whose services this module does not
 // offer yet: a clear message rather than "unknown function".
 bool IsContractFunction(const std::string& name) {
-    static const char* const kNames[] = {"Q7SuchIcd",
-                                         "Q7SuchIcdSekundaerCode",
-                                         "Q7SuchIcdZahnmedizinAU",
-                                         "Q7SuchIcdFreitextdiagnosenKZBV",
-                                         "Q7SuchOPS",
-                                         "Q7VAStammView"};
+    static const char* const kNames[] = {"Q7SuchOPS", "Q7VAStammView"};
     for (const char* known : kNames)
         if (name == known) return true;
     return false;
@@ -226,42 +223,42 @@ std::string PrintedValue(const CString& text) {
     return XQEscapeField(Cp1252ToUtf8(text.str()));
 }
 
-int RunCall(const ModuleLibrary& module, const std::vector<std::string>& words, CWnd* mainWindow,
-            std::ostream& out, std::string& error) {
+ExitStatus RunCall(const ModuleLibrary& module, const std::vector<std::string>& words,
+                   CWnd* mainWindow, std::ostream& out, std::string& error) {
     if (words.empty()) {
         error = "Beim Befehl „call“ fehlt der Name der Funktion.";
-        return 2;
+        return ExitStatus::BadCommandLine;
     }
     const std::string& name = words[0];
-    const auto& calls = TextBlockCalls();
+    const auto& calls = ModuleCalls();
     const auto spec = calls.find(name);
     if (spec == calls.end()) {
         if (IsContractFunction(name)) {
             error = MissingFunction(name);
-            return 1;
+            return ExitStatus::Other;
         }
         error = "Unbekannte Funktion „" + name + "“.";
-        return 2;
+        return ExitStatus::BadCommandLine;
     }
     const size_t given = words.size() - 1;
     if (given > spec->second.argumentCount) {
         error = "Die Funktion „" + name + "“ nimmt höchstens " +
                 std::to_string(spec->second.argumentCount) + " Argumente, nicht " +
                 std::to_string(given) + ".";
-        return 2;
+        return ExitStatus::BadCommandLine;
     }
     CallContext call{module, mainWindow, {}, out};
     for (size_t i = 1; i < words.size(); ++i) {
         if (!IsValidUtf8(words[i])) {
             error = "Argument " + std::to_string(i) + " ist kein gültiger UTF-8-Text.";
-            return 2;
+            return ExitStatus::BadCommandLine;
         }
         call.args.push_back(Utf8ToCp1252(words[i]));
     }
     call.args.resize(spec->second.argumentCount);
     if (!spec->second.run(call)) {
         error = MissingFunction(name);
-        return 1;
+        return ExitStatus::Other;
     }
-    return 0;
+    return ExitStatus::Done;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "host/base/CString.h"
 
 class CWnd;
@@ -15,8 +16,9 @@ class ModuleLibrary;
 std::string PrintedValue(const CString& text);
 
 // words: the function's name and its arguments (UTF-8). Missing trailing
-// arguments are empty. Returns the exit status (0 done, 2 unknown function or
-// too many or undecodable arguments, 1 a function the module does not have)
-// and, for any status but 0, the German reason in error (UTF-8).
-int RunCall(const ModuleLibrary& module, const std::vector<std::string>& words, CWnd* mainWindow,
-            std::ostream& out, std::string& error);
+// arguments are empty. Returns the exit status (BadCommandLine for an unknown
+// function or too many or undecodable arguments, Other for a function the
+// module does not have) and, for any status but Done, the German reason in
+// error (UTF-8).
+ExitStatus RunCall(const ModuleLibrary& module, const std::vector<std::string>& words,
+                   CWnd* mainWindow, std::ostream& out, std::string& error);

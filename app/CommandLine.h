@@ -4,6 +4,14 @@
 #include <string>
 #include <vector>
 
+// How a run of q7host ends: its exit status.
+enum class ExitStatus : int {
+    Done = 0,
+    Other = 1,           // anything else that failed, with its German message
+    BadCommandLine = 2,  // unknown command, option, function or wrong arguments
+    ScriptMisfit = 3,    // the script does not fit the dialogs shown
+};
+
 struct AppOptions {
     std::string home;   // empty: $Q7_HOME, else ./q7home
     std::string today;  // empty: the system date; else yyyymmdd

@@ -19,21 +19,25 @@ std::string ProgramFolder() {
 
 }  // namespace
 
+void* OpenProgramLibrary(const char* fileName, const char* what, std::string& error) {
+    const std::string path = ProgramFolder() + "/" + fileName;
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = dlerror();
+        error = std::string(what) + " " + path +
+                " konnte nicht geladen werden: " + (reason ? reason : "unbekannter Fehler");
+    }
+    return handle;
+}
+
 ModuleLibrary::~ModuleLibrary() {
     Close();
 }
 
 bool ModuleLibrary::Open(std::string& error) {
     if (m_handle) return true;
-    const std::string path = ProgramFolder() + "/libq7txtbst.so";
-    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_handle) {
-        const char* reason = dlerror();
-        error = "Das Modul " + path +
-                " konnte nicht geladen werden: " + (reason ? reason : "unbekannter Fehler");
-        return false;
-    }
-    return true;
+    m_handle = OpenProgramLibrary("libq7txtbst.so", "Das Modul", error);
+    return m_handle != nullptr;
 }
 
 void* ModuleLibrary::Find(const char* name) const {

@@ -4,6 +4,11 @@
 // exported name.
 #include <string>
 
+// Opens a library of the program's folder by its file name (with dlopen); the
+// handle, or null with the German reason (UTF-8). what names the library in
+// that reason ("Das Modul").
+void* OpenProgramLibrary(const char* fileName, const char* what, std::string& error);
+
 class ModuleLibrary {
   public:
     ModuleLibrary() = default;

@@ -2,6 +2,7 @@
 // opens the practice database, loads the module library and drives it from
 // its command line, with the text or the window front end showing every
 // dialog.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,14 +25,10 @@
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQResource.h"
-#include "host/ui/qt/XQQtFrontEnd.h"
+#include "host/ui/qt/XQQtEntry.h"
 #include "host/ui/text/XQTextFrontEnd.h"
 
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kOther = 1;
-constexpr int kBadCommandLine = 2;
 
 // Reads a fixed text first, then another stream: an interactive desktop
 // session shows its window once before the user's first line.
@@ -58,13 +55,13 @@ class PrefixedInput : public std::streambuf {
     char m_char = 0;
 };
 
-int Fail(int status, const std::string& messageUtf8) {
+ExitStatus Fail(ExitStatus status, const std::string& messageUtf8) {
     std::cout.flush();
     std::cerr << "q7host: " << messageUtf8 << std::endl;
     return status;
 }
 
-int Fail(int status, const CString& messageCp1252) {
+ExitStatus Fail(ExitStatus status, const CString& messageCp1252) {
     return Fail(status, Cp1252ToUtf8(messageCp1252.str()));
 }
 
@@ -101,7 +98,7 @@ void ChooseSessionRecords() {
     if (mandant.GetAll() == 0 && mandant.AnzHits() > 0) dbMdId = mandant.MdId;
 }
 
-int SeedDemo(const std::string& home) {
+ExitStatus SeedDemo(const std::string& home) {
     // Master data before what refers to it; the text block groups before
     // the blocks.
     static const char* const kOrder[] = {"strings", "praxis", "mandant", "pat", "sp", "par", "tb"};
@@ -114,12 +111,13 @@ int SeedDemo(const std::string& home) {
         for (const DemoFile* f : files) listed = listed || f == &kDemoFiles[i];
         if (!listed && *kDemoFiles[i].kind) files.push_back(&kDemoFiles[i]);
     }
-    if (files.empty()) return Fail(kOther, std::string("Diese Ausgabe enthält keine Demo-Praxis."));
+    if (files.empty())
+        return Fail(ExitStatus::Other, std::string("Diese Ausgabe enthält keine Demo-Praxis."));
     for (const DemoFile* file : files) {
         CString error;
         const int status = XQLoadTsvText(file->kind, file->content,
                                          CString("demo/") + file->kind + ".tsv", &error);
-        if (status != 0) return Fail(kOther, error);
+        if (status != 0) return Fail(ExitStatus::Other, error);
     }
     for (size_t i = 0; i < kDemoDataFileCount; ++i) {
         if (!*kDemoDataFiles[i].kind) continue;
@@ -130,47 +128,73 @@ int SeedDemo(const std::string& home) {
         out.write(kDemoDataFiles[i].content.data(),
                   static_cast<std::streamsize>(kDemoDataFiles[i].content.size()));
         if (!out.flush())
-            return Fail(kOther, "Die Datei „" + path + "“ kann nicht geschrieben werden.");
+            return Fail(ExitStatus::Other,
+                        "Die Datei „" + path + "“ kann nicht geschrieben werden.");
     }
     std::cout << "Die Demo-Praxis wurde in " << home << " angelegt." << std::endl;
-    return kDone;
+    return ExitStatus::Done;
 }
 
-int RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, std::ostream& out) {
+// Runs the dialog class named by words[1]; its result line goes to out.
+ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, std::ostream& out) {
     if (words.size() < 2)
-        return Fail(kBadCommandLine, std::string("Beim Befehl „dialog“ fehlt die Dialogklasse."));
+        return Fail(ExitStatus::BadCommandLine,
+                    std::string("Beim Befehl „dialog“ fehlt die Dialogklasse."));
     const std::string& name = words[1];
     std::vector<CString> args;
     for (size_t i = 2; i < words.size(); ++i) args.push_back(Utf8ToCp1252(words[i]));
     const XQRuntimeClass* runtimeClass = XQFindRuntimeClass(Utf8ToCp1252(name));
     if (!runtimeClass) {
-        static const char* const kContractClasses[] = {"CdiaTB",           "CdiaSuchIcd",
-                                                       "CdiaSuchOPS",      "CdiaVAStammView",
+        // Dialog classes of the host's contract whose services this module
+        // does not offer yet: a clear message rather than "unknown class".
+        static const char* const kContractClasses[] = {"CdiaSuchOPS", "CdiaVAStammView",
                                                        "CdiaKRWStammView", "CdiaKRWRegelDetails"};
         for (const char* known : kContractClasses)
             if (name == known)
-                return Fail(kOther,
+                return Fail(ExitStatus::Other,
                             "Die Dialogklasse „" + name + "“ ist in diesem Modul nicht vorhanden.");
-        return Fail(kBadCommandLine, "Unbekannte Dialogklasse „" + name + "“.");
+        return Fail(ExitStatus::BadCommandLine, "Unbekannte Dialogklasse „" + name + "“.");
     }
     std::unique_ptr<CXQDialog> dialog = runtimeClass->create(args, mainWindow);
     if (!dialog)
-        return Fail(kBadCommandLine, "Die Argumente passen nicht zur Dialogklasse „" + name + "“.");
+        return Fail(ExitStatus::BadCommandLine,
+                    "Die Argumente passen nicht zur Dialogklasse „" + name + "“.");
     const int result = dialog->DoModal();
-    out << "result: " << result << std::endl;
-    return kDone;
+    out << "result: " << result << '\n';
+    return ExitStatus::Done;
 }
 
-int LoadOrDump(const std::vector<std::string>& words) {
+ExitStatus LoadOrDump(const std::vector<std::string>& words) {
     const bool load = words[0] == "load";
     const CString kind = Utf8ToCp1252(words[1]);
-    if (!XQIsTsvKind(kind)) return Fail(kBadCommandLine, "Unbekannte Datenart „" + words[1] + "“.");
+    if (!XQIsTsvKind(kind))
+        return Fail(ExitStatus::BadCommandLine, "Unbekannte Datenart „" + words[1] + "“.");
     CString error;
     const int status =
         load ? XQLoadTsv(kind, words[2], &error) : XQDumpTsv(kind, std::cout, &error);
     std::cout.flush();
-    return status == 0 ? kDone : Fail(kOther, error);
+    return status == 0 ? ExitStatus::Done : Fail(ExitStatus::Other, error);
 }
+
+// The window front end's library, opened only for a run that shows windows,
+// so that every other run leaves the toolkit unmapped. It stays loaded to the
+// end of the process: the toolkit is not made to be unloaded.
+struct WindowLibrary {
+    XQQtCanShowWindowsFn canShowWindows = nullptr;
+    XQQtCreateFrontEndFn createFrontEnd = nullptr;
+
+    bool Open(std::string& error) {
+        void* handle = OpenProgramLibrary(kXQQtLibrary, "Die Fensteroberfläche", error);
+        if (!handle) return false;
+        canShowWindows =
+            reinterpret_cast<XQQtCanShowWindowsFn>(dlsym(handle, "XQQtCanShowWindows"));
+        createFrontEnd =
+            reinterpret_cast<XQQtCreateFrontEndFn>(dlsym(handle, "XQQtCreateFrontEnd"));
+        if (canShowWindows && createFrontEnd) return true;
+        error = std::string("Die Fensteroberfläche ") + kXQQtLibrary + " ist unvollständig.";
+        return false;
+    }
+};
 
 // A command word and its argument count; false with the reason when the
 // line names no command this program knows.
@@ -201,17 +225,17 @@ bool UseWindows(const AppOptions& options) {
     return false;
 }
 
-int Run(int argc, char** argv) {
+ExitStatus Run(int argc, char** argv) {
     AppOptions options;
     std::string error = ParseCommandLine(argc, argv, options);
     if (error.empty() && !options.help) CheckCommand(options.command, error);
     if (!error.empty()) {
         std::cerr << "q7host: " << error << "\n\n" << UsageText();
-        return kBadCommandLine;
+        return ExitStatus::BadCommandLine;
     }
     if (options.help) {
         std::cout << UsageText();
-        return kDone;
+        return ExitStatus::Done;
     }
     // Only commands that open dialogs need windows.
     const bool dialogs =
@@ -220,12 +244,14 @@ int Run(int argc, char** argv) {
     if (windows && options.hasScript) {
         std::cerr << "q7host: Ein Skript (--script) treibt nur die Textoberfläche; bitte "
                      "--ui text verwenden.\n";
-        return kBadCommandLine;
+        return ExitStatus::BadCommandLine;
     }
-    if (windows && !CXQQtFrontEnd::CanShowWindows(error)) return Fail(kOther, error);
+    WindowLibrary windowLibrary;
+    if (windows && !windowLibrary.Open(error)) return Fail(ExitStatus::Other, error);
+    if (windows && !windowLibrary.canShowWindows(&error)) return Fail(ExitStatus::Other, error);
 
     const std::string home = HomeFolder(options);
-    if (!PrepareHome(home, error)) return Fail(kOther, error);
+    if (!PrepareHome(home, error)) return Fail(ExitStatus::Other, error);
     Q7SetHome(home);
     Q7SetToday(options.today.c_str());
     Q7SetWorkstation(options.workstation);
@@ -243,7 +269,7 @@ int Run(int argc, char** argv) {
         } else {
             auto file = std::make_unique<std::ifstream>(options.scriptPath);
             if (!*file)
-                return Fail(kOther,
+                return Fail(ExitStatus::Other,
                             "Das Skript " + options.scriptPath + " konnte nicht gelesen werden.");
             ownedScript = std::move(file);
             script = ownedScript.get();
@@ -258,13 +284,17 @@ int Run(int argc, char** argv) {
     }
 
     CString dbError;
-    if (XQOpenPracticeDatabase(home, &dbError) != 0) return Fail(kOther, dbError);
+    if (XQOpenPracticeDatabase(home, &dbError) != 0) return Fail(ExitStatus::Other, dbError);
     ChooseSessionRecords();
 
     std::unique_ptr<CXQTextFrontEnd> textFrontEnd;
-    std::unique_ptr<CXQQtFrontEnd> windowFrontEnd;
+    std::unique_ptr<IXQFrontEnd> windowFrontEnd;
     if (windows) {
-        windowFrontEnd = std::make_unique<CXQQtFrontEnd>();
+        windowFrontEnd.reset(windowLibrary.createFrontEnd(&error));
+        if (!windowFrontEnd) {
+            XQClosePracticeDatabase();
+            return Fail(ExitStatus::Other, error);
+        }
         XQSetFrontEnd(windowFrontEnd.get());
     } else {
         textFrontEnd = std::make_unique<CXQTextFrontEnd>(script, std::cout);
@@ -272,7 +302,10 @@ int Run(int argc, char** argv) {
         XQSetFrontEnd(textFrontEnd.get());
     }
 
-    int status = kDone;
+    ExitStatus status = ExitStatus::Done;
+    // The result lines of a call or dialog; printed only when the script fit
+    // the dialogs to its end.
+    std::ostringstream results;
     {
         ModuleLibrary module;
         const std::string command = desktop ? std::string() : options.command[0];
@@ -280,23 +313,22 @@ int Run(int argc, char** argv) {
             if (!module.Open(error)) {
                 XQSetFrontEnd(nullptr);
                 XQClosePracticeDatabase();
-                return Fail(kOther, error);
+                return Fail(ExitStatus::Other, error);
             }
         }
         // The host's main window, parent of every dialog the module opens.
         CWnd mainWindow(XQKind::Frame);
-        // Results are printed once the run is known to have fitted its script.
-        std::ostringstream results;
         if (desktop) {
             RegisterHostDialogs();
             CPraxisDesktop window(module);
             if (window.DoModal() < 0)
-                status = Fail(kOther, std::string("Der Praxis-Arbeitsplatz konnte nicht geöffnet "
-                                                  "werden."));
+                status = Fail(ExitStatus::Other,
+                              std::string("Der Praxis-Arbeitsplatz konnte nicht geöffnet "
+                                          "werden."));
         } else if (command == "call") {
             std::vector<std::string> words(options.command.begin() + 1, options.command.end());
             status = RunCall(module, words, &mainWindow, results, error);
-            if (status != kDone) status = Fail(status, error);
+            if (status != ExitStatus::Done) status = Fail(status, error);
         } else if (command == "dialog") {
             status = RunDialog(options.command, &mainWindow, results);
         } else if (command == "seed-demo") {
@@ -308,14 +340,16 @@ int Run(int argc, char** argv) {
         // off: status 3, without its results.
         if (!textFrontEnd || !textFrontEnd->HasMisfit()) std::cout << results.str();
         std::cout.flush();
-        if (status == kDone && !interactive && textFrontEnd) textFrontEnd->FinishScript();
+        if (status == ExitStatus::Done && !interactive && textFrontEnd)
+            textFrontEnd->FinishScript();
         if (textFrontEnd && textFrontEnd->HasMisfit()) {
             std::cerr << "Skript passt nicht zum Dialog: " << textFrontEnd->MisfitReason()
                       << std::endl;
-            status = 3;
+            status = ExitStatus::ScriptMisfit;
         }
     }
     XQSetFrontEnd(nullptr);
+    windowFrontEnd.reset();
     XQClosePracticeDatabase();
     return status;
 }
@@ -323,5 +357,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return Run(argc, argv);
+    return static_cast<int>(Run(argc, argv));
 }

@@ -48,21 +48,21 @@ int ExpandMemoSilently(CXQLMemoX* memo, CQTbEntry* lines) {
 extern "C" {
 
 void DoTbEntryXQL(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines, CString group, CString member) {
-    Guarded(0, [&] {
+    XQGuard("Textbaustein einsetzen", 0, [&] {
         EntryMemo(parent, memo, lines, group, member);
         return 0;
     });
 }
 
 void DoTbEntryXQ(CWnd* parent, CXQLMemoX* memo, CQTbEntry* lines, CString group, CString member) {
-    Guarded(0, [&] {
+    XQGuard("Textbaustein einsetzen", 0, [&] {
         EntryMemo(parent, memo, lines, group, member);
         return 0;
     });
 }
 
 void DoTbEntryXQL2(CWnd* parent, CXQLEditX* edit, CQTbEntry* lines, CString group, CString member) {
-    Guarded(0, [&] {
+    XQGuard("Textbaustein einsetzen", 0, [&] {
         if (!edit || !lines) return 0;
         CString text = edit->GetText();
         if (ExpandTbString(*lines, text)) {
@@ -79,7 +79,7 @@ void DoTbEntryXQL2(CWnd* parent, CXQLEditX* edit, CQTbEntry* lines, CString grou
 }
 
 void DoTbEntryString(CWnd* parent, CString* text, CQTbEntry* lines, CString group, CString member) {
-    Guarded(0, [&] {
+    XQGuard("Textbaustein einsetzen", 0, [&] {
         if (!text || !lines) return 0;
         if (ExpandTbString(*lines, *text)) return 0;
         CString kuerzel;
@@ -94,15 +94,15 @@ void DoTbEntryString(CWnd* parent, CString* text, CQTbEntry* lines, CString grou
 }
 
 int DoTbEntryXQL_NoSearch(CWnd*, CXQLMemoX* memo, CQTbEntry* lines) {
-    return Guarded(0, [&] { return ExpandMemoSilently(memo, lines); });
+    return XQGuard("Textbaustein einsetzen", 0, [&] { return ExpandMemoSilently(memo, lines); });
 }
 
 int DoTbEntryXQ_NoSearch(CWnd*, CXQLMemoX* memo, CQTbEntry* lines) {
-    return Guarded(0, [&] { return ExpandMemoSilently(memo, lines); });
+    return XQGuard("Textbaustein einsetzen", 0, [&] { return ExpandMemoSilently(memo, lines); });
 }
 
 int DoTbEntryString_NoSearch(CWnd*, CString* text, CQTbEntry* lines) {
-    return Guarded(0, [&] {
+    return XQGuard("Textbaustein einsetzen", 0, [&] {
         if (!text || !lines) return 0;
         const int expanded = ExpandTbString(*lines, *text) ? 1 : 0;
         TbLineBreaksToBlanks(*text);
@@ -111,15 +111,16 @@ int DoTbEntryString_NoSearch(CWnd*, CString* text, CQTbEntry* lines) {
 }
 
 int Q7SuchTB(CString* kuerzel, CString group, CString member, CWnd* parent) {
-    return Guarded(-1, [&] {
+    return XQGuard("Textbaustein suchen", -1, [&] {
         CString preset = kuerzel ? *kuerzel : CString();
         return RunSearch(parent, preset, group, member, kuerzel, nullptr);
     });
 }
 
 int Q7SuchTBBeschreibung(CString* description, CString group, CString member, CWnd* parent) {
-    return Guarded(
-        -1, [&] { return RunSearch(parent, CString(), group, member, nullptr, description); });
+    return XQGuard("Textbaustein suchen", -1, [&] {
+        return RunSearch(parent, CString(), group, member, nullptr, description);
+    });
 }
 
 }  // extern "C"

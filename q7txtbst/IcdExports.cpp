@@ -31,7 +31,7 @@ extern "C" {
 
 bool Q7SuchIcd(bool reducedView, bool codeOnly, const CString& patientId, CWnd* parent,
                CString* code, CString* addition) {
-    return Guarded(false, [&] {
+    return XQGuard("Diagnose suchen", false, [&] {
         CTbResourceSwitch resources(false);
         CdiaSuchIcd dialog(codeOnly, patientId, parent);
         dialog.m_Icd.Code = SearchCode(code);
@@ -44,7 +44,7 @@ bool Q7SuchIcd(bool reducedView, bool codeOnly, const CString& patientId, CWnd* 
 
 bool Q7SuchIcdSekundaerCode(bool codeOnly, const CString& patientId, const CString& primaryCode,
                             CWnd* parent, CString* code, CString* addition) {
-    return Guarded(false, [&] {
+    return XQGuard("Sekund\344rcode suchen", false, [&] {
         CTbResourceSwitch resources(false);
         CdiaSuchIcd dialog(codeOnly, patientId, parent);
         CString primary = primaryCode;
@@ -55,7 +55,7 @@ bool Q7SuchIcdSekundaerCode(bool codeOnly, const CString& patientId, const CStri
 }
 
 bool Q7SuchIcdZahnmedizinAU(bool codeOnly, CWnd* parent, CString* code, CString* addition) {
-    return Guarded(false, [&] {
+    return XQGuard("Diagnose suchen", false, [&] {
         CTbResourceSwitch resources(false);
         CdiaSuchIcd dialog(codeOnly, CString(), parent);
         dialog.m_Icd.Code = SearchCode(code);
@@ -69,7 +69,7 @@ bool Q7SuchIcdZahnmedizinAU(bool codeOnly, CWnd* parent, CString* code, CString*
 bool Q7SuchIcdFreitextdiagnosenKZBV(CWnd* parent, bool codeOnly, CString* code1, CString* zusatz1,
                                     CString* text1, CString* code2, CString* zusatz2,
                                     CString* text2) {
-    return Guarded(false, [&] {
+    return XQGuard("Freitextdiagnosen \374berleiten", false, [&] {
         // These entry points keep the current resource module when the
         // module's own is not registered.
         CTbResourceSwitch resources(false);

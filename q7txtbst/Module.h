@@ -1,6 +1,7 @@
 #pragma once
 // The module's resources and the switch of the framework's current resource
 // module around every dialog the module shows.
+#include "host/base/XQGuard.h"  // every export runs its work through XQGuard
 #include "host/dlg/XQResource.h"
 
 // The module's name in the framework's resource chain.
@@ -45,14 +46,3 @@ XQDialogTemplate SuchIcdKZBVTemplate();
 XQDialogTemplate SuchIcdTemplate();
 XQRuntimeClass SuchIcdRuntimeClass();
 XQDialogTemplate ConfigSuchIcdTemplate();
-
-// Runs work; anything thrown inside the module ends as fallback, so that no
-// exception reaches the host.
-template <class Work, class Result>
-Result Guarded(Result fallback, Work work) {
-    try {
-        return work();
-    } catch (...) {
-        return fallback;
-    }
-}

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/base/XQGuard.h"
+
 namespace {
 
 // Splits at CR LF and LF; with loneCr also at a CR not followed by LF.
@@ -78,9 +80,6 @@ void CStrings::SetText(const CString& text) {
 
 void CStrings::Changed() {
     if (!m_onChange) return;
-    try {
-        m_onChange();
-    } catch (...) {
-        // A refresh that fails must not tear down the caller's edit.
-    }
+    // A refresh that fails must not tear down the caller's edit.
+    XQGuardVoid("Memo anzeigen", [&] { m_onChange(); });
 }

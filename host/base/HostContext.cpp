@@ -6,6 +6,7 @@
 
 #include "host/base/Cp1252.h"
 #include "host/base/Helpers.h"
+#include "host/base/XQGuard.h"
 
 namespace {
 
@@ -111,11 +112,8 @@ std::string NativePath(const CString& path) {
 
 void Q7Beep(int /*kind*/) {
     if (!Ctx().beep) return;
-    try {
-        Ctx().beep();
-    } catch (...) {
-        // A front end that cannot beep leaves the dialog going.
-    }
+    // A front end that cannot beep leaves the dialog going.
+    XQGuardVoid("Signalton", [] { Ctx().beep(); });
 }
 
 void Q7SetBeepSink(std::function<void()> sink) {

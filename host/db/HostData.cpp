@@ -1,8 +1,8 @@
 #include "host/db/HostData.h"
 
 #include "host/db/XQDatabase.h"
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "host/base/Helpers.h"
 #include "host/db/Tsv.h"
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #include "host/db/Records.h"
 
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/base/XQGuard.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 // ---------------------------------------------------------------- CQTb
 
@@ -23,7 +24,7 @@ void CQTb::SetFields(const CQTb_Fields& f) {
 }
 
 int CQTb::GetByKuerzel(int matchMode) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Textbaustein suchen", XQ_NODB, [&] {
         if (matchMode != XQ_MATCH_FIELDS && matchMode != XQ_MATCH_KUERZEL) {
             EndQuery();
             return XQ_NOTFOUND;
@@ -66,7 +67,7 @@ int CQTb::GetByKuerzel(int matchMode) {
 }
 
 int CQTb::HasPrevNext(bool& hasPrev, bool& hasNext) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Nachbarn des Textbausteins suchen", XQ_NODB, [&] {
         hasPrev = hasNext = false;
         CXQDatabase* db = Database();
         if (!db || !db->IsOpen()) return XQ_NODB;
@@ -89,7 +90,7 @@ const char* const kFavoritKind = "tb";
 }
 
 int CQTb::GetWsFavorit() {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Textbaustein-Favorit lesen", XQ_NODB, [&] {
         CQ7RSetEx favorit(Database());
         favorit.Workstation = FormatString("%d", dbLfdWorkstation);
         favorit.Kind = kFavoritKind;
@@ -105,7 +106,7 @@ int CQTb::GetWsFavorit() {
 }
 
 int CQTb::PutWsFavorit() {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("Textbaustein-Favorit speichern", XQ_LOCKED, [&] {
         CQ7RSetEx favorit(Database());
         favorit.Workstation = FormatString("%d", dbLfdWorkstation);
         favorit.Kind = kFavoritKind;
@@ -134,7 +135,7 @@ void CQTbEntry::SetFields(const CQTbEntry_Fields& f) {
 }
 
 int CQTbEntry::DeleteAll() {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("Textbausteinzeilen l\366schen", XQ_LOCKED, [&] {
         EndQuery();
         CXQDatabase* db = Database();
         if (!db || !db->IsOpen()) return XQ_NODB;

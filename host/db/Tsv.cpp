@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "host/db/XQDatabase.h"
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 namespace {
 

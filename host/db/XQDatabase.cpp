@@ -1,10 +1,12 @@
 #include "host/db/XQDatabase.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/base/XQGuard.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 CXQDatabase* dbDatabase = nullptr;
 CXQDatabase* dbDatabaseRO = nullptr;
@@ -64,76 +66,90 @@ int Exec(sqlite3* db, const char* sql) {
 
 }  // namespace xq
 
-CXQDatabase::CXQDatabase() = default;
+struct CXQDatabase::Impl {
+    sqlite3* db = nullptr;
+    std::map<std::string, sqlite3_stmt*> statements;
+
+    void FinalizeAll() {
+        for (auto& entry : statements) sqlite3_finalize(entry.second);
+        statements.clear();
+    }
+
+    // A cached prepared statement, reset and unbound; null on failure, then
+    // *sqliteRc holds the SQLite code. Statements stay owned by the
+    // connection.
+    sqlite3_stmt* Statement(const std::string& sql, int* sqliteRc) {
+        if (sqliteRc) *sqliteRc = SQLITE_OK;
+        if (!db) {
+            if (sqliteRc) *sqliteRc = SQLITE_MISUSE;
+            return nullptr;
+        }
+        auto found = statements.find(sql);
+        if (found != statements.end()) {
+            sqlite3_reset(found->second);
+            sqlite3_clear_bindings(found->second);
+            return found->second;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        int rc = xq::Prepare(db, sql, &stmt);
+        // Finalized here unless the cache took it.
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owned(stmt, sqlite3_finalize);
+        if (rc != SQLITE_OK || !stmt) {
+            if (sqliteRc) *sqliteRc = rc != SQLITE_OK ? rc : SQLITE_ERROR;
+            return nullptr;
+        }
+        statements.emplace(sql, stmt);
+        return owned.release();
+    }
+};
+
+// The internal accessors' way to the connection's handle.
+struct CXQDatabaseAccess {
+    static CXQDatabase::Impl& Of(const CXQDatabase& db) { return *db.m_impl; }
+};
+
+CXQDatabase::CXQDatabase() : m_impl(std::make_unique<Impl>()) {}
 
 CXQDatabase::~CXQDatabase() {
     Close();
 }
 
-void CXQDatabase::FinalizeAll() {
-    for (auto& entry : m_statements) sqlite3_finalize(entry.second);
-    m_statements.clear();
+bool CXQDatabase::IsOpen() const {
+    return m_impl->db != nullptr;
 }
 
 void CXQDatabase::Close() {
-    FinalizeAll();
-    if (m_db) sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_impl->FinalizeAll();
+    if (m_impl->db) sqlite3_close_v2(m_impl->db);
+    m_impl->db = nullptr;
     m_depth = 0;
 }
 
 CXQDatabase* CXQDatabase::WriteTarget() {
-    if (!m_db) return nullptr;
+    if (!IsOpen()) return nullptr;
     if (!m_readOnly) return this;
     if (m_writePartner && m_writePartner->IsOpen() && !m_writePartner->IsReadOnly())
         return m_writePartner;
     return nullptr;
 }
 
-sqlite3_stmt* CXQDatabase::Statement(const std::string& sql, int* sqliteRc) {
-    if (sqliteRc) *sqliteRc = SQLITE_OK;
-    if (!m_db) {
-        if (sqliteRc) *sqliteRc = SQLITE_MISUSE;
-        return nullptr;
-    }
-    auto found = m_statements.find(sql);
-    if (found != m_statements.end()) {
-        sqlite3_reset(found->second);
-        sqlite3_clear_bindings(found->second);
-        return found->second;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    int rc = xq::Prepare(m_db, sql, &stmt);
-    if (rc != SQLITE_OK || !stmt) {
-        if (stmt) sqlite3_finalize(stmt);
-        if (sqliteRc) *sqliteRc = rc != SQLITE_OK ? rc : SQLITE_ERROR;
-        return nullptr;
-    }
-    try {
-        m_statements.emplace(sql, stmt);
-    } catch (...) {
-        sqlite3_finalize(stmt);
-        throw;
-    }
-    return stmt;
-}
-
 int CXQDatabase::ExecRaw(const char* sql) {
-    if (!m_db) return SQLITE_MISUSE;
-    return xq::Exec(m_db, sql);
+    if (!m_impl->db) return SQLITE_MISUSE;
+    return xq::Exec(m_impl->db, sql);
 }
 
 int CXQDatabase::Open(const std::string& path, bool readOnly, CString* errorText) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Datenbank \366ffnen", XQ_NODB, [&] {
         Close();
         m_path = path;
         m_readOnly = readOnly;
         int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+        int rc = sqlite3_open_v2(path.c_str(), &m_impl->db, flags, nullptr);
         if (rc != SQLITE_OK) {
             if (errorText)
                 *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(path) +
-                             xq::De(" konnte nicht geöffnet werden: ") + SqliteMessage(m_db, rc);
+                             xq::De(" konnte nicht geöffnet werden: ") +
+                             SqliteMessage(m_impl->db, rc);
             Close();
             return XQ_NODB;
         }
@@ -147,16 +163,16 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     auto fail = [&](const char* what) {
         if (errorText)
             *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) + xq::De(what) +
-                         SqliteMessage(m_db, SQLITE_ERROR);
+                         SqliteMessage(m_impl->db, SQLITE_ERROR);
         return XQ_NODB;
     };
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_impl->db, 5000);
 
     // The version is read before anything may change the file: a database of
     // a newer program must stay exactly as it is.
     int version = -1;
     {
-        sqlite3_stmt* stmt = Statement("PRAGMA user_version");
+        sqlite3_stmt* stmt = m_impl->Statement("PRAGMA user_version", nullptr);
         if (!stmt) return fail(" ist nicht lesbar oder keine Datenbank: ");
         xq::StmtUse use(stmt);
         if (xq::Step(stmt) != SQLITE_ROW) return fail(" ist nicht lesbar oder keine Datenbank: ");
@@ -182,15 +198,15 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     }
 
     // WAL lets a reader keep reading while another workstation writes.
-    if (xq::Exec(m_db, "PRAGMA journal_mode=WAL") != SQLITE_OK ||
-        xq::Exec(m_db, "PRAGMA synchronous=FULL") != SQLITE_OK)
+    if (xq::Exec(m_impl->db, "PRAGMA journal_mode=WAL") != SQLITE_OK ||
+        xq::Exec(m_impl->db, "PRAGMA synchronous=FULL") != SQLITE_OK)
         return fail(" konnte nicht eingerichtet werden: ");
     if (version == XQ_SCHEMA_VERSION) return XQ_OK;
 
     if (Begin() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
     for (const XQTableDef* table : XQAllTables()) {
         for (const std::string& sql : XQCreateSql(*table)) {
-            if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK) {
+            if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK) {
                 int status = fail(" konnte nicht eingerichtet werden: ");
                 Rollback();
                 return status;
@@ -203,7 +219,7 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
         return status;
     }
     std::string setVersion = "PRAGMA user_version=" + std::to_string(XQ_SCHEMA_VERSION);
-    if (xq::Exec(m_db, setVersion.c_str()) != SQLITE_OK) {
+    if (xq::Exec(m_impl->db, setVersion.c_str()) != SQLITE_OK) {
         int status = fail(" konnte nicht eingerichtet werden: ");
         Rollback();
         return status;
@@ -213,8 +229,8 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
 }
 
 int CXQDatabase::Begin() {
-    if (!m_db) return XQ_NODB;
-    if (m_depth > 0 && sqlite3_get_autocommit(m_db)) m_depth = 0;  // rolled back by SQLite
+    if (!m_impl->db) return XQ_NODB;
+    if (m_depth > 0 && sqlite3_get_autocommit(m_impl->db)) m_depth = 0;  // rolled back by SQLite
     std::string sql;
     if (m_depth == 0)
         // Immediate: the write lock is taken (waiting out the busy timeout)
@@ -223,30 +239,30 @@ int CXQDatabase::Begin() {
         sql = m_readOnly ? "BEGIN" : "BEGIN IMMEDIATE";
     else
         sql = "SAVEPOINT xq" + std::to_string(m_depth);
-    int rc = xq::Exec(m_db, sql.c_str());
+    int rc = xq::Exec(m_impl->db, sql.c_str());
     if (rc != SQLITE_OK) return XQ_LOCKED;
     ++m_depth;
     return XQ_OK;
 }
 
 int CXQDatabase::Commit() {
-    if (!m_db) return XQ_NODB;
+    if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
-    if (sqlite3_get_autocommit(m_db)) {
+    if (sqlite3_get_autocommit(m_impl->db)) {
         // SQLite ended the transaction itself after an error: nothing stored.
         m_depth = 0;
         return XQ_LOCKED;
     }
     if (m_depth > 1) {
         std::string sql = "RELEASE xq" + std::to_string(m_depth - 1);
-        if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
         --m_depth;
         return XQ_OK;
     }
-    if (xq::Exec(m_db, "COMMIT") != SQLITE_OK) {
+    if (xq::Exec(m_impl->db, "COMMIT") != SQLITE_OK) {
         // A failed commit leaves the transaction open; drop it so that the
         // connection is usable and the caller sees all-or-nothing.
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
         m_depth = 0;
         return XQ_LOCKED;
     }
@@ -255,9 +271,9 @@ int CXQDatabase::Commit() {
 }
 
 int CXQDatabase::Rollback() {
-    if (!m_db) return XQ_NODB;
+    if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
-    if (sqlite3_get_autocommit(m_db)) {
+    if (sqlite3_get_autocommit(m_impl->db)) {
         m_depth = 0;
         return XQ_OK;
     }
@@ -266,13 +282,13 @@ int CXQDatabase::Rollback() {
     if (m_depth > 1) {
         std::string name = "xq" + std::to_string(m_depth - 1);
         std::string sql = "ROLLBACK TO " + name + "; RELEASE " + name;
-        if (xq::Exec(m_db, sql.c_str()) != SQLITE_OK)
-            sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr);
+        if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK)
+            sqlite3_exec(m_impl->db, sql.c_str(), nullptr, nullptr, nullptr);
         --m_depth;
         return XQ_OK;
     }
-    if (xq::Exec(m_db, "ROLLBACK") != SQLITE_OK)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (xq::Exec(m_impl->db, "ROLLBACK") != SQLITE_OK)
+        sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
     m_depth = 0;
     return XQ_OK;
 }
@@ -302,15 +318,15 @@ void CXQTransaction::Rollback() {
 }
 
 sqlite3* xq::Handle(const CXQDatabase& db) {
-    return db.Handle();
+    return CXQDatabaseAccess::Of(db).db;
 }
 
 sqlite3_stmt* xq::Statement(CXQDatabase& db, const std::string& sql, int* sqliteRc) {
-    return db.Statement(sql, sqliteRc);
+    return CXQDatabaseAccess::Of(db).Statement(sql, sqliteRc);
 }
 
 int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Praxisdatenbank \366ffnen", XQ_NODB, [&] {
         XQClosePracticeDatabase();
         std::error_code ec;
         std::filesystem::create_directories(homeDir, ec);

@@ -1,16 +1,12 @@
 #pragma once
 // One SQLite connection of the practice database, and the process-wide
 // connections the host and the module work with.
-#include <map>
 #include <memory>
 #include <string>
 
 #include "host/base/CString.h"
 #include "host/base/Export.h"
 #include "host/db/XQStatus.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // Schema version written by this build (PRAGMA user_version). A database with
 // a higher number comes from a newer program and is not opened.
@@ -28,7 +24,7 @@ class Q7HOST_API CXQDatabase {
     // timeout. errorText (Windows-1252, German) may be null.
     int Open(const std::string& path, bool readOnly, CString* errorText = nullptr);
     void Close();
-    bool IsOpen() const { return m_db != nullptr; }
+    bool IsOpen() const;
     bool IsReadOnly() const { return m_readOnly; }
     const std::string& Path() const { return m_path; }
 
@@ -46,24 +42,22 @@ class Q7HOST_API CXQDatabase {
     // The connection writes go to, or null when writing is refused.
     CXQDatabase* WriteTarget();
 
-    // For the record layer: the raw handle and a cached prepared statement
-    // (reset and unbound; null on failure, then *sqliteRc holds the SQLite
-    // code). Statements stay owned by the connection.
-    sqlite3* Handle() const { return m_db; }
-    sqlite3_stmt* Statement(const std::string& sql, int* sqliteRc = nullptr);
     // Runs SQL without values; returns the SQLite result code.
     int ExecRaw(const char* sql);
 
   private:
+    // The connection's handle and its prepared statements: the record layer
+    // reaches them through its internal accessors only (xq::Handle,
+    // xq::Statement), so this header stays free of the database library.
+    struct Impl;
+    friend struct CXQDatabaseAccess;
     int Setup(bool readOnly, CString* errorText);
-    void FinalizeAll();
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<Impl> m_impl;
     bool m_readOnly = false;
     int m_depth = 0;
     std::string m_path;
     CXQDatabase* m_writePartner = nullptr;
-    std::map<std::string, sqlite3_stmt*> m_statements;
 };
 
 // One level of transaction on a connection for the length of a scope: begun
@@ -109,9 +103,3 @@ extern Q7HOST_API CString dbPraxisId;
 // database of a newer program, which is left untouched.
 Q7HOST_API int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText);
 Q7HOST_API void XQClosePracticeDatabase();
-
-// Fault seam for tests: the n-th following SQLite prepare, step or exec made
-// by this layer fails with an I/O error (0 switches it off). XQFaultFired
-// tells whether the armed fault has struck since the last XQFailNthCall.
-Q7HOST_API void XQFailNthCall(int n);
-Q7HOST_API bool XQFaultFired();

@@ -2,8 +2,9 @@
 
 #include <limits>
 
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/base/XQGuard.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 // ---------------------------------------------------------------- values
 
@@ -126,15 +127,15 @@ CXQDatabase* CXQRSet::Writer() const {
 }
 
 int CXQRSet::GetByK1(int matchMode) {
-    return xq::Guard(XQ_NODB, [&] { return QueryByKey(1, matchMode); });
+    return XQGuard("Datensatz suchen", XQ_NODB, [&] { return QueryByKey(1, matchMode); });
 }
 
 int CXQRSet::GetByK2(int matchMode) {
-    return xq::Guard(XQ_NODB, [&] { return QueryByKey(2, matchMode); });
+    return XQGuard("Datensatz suchen", XQ_NODB, [&] { return QueryByKey(2, matchMode); });
 }
 
 int CXQRSet::GetAll() {
-    return xq::Guard(XQ_NODB, [&] { return QueryByKey(m_keyNr, -1); });
+    return XQGuard("Datensatz suchen", XQ_NODB, [&] { return QueryByKey(m_keyNr, -1); });
 }
 
 // mode -1: all records.
@@ -281,25 +282,25 @@ int CXQRSet::LoadAt(int index, int step) {
 }
 
 int CXQRSet::Next() {
-    return xq::Guard(XQ_READERR, [&] {
+    return XQGuard("Datensatz lesen", XQ_READERR, [&] {
         if (!HasCurrent()) return XQ_NOTFOUND;
         return LoadAt(m_index + 1, 1);
     });
 }
 
 int CXQRSet::Prev() {
-    return xq::Guard(XQ_READERR, [&] {
+    return XQGuard("Datensatz lesen", XQ_READERR, [&] {
         if (!HasCurrent()) return XQ_NOTFOUND;
         return LoadAt(m_index - 1, -1);
     });
 }
 
 int CXQRSet::First() {
-    return xq::Guard(XQ_READERR, [&] { return LoadAt(0, 1); });
+    return XQGuard("Datensatz lesen", XQ_READERR, [&] { return LoadAt(0, 1); });
 }
 
 int CXQRSet::Jump(int count) {
-    return xq::Guard(XQ_READERR, [&] {
+    return XQGuard("Datensatz lesen", XQ_READERR, [&] {
         if (!HasCurrent()) return XQ_NOTFOUND;
         int64_t target = static_cast<int64_t>(m_index) + count;
         if (target < 0 || target >= AnzHits()) return XQ_NOTFOUND;
@@ -308,7 +309,7 @@ int CXQRSet::Jump(int count) {
 }
 
 int CXQRSet::SeekIndex(int index) {
-    return xq::Guard(XQ_READERR, [&] {
+    return XQGuard("Datensatz lesen", XQ_READERR, [&] {
         if (index < 0 || index >= AnzHits()) return XQ_NOTFOUND;
         return LoadAt(index, 1);
     });
@@ -360,7 +361,7 @@ int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CStr
 }
 
 int CXQRSet::Write(const CString&) {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("Datensatz speichern", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         CXQDatabase* writer = Writer();
         if (m_readOnly || !writer) return XQ_LOCKED;
@@ -369,7 +370,7 @@ int CXQRSet::Write(const CString&) {
 }
 
 int CXQRSet::Rewrite(const CString&) {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("Datensatz speichern", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         if (!HasCurrent()) return XQ_NOTFOUND;
         CXQDatabase* writer = Writer();
@@ -393,7 +394,7 @@ int CXQRSet::Rewrite(const CString&) {
 }
 
 int CXQRSet::Delete() {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("Datensatz l\366schen", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         if (!HasCurrent()) return XQ_NOTFOUND;
         CXQDatabase* writer = Writer();

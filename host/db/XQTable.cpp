@@ -1,4 +1,4 @@
-#include "host/db/XQTable.h"
+#include "host/db/internal/XQTable.h"
 
 #include <cstring>
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/base/HostContext.h"
+#include "host/base/XQGuard.h"
 #include "host/dlg/XQFrontEnd.h"
 
 namespace {
@@ -208,12 +209,11 @@ int CXQDialog::DoModal() {
     if (!Create()) return -1;
     m_ended = false;
     m_result = 0;
-    bool initialised = false;
-    try {
-        initialised = OnInitDialog();
-    } catch (...) {
-        return -1;
-    }
+    // A dialog that fails while it sets up is not shown: -1, as for one that
+    // could not be created.
+    const int initialised =
+        XQGuard("Dialog einrichten", -1, [&] { return OnInitDialog() ? 1 : 0; });
+    if (initialised < 0) return -1;
     // A dialog that ends itself while it sets up returns its result at once.
     if (m_ended) return m_result;
     if (!initialised) return -1;

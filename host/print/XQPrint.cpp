@@ -12,6 +12,7 @@
 #include "host/base/Escape.h"
 #include "host/base/HostContext.h"
 #include "host/dlg/XQMessages.h"
+#include "host/print/internal/XQPrintSeam.h"
 
 namespace {
 

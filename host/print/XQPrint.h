@@ -58,10 +58,6 @@ class Q7HOST_API CXQPrintFile {
     bool m_failed = false;
 };
 
-// Test seam: the n-th entry written after this call fails as a full disk
-// would; 0 turns it off.
-Q7HOST_API void XQSetPrintWriteFault(int n);
-
 // The writer. Each returns false when the file is not open or the write
 // failed; a failure sticks until the file is closed.
 Q7HOST_API bool Write_Variable(CXQPrintFile& file, const CString& name, const CString& value);

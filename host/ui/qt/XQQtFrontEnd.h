@@ -12,7 +12,7 @@
 
 class QWidget;
 
-class Q7HOST_API CXQQtFrontEnd : public IXQFrontEnd {
+class CXQQtFrontEnd : public IXQFrontEnd {
   public:
     // Makes the application object when there is none yet (and owns it
     // then). Check CanShowWindows first: without a display the toolkit ends

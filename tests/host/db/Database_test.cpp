@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "host/db/Tsv.h"
-#include "host/db/XQInternal.h"
+#include "host/db/internal/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {

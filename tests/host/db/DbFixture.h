@@ -9,6 +9,7 @@
 #include "host/base/Cp1252.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
+#include "tests/host/FaultSeams.h"
 
 inline std::string MakeTempHome() {
     std::string pattern = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();

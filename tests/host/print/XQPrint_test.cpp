@@ -15,6 +15,7 @@
 #include <string>
 
 #include "host/base/Cp1252.h"
+#include "host/print/internal/XQPrintSeam.h"
 #include "tests/host/dlg/FakeFrontEnd.h"
 
 namespace {

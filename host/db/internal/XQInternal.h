@@ -1,6 +1,11 @@
 #pragma once
 // Internals of the record layer: the SQLite calls every part goes through
 // (so that the fault seam reaches them), status mapping and text conversion.
+// Only the host's own parts and tests may see them; the module and the
+// application work through the public headers of host/db.
+#ifndef Q7HOST_INTERNAL
+#error "host/db/internal/XQInternal.h is internal to the host"
+#endif
 #include <sqlite3.h>
 
 #include <functional>
@@ -15,6 +20,13 @@
 
 struct XQValue;
 class CXQDatabase;
+
+// Fault seam for tests: the n-th following SQLite prepare, step or exec made
+// by this layer fails with an I/O error (0 switches it off). XQFaultFired
+// tells whether the armed fault has struck since the last XQFailNthCall.
+// Not exported: the tests link the host's objects.
+void XQFailNthCall(int n);
+bool XQFaultFired();
 
 namespace xq {
 
@@ -82,8 +94,8 @@ class StmtUse {
     sqlite3_stmt* m_stmt;
 };
 
-// Runs f and turns any exception (memory, mostly) into the given status, so
-// that nothing escapes the API.
+// The old catch-all, silent, for the files not yet on XQGuard (Icd.cpp,
+// HostData.cpp, Tsv.cpp); it goes once they are.
 template <class F>
 int Guard(int onError, F&& f) noexcept {
     try {

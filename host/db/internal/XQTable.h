@@ -3,7 +3,11 @@
 // columns in field order, which of them take part in keys and how, and the
 // keys. The schema, the queries and the TSV load and dump are derived from
 // these, so a further table (catalogues, say) is one more description plus a
-// record class that lists its CString members in the same order.
+// record class that lists its CString members in the same order. Internal to
+// the host: the module and the application see only the record classes.
+#ifndef Q7HOST_INTERNAL
+#error "host/db/internal/XQTable.h is internal to the host"
+#endif
 #include <cstdint>
 #include <string>
 #include <vector>
