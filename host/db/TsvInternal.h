@@ -1,0 +1,90 @@
+#pragma once
+// Internals of the TSV loads and dumps (Tsv.cpp, IcdData.cpp) and of the
+// readers of host data. The frame of a load (xq::TsvLoad) is in XQInternal.h.
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "host/base/CString.h"
+#include "host/db/XQInternal.h"
+#include "host/db/XQTable.h"
+
+namespace xq {
+
+// The connection reads go to: dbDatabaseRO, else dbDatabase; null when
+// neither is open.
+CXQDatabase* ReadDb();
+
+// A field to store: the Windows-1252 value and its UTF-8 form, which is what
+// the table keeps (so a file's UTF-8 is not converted twice).
+struct TsvValue {
+    CString cp;
+    std::string utf8;
+    void Set(const CString& value) {
+        cp = value;
+        utf8 = Cp1252ToUtf8(value.str());
+    }
+};
+
+// A file field as value, or false with the German reason.
+bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error);
+
+// Inserts rows of one table through one prepared statement: each column's
+// text, its comparable form and its folded form, as XQInsertRow stores them.
+class TsvInserter {
+  public:
+    TsvInserter(CXQDatabase& db, const XQTableDef& table);
+    // values in column order; 0 or XQ_LOCKED.
+    int Insert(const std::vector<TsvValue>& values);
+
+  private:
+    CXQDatabase& m_db;
+    const XQTableDef& m_table;
+    std::string m_sql;
+    std::vector<XQValue> m_keys;
+};
+
+// Replacing by key during a load: the stored rows with the key go first.
+// When the table had no such rows as the load began, only a key the file
+// names a second time is looked for, so that a fresh load makes no lookups.
+class TsvReplacer {
+  public:
+    // deleteSql: a DELETE with one placeholder per key value. existing:
+    // whether rows it could delete were there at the start.
+    TsvReplacer(CXQDatabase& db, std::string deleteSql, bool existing)
+        : m_db(db), m_sql(std::move(deleteSql)), m_existing(existing) {}
+    // 0 or XQ_LOCKED.
+    int Replace(const std::vector<XQValue>& key);
+
+  private:
+    CXQDatabase& m_db;
+    std::string m_sql;
+    bool m_existing;
+    std::unordered_set<std::string> m_seen;
+};
+
+// Whether the query (SELECT EXISTS(...)) finds a row; 0 or XQ_LOCKED.
+int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,
+              bool& exists);
+
+// A dump: the header line and one escaped line per row of
+// SELECT columns FROM table [WHERE where] ORDER BY order (comparable forms),
+// row id.
+struct TsvDumpSpec {
+    const XQTableDef* table = nullptr;
+    std::vector<int> columns;     // table columns in file order
+    std::string where;            // condition with placeholders, or empty
+    std::vector<XQValue> values;  // bound in order
+    std::vector<int> order;       // key columns of the order
+    // A further file column made from each row (the text of a block): its
+    // name, the SQL expression passed to it, and the maker (false: unreadable).
+    const char* extraName = nullptr;
+    std::string extraSql;
+    std::function<bool(sqlite3_stmt* row, int column, std::string& field)> extra;
+};
+int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString& error);
+
+}  // namespace xq
