@@ -83,7 +83,16 @@ int MarkExtractRows(CXQDatabase& db) {
 class IcdLoader {
   public:
     IcdLoader(CXQDatabase& db, const IcdKind& kind)
-        : m_db(db), m_kind(kind), m_row(kIcdColumns), m_insert(db, XQTableIcd()) {}
+        : m_db(db),
+          m_kind(kind),
+          m_row(kIcdColumns),
+          // A group or subgroup could clash with one of another chapter; its
+          // row is stored at once, so that the message names its line.
+          m_insert(db, XQTableIcd(),
+                   kind.codeFrom == kIcdGruppe || kind.codeFrom == kIcdUntergruppe ? 1 : 32) {}
+
+    // Stores the rows still gathered.
+    int Finish() { return m_insert.Flush(); }
 
     bool Header(std::string_view line, CString& error) {
         std::vector<std::string_view> names = xq::TsvSplit(line);
@@ -179,7 +188,7 @@ class IcdLoader {
     // rows already.
     int Start() {
         if (!m_kind.ebene) {
-            m_replace.emplace(m_db, std::string(), true);
+            m_replace.emplace(m_db, std::string(), true, m_insert);
             return XQ_OK;
         }
         std::string sql = "DELETE FROM icd WHERE k_ebene=?";
@@ -189,7 +198,7 @@ class IcdLoader {
         if (xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM icd WHERE k_ebene=?)",
                           {Key(m_kind.ebene)}, existing) != XQ_OK)
             return XQ_LOCKED;
-        m_replace.emplace(m_db, sql, existing);
+        m_replace.emplace(m_db, sql, existing, m_insert);
         return XQ_OK;
     }
 
@@ -240,7 +249,10 @@ int IcdLoadTsv(const CString& kindName, std::string& content, const CString& sou
     return TsvLoad(content, source,
                    {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
                     [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                    [&] { return marks ? MarkExtractRows(*dbDatabase) : XQ_OK; }},
+                    [&] {
+                        if (loader.Finish() != XQ_OK) return XQ_LOCKED;
+                        return marks ? MarkExtractRows(*dbDatabase) : XQ_OK;
+                    }},
                    error);
 }
 

@@ -131,6 +131,11 @@ class Loader {
         return true;
     }
 
+    // Stores the rows still gathered.
+    int Finish() {
+        return m_insert.Flush() == XQ_OK && m_insertLine.Flush() == XQ_OK ? XQ_OK : XQ_LOCKED;
+    }
+
     // 0, or a status with error set.
     int Row(std::string_view line, CString& error) {
         if (!m_rows && Start() != XQ_OK) return WriteError(m_db, error);
@@ -194,8 +199,8 @@ class Loader {
         if (m_withText &&
             xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM tbentry)", {}, lines) != XQ_OK)
             return XQ_LOCKED;
-        m_rows.emplace(m_db, sql, rows);
-        m_lines.emplace(m_db, "DELETE FROM tbentry WHERE k_kykuerzel=?", lines);
+        m_rows.emplace(m_db, sql, rows, m_insert);
+        m_lines.emplace(m_db, "DELETE FROM tbentry WHERE k_kykuerzel=?", lines, m_insertLine);
         return XQ_OK;
     }
 
@@ -301,37 +306,68 @@ bool TsvField(std::string_view escaped, CString& value, CString& error) {
     return true;
 }
 
-TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table) : m_db(db), m_table(table) {
+TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch)
+    : m_db(db),
+      m_table(table),
+      m_batch(batch > 1 ? static_cast<size_t>(batch) : 1),
+      m_pending(m_batch, std::vector<TsvValue>(table.columns.size())) {
     std::string names;
-    auto add = [&](const std::string& name) { names += (names.empty() ? "" : ",") + name; };
+    size_t count = 0;
+    auto add = [&](const std::string& name) {
+        names += (names.empty() ? "" : ",") + name;
+        ++count;
+    };
     for (const XQColumnDef& column : table.columns) add(column.name);
     for (const XQColumnDef& column : table.columns)
         if (column.key != XQKeyForm::None) add(XQKeyColumn(column));
     for (const XQColumnDef& column : table.columns)
         if (column.folded) add(XQFoldColumn(column));
-    std::string params;
-    for (size_t i = 0, n = std::count(names.begin(), names.end(), ',') + 1; i < n; ++i)
-        params += i ? ",?" : "?";
-    m_sql = std::string("INSERT INTO ") + table.name + "(" + names + ") VALUES(" + params + ")";
+    std::string row = "(";
+    for (size_t i = 0; i < count; ++i) row += i ? ",?" : "?";
+    row += ")";
+    m_rowSql = std::string("INSERT INTO ") + table.name + "(" + names + ") VALUES";
+    m_batchSql = m_rowSql;
+    for (size_t i = 0; i < m_batch; ++i) m_batchSql += (i ? "," : "") + row;
+    m_rowSql += row;
 }
 
 int TsvInserter::Insert(const std::vector<TsvValue>& values) {
-    sqlite3_stmt* stmt = Statement(m_db, m_sql);
+    std::vector<TsvValue>& row = m_pending[m_count++];
+    for (size_t i = 0; i < row.size(); ++i) {
+        row[i].cp.str().assign(values[i].cp.str());
+        row[i].utf8.assign(values[i].utf8);
+    }
+    return m_count == m_batch ? Flush() : XQ_OK;
+}
+
+int TsvInserter::Flush() {
+    const size_t count = m_count;
+    m_count = 0;
+    if (count == m_batch) return Store(Statement(m_db, m_batchSql), 0, count);
+    for (size_t i = 0; i < count; ++i)
+        if (Store(Statement(m_db, m_rowSql), i, 1) != XQ_OK) return XQ_LOCKED;
+    return XQ_OK;
+}
+
+int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     const std::vector<XQColumnDef>& columns = m_table.columns;
     int pos = 1;
-    // The values outlive the step, so SQLite need not copy them.
-    for (size_t i = 0; i < columns.size(); ++i)
-        sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
-                          static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
-    m_keys.clear();
-    for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].key != XQKeyForm::None)
-            m_keys.push_back(XQKeyValue(columns[i].key, values[i].cp));
-    for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].folded) m_keys.push_back(XQFoldValue(values[i].cp));
-    for (const XQValue& key : m_keys) Bind(stmt, pos++, key);
+    for (size_t r = first; r < first + count; ++r) {
+        const std::vector<TsvValue>& values = m_pending[r];
+        // The values outlive the step, so SQLite need not copy them.
+        for (size_t i = 0; i < columns.size(); ++i)
+            sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
+                              static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
+        m_keys.clear();
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].key != XQKeyForm::None)
+                m_keys.push_back(XQKeyValue(columns[i].key, values[i].cp));
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].folded) m_keys.push_back(XQFoldValue(values[i].cp));
+        for (const XQValue& key : m_keys) Bind(stmt, pos++, key);
+    }
     return Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }
 
@@ -345,6 +381,7 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
         }
         if (m_seen.insert(std::move(seen)).second) return XQ_OK;
     }
+    if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
     sqlite3_stmt* del = Statement(m_db, m_sql);
     if (!del) return XQ_LOCKED;
     StmtUse use(del);
@@ -490,11 +527,11 @@ int LoadTsvContent(const CString& kind, std::string content, const CString& sour
     if (!table) return XQ_NODB;
     if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
     Loader loader(*dbDatabase, *table, kind == "tb");
-    return xq::TsvLoad(
-        content, source,
-        {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-         [&](std::string_view line, CString& e) { return loader.Row(line, e); }, nullptr},
-        error);
+    return xq::TsvLoad(content, source,
+                       {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
+                        [&](std::string_view line, CString& e) { return loader.Row(line, e); },
+                        [&] { return loader.Finish(); }},
+                       error);
 }
 
 }  // namespace

@@ -32,30 +32,45 @@ struct TsvValue {
 // A file field as value, or false with the German reason.
 bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error);
 
-// Inserts rows of one table through one prepared statement: each column's
-// text, its comparable form and its folded form, as XQInsertRow stores them.
+// Inserts rows of one table: each column's text, its comparable form and
+// its folded form, as XQInsertRow stores them. Rows of a table with word
+// indexes are best gathered and stored by one statement for each batch:
+// inside a transaction every statement that runs triggers opens a
+// savepoint, and the word indexes write out what they hold at each, so a
+// statement per row would cost a write per row. Without triggers a batch
+// only costs: a statement of several rows keeps a journal of its own.
 class TsvInserter {
   public:
-    TsvInserter(CXQDatabase& db, const XQTableDef& table);
-    // values in column order; 0 or XQ_LOCKED.
+    // batch: rows for each statement; 1 stores each row at once.
+    TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch = 1);
+    // values in column order; 0 or XQ_LOCKED (of this row's batch).
     int Insert(const std::vector<TsvValue>& values);
+    // Stores the rows gathered so far; 0 or XQ_LOCKED.
+    int Flush();
 
   private:
+    int Store(sqlite3_stmt* stmt, size_t first, size_t count);
+
     CXQDatabase& m_db;
     const XQTableDef& m_table;
-    std::string m_sql;
+    size_t m_batch;
+    std::string m_rowSql;
+    std::string m_batchSql;
+    std::vector<std::vector<TsvValue>> m_pending;
+    size_t m_count = 0;
     std::vector<XQValue> m_keys;
 };
 
-// Replacing by key during a load: the stored rows with the key go first.
-// When the table had no such rows as the load began, only a key the file
-// names a second time is looked for, so that a fresh load makes no lookups.
+// Replacing by key during a load: the stored rows with the key go first
+// (after the rows gathered for the table are stored). When the table had no
+// such rows as the load began, only a key the file names a second time is
+// looked for, so that a fresh load makes no lookups.
 class TsvReplacer {
   public:
     // deleteSql: a DELETE with one placeholder per key value. existing:
     // whether rows it could delete were there at the start.
-    TsvReplacer(CXQDatabase& db, std::string deleteSql, bool existing)
-        : m_db(db), m_sql(std::move(deleteSql)), m_existing(existing) {}
+    TsvReplacer(CXQDatabase& db, std::string deleteSql, bool existing, TsvInserter& pending)
+        : m_db(db), m_sql(std::move(deleteSql)), m_existing(existing), m_pending(pending) {}
     // 0 or XQ_LOCKED.
     int Replace(const std::vector<XQValue>& key);
 
@@ -63,6 +78,7 @@ class TsvReplacer {
     CXQDatabase& m_db;
     std::string m_sql;
     bool m_existing;
+    TsvInserter& m_pending;
     std::unordered_set<std::string> m_seen;
 };
 
