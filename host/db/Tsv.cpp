@@ -353,20 +353,32 @@ int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     const std::vector<XQColumnDef>& columns = m_table.columns;
-    int pos = 1;
+    // The comparable and folded forms of all rows first: bound below without
+    // a copy, they must not move any more.
+    m_keys.clear();
     for (size_t r = first; r < first + count; ++r) {
         const std::vector<TsvValue>& values = m_pending[r];
-        // The values outlive the step, so SQLite need not copy them.
-        for (size_t i = 0; i < columns.size(); ++i)
-            sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
-                              static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
-        m_keys.clear();
         for (size_t i = 0; i < columns.size(); ++i)
             if (columns[i].key != XQKeyForm::None)
                 m_keys.push_back(XQKeyValue(columns[i].key, values[i].cp));
         for (size_t i = 0; i < columns.size(); ++i)
             if (columns[i].folded) m_keys.push_back(XQFoldValue(values[i].cp));
-        for (const XQValue& key : m_keys) Bind(stmt, pos++, key);
+    }
+    const size_t keysPerRow = m_keys.size() / count;
+    int pos = 1;
+    for (size_t r = 0; r < count; ++r) {
+        const std::vector<TsvValue>& values = m_pending[first + r];
+        for (size_t i = 0; i < columns.size(); ++i)
+            sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
+                              static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
+        for (size_t k = r * keysPerRow; k < (r + 1) * keysPerRow; ++k) {
+            const XQValue& key = m_keys[k];
+            if (key.kind == XQValue::Int)
+                sqlite3_bind_int64(stmt, pos++, key.i);
+            else
+                sqlite3_bind_blob(stmt, pos++, key.s.data(), static_cast<int>(key.s.size()),
+                                  SQLITE_STATIC);
+        }
     }
     return Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }

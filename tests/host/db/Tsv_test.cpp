@@ -121,6 +121,61 @@ TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
     EXPECT_NE(Cp1252ToUtf8(error.str()).find("Unbekannte Datenart"), std::string::npos);
 }
 
+// For n = 1, 2, ... the n-th SQLite call of a load fails, until the load
+// gets through: each failure leaves the database exactly as it was and says
+// so in German. The file replaces two stored blocks (one of them twice) and
+// adds new ones, several lines each.
+TEST_F(TsvTest, FailingLoadsLeaveEverythingAsItWas) {
+    ASSERT_EQ(XQLoadTsv("tb",
+                        Write("alt.tsv",
+                              "kuerzel\tgroup\tdescription\ttext\n"
+                              "alt1\tb\tAlt eins\ta\\nb\n"
+                              "alt2\td\tAlt zwei\tc\\nd\\ne\n"
+                              "bleibt\tf\tBleibt\tf\n"),
+                        nullptr),
+              XQ_OK);
+    auto state = [&] {
+        CQTbEntry lines(dbDatabaseRO);
+        const int count = lines.GetAll() == XQ_OK ? lines.AnzHits() : 0;
+        return Dump("tb") + "lines " + std::to_string(count);
+    };
+    const std::string before = state();
+    const std::string file = Write("neu.tsv",
+                                   "kuerzel\tgroup\tdescription\ttext\n"
+                                   "neu1\tb\tNeu eins\tn1\\nn2\\nn3\n"
+                                   "alt2\td\tZwei neu\tx\\ny\n"
+                                   "neu2\th\tNeu zwei\t\xC3\x84rzte\\nz\n"
+                                   "alt1\tb\tEins neu\tp\\nq\\nr\n"
+                                   "neu1\tb\tNeu eins, zweimal\tm1\\nm2\n");
+    int failures = 0;
+    for (int n = 1; n < 2000; ++n) {
+        XQFailNthCall(n);
+        CString error;
+        const int status = XQLoadTsv("tb", file, &error);
+        const bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        if (!fired) {
+            ASSERT_EQ(status, XQ_OK) << error.GetString();
+            EXPECT_EQ(state(),
+                      "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+                      "alt1\tb\t\tEins neu\t\tp\\nq\\nr\n"
+                      "alt2\td\t\tZwei neu\t\tx\\ny\n"
+                      "bleibt\tf\t\tBleibt\t\tf\n"
+                      "neu1\tb\t\tNeu eins, zweimal\t\tm1\\nm2\n"
+                      "neu2\th\t\tNeu zwei\t\t\xC3\x84rzte\\nz\n"
+                      "lines 10");
+            break;
+        }
+        ++failures;
+        EXPECT_NE(status, XQ_OK) << n;
+        EXPECT_NE(Cp1252ToUtf8(error.str()).find("nichts geladen"), std::string::npos)
+            << n << ": " << Cp1252ToUtf8(error.str());
+        EXPECT_EQ(state(), before) << n;
+        EXPECT_EQ(dbDatabase->TransactionDepth(), 0) << n;
+    }
+    EXPECT_GT(failures, 20);
+}
+
 TEST_F(DbTest, StringResourcesAndSystemParameters) {
     EXPECT_EQ(LoadQ7String(7002), "(alle)");
     EXPECT_EQ(FormatString(LoadQ7String(8086).GetString(), 37), "Maximal 37 Zeichen pro Zeile");
