@@ -89,7 +89,7 @@ class IcdLoader {
           // A group or subgroup could clash with one of another chapter; its
           // row is stored at once, so that the message names its line.
           m_insert(db, XQTableIcd(),
-                   kind.codeFrom == kIcdGruppe || kind.codeFrom == kIcdUntergruppe ? 1 : 32) {}
+                   kind.codeFrom == kIcdGruppe || kind.codeFrom == kIcdUntergruppe ? 1 : 512) {}
 
     // Stores the rows still gathered.
     int Finish() { return m_insert.Flush(); }

@@ -307,10 +307,7 @@ bool TsvField(std::string_view escaped, CString& value, CString& error) {
 }
 
 TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch)
-    : m_db(db),
-      m_table(table),
-      m_batch(batch > 1 ? static_cast<size_t>(batch) : 1),
-      m_pending(m_batch, std::vector<TsvValue>(table.columns.size())) {
+    : m_db(db), m_table(table), m_batch(batch > 1 ? static_cast<size_t>(batch) : 1) {
     std::string names;
     size_t count = 0;
     auto add = [&](const std::string& name) {
@@ -322,6 +319,12 @@ TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch)
         if (column.key != XQKeyForm::None) add(XQKeyColumn(column));
     for (const XQColumnDef& column : table.columns)
         if (column.folded) add(XQFoldColumn(column));
+    // No more placeholders than SQLite allows in one statement.
+    sqlite3* handle = Handle(db);
+    const int limit = handle ? sqlite3_limit(handle, SQLITE_LIMIT_VARIABLE_NUMBER, -1) : 0;
+    if (limit > 0)
+        m_batch = std::max<size_t>(1, std::min(m_batch, static_cast<size_t>(limit) / count));
+    m_pending.resize(m_batch, std::vector<TsvValue>(table.columns.size()));
     std::string row = "(";
     for (size_t i = 0; i < count; ++i) row += i ? ",?" : "?";
     row += ")";
