@@ -202,11 +202,7 @@ class IcdLoader {
         return XQ_OK;
     }
 
-    int WriteError(CString& error) {
-        error = De("konnte nicht gespeichert werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(m_db)));
-        return XQ_LOCKED;
-    }
+    int WriteError(CString& error) { return xq::TsvWriteError(m_db, error); }
 
     int Favourite(CString& error) {
         CQIcdFav fav(&m_db);

@@ -33,11 +33,6 @@ CString LineError(int line, const CString& what) {
     return FormatString("Zeile %d: ", line) + what;
 }
 
-int WriteError(CXQDatabase& db, CString& error) {
-    error = De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(xq::Handle(db)));
-    return XQ_LOCKED;
-}
-
 // "  7": the line numbers of blocks and index lines.
 void LineNumber(int number, xq::TsvValue& value) {
     char buffer[16];
@@ -138,7 +133,7 @@ class Loader {
 
     // 0, or a status with error set.
     int Row(std::string_view line, CString& error) {
-        if (!m_rows && Start() != XQ_OK) return WriteError(m_db, error);
+        if (!m_rows && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
         SplitTabs(line, m_fields);
         if (m_fields.size() != m_width) {
             error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
@@ -173,8 +168,8 @@ class Loader {
             m_key.push_back(XQKeyValue(m_table.columns[column].key, m_values[column].cp));
         }
         if (m_rows->Replace(m_key) != XQ_OK || m_insert.Insert(m_values) != XQ_OK)
-            return WriteError(m_db, error);
-        if (m_withText && Lines() != XQ_OK) return WriteError(m_db, error);
+            return xq::TsvWriteError(m_db, error);
+        if (m_withText && Lines() != XQ_OK) return xq::TsvWriteError(m_db, error);
         return XQ_OK;
     }
 
@@ -261,6 +256,11 @@ CXQDatabase* ReadDb() {
     if (dbDatabaseRO && dbDatabaseRO->IsOpen()) return dbDatabaseRO;
     if (dbDatabase && dbDatabase->IsOpen()) return dbDatabase;
     return nullptr;
+}
+
+int TsvWriteError(CXQDatabase& db, CString& error) {
+    error = De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(Handle(db)));
+    return XQ_LOCKED;
 }
 
 std::vector<std::string_view> TsvSplit(std::string_view line) {

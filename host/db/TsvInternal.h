@@ -18,6 +18,9 @@ namespace xq {
 // neither is open.
 CXQDatabase* ReadDb();
 
+// The reason of a row that could not be stored, from SQLite; XQ_LOCKED.
+int TsvWriteError(CXQDatabase& db, CString& error);
+
 // A field to store: the Windows-1252 value and its UTF-8 form, which is what
 // the table keeps (so a file's UTF-8 is not converted twice).
 struct TsvValue {

@@ -60,7 +60,7 @@ std::vector<std::string_view> TsvSplit(std::string_view line);
 bool TsvField(std::string_view escaped, CString& value, CString& error);
 
 // The ICD catalogue's TSV kinds (icdkapitel, icdgruppe, icdsubgruppe, icd,
-// icdthes, icdversion, icdfav), loaded and dumped by host/db/Icd.cpp.
+// icdthes, icdversion, icdfav), loaded and dumped by host/db/IcdData.cpp.
 bool IcdIsTsvKind(const CString& kind);
 int IcdLoadTsv(const CString& kind, std::string& content, const CString& source, CString& error);
 int IcdDumpTsv(const CString& kind, std::ostream& out, CString& error);
