@@ -188,7 +188,7 @@ class IcdLoader {
     // rows already.
     int Start() {
         if (!m_kind.ebene) {
-            m_replace.emplace(m_db, std::string(), true, m_insert);
+            m_replace.emplace(m_db, "icdfav", std::string(), true, m_insert);
             return XQ_OK;
         }
         std::string sql = "DELETE FROM icd WHERE k_ebene=?";
@@ -198,7 +198,7 @@ class IcdLoader {
         if (xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM icd WHERE k_ebene=?)",
                           {Key(m_kind.ebene)}, existing) != XQ_OK)
             return XQ_LOCKED;
-        m_replace.emplace(m_db, sql, existing, m_insert);
+        m_replace.emplace(m_db, "icd", sql, existing, m_insert);
         return XQ_OK;
     }
 

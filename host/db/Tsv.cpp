@@ -128,7 +128,10 @@ class Loader {
 
     // Stores the rows still gathered.
     int Finish() {
-        return m_insert.Flush() == XQ_OK && m_insertLine.Flush() == XQ_OK ? XQ_OK : XQ_LOCKED;
+        if (m_insert.Flush() != XQ_OK || m_insertLine.Flush() != XQ_OK) return XQ_LOCKED;
+        for (const std::string& create : m_dropped)
+            if (m_db.ExecRaw(create.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        return XQ_OK;
     }
 
     // 0, or a status with error set.
@@ -169,6 +172,8 @@ class Loader {
         }
         if (m_rows->Replace(m_key) != XQ_OK || m_insert.Insert(m_values) != XQ_OK)
             return xq::TsvWriteError(m_db, error);
+        const int64_t id = sqlite3_last_insert_rowid(xq::Handle(m_db));
+        m_rows->Stored(id, id);
         if (m_withText && Lines() != XQ_OK) return xq::TsvWriteError(m_db, error);
         return XQ_OK;
     }
@@ -194,8 +199,37 @@ class Loader {
         if (m_withText &&
             xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM tbentry)", {}, lines) != XQ_OK)
             return XQ_LOCKED;
-        m_rows.emplace(m_db, sql, rows, m_insert);
-        m_lines.emplace(m_db, "DELETE FROM tbentry WHERE k_kykuerzel=?", lines, m_insertLine);
+        // An empty table gets its indexes built after the rows: one sorted
+        // build costs far less than as many inserts in random key order.
+        if (!rows && DropIndexes(m_table.name) != XQ_OK) return XQ_LOCKED;
+        if (m_withText && !lines && DropIndexes("tbentry") != XQ_OK) return XQ_LOCKED;
+        m_rows.emplace(m_db, m_table.name, sql, rows, m_insert);
+        m_lines.emplace(m_db, "tbentry", "DELETE FROM tbentry WHERE k_kykuerzel=?", lines,
+                        m_insertLine);
+        return XQ_OK;
+    }
+
+    int DropIndexes(const char* table) {
+        sqlite3_stmt* stmt = xq::Statement(
+            m_db,
+            "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? AND "
+            "sql IS NOT NULL ORDER BY rowid");
+        if (!stmt) return XQ_LOCKED;
+        std::vector<std::string> names;
+        {
+            xq::StmtUse use(stmt);
+            xq::BindText(stmt, 1, table);
+            int rc;
+            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
+                names.push_back(xq::ColumnUtf8(stmt, 0));
+                m_dropped.push_back(xq::ColumnUtf8(stmt, 1));
+            }
+            if (rc != SQLITE_DONE) return XQ_LOCKED;
+        }
+        for (const std::string& name : names) {
+            const std::string drop = "DROP INDEX \"" + name + "\"";
+            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        }
         return XQ_OK;
     }
 
@@ -203,7 +237,10 @@ class Loader {
     // break), numbered from 0.
     int Lines() {
         if (m_lines->Replace({m_key[0]}) != XQ_OK) return XQ_LOCKED;
+        m_lines->Stored(1, 0);
         if (m_text.cp.IsEmpty()) return XQ_OK;
+        sqlite3* handle = xq::Handle(m_db);
+        int64_t first = 0;
         m_line[0] = m_values[0];
         const std::string& cp = m_text.cp.str();
         const std::string& utf8 = m_text.utf8;
@@ -224,10 +261,14 @@ class Loader {
             m_line[2].cp.str().assign(cpLine);
             m_line[2].utf8.assign(utf8Line);
             if (m_insertLine.Insert(m_line) != XQ_OK) return XQ_LOCKED;
+            // One statement after the other, so a block's lines have
+            // consecutive row ids.
+            if (number == 0) first = sqlite3_last_insert_rowid(handle);
             if (last) break;
             cpStart = cpEnd + 1;
             utf8Start = utf8End + 1;
         }
+        m_lines->Stored(first, sqlite3_last_insert_rowid(handle));
         return XQ_OK;
     }
 
@@ -246,6 +287,7 @@ class Loader {
     xq::TsvInserter m_insert;
     xq::TsvInserter m_insertLine;
     std::vector<xq::TsvValue> m_line;
+    std::vector<std::string> m_dropped;  // CREATE statements of indexes built at the end
 };
 
 }  // namespace
@@ -387,14 +429,29 @@ int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
 }
 
 int TsvReplacer::Replace(const std::vector<XQValue>& key) {
+    m_current = nullptr;
     if (!m_existing) {
-        std::string seen;
+        std::string id;
         for (const XQValue& value : key) {
-            seen += value.kind == XQValue::Int ? 'i' : 'b';
-            seen += value.kind == XQValue::Int ? std::to_string(value.i) : value.s;
-            seen += '\0';
+            id += value.kind == XQValue::Int ? 'i' : 'b';
+            id += value.kind == XQValue::Int ? std::to_string(value.i) : value.s;
+            id += '\0';
         }
-        if (m_seen.insert(std::move(seen)).second) return XQ_OK;
+        auto [found, fresh] = m_seen.try_emplace(std::move(id));
+        m_current = &found->second;
+        if (fresh) return XQ_OK;
+        if (m_current->known) {
+            m_current->known = false;
+            if (m_current->last < m_current->first) return XQ_OK;
+            if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
+            sqlite3_stmt* del =
+                Statement(m_db, "DELETE FROM " + m_table + " WHERE rowid BETWEEN ? AND ?");
+            if (!del) return XQ_LOCKED;
+            StmtUse use(del);
+            sqlite3_bind_int64(del, 1, m_current->first);
+            sqlite3_bind_int64(del, 2, m_current->last);
+            return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+        }
     }
     if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
     sqlite3_stmt* del = Statement(m_db, m_sql);
@@ -402,6 +459,13 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
     StmtUse use(del);
     for (size_t i = 0; i < key.size(); ++i) Bind(del, static_cast<int>(i + 1), key[i]);
     return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+}
+
+void TsvReplacer::Stored(int64_t first, int64_t last) {
+    if (!m_current) return;
+    m_current->known = true;
+    m_current->first = first;
+    m_current->last = last;
 }
 
 int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,

@@ -1,11 +1,12 @@
 #pragma once
 // Internals of the TSV loads and dumps (Tsv.cpp, IcdData.cpp) and of the
 // readers of host data. The frame of a load (xq::TsvLoad) is in XQInternal.h.
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "host/base/CString.h"
@@ -67,22 +68,40 @@ class TsvInserter {
 // Replacing by key during a load: the stored rows with the key go first
 // (after the rows gathered for the table are stored). When the table had no
 // such rows as the load began, only a key the file names a second time is
-// looked for, so that a fresh load makes no lookups.
+// looked for, so that a fresh load makes no lookups; and where the loader
+// told the row ids it stored for that key, they go by row id, so that a
+// table whose indexes are built after the load needs none.
 class TsvReplacer {
   public:
     // deleteSql: a DELETE with one placeholder per key value. existing:
     // whether rows it could delete were there at the start.
-    TsvReplacer(CXQDatabase& db, std::string deleteSql, bool existing, TsvInserter& pending)
-        : m_db(db), m_sql(std::move(deleteSql)), m_existing(existing), m_pending(pending) {}
+    TsvReplacer(CXQDatabase& db, const char* table, std::string deleteSql, bool existing,
+                TsvInserter& pending)
+        : m_db(db),
+          m_table(table),
+          m_sql(std::move(deleteSql)),
+          m_existing(existing),
+          m_pending(pending) {}
     // 0 or XQ_LOCKED.
     int Replace(const std::vector<XQValue>& key);
+    // The row ids from first to last (none when last < first) are what the
+    // file gave for the key of the last Replace.
+    void Stored(int64_t first, int64_t last);
 
   private:
+    struct Rows {
+        bool known = false;
+        int64_t first = 1;
+        int64_t last = 0;
+    };
+
     CXQDatabase& m_db;
+    std::string m_table;
     std::string m_sql;
     bool m_existing;
     TsvInserter& m_pending;
-    std::unordered_set<std::string> m_seen;
+    std::unordered_map<std::string, Rows> m_seen;
+    Rows* m_current = nullptr;
 };
 
 // Whether the query (SELECT EXISTS(...)) finds a row; 0 or XQ_LOCKED.
