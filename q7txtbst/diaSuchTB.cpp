@@ -128,10 +128,11 @@ bool CdiaSuchTB::OnInitDialog() {
     m_grammarAddendum = m_Tb.Gruppe;
     m_initialising = true;
 
-    // Asking for everything proves both tables readable; it moves the record,
-    // so the caller's presets are put back afterwards.
+    // Asking for one key proves both tables readable (asking for all records
+    // would cost as much as the practice is large); it moves the record, so
+    // the caller's presets are put back afterwards.
     const CQTb_Fields preset = m_Tb.GetFields();
-    if (m_Tb.GetAll() == XQ_NODB || m_TbEntry.GetAll() == XQ_NODB) {
+    if (m_Tb.GetByK2(XQ_MATCH_EQUAL) == XQ_NODB || m_TbEntry.GetByK1(XQ_MATCH_EQUAL) == XQ_NODB) {
         Halt(6, 10);
         EndDialog(0);
         return true;

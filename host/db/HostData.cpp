@@ -1,20 +1,16 @@
 #include "host/db/HostData.h"
 
+#include "host/base/XQGuard.h"
+#include "host/db/TsvInternal.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 
 namespace {
 
-CXQDatabase* ReadDb() {
-    if (dbDatabaseRO && dbDatabaseRO->IsOpen()) return dbDatabaseRO;
-    if (dbDatabase && dbDatabase->IsOpen()) return dbDatabase;
-    return nullptr;
-}
-
 // Text of (group, number); false when missing or unreadable.
 bool FindString(int group, int number, CString& text) {
-    CXQDatabase* db = ReadDb();
+    CXQDatabase* db = xq::ReadDb();
     if (!db) return false;
     sqlite3_stmt* stmt =
         xq::Statement(*db, "SELECT text FROM strings WHERE k_grp=? AND k_number=?");
@@ -59,9 +55,9 @@ const DefaultString kDefaults[] = {
 }  // namespace
 
 int GetSPEntries(const CString& list, std::vector<std::pair<CString, CString>>& entries) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Systemparameter lesen", XQ_NODB, [&] {
         entries.clear();
-        CXQDatabase* db = ReadDb();
+        CXQDatabase* db = xq::ReadDb();
         if (!db) return XQ_NODB;
         sqlite3_stmt* stmt =
             xq::Statement(*db, "SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
@@ -79,27 +75,24 @@ int GetSPEntries(const CString& list, std::vector<std::pair<CString, CString>>& 
 }
 
 CString LoadQ7String(int number) {
-    try {
+    return XQGuard("Text lesen", CString(), [&] {
         CString text;
-        if (FindString(0, number, text)) return text;
-    } catch (...) {
-    }
-    return CString();
+        FindString(0, number, text);
+        return text;
+    });
 }
 
 CString GetQ7String(int group, int number) {
-    try {
+    return XQGuard("Meldungstext lesen", CString(), [&] {
         CString text;
         if (FindString(group, number, text)) return text;
         // Never blank: the user can at least quote the message number.
         return FormatString("Meldung %d/%d", group, number);
-    } catch (...) {
-        return CString();
-    }
+    });
 }
 
 CString GetQ7Text(const CString& textOrNumber) {
-    try {
+    return XQGuard("Text lesen", textOrNumber, [&] {
         const std::string& s = textOrNumber.str();
         bool number = !s.empty() && s.size() <= 9;
         for (char c : s) number = number && c >= '0' && c <= '9';
@@ -107,46 +100,36 @@ CString GetQ7Text(const CString& textOrNumber) {
         CString text;
         if (FindString(0, std::stoi(s), text)) return text;
         return textOrNumber;
-    } catch (...) {
-        return textOrNumber;
-    }
+    });
 }
 
 namespace xq {
 
 int InstallDefaultStrings(CXQDatabase& db) {
-    if (db.Begin() != XQ_OK) return XQ_LOCKED;
+    CXQTransaction transaction(&db);
+    if (transaction.Status() != XQ_OK) return XQ_LOCKED;
     const XQTableDef& table = XQTableStrings();
-    sqlite3_stmt* del = xq::Statement(db, "DELETE FROM strings WHERE k_grp=? AND k_number=?");
-    if (!del) {
-        db.Rollback();
-        return XQ_LOCKED;
-    }
     for (const DefaultString& entry : kDefaults) {
+        sqlite3_stmt* del = Statement(db, "DELETE FROM strings WHERE k_grp=? AND k_number=?");
+        if (!del) return XQ_LOCKED;
         {
             StmtUse use(del);
             sqlite3_bind_int64(del, 1, entry.group);
             sqlite3_bind_int64(del, 2, entry.number);
-            if (Step(del) != SQLITE_DONE) {
-                db.Rollback();
-                return XQ_LOCKED;
-            }
+            if (Step(del) != SQLITE_DONE) return XQ_LOCKED;
         }
         CString group = FormatString("%d", entry.group);
         CString number = FormatString("%d", entry.number);
         CString text = Utf8ToCp1252(entry.text);
-        if (XQInsertRow(db, table, {&group, &number, &text}) != XQ_OK) {
-            db.Rollback();
-            return XQ_LOCKED;
-        }
+        if (XQInsertRow(db, table, {&group, &number, &text}) != XQ_OK) return XQ_LOCKED;
     }
-    return db.Commit();
+    return transaction.Commit();
 }
 
 }  // namespace xq
 
 int XQInstallDefaultStrings() {
-    return xq::Guard(XQ_LOCKED, [] {
+    return XQGuard("Standardtexte schreiben", XQ_LOCKED, [] {
         if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
         return xq::InstallDefaultStrings(*dbDatabase);
     });

@@ -3,7 +3,9 @@
 #include <map>
 
 #include "host/base/Helpers.h"
-#include "host/db/Tsv.h"
+#include "host/base/XQGuard.h"
+#include "host/db/internal/IcdInternal.h"
+#include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 
@@ -11,34 +13,10 @@ namespace {
 
 using xq::De;
 
-// Column indexes of the icd table (field order of CQIcd).
-enum IcdColumn {
-    kCode,
-    kEbene,
-    kLfd,
-    kKapitel,
-    kGruppe,
-    kUntergruppe,
-    kText,
-    kNotation,
-    kPartner,
-    kAuszug,
-    kHausarzt,
-    kFacharzt,
-    kArztgruppen,
-    kVAKapitel,
-};
-
 std::vector<CString*> IcdFields(CQIcd& r) {
     return {&r.Code,        &r.Ebene,    &r.Lfd,         &r.Kapitel,  &r.Gruppe,
             &r.Untergruppe, &r.Text,     &r.Notation,    &r.Partner,  &r.Auszug,
             &r.Hausarzt,    &r.Facharzt, &r.Arztgruppen, &r.VAKapitel};
-}
-
-CXQDatabase* ReadDb() {
-    if (dbDatabaseRO && dbDatabaseRO->IsOpen()) return dbDatabaseRO;
-    if (dbDatabase && dbDatabase->IsOpen()) return dbDatabase;
-    return nullptr;
 }
 
 XQValue Key(const CString& value) {
@@ -52,16 +30,7 @@ XQValue Utf8(const std::string& text) {
     return v;
 }
 
-// A code as typed or stored elsewhere, in the catalogue's form: without
-// point, hyphen and blanks, upper case.
-CString SearchCode(const CString& code) {
-    CString c = code;
-    c.Remove('.');
-    c.Remove('-');
-    c.Remove(' ');
-    c.MakeUpper();
-    return c;
-}
+using xq::IcdSearchCode;
 
 bool IsWordChar(unsigned char b) {
     if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) return true;
@@ -207,7 +176,7 @@ void Filters(Where& w, bool favoriten, const CString& patientId, bool auszug, bo
 // Code prefix as a range over the comparable form: [prefix, prefix with its
 // last byte raised).
 void CodePrefix(Where& w, const CString& code) {
-    CString prefix = SearchCode(code);
+    CString prefix = IcdSearchCode(code);
     if (prefix.IsEmpty()) return;
     XQValue low = Key(prefix);
     XQValue high = low;
@@ -242,7 +211,7 @@ std::string CodeQuery(const Where& w) {
 
 int CQIcd::GetForSuche(bool favoriten, const CString& patientId, bool auszug, bool hausarzt,
                        bool facharzt, const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("ICD-Suche", XQ_NODB, [&] {
         Where w;
         CodeRows(w);
         CodePrefix(w, Code);
@@ -257,7 +226,7 @@ int CQIcd::GetForSuche(bool favoriten, const CString& patientId, bool auszug, bo
 int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
                                   const CString& patientId, bool auszug, bool hausarzt,
                                   bool facharzt, const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("ICD-Suche", XQ_NODB, [&] {
         Where w;
         CodeRows(w);
         CodePrefix(w, Code);
@@ -273,7 +242,7 @@ int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
 
 int CQIcd::GetByThesaurus(const CString& schlagwort, bool auszug, bool hausarzt, bool facharzt,
                           const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("ICD-Suche", XQ_NODB, [&] {
         std::string words = WordQuery(schlagwort);
         if (words.empty()) {
             EndQuery();
@@ -289,7 +258,7 @@ int CQIcd::GetByThesaurus(const CString& schlagwort, bool auszug, bool hausarzt,
 
 int CQIcd::GetByK1FilteredByFG(int matchMode, bool auszug, bool hausarzt, bool facharzt,
                                const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("ICD-Suche", XQ_NODB, [&] {
         if (matchMode != XQ_MATCH_EQUAL || Code.IsEmpty()) {
             EndQuery();
             return XQ_NOTFOUND;
@@ -305,8 +274,8 @@ int CQIcd::GetByK1FilteredByFG(int matchMode, bool auszug, bool hausarzt, bool f
 
 int CQIcd::GetBySekundaerCode(const CString& primaerCode, bool auszug, bool hausarzt, bool facharzt,
                               const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
-        CString primary = SearchCode(primaerCode);
+    return XQGuard("ICD-Suche", XQ_NODB, [&] {
+        CString primary = IcdSearchCode(primaerCode);
         if (primary.IsEmpty()) {
             EndQuery();
             return XQ_NOTFOUND;
@@ -320,8 +289,8 @@ int CQIcd::GetBySekundaerCode(const CString& primaerCode, bool auszug, bool haus
 
 int CQIcd::GetForThesaurus(const CString& code, const CString& schlagwort, bool auszug,
                            bool hausarzt, bool facharzt, const CString& arztgruppe) {
-    return xq::Guard(XQ_NODB, [&] {
-        CString stored = SearchCode(code);
+    return XQGuard("ICD-Thesaurus lesen", XQ_NODB, [&] {
+        CString stored = IcdSearchCode(code);
         if (stored.IsEmpty()) {
             EndQuery();
             return XQ_NOTFOUND;
@@ -353,8 +322,8 @@ CString CQIcd::RemovePoint(const CString& code) {
 }
 
 bool CQIcd::HasFavoriten() {
-    try {
-        CXQDatabase* db = ReadDb();
+    return XQGuard("ICD-Favoriten lesen", false, [] {
+        CXQDatabase* db = xq::ReadDb();
         if (!db) return false;
         sqlite3_stmt* stmt =
             xq::Statement(*db, "SELECT EXISTS(SELECT 1 FROM icdfav WHERE k_mdid=?)");
@@ -362,17 +331,15 @@ bool CQIcd::HasFavoriten() {
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
         return xq::Step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 int CQIcd::AddToFavoriten(const CString& code) {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("ICD-Favorit speichern", XQ_LOCKED, [&] {
         if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
         CQIcdFav fav(dbDatabase);
         fav.MdId = dbMdId;
-        fav.Code = SearchCode(code);
+        fav.Code = IcdSearchCode(code);
         if (fav.Code.IsEmpty()) return XQ_NOTFOUND;
         int status = fav.GetByK1(XQ_MATCH_EQUAL);
         if (status == XQ_OK) return XQ_OK;
@@ -382,14 +349,14 @@ int CQIcd::AddToFavoriten(const CString& code) {
 }
 
 int CQIcd::DelFromFavoriten(const CString& code) {
-    return xq::Guard(XQ_LOCKED, [&] {
+    return XQGuard("ICD-Favorit entfernen", XQ_LOCKED, [&] {
         if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
         sqlite3_stmt* stmt =
             xq::Statement(*dbDatabase, "DELETE FROM icdfav WHERE k_mdid=? AND k_code=?");
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
-        xq::Bind(stmt, 2, Key(SearchCode(code)));
+        xq::Bind(stmt, 2, Key(IcdSearchCode(code)));
         if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
         return sqlite3_changes(xq::Handle(*dbDatabase)) > 0 ? XQ_OK : XQ_NOTFOUND;
     });
@@ -401,268 +368,15 @@ CQIcdFav::CQIcdFav(CXQDatabase* db) : CXQRSet(db, XQTableIcdFav(), {&MdId, &Code
 
 CQDiag::CQDiag(CXQDatabase* db) : CXQRSet(db, XQTableDiag(), {&Patient, &Code}) {}
 
-// ---------------------------------------------------------------- TSV
-
-namespace {
-
-// A catalogue kind: the rows of one Ebene of the icd table (or the
-// favourites of the current physician), the file's columns in contract
-// order, and the columns that name a row.
-struct IcdKind {
-    const char* kind;
-    const char* ebene;         // null: favourites
-    std::vector<int> columns;  // icd columns in the file, in dump order
-    std::vector<int> key;      // mandatory, never empty; replaced by them
-    int codeFrom;              // column whose value is the row's code, -1: "$vers"
-};
-
-const IcdKind kKinds[] = {
-    {"icdkapitel", ICD_EBENE_KAPITEL, {kKapitel, kText}, {kKapitel}, kKapitel},
-    {"icdgruppe", ICD_EBENE_GRUPPE, {kKapitel, kGruppe, kText}, {kKapitel, kGruppe}, kGruppe},
-    {"icdsubgruppe",
-     ICD_EBENE_UNTERGRUPPE,
-     {kKapitel, kGruppe, kUntergruppe, kText},
-     {kKapitel, kGruppe, kUntergruppe},
-     kUntergruppe},
-    {"icd",
-     ICD_EBENE_CODE,
-     {kCode, kText, kKapitel, kGruppe, kUntergruppe, kNotation, kPartner, kAuszug, kHausarzt,
-      kFacharzt, kArztgruppen, kVAKapitel},
-     {kCode},
-     kCode},
-    {"icdthes", ICD_EBENE_THESAURUS, {kCode, kText}, {kCode}, kCode},
-    {"icdversion", ICD_EBENE_CODE, {kText}, {}, -1},
-    {"icdfav", nullptr, {kCode}, {kCode}, kCode},
-};
-
-const IcdKind* FindKind(const CString& kind) {
-    for (const IcdKind& k : kKinds)
-        if (kind == k.kind) return &k;
-    return nullptr;
-}
-
-const char* TsvName(int column) {
-    return XQTableIcd().columns[static_cast<size_t>(column)].tsvName;
-}
-
-// Hierarchy rows are in the extract when a code below them is, so that the
-// dialog's chapter lists can leave the others out in extract mode.
-int MarkExtractRows(CXQDatabase& db) {
-    return db.ExecRaw(
-               "UPDATE icd SET auszug=CASE WHEN EXISTS(SELECT 1 FROM icd c WHERE "
-               "c.k_ebene=x'' AND c.k_kapitel=icd.k_kapitel AND "
-               "(icd.k_ebene=x'33' OR c.k_gruppe=icd.k_gruppe) AND "
-               "(icd.k_ebene<>x'31' OR c.k_untergruppe=icd.k_untergruppe) AND c.auszug='1') "
-               "THEN '1' ELSE '' END WHERE k_ebene IN (x'31',x'32',x'33')") == SQLITE_OK
-               ? XQ_OK
-               : XQ_LOCKED;
-}
-
-class IcdLoader {
-  public:
-    IcdLoader(CXQDatabase& db, const IcdKind& kind) : m_db(db), m_kind(kind), m_row(&db) {}
-
-    bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names = xq::TsvSplit(line);
-        m_width = names.size();
-        std::map<std::string, size_t> positions;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!positions.emplace(std::string(names[i]), i).second) {
-                error = De("Die Spalte „") + Utf8ToCp1252(names[i]) +
-                        De("“ steht zweimal in der Kopfzeile.");
-                return false;
-            }
-        }
-        for (int column : m_kind.columns) {
-            auto found = positions.find(TsvName(column));
-            m_source.push_back(found == positions.end() ? kMissing : found->second);
-        }
-        for (int column : m_kind.key) {
-            if (positions.count(TsvName(column)) == 0) {
-                error =
-                    De("Die Pflichtspalte „") + TsvName(column) + De("“ fehlt in der Kopfzeile.");
-                return false;
-            }
-        }
-        return true;
-    }
-
-    int Row(std::string_view line, CString& error) {
-        std::vector<std::string_view> fields = xq::TsvSplit(line);
-        if (fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(fields.size()),
-                                 static_cast<int>(m_width));
-            return XQ_READERR;
-        }
-        m_row.ClearAll();
-        std::vector<CString*> target = IcdFields(m_row);
-        for (size_t i = 0; i < m_kind.columns.size(); ++i) {
-            if (m_source[i] == kMissing) continue;
-            const int column = m_kind.columns[i];
-            CString reason;
-            if (!xq::TsvField(fields[m_source[i]], *target[static_cast<size_t>(column)], reason)) {
-                error = De("Spalte „") + TsvName(column) + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
-        // Codes in the catalogue's form, whatever the file wrote.
-        if (m_kind.codeFrom == kCode) m_row.Code = SearchCode(m_row.Code);
-        m_row.Partner = SearchCode(m_row.Partner);
-        for (int column : m_kind.key) {
-            if (Trim(*target[static_cast<size_t>(column)]).IsEmpty()) {
-                error = De("Spalte „") + TsvName(column) + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
-        if (!m_kind.ebene) return Favourite(error);
-        m_row.Ebene = m_kind.ebene;
-        m_row.Code = m_kind.codeFrom < 0 ? CString(ICD_CODE_VERSION)
-                                         : *target[static_cast<size_t>(m_kind.codeFrom)];
-        if (m_row.Ebene == ICD_EBENE_THESAURUS) {
-            // A code's lines are replaced as a whole, the first time the
-            // file names the code, and numbered in file order.
-            auto [next, first] = m_lines.emplace(m_row.Code.str(), 0);
-            if (first && Replace({kCode}) != XQ_OK) return WriteError(error);
-            m_row.Lfd = FormatString("%3d", next->second++);
-        } else {
-            std::vector<int> key = m_kind.key;
-            if (m_kind.codeFrom < 0) key.push_back(kCode);
-            if (Replace(key) != XQ_OK) return WriteError(error);
-        }
-        return m_row.Write() == XQ_OK ? XQ_OK : WriteError(error);
-    }
-
-  private:
-    static constexpr size_t kMissing = static_cast<size_t>(-1);
-
-    int WriteError(CString& error) {
-        error = De("konnte nicht gespeichert werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(m_db)));
-        return XQ_LOCKED;
-    }
-
-    // Deletes the stored rows of this Ebene whose columns equal the row's.
-    int Replace(const std::vector<int>& columns) {
-        std::string sql = "DELETE FROM icd WHERE k_ebene=?";
-        for (int column : columns)
-            sql += " AND " + XQKeyColumn(XQTableIcd().columns[static_cast<size_t>(column)]) + "=?";
-        sqlite3_stmt* del = xq::Statement(m_db, sql);
-        if (!del) return XQ_LOCKED;
-        xq::StmtUse use(del);
-        std::vector<CString*> fields = IcdFields(m_row);
-        xq::Bind(del, 1, Key(m_row.Ebene));
-        for (size_t i = 0; i < columns.size(); ++i)
-            xq::Bind(del, static_cast<int>(i + 2), Key(*fields[static_cast<size_t>(columns[i])]));
-        return xq::Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
-    }
-
-    int Favourite(CString& error) {
-        CQIcdFav fav(&m_db);
-        fav.MdId = dbMdId;
-        fav.Code = m_row.Code;
-        int status = fav.GetByK1(XQ_MATCH_EQUAL);
-        if (status == XQ_NOTFOUND) status = fav.Write();
-        return status == XQ_OK ? XQ_OK : WriteError(error);
-    }
-
-    CXQDatabase& m_db;
-    const IcdKind& m_kind;
-    CQIcd m_row;
-    size_t m_width = 0;
-    std::vector<size_t> m_source;  // file position of each of m_kind.columns
-    std::map<std::string, int> m_lines;
-};
-
-}  // namespace
-
 namespace xq {
 
-bool IcdIsTsvKind(const CString& kind) {
-    return FindKind(kind) != nullptr;
-}
-
-int IcdLoadTsv(const CString& kindName, std::string& content, const CString& source,
-               CString& error) {
-    const IcdKind* kind = FindKind(kindName);
-    if (!kind) return XQ_NODB;
-    if (!dbDatabase) return TsvLoad(content, source, {}, error);  // says it is not open
-    IcdLoader loader(*dbDatabase, *kind);
-    // Index lines and the version do not change the extract of hierarchy rows.
-    const std::string name = kind->kind;
-    const bool marks = kind->ebene && name != "icdthes" && name != "icdversion";
-    // The whole catalogue is one transaction: a page cache that holds it
-    // keeps SQLite from spilling pages to the journal half-way.
-    dbDatabase->ExecRaw("PRAGMA cache_size=-65536");
-    int status = TsvLoad(content, source,
-                         {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-                          [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                          [&] { return marks ? MarkExtractRows(*dbDatabase) : XQ_OK; }},
-                         error);
-    dbDatabase->ExecRaw("PRAGMA cache_size=-2000");
-    return status;
-}
-
-int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
-    const IcdKind* kind = FindKind(kindName);
-    if (!kind) return XQ_NODB;
-    CXQDatabase* db = ReadDb();
-    if (!db) {
-        error = De("Die Praxisdatenbank ist nicht geöffnet.");
-        return XQ_NODB;
-    }
-    const XQTableDef& table = XQTableIcd();
-    std::string header;
-    std::string sql = "SELECT ";
-    for (size_t i = 0; i < kind->columns.size(); ++i) {
-        const XQColumnDef& column = table.columns[static_cast<size_t>(kind->columns[i])];
-        header += (i ? "\t" : "") + std::string(column.tsvName);
-        sql += (i ? "," : "") + std::string(column.name);
-    }
-    std::vector<XQValue> values;
-    if (!kind->ebene) {
-        sql += " FROM icdfav WHERE k_mdid=? ORDER BY k_code, rowid";
-        values.push_back(XQKeyValue(XQKeyForm::Number, dbMdId));
-    } else {
-        sql += " FROM icd WHERE k_ebene=?";
-        values.push_back(Key(kind->ebene));
-        if (kind->codeFrom < 0) {
-            sql += " AND k_code=?";
-            values.push_back(Key(ICD_CODE_VERSION));
-        } else if (kind->codeFrom == kCode && *kind->ebene == 0) {
-            sql += " AND k_code<>?";
-            values.push_back(Key(ICD_CODE_VERSION));
-        }
-        sql += " ORDER BY ";
-        for (int column : kind->key)
-            sql += XQKeyColumn(table.columns[static_cast<size_t>(column)]) + ",";
-        sql += "k_lfd, rowid";
-    }
-    auto readError = [&] {
-        error = De("Die Daten konnten nicht gelesen werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(*db)));
-        return XQ_NODB;
-    };
-    sqlite3_stmt* stmt = xq::Statement(*db, sql);
-    if (!stmt) return readError();
-    StmtUse use(stmt);
-    for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i]);
-    out << header << '\n';
-    std::string row;
-    const int columns = static_cast<int>(kind->columns.size());
-    int rc;
-    while ((rc = Step(stmt)) == SQLITE_ROW) {
-        row.clear();
-        for (int c = 0; c < columns; ++c)
-            row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
-        out << row << '\n';
-    }
-    if (rc != SQLITE_DONE) return readError();
-    out.flush();
-    if (!out) {
-        error = De("Die Ausgabe konnte nicht geschrieben werden.");
-        return XQ_LOCKED;
-    }
-    return XQ_OK;
+CString IcdSearchCode(const CString& code) {
+    CString c = code;
+    c.Remove('.');
+    c.Remove('-');
+    c.Remove(' ');
+    c.MakeUpper();
+    return c;
 }
 
 }  // namespace xq

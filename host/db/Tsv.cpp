@@ -1,10 +1,14 @@
 #include "host/db/Tsv.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
+#include <optional>
 
+#include "host/base/XQGuard.h"
+#include "host/db/TsvInternal.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
@@ -13,14 +17,14 @@ namespace {
 
 using xq::De;
 
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
+void SplitTabs(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
     size_t start = 0;
     for (;;) {
         size_t tab = line.find('\t', start);
         if (tab == std::string_view::npos) {
             fields.push_back(line.substr(start));
-            return fields;
+            return;
         }
         fields.push_back(line.substr(start, tab - start));
         start = tab + 1;
@@ -31,34 +35,66 @@ CString LineError(int line, const CString& what) {
     return FormatString("Zeile %d: ", line) + what;
 }
 
-// One file column as a Windows-1252 value, or false with the reason.
-bool FieldValue(std::string_view escaped, CString& value, CString& error) {
-    std::string utf8;
-    if (!XQUnescapeField(escaped, utf8)) {
-        error = De("ungültige Escape-Folge (erlaubt sind \\r, \\n, \\t, \\\\ und \\xHH).");
-        return false;
-    }
-    if (!IsValidUtf8(utf8)) {
-        error = De("kein gültiges UTF-8.");
-        return false;
-    }
-    value = Utf8ToCp1252(utf8);
-    if (Cp1252ToUtf8(value.str()) != utf8) {
-        error = De("enthält ein Zeichen, das es in Windows-1252 nicht gibt.");
-        return false;
-    }
-    return true;
+// "  7": the line numbers of blocks and index lines.
+void LineNumber(int number, xq::TsvValue& value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%3d", number);
+    value.cp.str().assign(buffer);
+    value.utf8.assign(buffer);
 }
 
-// The loader of one file: header mapping, then row by row into the open
-// transaction.
+// One transaction holds the whole load, and SQLite spills pages to the WAL
+// half-way when its page cache is full; a cache that holds the load keeps the
+// work in memory until the commit. Set back before the commit, so that the
+// connection is as configured again afterwards.
+class LoadCache {
+  public:
+    explicit LoadCache(CXQDatabase& db) : m_db(db) {}
+    ~LoadCache() { Restore(); }
+    LoadCache(const LoadCache&) = delete;
+    LoadCache& operator=(const LoadCache&) = delete;
+
+    int Grow() {
+        sqlite3_stmt* stmt = xq::Statement(m_db, "PRAGMA cache_size");
+        if (!stmt) return XQ_LOCKED;
+        {
+            xq::StmtUse use(stmt);
+            if (xq::Step(stmt) != SQLITE_ROW) return XQ_LOCKED;
+            m_saved = sqlite3_column_int(stmt, 0);
+        }
+        if (m_db.ExecRaw("PRAGMA cache_size=-262144") != SQLITE_OK) return XQ_LOCKED;
+        m_grown = true;
+        return XQ_OK;
+    }
+    int Restore() {
+        if (!m_grown) return XQ_OK;
+        m_grown = false;
+        const std::string sql = "PRAGMA cache_size=" + std::to_string(m_saved);
+        return m_db.ExecRaw(sql.c_str()) == SQLITE_OK ? XQ_OK : XQ_LOCKED;
+    }
+
+  private:
+    CXQDatabase& m_db;
+    int m_saved = 0;
+    bool m_grown = false;
+};
+
+// The loader of one file of a table kind: header mapping, then row by row
+// into the open transaction.
 class Loader {
   public:
     Loader(CXQDatabase& db, const XQTableDef& table, bool withText)
-        : m_db(db), m_table(table), m_withText(withText), m_values(table.columns.size()) {}
+        : m_db(db),
+          m_table(table),
+          m_withText(withText),
+          m_values(table.columns.size()),
+          m_insert(db, table),
+          m_insertLine(db, XQTableTbEntry()),
+          m_line(3) {}
 
     bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names = SplitTabs(line);
+        std::vector<std::string_view> names;
+        SplitTabs(line, names);
         m_width = names.size();
         std::map<std::string, size_t> positions;
         for (size_t i = 0; i < names.size(); ++i) {
@@ -81,8 +117,7 @@ class Loader {
             m_textSource = found != positions.end() ? found->second : kMissing;
         }
         // The columns that name a record are mandatory.
-        const XQKeyDef& key = m_table.keys[static_cast<size_t>(m_table.identityKey)];
-        for (int c : key.columns) {
+        for (int c : IdentityKey().columns) {
             if (m_source[static_cast<size_t>(c)] == kMissing) {
                 error = De("Die Pflichtspalte „") +
                         m_table.columns[static_cast<size_t>(c)].tsvName +
@@ -93,90 +128,149 @@ class Loader {
         return true;
     }
 
+    // Stores the rows still gathered.
+    int Finish() {
+        if (m_insert.Flush() != XQ_OK || m_insertLine.Flush() != XQ_OK) return XQ_LOCKED;
+        for (const std::string& create : m_dropped)
+            if (m_db.ExecRaw(create.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        return XQ_OK;
+    }
+
     // 0, or a status with error set.
     int Row(std::string_view line, CString& error) {
-        std::vector<std::string_view> fields = SplitTabs(line);
-        if (fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(fields.size()),
+        if (!m_rows && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
+        SplitTabs(line, m_fields);
+        if (m_fields.size() != m_width) {
+            error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
                                  static_cast<int>(m_width));
             return XQ_READERR;
         }
         for (size_t c = 0; c < m_values.size(); ++c) {
-            m_values[c].Empty();
-            if (m_source[c] == kMissing) continue;
+            if (m_source[c] == kMissing) {
+                m_values[c].cp.Empty();
+                m_values[c].utf8.clear();
+                continue;
+            }
             CString reason;
-            if (!FieldValue(fields[m_source[c]], m_values[c], reason)) {
+            if (!xq::TsvFieldValue(m_fields[m_source[c]], m_values[c], reason)) {
                 error = De("Spalte „") + m_table.columns[c].tsvName + De("“ ") + reason;
                 return XQ_READERR;
             }
         }
-        CString text;
+        m_text.cp.Empty();
+        m_text.utf8.clear();
         if (m_withText && m_textSource != kMissing) {
             CString reason;
-            if (!FieldValue(fields[m_textSource], text, reason)) {
+            if (!xq::TsvFieldValue(m_fields[m_textSource], m_text, reason)) {
                 error = De("Spalte „text“ ") + reason;
                 return XQ_READERR;
             }
         }
         // Replace: the record with the same key goes first.
-        const XQKeyDef& key = m_table.keys[static_cast<size_t>(m_table.identityKey)];
-        std::string sql = std::string("DELETE FROM ") + m_table.name + " WHERE ";
-        for (size_t i = 0; i < key.columns.size(); ++i)
-            sql += (i ? " AND " : "") +
-                   XQKeyColumn(m_table.columns[static_cast<size_t>(key.columns[i])]) + "=?";
-        sqlite3_stmt* del = xq::Statement(m_db, sql);
-        if (!del) return WriteError(error);
-        {
-            xq::StmtUse use(del);
-            for (size_t i = 0; i < key.columns.size(); ++i) {
-                size_t c = static_cast<size_t>(key.columns[i]);
-                xq::Bind(del, static_cast<int>(i + 1),
-                         XQKeyValue(m_table.columns[c].key, m_values[c]));
-            }
-            if (xq::Step(del) != SQLITE_DONE) return WriteError(error);
+        m_key.clear();
+        for (int c : IdentityKey().columns) {
+            const size_t column = static_cast<size_t>(c);
+            m_key.push_back(XQKeyValue(m_table.columns[column].key, m_values[column].cp));
         }
-        std::vector<CString*> pointers;
-        for (CString& v : m_values) pointers.push_back(&v);
-        if (XQInsertRow(m_db, m_table, pointers) != XQ_OK) return WriteError(error);
-        if (m_withText) return Lines(m_values[0], text, error);
+        if (m_rows->Replace(m_key) != XQ_OK || m_insert.Insert(m_values) != XQ_OK)
+            return xq::TsvWriteError(m_db, error);
+        const int64_t id = sqlite3_last_insert_rowid(xq::Handle(m_db));
+        m_rows->Stored(id, id);
+        if (m_withText && Lines() != XQ_OK) return xq::TsvWriteError(m_db, error);
         return XQ_OK;
     }
 
   private:
     static constexpr size_t kMissing = static_cast<size_t>(-1);
 
-    int WriteError(CString& error) {
-        error = De("konnte nicht gespeichert werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(xq::Handle(m_db)));
-        return XQ_LOCKED;
+    const XQKeyDef& IdentityKey() const {
+        return m_table.keys[static_cast<size_t>(m_table.identityKey)];
+    }
+
+    // Inside the transaction, before the first row: what is there already.
+    int Start() {
+        std::string sql = std::string("DELETE FROM ") + m_table.name + " WHERE ";
+        const XQKeyDef& key = IdentityKey();
+        for (size_t i = 0; i < key.columns.size(); ++i)
+            sql += (i ? " AND " : "") +
+                   XQKeyColumn(m_table.columns[static_cast<size_t>(key.columns[i])]) + "=?";
+        bool rows = false;
+        bool lines = false;
+        std::string exists = std::string("SELECT EXISTS(SELECT 1 FROM ") + m_table.name + ")";
+        if (xq::TsvExists(m_db, exists, {}, rows) != XQ_OK) return XQ_LOCKED;
+        if (m_withText &&
+            xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM tbentry)", {}, lines) != XQ_OK)
+            return XQ_LOCKED;
+        // An empty table gets its indexes built after the rows: one sorted
+        // build costs far less than as many inserts in random key order.
+        if (!rows && DropIndexes(m_table.name) != XQ_OK) return XQ_LOCKED;
+        if (m_withText && !lines && DropIndexes("tbentry") != XQ_OK) return XQ_LOCKED;
+        m_rows.emplace(m_db, m_table.name, sql, rows, m_insert);
+        m_lines.emplace(m_db, "tbentry", "DELETE FROM tbentry WHERE k_kykuerzel=?", lines,
+                        m_insertLine);
+        return XQ_OK;
+    }
+
+    int DropIndexes(const char* table) {
+        sqlite3_stmt* stmt = xq::Statement(
+            m_db,
+            "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? AND "
+            "sql IS NOT NULL ORDER BY rowid");
+        if (!stmt) return XQ_LOCKED;
+        std::vector<std::string> names;
+        {
+            xq::StmtUse use(stmt);
+            xq::BindText(stmt, 1, table);
+            int rc;
+            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
+                names.push_back(xq::ColumnUtf8(stmt, 0));
+                m_dropped.push_back(xq::ColumnUtf8(stmt, 1));
+            }
+            if (rc != SQLITE_DONE) return XQ_LOCKED;
+        }
+        for (const std::string& name : names) {
+            const std::string drop = "DROP INDEX \"" + name + "\"";
+            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        }
+        return XQ_OK;
     }
 
     // The block's lines: the text split at LF (a CR before it belongs to the
     // break), numbered from 0.
-    int Lines(const CString& kuerzel, const CString& text, CString& error) {
-        sqlite3_stmt* del = xq::Statement(m_db, "DELETE FROM tbentry WHERE k_kykuerzel=?");
-        if (!del) return WriteError(error);
-        {
-            xq::StmtUse use(del);
-            xq::Bind(del, 1, XQKeyValue(XQKeyForm::Text, kuerzel));
-            if (xq::Step(del) != SQLITE_DONE) return WriteError(error);
-        }
-        if (text.IsEmpty()) return XQ_OK;
-        const std::string& s = text.str();
-        size_t start = 0;
+    int Lines() {
+        if (m_lines->Replace({m_key[0]}) != XQ_OK) return XQ_LOCKED;
+        m_lines->Stored(1, 0);
+        if (m_text.cp.IsEmpty()) return XQ_OK;
+        sqlite3* handle = xq::Handle(m_db);
+        int64_t first = 0;
+        m_line[0] = m_values[0];
+        const std::string& cp = m_text.cp.str();
+        const std::string& utf8 = m_text.utf8;
+        size_t cpStart = 0;
+        size_t utf8Start = 0;
         for (int number = 0;; ++number) {
-            size_t lf = s.find('\n', start);
-            std::string line =
-                s.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
-            if (!line.empty() && line.back() == '\r' && lf != std::string::npos) line.pop_back();
-            CString k = kuerzel;
-            CString lfd = FormatString("%3d", number);
-            CString entry(std::move(line));
-            if (XQInsertRow(m_db, XQTableTbEntry(), {&k, &lfd, &entry}) != XQ_OK)
-                return WriteError(error);
-            if (lf == std::string::npos) break;
-            start = lf + 1;
+            const size_t cpEnd = cp.find('\n', cpStart);
+            const size_t utf8End = utf8.find('\n', utf8Start);
+            const bool last = cpEnd == std::string::npos;
+            std::string_view cpLine = std::string_view(cp).substr(cpStart, cpEnd - cpStart);
+            std::string_view utf8Line =
+                std::string_view(utf8).substr(utf8Start, utf8End - utf8Start);
+            if (!last && !cpLine.empty() && cpLine.back() == '\r') {
+                cpLine.remove_suffix(1);
+                utf8Line.remove_suffix(1);
+            }
+            LineNumber(number, m_line[1]);
+            m_line[2].cp.str().assign(cpLine);
+            m_line[2].utf8.assign(utf8Line);
+            if (m_insertLine.Insert(m_line) != XQ_OK) return XQ_LOCKED;
+            // One statement after the other, so a block's lines have
+            // consecutive row ids.
+            if (number == 0) first = sqlite3_last_insert_rowid(handle);
+            if (last) break;
+            cpStart = cpEnd + 1;
+            utf8Start = utf8End + 1;
         }
+        m_lines->Stored(first, sqlite3_last_insert_rowid(handle));
         return XQ_OK;
     }
 
@@ -186,19 +280,205 @@ class Loader {
     size_t m_width = 0;
     std::vector<size_t> m_source;
     size_t m_textSource = kMissing;
-    std::vector<CString> m_values;
+    std::vector<std::string_view> m_fields;
+    std::vector<xq::TsvValue> m_values;
+    xq::TsvValue m_text;
+    std::vector<XQValue> m_key;
+    std::optional<xq::TsvReplacer> m_rows;
+    std::optional<xq::TsvReplacer> m_lines;
+    xq::TsvInserter m_insert;
+    xq::TsvInserter m_insertLine;
+    std::vector<xq::TsvValue> m_line;
+    std::vector<std::string> m_dropped;  // CREATE statements of indexes built at the end
 };
 
 }  // namespace
 
 namespace xq {
 
+CXQDatabase* ReadDb() {
+    if (dbDatabaseRO && dbDatabaseRO->IsOpen()) return dbDatabaseRO;
+    if (dbDatabase && dbDatabase->IsOpen()) return dbDatabase;
+    return nullptr;
+}
+
+int TsvWriteError(CXQDatabase& db, CString& error) {
+    error = De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(Handle(db)));
+    return XQ_LOCKED;
+}
+
 std::vector<std::string_view> TsvSplit(std::string_view line) {
-    return SplitTabs(line);
+    std::vector<std::string_view> fields;
+    SplitTabs(line, fields);
+    return fields;
+}
+
+bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error) {
+    // Most fields are plain ASCII: the same bytes in every form.
+    bool plain = true;
+    for (char c : escaped) {
+        if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        value.utf8.assign(escaped);
+        value.cp.str().assign(escaped);
+        return true;
+    }
+    if (!XQUnescapeField(escaped, value.utf8)) {
+        error = De("ungültige Escape-Folge (erlaubt sind \\r, \\n, \\t, \\\\ und \\xHH).");
+        return false;
+    }
+    if (!IsValidUtf8(value.utf8)) {
+        error = De("kein gültiges UTF-8.");
+        return false;
+    }
+    value.cp = Utf8ToCp1252(value.utf8);
+    if (Cp1252ToUtf8(value.cp.str()) != value.utf8) {
+        error = De("enthält ein Zeichen, das es in Windows-1252 nicht gibt.");
+        return false;
+    }
+    return true;
 }
 
 bool TsvField(std::string_view escaped, CString& value, CString& error) {
-    return FieldValue(escaped, value, error);
+    TsvValue v;
+    if (!TsvFieldValue(escaped, v, error)) return false;
+    value = std::move(v.cp);
+    return true;
+}
+
+TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch)
+    : m_db(db), m_table(table), m_batch(batch > 1 ? static_cast<size_t>(batch) : 1) {
+    std::string names;
+    size_t count = 0;
+    auto add = [&](const std::string& name) {
+        names += (names.empty() ? "" : ",") + name;
+        ++count;
+    };
+    for (const XQColumnDef& column : table.columns) add(column.name);
+    for (const XQColumnDef& column : table.columns)
+        if (column.key != XQKeyForm::None) add(XQKeyColumn(column));
+    for (const XQColumnDef& column : table.columns)
+        if (column.folded) add(XQFoldColumn(column));
+    // No more placeholders than SQLite allows in one statement.
+    sqlite3* handle = Handle(db);
+    const int limit = handle ? sqlite3_limit(handle, SQLITE_LIMIT_VARIABLE_NUMBER, -1) : 0;
+    if (limit > 0)
+        m_batch = std::max<size_t>(1, std::min(m_batch, static_cast<size_t>(limit) / count));
+    m_pending.resize(m_batch, std::vector<TsvValue>(table.columns.size()));
+    std::string row = "(";
+    for (size_t i = 0; i < count; ++i) row += i ? ",?" : "?";
+    row += ")";
+    m_rowSql = std::string("INSERT INTO ") + table.name + "(" + names + ") VALUES";
+    m_batchSql = m_rowSql;
+    for (size_t i = 0; i < m_batch; ++i) m_batchSql += (i ? "," : "") + row;
+    m_rowSql += row;
+}
+
+int TsvInserter::Insert(const std::vector<TsvValue>& values) {
+    std::vector<TsvValue>& row = m_pending[m_count++];
+    for (size_t i = 0; i < row.size(); ++i) {
+        row[i].cp.str().assign(values[i].cp.str());
+        row[i].utf8.assign(values[i].utf8);
+    }
+    return m_count == m_batch ? Flush() : XQ_OK;
+}
+
+int TsvInserter::Flush() {
+    const size_t count = m_count;
+    m_count = 0;
+    if (count == m_batch) return Store(Statement(m_db, m_batchSql), 0, count);
+    for (size_t i = 0; i < count; ++i)
+        if (Store(Statement(m_db, m_rowSql), i, 1) != XQ_OK) return XQ_LOCKED;
+    return XQ_OK;
+}
+
+int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
+    if (!stmt) return XQ_LOCKED;
+    StmtUse use(stmt);
+    const std::vector<XQColumnDef>& columns = m_table.columns;
+    // The comparable and folded forms of all rows first: bound below without
+    // a copy, they must not move any more.
+    m_keys.clear();
+    for (size_t r = first; r < first + count; ++r) {
+        const std::vector<TsvValue>& values = m_pending[r];
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].key != XQKeyForm::None)
+                m_keys.push_back(XQKeyValue(columns[i].key, values[i].cp));
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].folded) m_keys.push_back(XQFoldValue(values[i].cp));
+    }
+    const size_t keysPerRow = m_keys.size() / count;
+    int pos = 1;
+    for (size_t r = 0; r < count; ++r) {
+        const std::vector<TsvValue>& values = m_pending[first + r];
+        for (size_t i = 0; i < columns.size(); ++i)
+            sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
+                              static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
+        for (size_t k = r * keysPerRow; k < (r + 1) * keysPerRow; ++k) {
+            const XQValue& key = m_keys[k];
+            if (key.kind == XQValue::Int)
+                sqlite3_bind_int64(stmt, pos++, key.i);
+            else
+                sqlite3_bind_blob(stmt, pos++, key.s.data(), static_cast<int>(key.s.size()),
+                                  SQLITE_STATIC);
+        }
+    }
+    return Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+}
+
+int TsvReplacer::Replace(const std::vector<XQValue>& key) {
+    m_current = nullptr;
+    if (!m_existing) {
+        std::string id;
+        for (const XQValue& value : key) {
+            id += value.kind == XQValue::Int ? 'i' : 'b';
+            id += value.kind == XQValue::Int ? std::to_string(value.i) : value.s;
+            id += '\0';
+        }
+        auto [found, fresh] = m_seen.try_emplace(std::move(id));
+        m_current = &found->second;
+        if (fresh) return XQ_OK;
+        if (m_current->known) {
+            m_current->known = false;
+            if (m_current->last < m_current->first) return XQ_OK;
+            if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
+            sqlite3_stmt* del =
+                Statement(m_db, "DELETE FROM " + m_table + " WHERE rowid BETWEEN ? AND ?");
+            if (!del) return XQ_LOCKED;
+            StmtUse use(del);
+            sqlite3_bind_int64(del, 1, m_current->first);
+            sqlite3_bind_int64(del, 2, m_current->last);
+            return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+        }
+    }
+    if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
+    sqlite3_stmt* del = Statement(m_db, m_sql);
+    if (!del) return XQ_LOCKED;
+    StmtUse use(del);
+    for (size_t i = 0; i < key.size(); ++i) Bind(del, static_cast<int>(i + 1), key[i]);
+    return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+}
+
+void TsvReplacer::Stored(int64_t first, int64_t last) {
+    if (!m_current) return;
+    m_current->known = true;
+    m_current->first = first;
+    m_current->last = last;
+}
+
+int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,
+              bool& exists) {
+    sqlite3_stmt* stmt = Statement(db, sql);
+    if (!stmt) return XQ_LOCKED;
+    StmtUse use(stmt);
+    for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i]);
+    if (Step(stmt) != SQLITE_ROW) return XQ_LOCKED;
+    exists = sqlite3_column_int(stmt, 0) != 0;
+    return XQ_OK;
 }
 
 int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CString& error) {
@@ -225,21 +505,86 @@ int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CS
         error = LineError(1, reason);
         return XQ_READERR;
     }
-    if (dbDatabase->Begin() != XQ_OK) {
+    CXQTransaction transaction(dbDatabase);
+    if (transaction.Status() != XQ_OK) {
         error = De("Die Datenbank ist gesperrt; es wurde nichts geladen.");
+        return XQ_LOCKED;
+    }
+    const CString notStored =
+        De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
+    LoadCache cache(*dbDatabase);
+    if (cache.Grow() != XQ_OK) {
+        error = notStored;
         return XQ_LOCKED;
     }
     for (size_t i = 1; i < lines.size(); ++i) {
         int status = rows.row(lines[i], reason);
         if (status != XQ_OK) {
-            dbDatabase->Rollback();
             error = LineError(static_cast<int>(i + 1), reason) + De(" Es wurde nichts geladen.");
             return status;
         }
     }
-    if ((rows.finish && rows.finish() != XQ_OK) || dbDatabase->Commit() != XQ_OK) {
-        if (dbDatabase->TransactionDepth() > 0) dbDatabase->Rollback();
-        error = De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
+    if ((rows.finish && rows.finish() != XQ_OK) || cache.Restore() != XQ_OK ||
+        transaction.Commit() != XQ_OK) {
+        error = notStored;
+        return XQ_LOCKED;
+    }
+    return XQ_OK;
+}
+
+int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString& error) {
+    if (!db || !db->IsOpen()) {
+        error = De("Die Praxisdatenbank ist nicht geöffnet.");
+        return XQ_NODB;
+    }
+    const XQTableDef& table = *spec.table;
+    std::string header;
+    std::string sql = "SELECT ";
+    for (size_t i = 0; i < spec.columns.size(); ++i) {
+        const XQColumnDef& column = table.columns[static_cast<size_t>(spec.columns[i])];
+        header += (i ? "\t" : "") + std::string(column.tsvName);
+        sql += (i ? "," : "") + std::string(column.name);
+    }
+    if (spec.extraName) {
+        header += std::string("\t") + spec.extraName;
+        sql += "," + spec.extraSql;
+    }
+    sql += std::string(" FROM ") + table.name;
+    if (!spec.where.empty()) sql += " WHERE " + spec.where;
+    sql += " ORDER BY ";
+    for (int c : spec.order) sql += XQKeyColumn(table.columns[static_cast<size_t>(c)]) + ",";
+    sql += "rowid";
+
+    auto readError = [&] {
+        error = De("Die Daten konnten nicht gelesen werden: ") +
+                Utf8ToCp1252(sqlite3_errmsg(Handle(*db)));
+        return XQ_NODB;
+    };
+    sqlite3_stmt* stmt = Statement(*db, sql);
+    if (!stmt) return readError();
+    StmtUse use(stmt);
+    for (size_t i = 0; i < spec.values.size(); ++i)
+        Bind(stmt, static_cast<int>(i + 1), spec.values[i]);
+    out << header << '\n';
+    const int columns = static_cast<int>(spec.columns.size());
+    std::string row;
+    std::string field;
+    int rc;
+    while ((rc = Step(stmt)) == SQLITE_ROW) {
+        row.clear();
+        for (int c = 0; c < columns; ++c)
+            row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
+        if (spec.extraName) {
+            field.clear();
+            if (!spec.extra(stmt, columns, field)) return readError();
+            row += "\t" + XQEscapeField(field);
+        }
+        out << row << '\n';
+    }
+    if (rc != SQLITE_DONE) return readError();
+    out.flush();
+    if (!out) {
+        error = De("Die Ausgabe konnte nicht geschrieben werden.");
         return XQ_LOCKED;
     }
     return XQ_OK;
@@ -263,11 +608,11 @@ int LoadTsvContent(const CString& kind, std::string content, const CString& sour
     if (!table) return XQ_NODB;
     if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
     Loader loader(*dbDatabase, *table, kind == "tb");
-    return xq::TsvLoad(
-        content, source,
-        {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-         [&](std::string_view line, CString& e) { return loader.Row(line, e); }, nullptr},
-        error);
+    return xq::TsvLoad(content, source,
+                       {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
+                        [&](std::string_view line, CString& e) { return loader.Row(line, e); },
+                        [&] { return loader.Finish(); }},
+                       error);
 }
 
 }  // namespace
@@ -279,7 +624,7 @@ bool XQIsTsvKind(const CString& kind) {
 int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Daten laden", XQ_NODB, [&] {
         error.Empty();
         if (!xq::IcdIsTsvKind(kind) && !KindTable(kind, &error)) return XQ_NODB;
         std::ifstream in(path, std::ios::binary);
@@ -298,7 +643,7 @@ int XQLoadTsvText(const CString& kind, std::string_view content, const CString& 
                   CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Daten laden", XQ_NODB, [&] {
         error.Empty();
         return LoadTsvContent(kind, std::string(content), source, error);
     });
@@ -307,79 +652,39 @@ int XQLoadTsvText(const CString& kind, std::string_view content, const CString& 
 int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return xq::Guard(XQ_NODB, [&] {
+    return XQGuard("Daten ausgeben", XQ_NODB, [&] {
         error.Empty();
         if (xq::IcdIsTsvKind(kind)) return xq::IcdDumpTsv(kind, out, error);
         const XQTableDef* table = KindTable(kind, &error);
         if (!table) return XQ_NODB;
-        CXQDatabase* db = dbDatabaseRO && dbDatabaseRO->IsOpen() ? dbDatabaseRO : dbDatabase;
-        if (!db || !db->IsOpen()) {
-            error = De("Die Praxisdatenbank ist nicht geöffnet.");
-            return XQ_NODB;
-        }
-        bool withText = kind == "tb";
-        std::string header;
-        std::string sql = "SELECT ";
-        int columns = 0;
-        for (const XQColumnDef& column : table->columns) {
-            if (!column.tsvName) continue;
-            header += (columns ? "\t" : "") + std::string(column.tsvName);
-            sql += (columns ? "," : "") + std::string(column.name);
-            ++columns;
-        }
-        if (withText) {
-            header += "\ttext";
-            sql += ",k_kuerzel";
-        }
-        sql += std::string(" FROM ") + table->name + " ORDER BY ";
-        for (int c : table->keys[static_cast<size_t>(table->dumpKey)].columns)
-            sql += XQKeyColumn(table->columns[static_cast<size_t>(c)]) + ",";
-        sql += "rowid";
-
-        auto readError = [&] {
-            error = De("Die Daten konnten nicht gelesen werden: ") +
-                    Utf8ToCp1252(sqlite3_errmsg(xq::Handle(*db)));
-            return XQ_NODB;
-        };
-        sqlite3_stmt* stmt = xq::Statement(*db, sql);
-        if (!stmt) return readError();
-        sqlite3_stmt* lines = nullptr;
-        if (withText) {
-            lines = xq::Statement(
-                *db,
-                "SELECT tbentry FROM tbentry WHERE k_kykuerzel=? ORDER BY k_lfdtbentry, rowid");
-            if (!lines) return readError();
-        }
-        xq::StmtUse use(stmt);
-        out << header << '\n';
-        std::string row;
-        int rc;
-        while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
-            row.clear();
-            for (int c = 0; c < columns; ++c)
-                row += (c ? "\t" : "") + XQEscapeField(xq::ColumnUtf8(stmt, c));
-            if (withText) {
-                xq::StmtUse useLines(lines);
-                sqlite3_bind_value(lines, 1, sqlite3_column_value(stmt, columns));
-                std::string text;
-                int lineRc;
+        CXQDatabase* db = xq::ReadDb();
+        xq::TsvDumpSpec spec;
+        spec.table = table;
+        for (size_t c = 0; c < table->columns.size(); ++c)
+            if (table->columns[c].tsvName) spec.columns.push_back(static_cast<int>(c));
+        spec.order = table->keys[static_cast<size_t>(table->dumpKey)].columns;
+        if (kind == "tb") {
+            // The block's lines joined by LF.
+            spec.extraName = "text";
+            spec.extraSql = "k_kuerzel";
+            spec.extra = [db](sqlite3_stmt* row, int column, std::string& text) {
+                sqlite3_stmt* lines = xq::Statement(
+                    *db,
+                    "SELECT tbentry FROM tbentry WHERE k_kykuerzel=? ORDER BY k_lfdtbentry, "
+                    "rowid");
+                if (!lines) return false;
+                xq::StmtUse use(lines);
+                sqlite3_bind_value(lines, 1, sqlite3_column_value(row, column));
+                int rc;
                 bool first = true;
-                while ((lineRc = xq::Step(lines)) == SQLITE_ROW) {
+                while ((rc = xq::Step(lines)) == SQLITE_ROW) {
                     if (!first) text += '\n';
                     first = false;
                     text += xq::ColumnUtf8(lines, 0);
                 }
-                if (lineRc != SQLITE_DONE) return readError();
-                row += "\t" + XQEscapeField(text);
-            }
-            out << row << '\n';
+                return rc == SQLITE_DONE;
+            };
         }
-        if (rc != SQLITE_DONE) return readError();
-        out.flush();
-        if (!out) {
-            error = De("Die Ausgabe konnte nicht geschrieben werden.");
-            return XQ_LOCKED;
-        }
-        return XQ_OK;
+        return xq::TsvDump(db, spec, out, error);
     });
 }

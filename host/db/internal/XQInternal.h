@@ -72,7 +72,7 @@ std::vector<std::string_view> TsvSplit(std::string_view line);
 bool TsvField(std::string_view escaped, CString& value, CString& error);
 
 // The ICD catalogue's TSV kinds (icdkapitel, icdgruppe, icdsubgruppe, icd,
-// icdthes, icdversion, icdfav), loaded and dumped by host/db/Icd.cpp.
+// icdthes, icdversion, icdfav), loaded and dumped by host/db/IcdData.cpp.
 bool IcdIsTsvKind(const CString& kind);
 int IcdLoadTsv(const CString& kind, std::string& content, const CString& source, CString& error);
 int IcdDumpTsv(const CString& kind, std::ostream& out, CString& error);
@@ -93,16 +93,5 @@ class StmtUse {
   private:
     sqlite3_stmt* m_stmt;
 };
-
-// The old catch-all, silent, for the files not yet on XQGuard (Icd.cpp,
-// HostData.cpp, Tsv.cpp); it goes once they are.
-template <class F>
-int Guard(int onError, F&& f) noexcept {
-    try {
-        return f();
-    } catch (...) {
-        return onError;
-    }
-}
 
 }  // namespace xq

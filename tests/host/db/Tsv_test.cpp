@@ -1,6 +1,7 @@
 #include "host/db/Tsv.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <sstream>
@@ -119,6 +120,81 @@ TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
     EXPECT_EQ(XQLoadTsv("par", home + "/fehlt.tsv", &error), XQ_READERR);
     EXPECT_EQ(XQLoadTsv("unsinn", home + "/ok.tsv", &error), XQ_NODB);
     EXPECT_NE(Cp1252ToUtf8(error.str()).find("Unbekannte Datenart"), std::string::npos);
+}
+
+// For n = 1, 2, ... the n-th SQLite call of a load fails, until the load
+// gets through: each failure leaves the database exactly as it was, schema
+// included, and says so in German. The file names a block twice and is
+// loaded into the empty table (whose indexes are built after the rows), then
+// again where it replaces stored blocks; several lines each.
+TEST_F(TsvTest, FailingLoadsLeaveEverythingAsItWas) {
+    auto state = [&] {
+        CQTbEntry lines(dbDatabaseRO);
+        const int count = lines.GetAll() == XQ_OK ? lines.AnzHits() : 0;
+        std::string schema;
+        sqlite3* db = nullptr;
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_open_v2(DbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name",
+                           -1, &stmt, nullptr);
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            schema +=
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) + std::string(";");
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return Dump("tb") + "lines " + std::to_string(count) + "\n" + schema;
+    };
+    const std::string schema = state().substr(state().find("\n", state().find("lines ")) + 1);
+    ASSERT_NE(schema.find("tb_search"), std::string::npos);
+    const std::string file = Write("neu.tsv",
+                                   "kuerzel\tgroup\tdescription\ttext\n"
+                                   "neu1\tb\tNeu eins\tn1\\nn2\\nn3\n"
+                                   "alt2\td\tZwei neu\tx\\ny\n"
+                                   "neu2\th\tNeu zwei\t\xC3\x84rzte\\nz\n"
+                                   "alt1\tb\tEins neu\tp\\nq\\nr\n"
+                                   "neu1\tb\tNeu eins, zweimal\tm1\\nm2\n");
+    const std::string loaded =
+        "alt1\tb\t\tEins neu\t\tp\\nq\\nr\n"
+        "alt2\td\t\tZwei neu\t\tx\\ny\n";
+    const std::string added =
+        "neu1\tb\t\tNeu eins, zweimal\t\tm1\\nm2\n"
+        "neu2\th\t\tNeu zwei\t\t\xC3\x84rzte\\nz\n";
+    const std::string header = "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n";
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            ASSERT_EQ(XQLoadTsv("tb",
+                                Write("alt.tsv",
+                                      "kuerzel\tgroup\tdescription\ttext\n"
+                                      "alt1\tb\tAlt eins\ta\\nb\n"
+                                      "alt2\td\tAlt zwei\tc\\nd\\ne\n"
+                                      "bleibt\tf\tBleibt\tf\n"),
+                                nullptr),
+                      XQ_OK);
+        }
+        const std::string before = state();
+        int failures = 0;
+        for (int n = 1; n < 2000; ++n) {
+            XQFailNthCall(n);
+            CString error;
+            const int status = XQLoadTsv("tb", file, &error);
+            const bool fired = XQFaultFired();
+            XQFailNthCall(0);
+            if (!fired) {
+                ASSERT_EQ(status, XQ_OK) << error.GetString();
+                EXPECT_EQ(state(), round == 0 ? header + loaded + added + "lines 9\n" + schema
+                                              : header + loaded + "bleibt\tf\t\tBleibt\t\tf\n" +
+                                                    added + "lines 10\n" + schema);
+                break;
+            }
+            ++failures;
+            EXPECT_NE(status, XQ_OK) << n;
+            EXPECT_NE(Cp1252ToUtf8(error.str()).find("nichts geladen"), std::string::npos)
+                << n << ": " << Cp1252ToUtf8(error.str());
+            EXPECT_EQ(state(), before) << n;
+            EXPECT_EQ(dbDatabase->TransactionDepth(), 0) << n;
+        }
+        EXPECT_GT(failures, 20);
+    }
 }
 
 TEST_F(DbTest, StringResourcesAndSystemParameters) {

@@ -1,0 +1,131 @@
+#pragma once
+// Internals of the TSV loads and dumps (Tsv.cpp, IcdData.cpp) and of the
+// readers of host data. The frame of a load (xq::TsvLoad) is in XQInternal.h.
+#ifndef Q7HOST_INTERNAL
+#error "host/db/internal/TsvInternal.h is internal to the host"
+#endif
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/base/CString.h"
+#include "host/db/XQInternal.h"
+#include "host/db/XQTable.h"
+
+namespace xq {
+
+// The connection reads go to: dbDatabaseRO, else dbDatabase; null when
+// neither is open.
+CXQDatabase* ReadDb();
+
+// The reason of a row that could not be stored, from SQLite; XQ_LOCKED.
+int TsvWriteError(CXQDatabase& db, CString& error);
+
+// A field to store: the Windows-1252 value and its UTF-8 form, which is what
+// the table keeps (so a file's UTF-8 is not converted twice).
+struct TsvValue {
+    CString cp;
+    std::string utf8;
+    void Set(const CString& value) {
+        cp = value;
+        utf8 = Cp1252ToUtf8(value.str());
+    }
+};
+
+// A file field as value, or false with the German reason.
+bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error);
+
+// Inserts rows of one table: each column's text, its comparable form and
+// its folded form, as XQInsertRow stores them. Rows of a table with word
+// indexes are best gathered and stored by one statement for each batch:
+// inside a transaction every statement that runs triggers opens a
+// savepoint, and the word indexes write out what they hold at each, so a
+// statement per row would cost a write per row. Without triggers a batch
+// only costs: a statement of several rows keeps a journal of its own.
+class TsvInserter {
+  public:
+    // batch: rows for each statement; 1 stores each row at once.
+    TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch = 1);
+    // values in column order; 0 or XQ_LOCKED (of this row's batch).
+    int Insert(const std::vector<TsvValue>& values);
+    // Stores the rows gathered so far; 0 or XQ_LOCKED.
+    int Flush();
+
+  private:
+    int Store(sqlite3_stmt* stmt, size_t first, size_t count);
+
+    CXQDatabase& m_db;
+    const XQTableDef& m_table;
+    size_t m_batch;
+    std::string m_rowSql;
+    std::string m_batchSql;
+    std::vector<std::vector<TsvValue>> m_pending;
+    size_t m_count = 0;
+    std::vector<XQValue> m_keys;
+};
+
+// Replacing by key during a load: the stored rows with the key go first
+// (after the rows gathered for the table are stored). When the table had no
+// such rows as the load began, only a key the file names a second time is
+// looked for, so that a fresh load makes no lookups; and where the loader
+// told the row ids it stored for that key, they go by row id, so that a
+// table whose indexes are built after the load needs none.
+class TsvReplacer {
+  public:
+    // deleteSql: a DELETE with one placeholder per key value. existing:
+    // whether rows it could delete were there at the start.
+    TsvReplacer(CXQDatabase& db, const char* table, std::string deleteSql, bool existing,
+                TsvInserter& pending)
+        : m_db(db),
+          m_table(table),
+          m_sql(std::move(deleteSql)),
+          m_existing(existing),
+          m_pending(pending) {}
+    // 0 or XQ_LOCKED.
+    int Replace(const std::vector<XQValue>& key);
+    // The row ids from first to last (none when last < first) are what the
+    // file gave for the key of the last Replace.
+    void Stored(int64_t first, int64_t last);
+
+  private:
+    struct Rows {
+        bool known = false;
+        int64_t first = 1;
+        int64_t last = 0;
+    };
+
+    CXQDatabase& m_db;
+    std::string m_table;
+    std::string m_sql;
+    bool m_existing;
+    TsvInserter& m_pending;
+    std::unordered_map<std::string, Rows> m_seen;
+    Rows* m_current = nullptr;
+};
+
+// Whether the query (SELECT EXISTS(...)) finds a row; 0 or XQ_LOCKED.
+int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,
+              bool& exists);
+
+// A dump: the header line and one escaped line per row of
+// SELECT columns FROM table [WHERE where] ORDER BY order (comparable forms),
+// row id.
+struct TsvDumpSpec {
+    const XQTableDef* table = nullptr;
+    std::vector<int> columns;     // table columns in file order
+    std::string where;            // condition with placeholders, or empty
+    std::vector<XQValue> values;  // bound in order
+    std::vector<int> order;       // key columns of the order
+    // A further file column made from each row (the text of a block): its
+    // name, the SQL expression passed to it, and the maker (false: unreadable).
+    const char* extraName = nullptr;
+    std::string extraSql;
+    std::function<bool(sqlite3_stmt* row, int column, std::string& field)> extra;
+};
+int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString& error);
+
+}  // namespace xq
