@@ -1,8 +1,8 @@
 #include "host/db/HostData.h"
 
 #include "host/base/XQGuard.h"
-#include "host/db/TsvInternal.h"
 #include "host/db/XQDatabase.h"
+#include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 

@@ -5,9 +5,9 @@
 
 #include "host/base/Helpers.h"
 #include "host/db/Icd.h"
-#include "host/db/IcdInternal.h"
-#include "host/db/TsvInternal.h"
 #include "host/db/XQDatabase.h"
+#include "host/db/internal/IcdInternal.h"
+#include "host/db/internal/TsvInternal.h"
 
 namespace {
 

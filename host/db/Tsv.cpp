@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "host/base/XQGuard.h"
-#include "host/db/TsvInternal.h"
 #include "host/db/XQDatabase.h"
+#include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 

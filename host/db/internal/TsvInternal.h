@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "host/base/CString.h"
-#include "host/db/XQInternal.h"
-#include "host/db/XQTable.h"
+#include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQTable.h"
 
 namespace xq {
 
