@@ -105,18 +105,23 @@ CString GetQ7Text(const CString& textOrNumber) {
 
 namespace xq {
 
-int InstallDefaultStrings(CXQDatabase& db) {
+int InstallDefaultStrings(CXQDatabase& db, bool onlyMissing) {
     CXQTransaction transaction(&db);
     if (transaction.Status() != XQ_OK) return XQ_LOCKED;
     const XQTableDef& table = XQTableStrings();
     for (const DefaultString& entry : kDefaults) {
-        sqlite3_stmt* del = Statement(db, "DELETE FROM strings WHERE k_grp=? AND k_number=?");
-        if (!del) return XQ_LOCKED;
+        const char* sql = onlyMissing ? "SELECT count(*) FROM strings WHERE k_grp=? AND k_number=?"
+                                      : "DELETE FROM strings WHERE k_grp=? AND k_number=?";
+        sqlite3_stmt* stmt = Statement(db, sql);
+        if (!stmt) return XQ_LOCKED;
         {
-            StmtUse use(del);
-            sqlite3_bind_int64(del, 1, entry.group);
-            sqlite3_bind_int64(del, 2, entry.number);
-            if (Step(del) != SQLITE_DONE) return XQ_LOCKED;
+            StmtUse use(stmt);
+            sqlite3_bind_int64(stmt, 1, entry.group);
+            sqlite3_bind_int64(stmt, 2, entry.number);
+            const int rc = Step(stmt);
+            if (rc != (onlyMissing ? SQLITE_ROW : SQLITE_DONE)) return XQ_LOCKED;
+            // A text the practice has already (perhaps its own wording) stays.
+            if (onlyMissing && sqlite3_column_int64(stmt, 0) > 0) continue;
         }
         CString group = FormatString("%d", entry.group);
         CString number = FormatString("%d", entry.number);

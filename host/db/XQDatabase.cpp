@@ -213,7 +213,9 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
             }
         }
     }
-    if (version == 0 && xq::InstallDefaultStrings(*this) != XQ_OK) {
+    // A database of an older program gets the texts this one added, and
+    // keeps the ones it has.
+    if (xq::InstallDefaultStrings(*this, version > 0) != XQ_OK) {
         int status = fail(" konnte nicht eingerichtet werden: ");
         Rollback();
         return status;

@@ -9,8 +9,9 @@
 #include "host/db/XQStatus.h"
 
 // Schema version written by this build (PRAGMA user_version). A database with
-// a higher number comes from a newer program and is not opened.
-inline constexpr int XQ_SCHEMA_VERSION = 2;
+// a higher number comes from a newer program and is not opened; one with a
+// lower number is brought up to date (3: the editor's new message texts).
+inline constexpr int XQ_SCHEMA_VERSION = 3;
 
 class Q7HOST_API CXQDatabase {
   public:

@@ -54,8 +54,9 @@ inline CString De(const char* utf8) {
     return Utf8ToCp1252(utf8);
 }
 
-// Writes the default string table into db (own transaction level).
-int InstallDefaultStrings(CXQDatabase& db);
+// Writes the default string table into db (own transaction level); with
+// onlyMissing the texts the table has already stay as they are.
+int InstallDefaultStrings(CXQDatabase& db, bool onlyMissing = false);
 
 // The frame of every TSV load, for loaders of their own: the header line,
 // then each row inside one transaction on dbDatabase, all or nothing, with

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "host/db/HostData.h"
+#include "host/db/internal/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -212,6 +213,21 @@ TEST_F(DbTest, StringResourcesAndSystemParameters) {
     XQClosePracticeDatabase();
     EXPECT_EQ(GetSPEntries("tb", entries), XQ_NODB);
     EXPECT_EQ(GetQ7String(6, 10), "Meldung 6/10");
+}
+
+// A practice database of the previous program version lacks texts this one
+// added; opening it adds them and keeps the practice's own wording.
+TEST_F(DbTest, OlderDatabaseGetsTheNewTextsAndKeepsItsOwn) {
+    ASSERT_EQ(xq::Exec(xq::Handle(*dbDatabase),
+                       "DELETE FROM strings WHERE k_grp=6 AND k_number=3007;"
+                       "UPDATE strings SET text='eigen' WHERE k_grp=6 AND k_number=1;"
+                       "PRAGMA user_version=2"),
+              SQLITE_OK);
+    XQClosePracticeDatabase();
+    CString error;
+    ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
+    EXPECT_EQ(GetQ7String(6, 3007).Left(10), "Das K\xFCrzel");
+    EXPECT_EQ(GetQ7String(6, 1), "eigen");
 }
 
 }  // namespace
