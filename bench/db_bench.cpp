@@ -4,9 +4,9 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 
@@ -15,19 +15,11 @@ namespace {
 struct Practice {
     std::string home;
     Practice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7dbb-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7dbb");
         CString error;
         if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
-        std::mt19937 random(7);
-        auto word = [&](int minLength, int maxLength) {
-            int length = std::uniform_int_distribution<int>(minLength, maxLength)(random);
-            std::string w;
-            for (int i = 0; i < length; ++i)
-                w += static_cast<char>('a' + std::uniform_int_distribution<int>(0, 25)(random));
-            return w;
-        };
-        dbDatabase->Begin();
+        RandomWords word(7);
+        CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
         for (int i = 0; i < 100000; ++i) {
             tb.Kuerzel = (word(2, 5) + std::to_string(i)).c_str();
@@ -35,7 +27,7 @@ struct Practice {
             tb.Beschreibung = (word(4, 10) + " " + word(4, 10) + " " + word(3, 8)).c_str();
             tb.Write();
         }
-        dbDatabase->Commit();
+        if (transaction.Commit() != XQ_OK) std::abort();
     }
     ~Practice() {
         XQClosePracticeDatabase();

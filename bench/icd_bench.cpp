@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/base/Cp1252.h"
 #include "host/db/Icd.h"
 #include "host/db/Tsv.h"
@@ -18,43 +19,12 @@
 
 namespace {
 
-// The catalogue lies beside the project (../shared/icd10gm); Q7_ICD_DIR
-// points elsewhere.
-std::string CatalogueDir() {
-    const char* dir = getenv("Q7_ICD_DIR");
-    if (dir && *dir) return dir;
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "shared" /
-            "icd10gm")
-        .string();
-}
-
-// Reads a catalogue file, unpacking the xz ones; empty when missing.
-std::string ReadCatalogueFile(const std::string& name) {
-    std::string path = CatalogueDir() + "/" + name;
-    std::string command;
-    if (std::filesystem::exists(path + ".xz"))
-        command = "xz -dc '" + path + ".xz'";
-    else if (std::filesystem::exists(path))
-        command = "cat '" + path + "'";
-    else
-        return std::string();
-    std::string content;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return content;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, n);
-    pclose(pipe);
-    return content;
-}
-
 // One practice with the whole catalogue for all benchmarks of the run.
 struct Practice {
     std::string home;
     std::string error;  // UTF-8; not empty: the catalogue is not there
     Practice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7icdb-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7icdb");
         CString dbError;
         if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
         for (const char* kind :

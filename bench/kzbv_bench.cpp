@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/base/HostContext.h"
 #include "host/dlg/XQFrontEnd.h"
 #include "q7txtbst/Module.h"
@@ -18,8 +19,7 @@ struct Transition {
     std::string home;
     CXQSilentFrontEnd front;
     Transition() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7kzbv-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7kzbv");
         Q7SetHome(home);
         std::filesystem::create_directories(home + "/data/KZBV");
         std::ofstream out(NativePath(CdiaSuchIcdKZBV::FilePath()));

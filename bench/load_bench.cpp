@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "host/base/Cp1252.h"
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
@@ -35,60 +35,20 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-std::string TempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "q7load-XXXXXX").string();
-    return mkdtemp(pattern.data());
-}
-
 // 100,000 blocks as the tb file of a practice: random Kürzel, description
 // and lines, in no key order.
 std::string BlockFile() {
-    std::mt19937 random(11);
-    auto word = [&](int minLength, int maxLength) {
-        int length = std::uniform_int_distribution<int>(minLength, maxLength)(random);
-        std::string w;
-        for (int i = 0; i < length; ++i)
-            w += static_cast<char>('a' + std::uniform_int_distribution<int>(0, 25)(random));
-        return w;
-    };
+    RandomWords word(11);
     std::string file = "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n";
     for (int i = 0; i < 100000; ++i) {
         file += word(2, 5) + std::to_string(i) + "\t" + "bdfho"[i % 5] + "\t\t" + word(4, 10) +
                 " " + word(4, 10) + " " + word(3, 8) + "\t\t";
-        const int lines = std::uniform_int_distribution<int>(1, 10)(random);
+        const int lines = word.Between(1, 10);
         for (int n = 0; n < lines; ++n)
             file += (n ? "\\n" : "") + word(3, 9) + " " + word(3, 9) + " " + word(3, 9);
         file += '\n';
     }
     return file;
-}
-
-std::string CatalogueDir() {
-    const char* dir = getenv("Q7_ICD_DIR");
-    if (dir && *dir) return dir;
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "shared" /
-            "icd10gm")
-        .string();
-}
-
-// A catalogue file, the xz ones unpacked; empty when missing.
-std::string CatalogueFile(const std::string& kind) {
-    std::string path = CatalogueDir() + "/" + kind + ".tsv";
-    std::string command;
-    if (std::filesystem::exists(path + ".xz"))
-        command = "xz -dc '" + path + ".xz'";
-    else if (std::filesystem::exists(path))
-        command = "cat '" + path + "'";
-    else
-        return std::string();
-    std::string content;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return content;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, n);
-    pclose(pipe);
-    return content;
 }
 
 struct File {
@@ -201,7 +161,7 @@ struct Case {
     int64_t rowCount = 0;
 
     void Prepare() {
-        std::string home = TempHome();
+        std::string home = BenchHome("q7load");
         if (Load(files, home, error) >= 0) rows = StoredRows(home, tables);
         RemoveHome(home);
         for (const Table& t : rows) rowCount += static_cast<int64_t>(t.rows.size());
@@ -224,7 +184,7 @@ Case& Catalogue() {
         Case c;
         for (const char* kind :
              {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion"}) {
-            c.files.push_back({kind, CatalogueFile(kind)});
+            c.files.push_back({kind, ReadCatalogueFile(std::string(kind) + ".tsv")});
             if (c.files.back().content.empty()) {
                 c.error = std::string("ICD-Katalog fehlt: ") + kind + ".tsv in " + CatalogueDir();
                 return c;
@@ -248,11 +208,11 @@ void RunLoad(benchmark::State& state, Case& c) {
     std::vector<double> loads;
     std::vector<double> bares;
     for (auto _ : state) {
-        std::string home = TempHome();
+        std::string home = BenchHome("q7load");
         std::string error;
         const double load = Load(c.files, home, error);
         RemoveHome(home);
-        home = TempHome();
+        home = BenchHome("q7load");
         const double bare = BareInsert(c.rows, home);
         RemoveHome(home);
         if (load < 0 || bare < 0) {
@@ -276,7 +236,7 @@ void RunBare(benchmark::State& state, Case& c) {
         return;
     }
     for (auto _ : state) {
-        std::string home = TempHome();
+        std::string home = BenchHome("q7load");
         const double bare = BareInsert(c.rows, home);
         RemoveHome(home);
         if (bare < 0) {

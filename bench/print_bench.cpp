@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/base/HostContext.h"
 #include "host/db/HostData.h"
 #include "host/db/Records.h"
@@ -27,13 +28,12 @@ struct Practice {
     std::string home;
     CountingFrontEnd front;
     Practice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7prt-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7prt");
         Q7SetHome(home);
         CString error;
         if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
         XQInstallDefaultStrings();
-        dbDatabase->Begin();
+        CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
         CQTbEntry line(dbDatabase);
         for (int i = 0; i < kBlocks; ++i) {
@@ -53,7 +53,7 @@ struct Practice {
                 if (line.Write() != 0) std::abort();
             }
         }
-        dbDatabase->Commit();
+        if (transaction.Commit() != XQ_OK) std::abort();
         XQSetFrontEnd(&front);
     }
     ~Practice() {

@@ -4,9 +4,9 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/db/HostData.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
@@ -22,20 +22,12 @@ constexpr int kBlocks = 100000;
 struct Practice {
     std::string home;
     Practice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7bench-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7bench");
         CString error;
         if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
         XQInstallDefaultStrings();
-        std::mt19937 random(11);
-        auto word = [&](int minLength, int maxLength) {
-            int length = std::uniform_int_distribution<int>(minLength, maxLength)(random);
-            std::string w;
-            for (int i = 0; i < length; ++i)
-                w += static_cast<char>('a' + std::uniform_int_distribution<int>(0, 25)(random));
-            return w;
-        };
-        dbDatabase->Begin();
+        RandomWords word(11);
+        CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
         CQTbEntry line(dbDatabase);
         for (int i = 0; i < kBlocks; ++i) {
@@ -43,7 +35,7 @@ struct Practice {
             tb.Gruppe = std::string(1, "bdfho"[i % 5]).c_str();
             tb.Beschreibung = (word(4, 10) + " " + word(4, 10) + " " + word(3, 8)).c_str();
             tb.Write();
-            const int lineCount = std::uniform_int_distribution<int>(1, 10)(random);
+            const int lineCount = word.Between(1, 10);
             for (int n = 0; n < lineCount; ++n) {
                 line.KYKUERZEL = tb.Kuerzel;
                 line.LFDTBENTRY = FormatString("%3d", n);
@@ -57,7 +49,7 @@ struct Practice {
         line.LFDTBENTRY = "  0";
         line.TBENTRY = "RR 120/80 mmHg, Puls 72/min";
         line.Write();
-        dbDatabase->Commit();
+        if (transaction.Commit() != XQ_OK) std::abort();
     }
     ~Practice() {
         XQClosePracticeDatabase();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "host/db/HostData.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
@@ -41,12 +42,11 @@ struct Practice {
     std::string home;
     AcceptingFrontEnd front;
     Practice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "q7xml-XXXXXX").string();
-        home = mkdtemp(pattern.data());
+        home = BenchHome("q7xml");
         CString error;
         if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
         XQInstallDefaultStrings();
-        dbDatabase->Begin();
+        CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
         CQTbEntry line(dbDatabase);
         for (int i = 0; i < kBlocks; ++i) {
@@ -63,7 +63,7 @@ struct Practice {
                 if (line.Write() != 0) std::abort();
             }
         }
-        dbDatabase->Commit();
+        if (transaction.Commit() != XQ_OK) std::abort();
         front.path = (home + "/dazo_tb.xml").c_str();
         XQSetFrontEnd(&front);
     }
