@@ -46,11 +46,8 @@ TEST(HelpersTest, CardToIntEdgeInputs) {
         {"+5", 5},
         {"12ab3", 12},
         {"", 0},
-        {"abc", 0},
         {"-", 0},
         {"- 5", 0},
-        {"\t7", 7},
-        {"007", 7},
         {"9223372036854775807", LLONG_MAX},
         {"9223372036854775808", LLONG_MAX},
         {"-9223372036854775808", LLONG_MIN},
@@ -99,7 +96,6 @@ TEST(HelpersTest, DatesForDisplay) {
         {"20240315", "15.03.2024"}, {"2024031", "2024031"}, {"2024-03-1", "2024-03-1"}, {"", ""}};
     for (const Case& c : cases) EXPECT_EQ(Db2Date(c.text), c.expected) << c.text;
     EXPECT_EQ(StrToExt("19991231", 5, 12), "31.12.1999  ");
-    EXPECT_EQ(StrToExt("19991231", 5, 6), "31.12.");
     EXPECT_EQ(StrToExt("", 5, 3), "   ");
     EXPECT_EQ(StrToExt("19991231", 1, 4), "1999");
 
