@@ -10,17 +10,11 @@
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 
-inline std::string MakeTempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
-    char* dir = mkdtemp(pattern.data());
-    return dir ? std::string(dir) : std::string();
-}
-
 class DbTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        home = MakeTempHome();
-        ASSERT_FALSE(home.empty());
+        home = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
+        ASSERT_NE(mkdtemp(home.data()), nullptr);
         CString error;
         ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
     }

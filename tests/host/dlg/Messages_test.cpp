@@ -25,6 +25,7 @@ TEST_F(MessagesTest, TitlesAndTextsComeFromTheStringTable) {
     HaltI(77, 1);  // a group without a title of its own
     EXPECT_EQ(fe.shown.back().title, "Hinweis");
     EXPECT_EQ(fe.shown.back().kind, XQMsgKind::HaltI);
+    EXPECT_EQ(GetQ7String(6, XQMSG_MUSSFELD), "Bitte f\xFCllen Sie alle Pflichtfelder aus.");
 
     XQMsgBox("7094", "7002", {"A", "B"});
     EXPECT_EQ(fe.shown.back().title, "Liste der Textbausteine");
@@ -44,8 +45,6 @@ TEST_F(MessagesTest, ButtonsMapToTheFrameworkCodes) {
         EXPECT_EQ(SollIchAbbruch("T", "X"), c.abbruch) << c.answer;
         EXPECT_EQ(XQMsgBox("T", "X", {"Eins", "Zwei", "Drei"}), c.msgBox) << c.answer;
     }
-    EXPECT_EQ(fe.shown[0].buttons, 2u);
-    EXPECT_EQ(fe.shown[1].buttons, 3u);
     EXPECT_EQ(XQMsgBox("T", "X", {}), 10);  // no buttons: one "OK"
 }
 
