@@ -182,8 +182,6 @@ TEST_F(DbTest, KeysetPagingOverThousandsOfRows) {
     EXPECT_EQ(tb.Jump(499), XQ_OK);
     EXPECT_EQ(tb.Next(), XQ_NOTFOUND);
     EXPECT_EQ(tb.CurrentIndex(), 2999);
-    EXPECT_EQ(tb.Jump(-2999), XQ_OK);
-    EXPECT_EQ(tb.Kuerzel, "k00000");
     EXPECT_EQ(tb.SeekIndex(1234), XQ_OK);
     EXPECT_EQ(tb.Kuerzel, "k01234");
     EXPECT_EQ(tb.Prev(), XQ_OK);

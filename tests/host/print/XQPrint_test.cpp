@@ -112,7 +112,6 @@ TEST_F(PrintTest, UnusableFilesAreRefused) {
     EXPECT_FALSE(file.Close());
 
     XQPrintData data;
-    EXPECT_FALSE(XQReadPrintData(Path("fehlt.dat"), data));
     std::ofstream(dir / "fremd.dat") << "kein Druck\nV\ta\tb\n";
     EXPECT_FALSE(XQReadPrintData(Path("fremd.dat"), data));
 }
