@@ -17,14 +17,11 @@ struct ProcessRun {
     std::string err;
 };
 
-// Reads a pipe to its end.
-inline std::string Drain(int fd) {
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-    close(fd);
-    return text;
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 // Runs a program with args, feeding input on standard input. Output and
@@ -63,10 +60,10 @@ inline ProcessRun RunProgram(const std::string& program, const std::vector<std::
     waitpid(pid, &status, 0);
     ProcessRun run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    lseek(outFd, 0, SEEK_SET);
-    lseek(errFd, 0, SEEK_SET);
-    run.out = Drain(outFd);
-    run.err = Drain(errFd);
+    close(outFd);
+    close(errFd);
+    run.out = ReadFile(outName);
+    run.err = ReadFile(errName);
     unlink(outName);
     unlink(errName);
     return run;
@@ -78,11 +75,4 @@ inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string&
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
-}
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }

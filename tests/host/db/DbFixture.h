@@ -11,17 +11,11 @@
 #include "host/db/XQDatabase.h"
 #include "tests/host/FaultSeams.h"
 
-inline std::string MakeTempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
-    char* dir = mkdtemp(pattern.data());
-    return dir ? std::string(dir) : std::string();
-}
-
 class DbTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        home = MakeTempHome();
-        ASSERT_FALSE(home.empty());
+        home = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
+        ASSERT_NE(mkdtemp(home.data()), nullptr);
         CString error;
         ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
     }

@@ -15,7 +15,6 @@ class FakeFrontEnd : public IXQFrontEnd {
     struct Shown {
         XQMsgKind kind;
         std::string title, text;
-        size_t buttons;
     };
 
     FakeFrontEnd() { XQSetFrontEnd(this); }
@@ -28,8 +27,8 @@ class FakeFrontEnd : public IXQFrontEnd {
         action(dialog);
     }
     int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
-                   const std::vector<CString>& buttons) override {
-        shown.push_back({kind, title.str(), text.str(), buttons.size()});
+                   const std::vector<CString>&) override {
+        shown.push_back({kind, title.str(), text.str()});
         if (buttonAnswers.empty()) return -1;
         int answer = buttonAnswers.front();
         buttonAnswers.pop_front();
