@@ -10,7 +10,11 @@
 #include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/diaExportTB.h"
+#include "q7txtbst/diaImportTB.h"
+#include "q7txtbst/diaSuchIcd.h"
 #include "q7txtbst/diaSuchTB.h"
+#include "q7txtbst/diatb.h"
 #include "tests/host/db/DbFixture.h"
 
 class PlayingFrontEnd : public CXQSilentFrontEnd {
@@ -81,13 +85,21 @@ class TbTest : public DbTest {
     void SetUp() override {
         DbTest::SetUp();
         ASSERT_EQ(XQInstallDefaultStrings(), XQ_OK);
-        CdiaSuchTB::s_Groups.clear();
+        ClearCaches();
         XQSetFrontEnd(&front);
     }
     void TearDown() override {
         XQSetFrontEnd(nullptr);
-        CdiaSuchTB::s_Groups.clear();
+        ClearCaches();
         DbTest::TearDown();
+    }
+    // The dialogs keep groups and chapters once read; each case reads its own.
+    static void ClearCaches() {
+        CdiaSuchTB::s_Groups.clear();
+        CdiaTB::s_Groups.clear();
+        CdiaImportTB::s_Groups.clear();
+        CdiaExportTB::s_Groups.clear();
+        CdiaSuchIcd::s_Kapitel.clear();
     }
 
     // Loads host data of a kind from TSV text (UTF-8, header line first).
@@ -109,6 +121,51 @@ class TbTest : public DbTest {
             ASSERT_EQ(AddLine(kuerzel, number++, rest.substr(0, lf).c_str()), XQ_OK);
             rest = lf == std::string::npos ? std::string() : rest.substr(lf + 1);
         }
+    }
+
+    // Queues act for the next modal dialog, a D.
+    template <class D>
+    void Script(std::function<void(D&)> act) {
+        front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<D&>(d)); });
+    }
+
+    // A stored block as "group/member/description/restriction" and its lines
+    // as "number=text"; "-" for none.
+    static std::string Stored(const char* kuerzel) {
+        CQTb tb(dbDatabase);
+        tb.SetKey(2, true);
+        tb.Kuerzel = kuerzel;
+        if (tb.GetByK2(XQ_MATCH_EQUAL) != XQ_OK) return "-";
+        std::string out = tb.Gruppe.str() + "/" + tb.Untergruppe.str() + "/" +
+                          tb.Beschreibung.str() + "/" + tb.Einschraenkung.str();
+        CQTbEntry line(dbDatabase);
+        line.KYKUERZEL = kuerzel;
+        if (line.GetByK1(XQ_MATCH_FIELDS) == XQ_OK) do
+                out += "|" + line.LFDTBENTRY.str() + "=" + line.TBENTRY.str();
+            while (line.Next() == XQ_OK);
+        return out;
+    }
+
+    // The first column of a grid's lines, comma separated.
+    static std::string GridKeys(CXQGridX& grid) {
+        std::string out;
+        grid.FetchLines(0, grid.GetLineCount());
+        for (int i = 0; i < grid.GetLineCount(); ++i) {
+            const std::vector<CString>* line = grid.FetchedLine(i);
+            out += (out.empty() ? "" : ",") + std::string(line ? (*line)[0].GetString() : "?");
+        }
+        return out;
+    }
+
+    // Runs work with the n-th SQLite call failing (0: none); returns whether
+    // one failed. No transaction may stay open after it.
+    static bool FailingCall(int n, const std::function<void()>& work) {
+        XQFailNthCall(n);
+        work();
+        const bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        EXPECT_EQ(dbDatabase->TransactionDepth(), 0) << n;
+        return fired;
     }
 
     PlayingFrontEnd front;

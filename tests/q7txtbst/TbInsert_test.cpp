@@ -93,30 +93,29 @@ TEST_F(TbInsertTest, SilentExportsReportAndTurnLineBreaksIntoBlanks) {
 
 TEST_F(TbInsertTest, SearchingVariantsInsertTheChosenBlockAtTheCaret) {
     CQTbEntry lines(dbDatabase);
-    auto choose = [](const char* kuerzel) {
-        return [kuerzel](CXQDialog& d) {
-            auto& dlg = static_cast<CdiaSuchTB&>(d);
-            dlg.m_editKuerzel.SetText(kuerzel);
+    auto chooseZw = [this] {
+        Script<CdiaSuchTB>([](CdiaSuchTB& dlg) {
+            dlg.m_editKuerzel.SetText("zw");
             dlg.ClickToolbarButton(XQTB_ACCEPT);
-        };
+        });
     };
 
     CXQLMemoX memo;
     memo.SetText("Anfang unbekannt");
     memo.SetSel(0, 0);
-    front.dialogs.push_back(choose("zw"));
+    chooseZw();
     DoTbEntryXQL(nullptr, &memo, &lines, "b", "");
     EXPECT_STREQ(memo.GetText(), "Zeile eins\r\nZeile zwei Anfang unbekannt");
 
     CXQLEditX edit;
     edit.SetText("x unbekannt");
     edit.SetSel(11, 11);
-    front.dialogs.push_back(choose("zw"));
+    chooseZw();
     DoTbEntryXQL2(nullptr, &edit, &lines, "", "");
     EXPECT_STREQ(edit.GetText(), "x unbekanntZeile eins Zeile zwei ");
 
     CString text = "unbekannt";
-    front.dialogs.push_back(choose("zw"));
+    chooseZw();
     DoTbEntryString(nullptr, &text, &lines, "", "");
     EXPECT_STREQ(text, "Zeile eins Zeile zwei ");
 

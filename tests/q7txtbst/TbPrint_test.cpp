@@ -18,21 +18,15 @@ class TbPrintTest : public TbTest {
     void SetUp() override {
         TbTest::SetUp();
         Q7SetHome(home);
-        CdiaTB::s_Groups.clear();
         Load("mandant", "mdid\tname\tstreet\tcity\tfachgruppe\n1\tDr. Anna Beispiel\t\t\t\n");
         Load("sp", "list\tcode\ttext\ntb\tb\tBefunde\ntb\tbl\tLunge\ntb\tf\tRezepte\n");
         Block("LU", "b", "l", "Lunge frei", "Vesikul\xC3\xA4res Atemger\xC3\xA4usch\nbeidseits");
         Block("LEER", "f", "", "ohne Text", "");
         Block("ALU", "b", "l", "Lunge alt", "x");
     }
-    void TearDown() override {
-        CdiaTB::s_Groups.clear();
-        TbTest::TearDown();
-    }
-
-    void Print(bool all, const char* kuerzel = "", bool partWord = false) {
+    void Print(bool all, const char* kuerzel = "", bool partWord = false, const char* group = "") {
         CQTbEntry lines(dbDatabaseRO);
-        CdiaTB::DoPrint(nullptr, lines, all, kuerzel, "", "", "", partWord);
+        CdiaTB::DoPrint(nullptr, lines, all, kuerzel, "", group, "", partWord);
     }
     XQPrintData Data() {
         XQPrintData data;
@@ -109,8 +103,7 @@ TEST_F(TbPrintTest, SearchPrintUsesTheFiltersAndAnEmptyGroupTable) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].Left(3), "ALU");
 
-    CQTbEntry lines(dbDatabaseRO);
-    CdiaTB::DoPrint(nullptr, lines, false, "", "", "f", "", false);
+    Print(false, "", false, "f");
     rows = Values(Data());
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Left(4), "LEER");

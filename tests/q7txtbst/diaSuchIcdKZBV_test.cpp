@@ -40,8 +40,7 @@ class KzbvTest : public TbTest {
     }
     // Runs the dialog on the entry and plays act on it.
     int Run(std::function<void(CdiaSuchIcdKZBV&)> act, int codeOnly = 0) {
-        front.dialogs.push_back([act](CXQDialog& d) {
-            auto& dlg = static_cast<CdiaSuchIcdKZBV&>(d);
+        Script<CdiaSuchIcdKZBV>([act](CdiaSuchIcdKZBV& dlg) {
             dlg.m_tree.UserSelectLine(1);  // the group's one entry
             act(dlg);
         });
@@ -110,8 +109,7 @@ TEST_F(KzbvTest, AcceptNeedsAFirstCodeWithCertaintyAndComposesCodesWithoutPointA
 TEST_F(KzbvTest, CodeOnlyHidesTheBoxesAndReturnsNoAdditions) {
     Write(kFile);
     CString code1 = "alt", zusatz1 = "alt", text1, code2, zusatz2 = "alt", text2;
-    front.dialogs.push_back([](CXQDialog& d) {
-        auto& dlg = static_cast<CdiaSuchIcdKZBV&>(d);
+    Script<CdiaSuchIcdKZBV>([](CdiaSuchIcdKZBV& dlg) {
         EXPECT_FALSE(dlg.m_zusatz1.g.IsWindowVisible());
         EXPECT_FALSE(dlg.m_zusatz2.frame.IsWindowVisible());
         dlg.m_tree.UserSelectLine(1);

@@ -24,27 +24,17 @@ class SuchTBTest : public TbTest {
     // Runs the search dialog with presets; act plays the user.
     int Run(std::function<void(CdiaSuchTB&)> act, const char* kuerzel = "", const char* group = "",
             const char* member = "", CString* out = nullptr) {
-        front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<CdiaSuchTB&>(d)); });
+        Script(act);
         CString k = kuerzel;
         int result = Q7SuchTB(&k, group, member, nullptr);
         if (out) *out = k;
         return result;
     }
-
-    static std::string GridKuerzel(CXQGridX& grid) {
-        std::string out;
-        grid.FetchLines(0, grid.GetLineCount());
-        for (int i = 0; i < grid.GetLineCount(); ++i) {
-            const std::vector<CString>* line = grid.FetchedLine(i);
-            out += (out.empty() ? "" : ",") + std::string(line ? (*line)[0].GetString() : "?");
-        }
-        return out;
-    }
 };
 
 TEST_F(SuchTBTest, EmptyPresetShowsAllBlocksWithDetailsAndFiltersNarrowThem) {
     int result = Run([](CdiaSuchTB& d) {
-        EXPECT_EQ(GridKuerzel(d.m_grid), "abc,bef,bek,dia");
+        EXPECT_EQ(GridKeys(d.m_grid), "abc,bef,bek,dia");
         EXPECT_EQ(d.m_comboGruppe.GetCurSel(), 0);
         EXPECT_EQ(d.m_comboUntergruppe.GetCurSel(), 0);
         EXPECT_EQ(d.GetFocus(), &d.m_grid);
@@ -55,20 +45,20 @@ TEST_F(SuchTBTest, EmptyPresetShowsAllBlocksWithDetailsAndFiltersNarrowThem) {
         EXPECT_STREQ(d.m_memoText.GetText(), "Thorax o.B.\r\nkein Infiltrat");
 
         d.m_comboGruppe.UserSelect(1);  // Befunde
-        EXPECT_EQ(GridKuerzel(d.m_grid), "bef,bek");
+        EXPECT_EQ(GridKeys(d.m_grid), "bef,bek");
         d.m_comboUntergruppe.UserSelect(2);  // Röntgen
-        EXPECT_EQ(GridKuerzel(d.m_grid), "bek");
+        EXPECT_EQ(GridKeys(d.m_grid), "bek");
         d.m_editKuerzel.SetText("e");
         EXPECT_EQ(d.m_grid.GetLineCount(), 0);
         EXPECT_FALSE(d.IsToolbarButtonEnabled(XQTB_ACCEPT));
         d.m_checkTeilwort.UserClick();  // part word: "e" anywhere in the Kürzel
-        EXPECT_EQ(GridKuerzel(d.m_grid), "bek");
+        EXPECT_EQ(GridKeys(d.m_grid), "bek");
         d.PressKey({XQKey::Backspace, 0}, &d.m_comboGruppe);
         EXPECT_EQ(d.m_comboGruppe.GetCurSel(), 0);
-        EXPECT_EQ(GridKuerzel(d.m_grid), "bef,bek");
+        EXPECT_EQ(GridKeys(d.m_grid), "bef,bek");
         d.m_editKuerzel.SetText("");
         d.m_editBeschreibung.SetText("BEFUND");
-        EXPECT_EQ(GridKuerzel(d.m_grid), "bef,bek");
+        EXPECT_EQ(GridKeys(d.m_grid), "bef,bek");
         d.m_grid.UserDblClick(1);
     });
     EXPECT_EQ(result, 1);
@@ -78,7 +68,7 @@ TEST_F(SuchTBTest, PresetKuerzelNarrowsAtOnceAndCancelHandsBackTheCurrentRecord)
     CString kuerzel;
     int result = Run(
         [](CdiaSuchTB& d) {
-            EXPECT_EQ(GridKuerzel(d.m_grid), "bef,bek");
+            EXPECT_EQ(GridKeys(d.m_grid), "bef,bek");
             EXPECT_EQ(d.m_comboGruppe.GetCurSel(), 1);
             d.m_grid.UserSelectLine(1);
         },

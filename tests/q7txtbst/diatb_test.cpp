@@ -1,5 +1,3 @@
-#include "q7txtbst/diatb.h"
-
 #include "q7txtbst/Q7TbExport.h"
 #include "tests/q7txtbst/TbFixture.h"
 
@@ -11,16 +9,11 @@ class EditorTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
-        CdiaTB::s_Groups.clear();
         Load("sp",
              "list\tcode\ttext\ntb\ta\tAnamnese\ntb\taa\tAllgemein\ntb\tb\tKasse\n"
              "tb\tbk\tKassenleistung\ntb\td\tPrivat\ntb\tdl\tSteigerung\ntb\tf\tRezepte\n"
              "tb\tff\tRezept-Freitext\ntb\tfl\tLabor\n");
         Fill();
-    }
-    void TearDown() override {
-        CdiaTB::s_Groups.clear();
-        TbTest::TearDown();
     }
 
     // The practice's blocks and services, written afresh; each pair of
@@ -37,27 +30,10 @@ class EditorTest : public TbTest {
     }
 
     int Run(bool neu, std::function<void(CdiaTB&)> act, const char* preset = nullptr) {
-        front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<CdiaTB&>(d)); });
+        Script(act);
         CdiaTB editor(neu, nullptr);
         if (preset) editor.m_Tb.Kuerzel = preset;
         return editor.DoModal();
-    }
-
-    // A stored block as "group/member/description/restriction" and its lines
-    // as "number=text".
-    static std::string Stored(const char* kuerzel) {
-        CQTb tb(dbDatabase);
-        tb.SetKey(2, true);
-        tb.Kuerzel = kuerzel;
-        if (tb.GetByK2(XQ_MATCH_EQUAL) != XQ_OK) return "-";
-        std::string out = tb.Gruppe.str() + "/" + tb.Untergruppe.str() + "/" +
-                          tb.Beschreibung.str() + "/" + tb.Einschraenkung.str();
-        CQTbEntry line(dbDatabase);
-        line.KYKUERZEL = kuerzel;
-        if (line.GetByK1(XQ_MATCH_FIELDS) == XQ_OK) do
-                out += "|" + line.LFDTBENTRY.str() + "=" + line.TBENTRY.str();
-            while (line.Next() == XQ_OK);
-        return out;
     }
 
     // Every head, every line (with or without a head) and every service.
@@ -120,11 +96,7 @@ class EditorTest : public TbTest {
                     const int modus = d.GetModus();
                     const CString typed = d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText();
                     front.shownMessages.clear();
-                    XQFailNthCall(n);
-                    command(d);
-                    fired = XQFaultFired();
-                    XQFailNthCall(0);
-                    EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+                    fired = FailingCall(n, [&] { command(d); });
                     if (n == 0 || Practice() != before) {
                         EXPECT_TRUE(d.GetModus() == MODUS_ANZEIGE || d.GetModus() == MODUS_LEER);
                         return;
@@ -347,9 +319,9 @@ TEST_F(EditorTest, KuerzelFieldReactsToChangeLeaveAndReturn) {
             EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
             // Only the Kürzel changed: Return looks it up; "AN" names none, so
             // the search dialog opens preset with it.
-            front.dialogs.push_back([](CXQDialog& s) {
-                EXPECT_STREQ(static_cast<CdiaSuchTB&>(s).m_editKuerzel.GetText(), "AN");
-                static_cast<CdiaSuchTB&>(s).m_grid.UserDblClick(1);
+            Script<CdiaSuchTB>([](CdiaSuchTB& s) {
+                EXPECT_STREQ(s.m_editKuerzel.GetText(), "AN");
+                s.m_grid.UserDblClick(1);
             });
             d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
             EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
@@ -383,9 +355,7 @@ TEST_F(EditorTest, KuerzelFieldReactsToChangeLeaveAndReturn) {
 
             // Return on an empty field in mode 1 searches with an empty preset.
             d.m_editKuerzel.UserType("");
-            front.dialogs.push_back([](CXQDialog& s) {
-                EXPECT_EQ(static_cast<CdiaSuchTB&>(s).m_grid.GetLineCount(), 4);
-            });
+            Script<CdiaSuchTB>([](CdiaSuchTB& s) { EXPECT_EQ(s.m_grid.GetLineCount(), 4); });
             d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
             EXPECT_EQ(front.dialogsRun, 3);
         },
@@ -395,31 +365,30 @@ TEST_F(EditorTest, KuerzelFieldReactsToChangeLeaveAndReturn) {
 TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
     // The editor's search hands New and Edit back as results 2 and 3; only
     // a changed block asks before it is left.
-    auto edit = [](int line) {
-        return [line](CXQDialog& s) {
-            auto& search = static_cast<CdiaSuchTB&>(s);
+    auto edit = [this](int line) {
+        Script<CdiaSuchTB>([line](CdiaSuchTB& search) {
             search.m_editKuerzel.UserType("");
             search.m_grid.UserSelectLine(line);
-            s.ClickToolbarButton(XQTB_EDIT);
-        };
+            search.ClickToolbarButton(XQTB_EDIT);
+        });
     };
     Run(
         false,
         [&](CdiaTB& d) {
-            front.dialogs.push_back(edit(3));
+            edit(3);
             d.ClickToolbarButton(XQTB_SEARCH);
             EXPECT_STREQ(d.m_editKuerzel.GetText(), "DL");
             front.dialogs.push_back([](CXQDialog& s) { s.ClickToolbarButton(XQTB_NEW); });
             d.PressKey({XQKey::F5, 0}, nullptr);
             EXPECT_EQ(d.GetModus(), MODUS_NEU);
             d.m_memoText.UserType("verworfen");
-            front.dialogs.push_back(edit(1));
+            edit(1);
             d.ClickToolbarButton(XQTB_SEARCH);
             EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
             EXPECT_TRUE(front.shownMessages.empty());
             d.m_memoText.UserType("ge\xE4ndert");
             front.messageAnswers = {kCancel};
-            front.dialogs.push_back(edit(0));
+            edit(0);
             d.ClickToolbarButton(XQTB_SEARCH);
             EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
             EXPECT_EQ(front.shownMessages.size(), 1u);
@@ -427,10 +396,8 @@ TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
         "AN1");
 
     // Opened by anyone else, the search dialog opens the editor itself.
-    front.dialogs.push_back([this](CXQDialog& s) {
-        auto& search = static_cast<CdiaSuchTB&>(s);
-        front.dialogs.push_back([](CXQDialog& e) {
-            auto& editor = static_cast<CdiaTB&>(e);
+    Script<CdiaSuchTB>([this](CdiaSuchTB& search) {
+        Script<CdiaTB>([](CdiaTB& editor) {
             EXPECT_EQ(editor.GetModus(), MODUS_NEU);
             editor.m_editKuerzel.UserType("NEU");
             Select(editor, 'a', 'a');
@@ -440,9 +407,7 @@ TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
         search.ClickToolbarButton(XQTB_NEW);
         EXPECT_STREQ(search.m_editKuerzel.GetText(), "NEU");
         EXPECT_EQ(search.m_grid.GetLineCount(), 1);
-        front.dialogs.push_back([](CXQDialog& e) {
-            EXPECT_STREQ(static_cast<CdiaTB&>(e).m_editKuerzel.GetText(), "NEU");
-        });
+        Script<CdiaTB>([](CdiaTB& e) { EXPECT_STREQ(e.m_editKuerzel.GetText(), "NEU"); });
         search.ClickToolbarButton(XQTB_EDIT);
     });
     CString kuerzel;
