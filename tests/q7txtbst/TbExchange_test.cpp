@@ -20,9 +20,6 @@ class TbExchangeTest : public TbTest {
     }
     void File(const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
     static std::string Tb(const std::string& inner) { return "<tb>" + inner + "</tb>"; }
-    static std::string Doc(const std::string& tbs) {
-        return "<?xml version=\"1.0\"?><dazo_tb><software>q7</software>" + tbs + "</dazo_tb>";
-    }
     // Opens the dialog on the file and plays act; ticks all and takes over
     // when act is empty.
     template <class Dialog>
@@ -92,7 +89,7 @@ TEST_F(TbExchangeTest, ImportReplacesBlocksWholeAppliesTheLimitsAndReadsOnlyItsE
 
 TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) {
     for (const std::string& content :
-         {Doc(Tb("<id>kaputt</id>")).substr(0, 60),
+         {std::string("<?xml version=\"1.0\"?><dazo_tb><software>q7</software><tb><id>kaputt"),
           std::string(
               "<!DOCTYPE d [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;"
               "&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY e "
@@ -153,10 +150,7 @@ TEST_F(TbExchangeTest, ExportedBlocksComeBackWholeAndAFailingImportLeavesEachOld
     EXPECT_EQ(front.shownMessages.back(), "Hinweis|4 Textbausteine exportiert:\n\n" + path);
     std::stringstream xml;
     xml << std::ifstream(path).rdbuf();
-    EXPECT_NE(xml.str().find("<description>Befund &amp; &lt;Labor&gt;</description>"),
-              std::string::npos);
     EXPECT_NE(xml.str().find("<entry>1</entry>"), std::string::npos);
-    EXPECT_NE(xml.str().find("<text>CRP 3</text>"), std::string::npos);
     EXPECT_EQ(xml.str().find("leer"), std::string::npos);  // no lines: nothing to move
 
     std::map<std::string, std::pair<std::string, std::string>> forms;  // old, new

@@ -34,6 +34,7 @@ class KzbvTest : public TbTest {
         TbTest::SetUp();
         Q7SetHome(home);
         std::filesystem::create_directories(home + "/data/KZBV");
+        Write(kFile);
     }
     void Write(const std::string& content) {
         std::ofstream(NativePath(CdiaSuchIcdKZBV::FilePath()), std::ios::binary) << content;
@@ -58,7 +59,6 @@ std::vector<CString> Rows(const CXQListBoxX& list) {
 }
 
 TEST_F(KzbvTest, ReaderKeepsRecognisedElementsInTheirPlaceOnly) {
-    Write(kFile);
     Run([](CdiaSuchIcdKZBV& dlg) {
         const auto items = dlg.m_tree.Items(true);
         ASSERT_EQ(items.size(), 2u);  // the entry before any group is dropped
@@ -78,7 +78,6 @@ TEST_F(KzbvTest, ReaderKeepsRecognisedElementsInTheirPlaceOnly) {
 }
 
 TEST_F(KzbvTest, AcceptNeedsAFirstCodeWithCertaintyAndComposesCodesWithoutPointAndMarkers) {
-    Write(kFile);
     EXPECT_EQ(Run([this](CdiaSuchIcdKZBV& dlg) {
                   dlg.m_list2.UserSelect(1);
                   dlg.m_zusatz2.z.UserClick();
@@ -107,7 +106,6 @@ TEST_F(KzbvTest, AcceptNeedsAFirstCodeWithCertaintyAndComposesCodesWithoutPointA
 }
 
 TEST_F(KzbvTest, CodeOnlyHidesTheBoxesAndReturnsNoAdditions) {
-    Write(kFile);
     CString code1 = "alt", zusatz1 = "alt", text1, code2, zusatz2 = "alt", text2;
     Script<CdiaSuchIcdKZBV>([](CdiaSuchIcdKZBV& dlg) {
         EXPECT_FALSE(dlg.m_zusatz1.g.IsWindowVisible());
@@ -127,7 +125,10 @@ TEST_F(KzbvTest, CodeOnlyHidesTheBoxesAndReturnsNoAdditions) {
 TEST_F(KzbvTest, MissingOrDamagedFileEndsWithTheReadMessage) {
     CString code1 = "alt";
     for (const char* content : {static_cast<const char*>(nullptr), "<Ueberleitung><Gruppe>"}) {
-        if (content) Write(content);
+        if (content)
+            Write(content);
+        else
+            std::filesystem::remove(NativePath(CdiaSuchIcdKZBV::FilePath()));
         front.shownMessages.clear();
         EXPECT_FALSE(Q7SuchIcdFreitextdiagnosenKZBV(nullptr, false, &code1, nullptr, nullptr,
                                                     nullptr, nullptr, nullptr));
