@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 
 #include "host/db/Tsv.h"
 #include "tests/host/db/DbFixture.h"
@@ -52,12 +51,6 @@ class IcdTest : public DbTest {
     static void Load(const char* kind, const std::string& content) {
         CString error;
         ASSERT_EQ(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << error.GetString();
-    }
-    static std::string Dump(const char* kind) {
-        std::ostringstream out;
-        CString error;
-        EXPECT_EQ(XQDumpTsv(kind, out, &error), XQ_OK) << error.GetString();
-        return out.str();
     }
     // Codes (or texts) of the hits from the first on; "-" for none.
     static std::string Hits(CQIcd& r, int status, bool texts = false) {
@@ -149,15 +142,14 @@ TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
 }
 
 TEST_F(IcdTest, ExactLookupSecondaryCodesAndVersion) {
-    icd->ClearAll();
-    icd->Code = "B10";
-    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, true, false, "")), "B10");
-    icd->ClearAll();
-    icd->Code = "B100";
-    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, true, false, "")), "-");
-    icd->ClearAll();  // an empty code, as for a key word of two characters
-    EXPECT_EQ(Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, false, false, "")), "-");
-
+    auto exact = [&](const char* code, bool hk) {
+        icd->ClearAll();
+        icd->Code = code;
+        return Hits(*icd, icd->GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, hk, false, ""));
+    };
+    EXPECT_EQ(exact("B10", true), "B10");
+    EXPECT_EQ(exact("B100", true), "-");
+    EXPECT_EQ(exact("", false), "-");  // as for a key word of two characters
     EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("A00.0", false, false, false, "")), "C01,C02");
     EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("B10", false, false, false, "")), "-");
 
@@ -209,13 +201,14 @@ TEST_F(IcdTest, FavouritesBelongToThePhysicianAndPatientFileFilters) {
 }
 
 TEST_F(IcdTest, EveryKindDumpsWhatItLoaded) {
-    EXPECT_EQ(Dump("icdkapitel"), kKapitel);
-    EXPECT_EQ(Dump("icdgruppe"), kGruppen);
-    EXPECT_EQ(Dump("icdsubgruppe"), kSubgruppen);
-    EXPECT_EQ(Dump("icd"), kCodes);
-    EXPECT_EQ(Dump("icdversion"), "text\nDemo 1\n");
     // Index lines grouped by code, each code's lines in file order.
-    EXPECT_EQ(Dump("icdthes"), kThesaurus);
+    for (const auto& [kind, content] : {std::pair{"icdkapitel", kKapitel},
+                                        {"icdgruppe", kGruppen},
+                                        {"icdsubgruppe", kSubgruppen},
+                                        {"icd", kCodes},
+                                        {"icdversion", "text\nDemo 1\n"},
+                                        {"icdthes", kThesaurus}})
+        EXPECT_EQ(Dump(kind), content) << kind;
     Load("diag", "patient\tcode\n2\tB10\n10\tA000\n");
     EXPECT_EQ(Dump("diag"), "patient\tcode\n2\tB10\n10\tA000\n");
 

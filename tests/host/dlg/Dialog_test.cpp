@@ -31,15 +31,9 @@ XQResourceModule MakeModule(const char* name, const char* caption) {
     t.controls = {Ctl(IDC_NAME, XQKind::Edit, "&Name:", 2, true),
                   Ctl(IDC_ART, XQKind::Combo, "&Art:", 1), Ctl(IDC_AKTIV, XQKind::Check, "Aktiv"),
                   Ctl(IDC_HINWEIS, XQKind::Label, "Hinweis"), Ctl(IDC_MEMO, XQKind::Memo, "Text")};
-    t.toolbar = {{XQTB_EXIT, "ESC - Abbrechen"},
-                 {XQTB_ACCEPT,
-                  "\xDC"
-                  "bernehmen",
-                  false},
-                 {XQTB_SEARCH, "F5 - Suchen"},
-                 {XQTB_HELP, "F1 - Hilfe"},
-                 {XQTB_PRINT, "Drucken", true, false},
-                 {20001, "Eigener Knopf"}};
+    t.toolbar = {{XQTB_EXIT, "ESC - Abbrechen"},       {XQTB_ACCEPT, "\334bernehmen", false},
+                 {XQTB_SEARCH, "F5 - Suchen"},         {XQTB_HELP, "F1 - Hilfe"},
+                 {XQTB_PRINT, "Drucken", true, false}, {20001, "Eigener Knopf"}};
     module.strings[500] = "Modultext";
     return module;
 }
@@ -146,15 +140,12 @@ TEST_F(DialogTest, DoModalResults) {
     EXPECT_EQ(TestDialog().DoModal(), -1);  // no template anywhere
     ASSERT_TRUE(XQRegisterModule(&module));
 
-    TestDialog throwing;
-    throwing.throwInInit = true;
-    EXPECT_EQ(throwing.DoModal(), -1);
-    TestDialog failing;
-    failing.failInInit = true;
-    EXPECT_EQ(failing.DoModal(), -1);
-    TestDialog ending;
-    ending.endInInit = true;
-    EXPECT_EQ(ending.DoModal(), 0);
+    for (bool TestDialog::*flag :
+         {&TestDialog::throwInInit, &TestDialog::failInInit, &TestDialog::endInInit}) {
+        TestDialog dlg;
+        dlg.*flag = true;
+        EXPECT_EQ(dlg.DoModal(), flag == &TestDialog::endInInit ? 0 : -1);
+    }
     EXPECT_TRUE(fe.actions.empty());
 
     TestDialog dlg;
@@ -210,8 +201,7 @@ TEST_F(DialogTest, SavedStateAndMandatoryFields) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     auto* memo = dynamic_cast<CXQLMemoX*>(dlg.GetDlgItem(IDC_MEMO));
-    dlg.m_art.AddString("a");
-    dlg.m_art.AddString("b");
+    for (const char* art : {"a", "b"}) dlg.m_art.AddString(art);
     dlg.m_name.SetText("Alt");
     memo->SetText("eins\r\nzwei");
     EXPECT_EQ(dlg.CheckAllFields(1), 0);
