@@ -30,18 +30,16 @@ const char* const kCodes =
 const char* const kThesaurus =
     "code\ttext\nA000\tSpeiser\xC3\xB6hrenentz\xC3\xBCndung durch Magensaft\n"
     "B10\tHusten, kindlicher\nB10\tBronchialkatarrh\nB100\tRaucherhusten\nZ99\tGeisterzeile\n";
+const std::pair<const char*, const char*> kFiles[] = {
+    {"icdkapitel", kKapitel}, {"icdgruppe", kGruppen}, {"icdsubgruppe", kSubgruppen},
+    {"icd", kCodes},          {"icdthes", kThesaurus}, {"icdversion", "text\nDemo 1\n"}};
 
 class IcdTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
         icd = std::make_unique<CQIcd>(dbDatabaseRO);
-        Load("icdkapitel", kKapitel);
-        Load("icdgruppe", kGruppen);
-        Load("icdsubgruppe", kSubgruppen);
-        Load("icd", kCodes);
-        Load("icdthes", kThesaurus);
-        Load("icdversion", "text\nDemo 1\n");
+        for (const auto& [kind, content] : kFiles) Load(kind, content);
     }
     void TearDown() override {
         dbMdId = "1";
@@ -201,13 +199,7 @@ TEST_F(IcdTest, FavouritesBelongToThePhysicianAndPatientFileFilters) {
 
 TEST_F(IcdTest, EveryKindDumpsWhatItLoaded) {
     // Index lines grouped by code, each code's lines in file order.
-    for (const auto& [kind, content] : {std::pair{"icdkapitel", kKapitel},
-                                        {"icdgruppe", kGruppen},
-                                        {"icdsubgruppe", kSubgruppen},
-                                        {"icd", kCodes},
-                                        {"icdversion", "text\nDemo 1\n"},
-                                        {"icdthes", kThesaurus}})
-        EXPECT_EQ(Dump(kind), content) << kind;
+    for (const auto& [kind, content] : kFiles) EXPECT_EQ(Dump(kind), content) << kind;
     Load("diag", "patient\tcode\n2\tB10\n10\tA000\n");
     EXPECT_EQ(Dump("diag"), "patient\tcode\n2\tB10\n10\tA000\n");
 

@@ -169,7 +169,6 @@ TEST_F(TsvTest, FailingLoadsLeaveEverythingAsItWas) {
 }
 
 TEST_F(DbTest, StringResourcesAndSystemParameters) {
-    EXPECT_EQ(LoadQ7String(7002), "(alle)");
     EXPECT_EQ(FormatString(LoadQ7String(8086).GetString(), 37), "Maximal 37 Zeichen pro Zeile");
     EXPECT_EQ(GetQ7String(39, 7010).Left(6), "Dieses");
     EXPECT_EQ(GetQ7String(6, 12345), "Meldung 6/12345");
