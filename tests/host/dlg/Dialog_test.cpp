@@ -100,13 +100,12 @@ TEST_F(DialogTest, TemplatesAndClassesAreFoundCurrentModuleFirstThenInRegistrati
     EXPECT_FALSE(XQRegisterModule(&clash));
     EXPECT_EQ(XQFindModule("zweit"), &second);
 
-    EXPECT_EQ(XQFindTemplate(IDD_TEST)->caption, "Testdialog");
-    EXPECT_EQ(XQLoadString(500), "Modultext");
+    auto found = [] { return XQFindTemplate(IDD_TEST)->caption + "|" + XQLoadString(500); };
+    EXPECT_EQ(found(), "Testdialog|Modultext");
     XQSetResourceModule(&second);
-    EXPECT_EQ(XQFindTemplate(IDD_TEST)->caption, "Zweiter");
-    EXPECT_EQ(XQLoadString(500), "Zweittext");
+    EXPECT_EQ(found(), "Zweiter|Zweittext");
     XQSetResourceModule(nullptr);
-    EXPECT_EQ(XQFindTemplate(IDD_TEST)->caption, "Testdialog");  // registered first
+    EXPECT_EQ(found(), "Testdialog|Modultext");  // registered first
 
     const XQRuntimeClass* cls = XQFindRuntimeClass("CdiaTest");
     ASSERT_NE(cls, nullptr);
