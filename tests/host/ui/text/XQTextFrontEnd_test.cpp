@@ -210,8 +210,7 @@ class TextFrontEndTest : public ::testing::Test {
 };
 
 TEST_F(TextFrontEndTest, DumpShowsVisibleControlsInTabOrderAsUtf8) {
-    MainDialog dialog;
-    const std::string out = Run("type K\xC3\xBCrzel M\xC3\xBCller\nline grid 1\ndump\n", dialog);
+    const std::string out = Run("type K\xC3\xBCrzel M\xC3\xBCller\nline grid 1\ndump\n");
     EXPECT_EQ(out,
               "== Textbausteine\n"
               "edit K\xC3\xBCrzel: M\xC3\xBCller\n"
