@@ -160,8 +160,7 @@ TEST_F(DialogTest, DoModalResults) {
     EXPECT_EQ(dlg.GetFocus(), &dlg.m_art);  // first input in tab order
 
     // A front end that returns without ending: cancelled.
-    TestDialog left;
-    EXPECT_EQ(left.DoModal(), 2);
+    EXPECT_EQ(TestDialog().DoModal(), 2);
 }
 
 TEST_F(DialogTest, ToolbarNumbersAndKeysReachTheirCommands) {
