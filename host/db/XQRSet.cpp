@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 #include "host/base/XQGuard.h"
@@ -99,6 +100,7 @@ struct QueryShape {
     std::string body;  // " FROM ... [WHERE ...]"
     std::vector<std::string> order;
     bool ascending = true;
+    bool total = false;  // the order ends with the row id
 };
 
 std::string Trimmed(const std::string& s) {
@@ -148,9 +150,38 @@ bool SplitQuery(const std::string& sql, QueryShape& shape) {
         first = false;
         shape.order.push_back(term);
     }
-    // The row id makes the order total, so a page can start exactly after the
-    // last row read.
-    if (shape.order.back() != shape.id) shape.order.push_back(shape.id);
+    // Ending with the row id, the order is total and a page starts right
+    // after the last row read. Otherwise the order is kept as it is (a row id
+    // added would keep the planner from the covering index the query was
+    // made for), and a page starts at the last key, skipping the rows of that
+    // key already read.
+    shape.total = shape.order.back() == shape.id;
+    return true;
+}
+
+bool SameKey(sqlite3_stmt* stmt, int firstCol, const std::vector<XQValue>& key) {
+    for (size_t i = 0; i < key.size(); ++i) {
+        int col = firstCol + static_cast<int>(i);
+        const XQValue& v = key[i];
+        switch (sqlite3_column_type(stmt, col)) {
+            case SQLITE_INTEGER:
+                if (v.kind != XQValue::Int || v.i != sqlite3_column_int64(stmt, col)) return false;
+                break;
+            case SQLITE_TEXT:
+            case SQLITE_BLOB: {
+                if (v.kind !=
+                    (sqlite3_column_type(stmt, col) == SQLITE_TEXT ? XQValue::Text : XQValue::Blob))
+                    return false;
+                const void* bytes = sqlite3_column_blob(stmt, col);
+                size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, col));
+                if (size != v.s.size() || (size && std::memcmp(bytes, v.s.data(), size) != 0))
+                    return false;
+                break;
+            }
+            default:
+                return false;
+        }
+    }
     return true;
 }
 
@@ -197,8 +228,10 @@ struct CXQRSet::Query {
     size_t keyColumns = 0;
     int64_t read = 0;  // rows the statement has given so far
     int64_t pageSize = kFirstPage;
-    int64_t total = -1;  // counted hits, -1 before counting
-    bool keyed = true;   // false: a key could not be kept, pages skip by number
+    int64_t total = -1;         // counted hits, -1 before counting
+    bool keyed = true;          // false: a key could not be kept, pages skip by number
+    bool totalOrder = true;     // false: the next page starts at the last key, and
+    std::vector<int64_t> ties;  // the rows of that key read are skipped
     // Rows this set inserted or rewrote since the query: a later page must
     // not bring them (again), as the hits stay those of the query.
     std::vector<int64_t> own;
@@ -348,7 +381,8 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
     QueryShape shape;
     if (SplitQuery(sql, shape)) {
         const size_t n = shape.order.size();
-        const char* cmp = shape.ascending ? ">" : "<";
+        const std::string cmp = shape.ascending ? ">" : "<";
+        const std::string from = shape.total ? cmp : cmp + "=";
         std::string keys, order, tuple, params;
         for (size_t i = 0; i < n; ++i) {
             keys += "," + shape.order[i];
@@ -359,8 +393,8 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
         // The bound on the first term alone lets the planner walk an index
         // range instead of testing the tuple on every row before it.
         std::string after =
-            shape.order[0] + cmp + "=? AND (" + tuple + ")" + cmp + "(" + params + ")";
-        if (n == 1) after = shape.order[0] + cmp + "?";
+            shape.order[0] + cmp + "=? AND (" + tuple + ")" + from + "(" + params + ")";
+        if (n == 1) after = shape.order[0] + from + "?";
         size_t where = shape.body.find(" WHERE ");
         std::string nextBody = where == std::string::npos
                                    ? shape.body + " WHERE " + after
@@ -371,6 +405,7 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
         query->nextSql = "SELECT " + shape.id + keys + nextBody + " ORDER BY " + order + " LIMIT ?";
         query->countSql = "SELECT count(*)" + shape.body;
         query->keyColumns = n;
+        query->totalOrder = shape.total;
     } else {
         query->firstSql = sql;
     }
@@ -391,15 +426,18 @@ int CXQRSet::LoadPage(int64_t want) {
     Query& q = *m_query;
     const bool paged = !q.countSql.empty() && q.keyed;
     const bool after = paged && !q.lastKey.empty();
-    const int64_t limit = paged ? std::max(want, q.pageSize) : -1;
+    const std::vector<int64_t>* ties = after && !q.totalOrder ? &q.ties : nullptr;
+    const int64_t limit =
+        paged ? std::max(want, q.pageSize) + (ties ? static_cast<int64_t>(ties->size()) : 0) : -1;
     // Without a key the statement starts over and the rows read are skipped.
     const int64_t skip = q.keyed ? 0 : q.read;
     sqlite3_stmt* stmt = xq::Statement(*m_db, after ? q.nextSql : q.firstSql);
     if (!stmt) return XQ_READERR;
     const size_t before = m_hits.size();
     std::vector<XQValue> lastKey;
+    std::vector<int64_t> run;  // rows of lastKey, when the order is not total
     bool keyed = q.keyed;
-    int64_t rows = 0;
+    int64_t rows = 0, seenRows = 0;
     int rc;
     {
         xq::StmtUse use(stmt);
@@ -413,8 +451,20 @@ int CXQRSet::LoadPage(int64_t want) {
         while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
             if (++rows <= skip) continue;
             int64_t id = sqlite3_column_int64(stmt, 0);
-            if (!q.Own(id)) m_hits.push_back(id);
-            if (rows == limit) keyed = ReadKey(stmt, 1, q.keyColumns, lastKey);
+            bool seen = ties && std::find(ties->begin(), ties->end(), id) != ties->end();
+            if (seen)
+                ++seenRows;
+            else if (!q.Own(id))
+                m_hits.push_back(id);
+            if (paged && !q.totalOrder) {
+                if (lastKey.empty() || !SameKey(stmt, 1, lastKey)) {
+                    run.clear();
+                    if (!ReadKey(stmt, 1, q.keyColumns, lastKey)) keyed = false;
+                }
+                run.push_back(id);
+            } else if (rows == limit) {
+                keyed = ReadKey(stmt, 1, q.keyColumns, lastKey);
+            }
         }
     }
     if (rc != SQLITE_DONE) {
@@ -427,8 +477,9 @@ int CXQRSet::LoadPage(int64_t want) {
         if (m_hits.capacity() > m_hits.size() + m_hits.size() / 8 + 64) m_hits.shrink_to_fit();
         return XQ_OK;
     }
-    q.read += rows - skip;
+    q.read += rows - skip - seenRows;
     q.lastKey.swap(lastKey);
+    q.ties.swap(run);
     q.keyed = keyed;
     q.pageSize = std::min<int64_t>(limit * 2, int64_t(1) << 24);
     return XQ_OK;

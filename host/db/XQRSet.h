@@ -76,7 +76,9 @@ class Q7HOST_API CXQRSet {
 
     const XQTableDef& Table() const { return m_table; }
     // Runs a prepared SELECT of row ids with the values bound in order, makes
-    // its rows the hits and positions on the first.
+    // its rows the hits and positions on the first. "SELECT <id> FROM ...
+    // ORDER BY <columns> [ASC|DESC]" (one direction, plain ? parameters) is
+    // read in pages; any other statement is read whole.
     int QueryIds(const std::string& sql, const std::vector<XQValue>& values);
     int QueryByKey(int keyNr, int matchMode);
     void EndQuery();

@@ -285,6 +285,13 @@ TEST_F(DbTest, LaterPagesKeepTheHitsOfTheQuery) {
     EXPECT_EQ(walk.substr(0, 9), "k235,k234");
     EXPECT_EQ(walk.substr(walk.size() - 9), "k001,k000");
     EXPECT_EQ(tb.AnzHits(), 299);
+    // An order without the row id: a page starts at the last key read.
+    tb.ClearAll();
+    ASSERT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    std::string expected;
+    for (int i = 298; i > 0; --i) expected += FormatString("k%03d,", i).GetString();
+    expected += "k0005,k000";
+    EXPECT_EQ(Walk(tb), expected);
 }
 
 TEST_F(DbTest, ReadOnlyConnectionsAndSetsRefuseWrites) {
