@@ -43,42 +43,6 @@ void LineNumber(int number, xq::TsvValue& value) {
     value.utf8.assign(buffer);
 }
 
-// One transaction holds the whole load, and SQLite spills pages to the WAL
-// half-way when its page cache is full; a cache that holds the load keeps the
-// work in memory until the commit. Set back before the commit, so that the
-// connection is as configured again afterwards.
-class LoadCache {
-  public:
-    explicit LoadCache(CXQDatabase& db) : m_db(db) {}
-    ~LoadCache() { Restore(); }
-    LoadCache(const LoadCache&) = delete;
-    LoadCache& operator=(const LoadCache&) = delete;
-
-    int Grow() {
-        sqlite3_stmt* stmt = xq::Statement(m_db, "PRAGMA cache_size");
-        if (!stmt) return XQ_LOCKED;
-        {
-            xq::StmtUse use(stmt);
-            if (xq::Step(stmt) != SQLITE_ROW) return XQ_LOCKED;
-            m_saved = sqlite3_column_int(stmt, 0);
-        }
-        if (m_db.ExecRaw("PRAGMA cache_size=-262144") != SQLITE_OK) return XQ_LOCKED;
-        m_grown = true;
-        return XQ_OK;
-    }
-    int Restore() {
-        if (!m_grown) return XQ_OK;
-        m_grown = false;
-        const std::string sql = "PRAGMA cache_size=" + std::to_string(m_saved);
-        return m_db.ExecRaw(sql.c_str()) == SQLITE_OK ? XQ_OK : XQ_LOCKED;
-    }
-
-  private:
-    CXQDatabase& m_db;
-    int m_saved = 0;
-    bool m_grown = false;
-};
-
 // The loader of one file of a table kind: header mapping, then row by row
 // into the open transaction.
 class Loader {
@@ -512,8 +476,12 @@ int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CS
     }
     const CString notStored =
         De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
-    LoadCache cache(*dbDatabase);
-    if (cache.Grow() != XQ_OK) {
+    // One transaction holds the whole load, and SQLite spills pages to the
+    // WAL half-way when its page cache is full; a cache that holds the load
+    // keeps the work in memory until the commit. Set back before the commit,
+    // so that the connection is as configured again afterwards.
+    xq::CacheSize cache(*dbDatabase);
+    if (cache.Set(-262144) != XQ_OK) {
         error = notStored;
         return XQ_LOCKED;
     }

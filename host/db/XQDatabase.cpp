@@ -327,6 +327,27 @@ sqlite3_stmt* xq::Statement(CXQDatabase& db, const std::string& sql, int* sqlite
     return CXQDatabaseAccess::Of(db).Statement(sql, sqliteRc);
 }
 
+int xq::CacheSize::Set(int size) {
+    if (!m_set) {
+        sqlite3_stmt* stmt = Statement(m_db, "PRAGMA cache_size");
+        if (!stmt) return XQ_LOCKED;
+        StmtUse use(stmt);
+        if (Step(stmt) != SQLITE_ROW) return XQ_LOCKED;
+        m_saved = sqlite3_column_int(stmt, 0);
+    }
+    const std::string sql = "PRAGMA cache_size=" + std::to_string(size);
+    if (m_db.ExecRaw(sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
+    m_set = true;
+    return XQ_OK;
+}
+
+int xq::CacheSize::Restore() {
+    if (!m_set) return XQ_OK;
+    m_set = false;
+    const std::string sql = "PRAGMA cache_size=" + std::to_string(m_saved);
+    return m_db.ExecRaw(sql.c_str()) == SQLITE_OK ? XQ_OK : XQ_LOCKED;
+}
+
 int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
     return XQGuard("Praxisdatenbank \366ffnen", XQ_NODB, [&] {
         XQClosePracticeDatabase();

@@ -1,5 +1,8 @@
 #include "host/db/XQRSet.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 
 #include "host/base/XQGuard.h"
@@ -84,6 +87,162 @@ CString ColumnCp(sqlite3_stmt* stmt, int col) {
 
 // ---------------------------------------------------------------- record set
 
+namespace {
+
+// Rows of the first page; each further page is twice the last, so that a
+// query that must sort all its hits again per page is read a few times only.
+constexpr int64_t kFirstPage = 64;
+
+// "SELECT <id> FROM ... [WHERE ...] ORDER BY a [ASC|DESC], ..." taken apart
+// so that the next page can start after the order key of the last row read.
+struct QueryShape {
+    std::string id;
+    std::string body;  // " FROM ... [WHERE ...]"
+    std::vector<std::string> order;
+    bool ascending = true;
+    bool total = false;  // the order ends with the row id
+};
+
+std::string Trimmed(const std::string& s) {
+    size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    std::string t = tail;
+    return s.size() > t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+// False for a statement this layer does not know how to page: it is then
+// read whole, as before.
+bool SplitQuery(const std::string& sql, QueryShape& shape) {
+    if (sql.compare(0, 7, "SELECT ") != 0) return false;
+    size_t from = sql.find(" FROM ");
+    size_t orderBy = sql.rfind(" ORDER BY ");
+    if (from == std::string::npos || orderBy == std::string::npos || orderBy < from) return false;
+    shape.id = Trimmed(sql.substr(7, from - 7));
+    shape.body = sql.substr(from, orderBy - from);
+    std::string order = sql.substr(orderBy + 10);
+    if (shape.id.empty() || shape.id.find_first_of(",(") != std::string::npos ||
+        order.find_first_of("()?'") != std::string::npos ||
+        shape.body.find(" LIMIT ") != std::string::npos ||
+        shape.body.find(" GROUP BY ") != std::string::npos ||
+        order.find("LIMIT") != std::string::npos)
+        return false;
+    bool first = true;
+    for (size_t pos = 0; pos <= order.size();) {
+        size_t comma = order.find(',', pos);
+        if (comma == std::string::npos) comma = order.size();
+        std::string term = Trimmed(order.substr(pos, comma - pos));
+        pos = comma + 1;
+        bool ascending = true;
+        if (EndsWith(term, " DESC")) {
+            ascending = false;
+            term = Trimmed(term.substr(0, term.size() - 5));
+        } else if (EndsWith(term, " ASC")) {
+            term = Trimmed(term.substr(0, term.size() - 4));
+        }
+        if (term.empty() || term.find(' ') != std::string::npos) return false;
+        // Mixed directions would need an OR chain per page; no query has them.
+        if (!first && ascending != shape.ascending) return false;
+        shape.ascending = ascending;
+        first = false;
+        shape.order.push_back(term);
+    }
+    // Ending with the row id, the order is total and a page starts right
+    // after the last row read. Otherwise the order is kept as it is (a row id
+    // added would keep the planner from the covering index the query was
+    // made for), and a page starts at the last key, skipping the rows of that
+    // key already read.
+    shape.total = shape.order.back() == shape.id;
+    return true;
+}
+
+bool SameKey(sqlite3_stmt* stmt, int firstCol, const std::vector<XQValue>& key) {
+    for (size_t i = 0; i < key.size(); ++i) {
+        int col = firstCol + static_cast<int>(i);
+        const XQValue& v = key[i];
+        switch (sqlite3_column_type(stmt, col)) {
+            case SQLITE_INTEGER:
+                if (v.kind != XQValue::Int || v.i != sqlite3_column_int64(stmt, col)) return false;
+                break;
+            case SQLITE_TEXT:
+            case SQLITE_BLOB: {
+                if (v.kind !=
+                    (sqlite3_column_type(stmt, col) == SQLITE_TEXT ? XQValue::Text : XQValue::Blob))
+                    return false;
+                const void* bytes = sqlite3_column_blob(stmt, col);
+                size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, col));
+                if (size != v.s.size() || (size && std::memcmp(bytes, v.s.data(), size) != 0))
+                    return false;
+                break;
+            }
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+// The order key of a row as values to bind; false for a type the keys never
+// hold (then the rest is read without a key).
+bool ReadKey(sqlite3_stmt* stmt, int firstCol, size_t count, std::vector<XQValue>& key) {
+    key.assign(count, XQValue());
+    for (size_t i = 0; i < count; ++i) {
+        int col = firstCol + static_cast<int>(i);
+        XQValue& v = key[i];
+        switch (sqlite3_column_type(stmt, col)) {
+            case SQLITE_INTEGER:
+                v.kind = XQValue::Int;
+                v.i = sqlite3_column_int64(stmt, col);
+                break;
+            case SQLITE_TEXT:
+                v.kind = XQValue::Text;
+                v.s = xq::ColumnUtf8(stmt, col);
+                break;
+            case SQLITE_BLOB: {
+                const char* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, col));
+                v.kind = XQValue::Blob;
+                v.s.assign(bytes ? bytes : "",
+                           static_cast<size_t>(sqlite3_column_bytes(stmt, col)));
+                break;
+            }
+            default:
+                key.clear();
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// What a query needs to read its next page of row ids and to count its hits.
+struct CXQRSet::Query {
+    std::string firstSql;  // ... ORDER BY ... LIMIT ?
+    std::string nextSql;   // the same after the order key of the last row
+    std::string countSql;  // empty: the statement is read whole
+    std::vector<XQValue> values;
+    std::vector<XQValue> lastKey;  // empty before the first page
+    size_t keyColumns = 0;
+    int64_t read = 0;  // rows the statement has given so far
+    int64_t pageSize = kFirstPage;
+    int64_t total = -1;         // counted hits, -1 before counting
+    bool keyed = true;          // false: a key could not be kept, pages skip by number
+    bool totalOrder = true;     // false: the next page starts at the last key, and
+    std::vector<int64_t> ties;  // the rows of that key read are skipped
+    // Rows this set inserted or rewrote since the query: a later page must
+    // not bring them (again), as the hits stay those of the query.
+    std::vector<int64_t> own;
+
+    bool Own(int64_t id) const {
+        for (int64_t o : own)
+            if (o == id) return true;
+        return false;
+    }
+};
+
 CXQRSet::CXQRSet(CXQDatabase* db, const XQTableDef& table, std::vector<CString*> fields)
     : m_db(db),
       m_table(table),
@@ -95,6 +254,7 @@ CXQRSet::~CXQRSet() = default;
 void CXQRSet::EndQuery() {
     std::vector<int64_t>().swap(m_hits);
     m_index = -1;
+    m_query.reset();
 }
 
 int CXQRSet::ClearKey() {
@@ -216,23 +376,156 @@ int CXQRSet::QueryByKey(int keyNr, int matchMode) {
 int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values) {
     EndQuery();
     if (!m_db || !m_db->IsOpen()) return XQ_NODB;
-    sqlite3_stmt* stmt = xq::Statement(*m_db, sql);
-    if (!stmt) return XQ_NODB;
-    std::vector<int64_t> hits;
-    {
-        xq::StmtUse use(stmt);
-        for (size_t i = 0; i < values.size(); ++i)
-            xq::Bind(stmt, static_cast<int>(i + 1), values[i]);
-        int rc;
-        while ((rc = xq::Step(stmt)) == SQLITE_ROW) hits.push_back(sqlite3_column_int64(stmt, 0));
-        if (rc != SQLITE_DONE) return XQ_NODB;
+    auto query = std::make_unique<Query>();
+    query->values = values;
+    QueryShape shape;
+    if (SplitQuery(sql, shape)) {
+        const size_t n = shape.order.size();
+        const std::string cmp = shape.ascending ? ">" : "<";
+        const std::string from = shape.total ? cmp : cmp + "=";
+        std::string keys, order, tuple, params;
+        for (size_t i = 0; i < n; ++i) {
+            keys += "," + shape.order[i];
+            order += (i ? ", " : "") + shape.order[i] + (shape.ascending ? " ASC" : " DESC");
+            tuple += (i ? "," : "") + shape.order[i];
+            params += i ? ",?" : "?";
+        }
+        // The bound on the first term alone lets the planner walk an index
+        // range instead of testing the tuple on every row before it.
+        std::string after =
+            shape.order[0] + cmp + "=? AND (" + tuple + ")" + from + "(" + params + ")";
+        if (n == 1) after = shape.order[0] + from + "?";
+        size_t where = shape.body.find(" WHERE ");
+        std::string nextBody = where == std::string::npos
+                                   ? shape.body + " WHERE " + after
+                                   : shape.body.substr(0, where) + " WHERE (" +
+                                         shape.body.substr(where + 7) + ") AND " + after;
+        query->firstSql =
+            "SELECT " + shape.id + keys + shape.body + " ORDER BY " + order + " LIMIT ?";
+        query->nextSql = "SELECT " + shape.id + keys + nextBody + " ORDER BY " + order + " LIMIT ?";
+        query->countSql = "SELECT count(*)" + shape.body;
+        query->keyColumns = n;
+        query->totalOrder = shape.total;
+    } else {
+        query->firstSql = sql;
     }
-    if (hits.capacity() > hits.size() + hits.size() / 8 + 64) hits.shrink_to_fit();
-    m_hits.swap(hits);
+    m_query = std::move(query);
+    if (LoadPage(kFirstPage) != XQ_OK) {
+        EndQuery();
+        return XQ_NODB;
+    }
     if (m_hits.empty()) return XQ_NOTFOUND;
     int status = LoadAt(0, 1);
     if (status != XQ_OK) EndQuery();
     return status;
+}
+
+// Reads the next page of row ids, at least want of them unless the hits end
+// first. A failure leaves the ids read so far as they were.
+int CXQRSet::LoadPage(int64_t want) {
+    Query& q = *m_query;
+    const bool paged = !q.countSql.empty() && q.keyed;
+    const bool after = paged && !q.lastKey.empty();
+    const std::vector<int64_t>* ties = after && !q.totalOrder ? &q.ties : nullptr;
+    const int64_t limit =
+        paged ? std::max(want, q.pageSize) + (ties ? static_cast<int64_t>(ties->size()) : 0) : -1;
+    // Without a key the statement starts over and the rows read are skipped.
+    const int64_t skip = q.keyed ? 0 : q.read;
+    sqlite3_stmt* stmt = xq::Statement(*m_db, after ? q.nextSql : q.firstSql);
+    if (!stmt) return XQ_READERR;
+    const size_t before = m_hits.size();
+    std::vector<XQValue> lastKey;
+    std::vector<int64_t> run;  // rows of lastKey, when the order is not total
+    bool keyed = q.keyed;
+    int64_t rows = 0, seenRows = 0;
+    int rc;
+    {
+        xq::StmtUse use(stmt);
+        int pos = 0;
+        for (const XQValue& v : q.values) xq::Bind(stmt, ++pos, v);
+        if (after) {
+            if (q.lastKey.size() > 1) xq::Bind(stmt, ++pos, q.lastKey[0]);
+            for (const XQValue& v : q.lastKey) xq::Bind(stmt, ++pos, v);
+        }
+        if (!q.countSql.empty()) sqlite3_bind_int64(stmt, ++pos, limit);
+        while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
+            if (++rows <= skip) continue;
+            int64_t id = sqlite3_column_int64(stmt, 0);
+            bool seen = ties && std::find(ties->begin(), ties->end(), id) != ties->end();
+            if (seen)
+                ++seenRows;
+            else if (!q.Own(id))
+                m_hits.push_back(id);
+            if (paged && !q.totalOrder) {
+                if (lastKey.empty() || !SameKey(stmt, 1, lastKey)) {
+                    run.clear();
+                    if (!ReadKey(stmt, 1, q.keyColumns, lastKey)) keyed = false;
+                }
+                run.push_back(id);
+            } else if (rows == limit) {
+                keyed = ReadKey(stmt, 1, q.keyColumns, lastKey);
+            }
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        m_hits.resize(before);
+        return XQ_READERR;
+    }
+    if (limit < 0 || rows < limit) {
+        // All ids read: the count is theirs, the query is no longer needed.
+        m_query.reset();
+        if (m_hits.capacity() > m_hits.size() + m_hits.size() / 8 + 64) m_hits.shrink_to_fit();
+        return XQ_OK;
+    }
+    q.read += rows - skip - seenRows;
+    q.lastKey.swap(lastKey);
+    q.ties.swap(run);
+    q.keyed = keyed;
+    q.pageSize = std::min<int64_t>(limit * 2, int64_t(1) << 24);
+    return XQ_OK;
+}
+
+// Reads pages until index is among the ids read or the hits end.
+int CXQRSet::LoadIds(int index) {
+    while (m_query && static_cast<size_t>(index) >= m_hits.size()) {
+        int status =
+            LoadPage(static_cast<int64_t>(index) + 1 - static_cast<int64_t>(m_hits.size()));
+        if (status != XQ_OK) return status;
+    }
+    return XQ_OK;
+}
+
+int CXQRSet::AnzHits() const {
+    const int64_t read = static_cast<int64_t>(m_hits.size());
+    if (!m_query) return static_cast<int>(read);
+    Query& q = *m_query;
+    if (q.total < 0 && m_db && m_db->IsOpen()) {
+        // Left uncounted on a failure: the next call tries again.
+        q.total = XQGuard("Treffer z\344hlen", int64_t(-1), [&]() -> int64_t {
+            // A count walks every leaf page of an index once. Kept in the
+            // cache they would only fill memory (a page fault each on
+            // growing it); a small cache meanwhile lets them pass. Not inside
+            // a transaction, whose changed pages must not be spilled.
+            xq::CacheSize cache(*m_db);
+            if (sqlite3_get_autocommit(xq::Handle(*m_db))) cache.Set(-128);
+            sqlite3_stmt* stmt = xq::Statement(*m_db, q.countSql);
+            if (!stmt) return -1;
+            xq::StmtUse use(stmt);
+            int pos = 0;
+            for (const XQValue& v : q.values) xq::Bind(stmt, ++pos, v);
+            if (xq::Step(stmt) != SQLITE_ROW) return -1;
+            return sqlite3_column_int64(stmt, 0);
+        });
+    }
+    return static_cast<int>(std::min<int64_t>(std::max(read, q.total), INT32_MAX));
+}
+
+// Drops a hit whose row is gone.
+void CXQRSet::ForgetHit(size_t index) {
+    m_hits.erase(m_hits.begin() + static_cast<std::ptrdiff_t>(index));
+    if (m_query && m_query->total > 0) --m_query->total;
+    if (m_index > static_cast<int>(index)) --m_index;
+    if (m_index >= static_cast<int>(m_hits.size())) m_index = static_cast<int>(m_hits.size()) - 1;
 }
 
 int CXQRSet::LoadRow(int64_t id, bool& gone) {
@@ -265,17 +558,18 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
 // and the walk goes on in the direction of step.
 int CXQRSet::LoadAt(int index, int step) {
     if (!m_db || !m_db->IsOpen()) return XQ_READERR;
-    while (index >= 0 && index < AnzHits()) {
+    while (index >= 0) {
+        int status = LoadIds(index);
+        if (status != XQ_OK) return status;
+        if (static_cast<size_t>(index) >= m_hits.size()) break;
         bool gone = false;
-        int status = LoadRow(m_hits[static_cast<size_t>(index)], gone);
+        status = LoadRow(m_hits[static_cast<size_t>(index)], gone);
         if (status != XQ_OK) return status;
         if (!gone) {
             m_index = index;
             return XQ_OK;
         }
-        m_hits.erase(m_hits.begin() + index);
-        if (m_index > index) --m_index;
-        if (m_index >= AnzHits()) m_index = AnzHits() - 1;
+        ForgetHit(static_cast<size_t>(index));
         if (step < 0) --index;
     }
     return XQ_NOTFOUND;
@@ -299,18 +593,19 @@ int CXQRSet::First() {
     return XQGuard("Datensatz lesen", XQ_READERR, [&] { return LoadAt(0, 1); });
 }
 
+// Past the end stays put: the ids up to the target are read, not counted.
 int CXQRSet::Jump(int count) {
     return XQGuard("Datensatz lesen", XQ_READERR, [&] {
         if (!HasCurrent()) return XQ_NOTFOUND;
         int64_t target = static_cast<int64_t>(m_index) + count;
-        if (target < 0 || target >= AnzHits()) return XQ_NOTFOUND;
+        if (target < 0 || target > std::numeric_limits<int>::max()) return XQ_NOTFOUND;
         return LoadAt(static_cast<int>(target), count < 0 ? -1 : 1);
     });
 }
 
 int CXQRSet::SeekIndex(int index) {
     return XQGuard("Datensatz lesen", XQ_READERR, [&] {
-        if (index < 0 || index >= AnzHits()) return XQ_NOTFOUND;
+        if (index < 0) return XQ_NOTFOUND;
         return LoadAt(index, 1);
     });
 }
@@ -365,7 +660,13 @@ int CXQRSet::Write(const CString&) {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         CXQDatabase* writer = Writer();
         if (m_readOnly || !writer) return XQ_LOCKED;
-        return XQInsertRow(*writer, m_table, m_fields);
+        // Counted before, and kept out of the pages after: the new row does
+        // not join the hits of a running query.
+        if (m_query) AnzHits();
+        int status = XQInsertRow(*writer, m_table, m_fields);
+        if (status == XQ_OK && m_query)
+            m_query->own.push_back(sqlite3_last_insert_rowid(xq::Handle(*writer)));
+        return status;
     });
 }
 
@@ -375,6 +676,8 @@ int CXQRSet::Rewrite(const CString&) {
         if (!HasCurrent()) return XQ_NOTFOUND;
         CXQDatabase* writer = Writer();
         if (m_readOnly || !writer) return XQ_LOCKED;
+        // The row stays where it was among the hits, whatever its new key.
+        if (m_query) AnzHits();
         std::vector<std::string> names;
         std::vector<XQValue> values;
         RowColumns(m_table, m_fields, names, values);
@@ -389,7 +692,9 @@ int CXQRSet::Rewrite(const CString&) {
         sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), CurrentId());
         if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
         // No row changed: another workstation deleted it meanwhile.
-        return sqlite3_changes(xq::Handle(*writer)) > 0 ? XQ_OK : XQ_NOTFOUND;
+        if (sqlite3_changes(xq::Handle(*writer)) == 0) return XQ_NOTFOUND;
+        if (m_query) m_query->own.push_back(CurrentId());
+        return XQ_OK;
     });
 }
 
@@ -408,7 +713,7 @@ int CXQRSet::Delete() {
             if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
         }
         int index = m_index;
-        m_hits.erase(m_hits.begin() + index);
+        ForgetHit(static_cast<size_t>(index));
         m_index = -1;
         return LoadAt(index, 1);
     });

@@ -3,10 +3,13 @@
 // table: its public CString members are the fields of the current record. The
 // caller sets key fields, runs a query, and then walks the hits.
 //
-// A query keeps only the row ids of its hits, in key order; moving loads the
-// one current row. A row deleted meanwhile (by this or another process) is
-// skipped when it would become current.
+// A query keeps only the row ids of its hits, in key order, and reads them a
+// page at a time as the walk reaches them; moving loads the one current row.
+// The number of hits is counted only when asked for. A row deleted meanwhile
+// (by this or another process) is skipped when it would become current; rows
+// this record set writes during a query do not join its hits.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,7 +48,7 @@ class Q7HOST_API CXQRSet {
     int First();
     int Jump(int count);
     int SeekIndex(int index);
-    int AnzHits() const { return static_cast<int>(m_hits.size()); }
+    int AnzHits() const;
     // Position in the hits, -1 without a current record.
     int CurrentIndex() const { return m_index; }
 
@@ -73,19 +76,28 @@ class Q7HOST_API CXQRSet {
 
     const XQTableDef& Table() const { return m_table; }
     // Runs a prepared SELECT of row ids with the values bound in order, makes
-    // its rows the hits and positions on the first.
+    // its rows the hits and positions on the first. "SELECT <id> FROM ...
+    // ORDER BY <columns> [ASC|DESC]" (one direction, plain ? parameters) is
+    // read in pages; any other statement is read whole.
     int QueryIds(const std::string& sql, const std::vector<XQValue>& values);
     int QueryByKey(int keyNr, int matchMode);
     void EndQuery();
     // The connection writes go to, or null (then 12).
     CXQDatabase* Writer() const;
     bool IsAscending(int keyNr) const;
-    bool HasCurrent() const { return m_index >= 0 && m_index < AnzHits(); }
+    bool HasCurrent() const { return m_index >= 0 && static_cast<size_t>(m_index) < m_hits.size(); }
     int64_t CurrentId() const { return m_hits[static_cast<size_t>(m_index)]; }
 
   private:
+    struct Query;
     int LoadAt(int index, int step);
     int LoadRow(int64_t id, bool& gone);
+    int LoadIds(int index);
+    int LoadPage(int64_t want);
+    void ForgetHit(size_t index);
+
+    // The running query while not all its row ids are read, else null.
+    std::unique_ptr<Query> m_query;
 
     CXQDatabase* m_db;
     const XQTableDef& m_table;

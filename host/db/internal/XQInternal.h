@@ -95,4 +95,23 @@ class StmtUse {
     sqlite3_stmt* m_stmt;
 };
 
+// Sets the connection's page cache size (PRAGMA cache_size: pages, or KiB
+// when negative) for a while; set back by Restore or at the end of scope.
+// XQ_OK, or XQ_LOCKED when SQLite refuses.
+class CacheSize {
+  public:
+    explicit CacheSize(CXQDatabase& db) : m_db(db) {}
+    ~CacheSize() { Restore(); }
+    CacheSize(const CacheSize&) = delete;
+    CacheSize& operator=(const CacheSize&) = delete;
+
+    int Set(int size);
+    int Restore();
+
+  private:
+    CXQDatabase& m_db;
+    int m_saved = 0;
+    bool m_set = false;
+};
+
 }  // namespace xq

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "host/base/Cp1252.h"
 #include "host/db/Records.h"
+#include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 #include "tests/host/FaultSeams.h"
 
@@ -24,6 +26,12 @@ class DbTest : public ::testing::Test {
         XQClosePracticeDatabase();
         std::error_code ec;
         std::filesystem::remove_all(home, ec);
+    }
+    // A kind's rows as the export writes them.
+    static std::string Dump(const char* kind) {
+        std::ostringstream out;
+        EXPECT_EQ(XQDumpTsv(kind, out, nullptr), XQ_OK);
+        return out.str();
     }
     std::string DbPath() const { return home + "/praxis.db"; }
 

@@ -203,6 +203,42 @@ TEST_F(DbTest, KeysetPagingOverThousandsOfRows) {
     EXPECT_EQ(tb.AnzHits(), 2997);
 }
 
+// The ids come a page at a time (here downwards): the count and the walk
+// must be those of the query, whatever this set writes meanwhile.
+TEST_F(DbTest, LaterPagesKeepTheHitsOfTheQuery) {
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(AddTb(FormatString("k%03d", i).GetString(), "b"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Commit(), XQ_OK);
+    CQTb tb(dbDatabase);
+    tb.SetKey(2, false);
+    ASSERT_EQ(tb.GetAll(), XQ_OK);
+    EXPECT_EQ(tb.Delete(), XQ_OK);  // k299
+    tb.Kuerzel = "k0005";           // a new row where no page was read yet
+    ASSERT_EQ(tb.Write(), XQ_OK);
+    EXPECT_EQ(tb.AnzHits(), 299);
+    ASSERT_EQ(tb.SeekIndex(63), XQ_OK);
+    EXPECT_EQ(tb.Kuerzel, "k235");
+    // Reading the next page fails: a read error, and the set stays put.
+    XQFailNthCall(1);
+    EXPECT_EQ(tb.Next(), XQ_READERR);
+    XQFailNthCall(0);
+    EXPECT_EQ(tb.CurrentIndex(), 63);
+    EXPECT_EQ(tb.Kuerzel, "k235");
+    std::string walk = Walk(tb);
+    EXPECT_EQ(walk.size(), 236u * 5 - 1);
+    EXPECT_EQ(walk.substr(0, 9), "k235,k234");
+    EXPECT_EQ(walk.substr(walk.size() - 9), "k001,k000");
+    EXPECT_EQ(tb.AnzHits(), 299);
+    // An order without the row id: a page starts at the last key read.
+    tb.ClearAll();
+    ASSERT_EQ(tb.GetByKuerzel(XQ_MATCH_FIELDS), XQ_OK);
+    std::string expected;
+    for (int i = 298; i > 0; --i) expected += FormatString("k%03d,", i).GetString();
+    expected += "k0005,k000";
+    EXPECT_EQ(Walk(tb), expected);
+}
+
 TEST_F(DbTest, ReadOnlyConnectionsAndSetsRefuseWrites) {
     ASSERT_EQ(AddTb("a"), XQ_OK);
     CXQDatabase ro;

@@ -210,8 +210,7 @@ class TextFrontEndTest : public ::testing::Test {
 };
 
 TEST_F(TextFrontEndTest, DumpShowsVisibleControlsInTabOrderAsUtf8) {
-    MainDialog dialog;
-    const std::string out = Run("type K\xC3\xBCrzel M\xC3\xBCller\nline grid 1\ndump\n", dialog);
+    const std::string out = Run("type K\xC3\xBCrzel M\xC3\xBCller\nline grid 1\ndump\n");
     EXPECT_EQ(out,
               "== Textbausteine\n"
               "edit K\xC3\xBCrzel: M\xC3\xBCller\n"
@@ -344,7 +343,6 @@ TEST_F(TextFrontEndTest, ScriptEndAndAKeptMisfitLeaveTheDialogsTopmostFirst) {
     g_log.clear();
     m_throwing = false;
     EXPECT_EQ(Run("click Suchen\nanswer 9\nanswer yes\ndump\n"), kBox);
-    EXPECT_EQ(m_kept, "Zeile 2 (answer 9): die Meldung hat 3 Schaltfl\303\244chen");
     Run("click Neu\nclick Nirgends\ntype Name Anna\n");
     EXPECT_EQ(g_log,
               "kill:kuerzel frage:2 exit:outer kill:kuerzel exit:inner inner:2: exit:outer ");
