@@ -1,13 +1,10 @@
 // The module's dialogs as windows, on the demo practice: every widget
 // against its control, the search dialog filtering as the user types, and a
 // screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "host/base/HostContext.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
@@ -20,10 +17,9 @@ TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
     CdiaSuchTB dialog(nullptr);
     RunShown(dialog, [&](QWidget* w) {
         auto* grid = w->findChild<QTableView*>();
-        ASSERT_NE(grid, nullptr);
-        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
         auto* kuerzel = ByLabel<QLineEdit>(w, "&K\xFCrzel");
-        ASSERT_NE(kuerzel, nullptr);
+        ASSERT_TRUE(grid && kuerzel);
+        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
         kuerzel->setFocus();
         Type(kuerzel, "HE");
         QCoreApplication::processEvents();

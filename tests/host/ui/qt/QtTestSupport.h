@@ -8,27 +8,13 @@
 // DIR/<name>.png (the README's pictures come from docs/screenshots).
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QTabBar>
-#include <QTableView>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeWidget>
+#include <QtWidgets>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 
 #include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
 #include "host/db/HostData.h"
 #include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
