@@ -11,7 +11,6 @@
 #include <QtWidgets>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
@@ -63,19 +62,28 @@ inline void Type(QWidget* to, const QString& text) {
     for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
 }
 
+// Runs action once the window find returns is up and active.
+inline void WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, find, action] {
+        QWidget* window = find();
+        if (!window || !window->isActiveWindow()) return;
+        poll->stop();
+        poll->deleteLater();
+        action(window);
+    });
+    poll->start(5);
+}
+
 // Runs action once a modal window other than the one up now shows (a box,
 // or the window of a dialog that a running call opens).
 inline void WhenModal(std::function<void(QWidget*)> action) {
-    QWidget* before = QApplication::activeModalWidget();
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, qApp, [poll, before, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == before || !modal->isActiveWindow()) return;
-        poll->stop();
-        poll->deleteLater();
-        action(modal);
-    });
-    poll->start(5);
+    WhenUp(
+        [before = QApplication::activeModalWidget()] {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal == before ? nullptr : modal;
+        },
+        action);
 }
 
 inline QAbstractButton* Button(QWidget* box, const char* cp1252) {
@@ -178,20 +186,13 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
 // compared with the model and check sees the window. A dialog check leaves
 // open is cancelled.
 inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, qApp, [&dialog, tries, check, poll] {
-        QWidget* window = FrontEnd().Window(dialog);
-        if ((!window || !window->isActiveWindow()) && ++*tries < 200) return;
-        poll->stop();
-        poll->deleteLater();
-        ASSERT_NE(window, nullptr);
-        FrontEnd().Refresh();
-        ExpectWidgetsShowModel(dialog, window);
-        check(window);
-        if (!dialog.IsEnded()) dialog.EndDialog(2);
-    });
-    poll->start(5);
+    WhenUp([&dialog] { return FrontEnd().Window(dialog); },
+           [&dialog, check](QWidget* window) {
+               FrontEnd().Refresh();
+               ExpectWidgetsShowModel(dialog, window);
+               check(window);
+               if (!dialog.IsEnded()) dialog.EndDialog(2);
+           });
     return dialog.DoModal();
 }
 

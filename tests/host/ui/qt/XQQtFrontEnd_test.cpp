@@ -59,12 +59,6 @@ class AllDialog : public CXQDialog {
                 grid.LineDown();
             }
         };
-        grid.onWantLineUp = [this] {
-            if (row > 0) {
-                --row;
-                grid.LineUp();
-            }
-        };
         grid.onSkipLines = [this](int delta) { row += delta; };
         grid.onDblClick = [this] { log.push_back(FormatString("dbl:%d", row).str()); };
     }
@@ -299,9 +293,7 @@ TEST_F(QtFrontEndTest, BoxesAreGermanAndAnswerAsTheUserDoes) {
     EXPECT_EQ(kept, "<<Ort>>");
 
     Q7OpenProgressBox("Import l\xE4uft", 10);
-    QProgressDialog* progress = nullptr;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* found = qobject_cast<QProgressDialog*>(top)) progress = found;
+    auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(progress, nullptr);
     EXPECT_TRUE(Q7UpdateProgressBox(3, "Block 3"));
     EXPECT_EQ(QString("%1 %2").arg(progress->labelText()).arg(progress->value()), "Block 3 3");
