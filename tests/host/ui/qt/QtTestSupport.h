@@ -117,30 +117,33 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         if (!control->GetHint().IsEmpty()) {
             EXPECT_EQ(input->toolTip(), Q(control->GetHint()));
         }
+        // The kind's state as the model holds it and as its widget's property shows it.
+        auto expect = [input](const char* property, const QVariant& model) {
+            EXPECT_EQ(input->property(property), model) << property;
+        };
         switch (control->Kind()) {
             case XQKind::Edit:
-                EXPECT_EQ(static_cast<QLineEdit*>(input)->text(),
-                          Q(static_cast<CXQLEditX*>(control)->GetText()));
+                expect("text", Q(static_cast<CXQLEditX*>(control)->GetText()));
                 break;
             case XQKind::Combo: {
-                auto* combo = static_cast<QComboBox*>(input);
                 auto* model = static_cast<CXQLComboX*>(control);
-                ASSERT_EQ(combo->count(), model->GetCount());
-                EXPECT_EQ(combo->currentIndex(), model->GetCurSel());
-                EXPECT_EQ(combo->currentText(), Q(model->GetLBText(model->GetCurSel())));
+                expect("count", model->GetCount());
+                expect("currentIndex", model->GetCurSel());
+                expect("currentText", Q(model->GetLBText(model->GetCurSel())));
                 break;
             }
             case XQKind::Check:
-                EXPECT_EQ(static_cast<QCheckBox*>(input)->isChecked(),
-                          static_cast<CXQLCheckX*>(control)->GetCheck());
+                expect("checked", static_cast<CXQLCheckX*>(control)->GetCheck());
                 break;
             case XQKind::Memo:
-                EXPECT_EQ(static_cast<QPlainTextEdit*>(input)->toPlainText(),
-                          Q(static_cast<CXQLMemoX*>(control)->GetLines().Join("\n")));
+                expect("plainText", Q(static_cast<CXQLMemoX*>(control)->GetLines().Join("\n")));
                 break;
             case XQKind::Caption:
-                EXPECT_EQ(static_cast<QLabel*>(input)->text(),
-                          Q(static_cast<CXQLabelX*>(control)->GetCaption()));
+                expect("text", Q(static_cast<CXQLabelX*>(control)->GetCaption()));
+                break;
+            case XQKind::Tab:
+                expect("count", static_cast<CXQTabX*>(control)->GetCount());
+                expect("currentIndex", static_cast<CXQTabX*>(control)->GetCurSel());
                 break;
             case XQKind::List: {
                 auto* list = static_cast<QListWidget*>(input);
@@ -152,13 +155,6 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
                         EXPECT_EQ(list->item(i)->checkState() == Qt::Checked, model->GetCheck(i));
                     }
                 }
-                break;
-            }
-            case XQKind::Tab: {
-                auto* tabs = static_cast<QTabBar*>(input);
-                auto* model = static_cast<CXQTabX*>(control);
-                ASSERT_EQ(tabs->count(), model->GetCount());
-                EXPECT_EQ(tabs->currentIndex(), model->GetCurSel());
                 break;
             }
             case XQKind::Grid: {
