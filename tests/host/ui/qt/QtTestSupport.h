@@ -119,7 +119,7 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         }
         // The kind's state as the model holds it and as its widget's property shows it.
         auto expect = [input](const char* property, const QVariant& model) {
-            EXPECT_EQ(input->property(property), model) << property;
+            EXPECT_EQ(input->property(property).toString(), model.toString()) << property;
         };
         switch (control->Kind()) {
             case XQKind::Edit:

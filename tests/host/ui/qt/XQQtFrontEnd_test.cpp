@@ -304,8 +304,9 @@ TEST_F(QtFrontEndTest, BoxesAreGermanAndAnswerAsTheUserDoes) {
     WhenModal([dir](QWidget* modal) {
         auto* box = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle() + ": " + box->nameFilters().join(";"),
-                  "Textbausteine exportieren: XML-Dateien (*.xml)");
+        EXPECT_EQ(
+            box->windowTitle() + ": " + box->nameFilters().join(";") + " ." + box->defaultSuffix(),
+            "Textbausteine exportieren: XML-Dateien (*.xml) .xml");
         auto* name = box->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(name->text(), "tb.xml") << "the proposed name";
