@@ -1,6 +1,7 @@
 #pragma once
 // Runs the real q7host binary as a user would: its command line, a script on
 // standard input, and what it prints.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,3 +77,18 @@ inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string&
 inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
+
+// A fresh folder for each test, with the practice home inside it.
+class HomeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/q7apptest.XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        home = (dir / "home").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::filesystem::path dir;
+    std::string home;
+};

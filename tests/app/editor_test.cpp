@@ -9,26 +9,18 @@
 
 namespace {
 
-class EditorAppTest : public ::testing::Test {
+class EditorAppTest : public HomeTest {
   protected:
     void SetUp() override {
-        char name[] = "/tmp/q7editortest.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        home = (dir / "home").string();
+        HomeTest::SetUp();
         WriteFile(dir / "sp.tsv",
                   "list\tcode\ttext\ntb\tf\tRezepte\ntb\tff\tRezept-Freitext\ntb\tfl\tLabor\n");
         ASSERT_EQ(RunQ7({"--home", home, "load", "sp", (dir / "sp.tsv").string()}).status, 0);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     ProcessRun Editor(const char* mode, const std::string& script) {
         return RunQ7({"--home", home, "--script", "-", "dialog", "CdiaTB", mode}, script);
     }
     std::string DumpTb() { return RunQ7({"--home", home, "dump", "tb"}).out; }
-
-    std::filesystem::path dir;
-    std::string home;
 };
 
 TEST_F(EditorAppTest, BlockIsCreatedShortenedRenamedCopiedAndDeleted) {

@@ -10,16 +10,8 @@
 
 namespace {
 
-class Q7HostTest : public ::testing::Test {
+class Q7HostTest : public HomeTest {
   protected:
-    void SetUp() override {
-        char name[] = "/tmp/q7apptest.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        home = (dir / "home").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     // A small practice of known blocks: group a with member aa.
     void LoadPractice() {
         WriteFile(dir / "sp.tsv", "list\tcode\ttext\ntb\ta\tAllgemein\ntb\taa\tBefunde\n");
@@ -35,9 +27,6 @@ class Q7HostTest : public ::testing::Test {
         ASSERT_EQ(RunQ7({"--home", home, "load", "sp", (dir / "sp.tsv").string()}).status, 0);
         ASSERT_EQ(RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
     }
-
-    std::filesystem::path dir;
-    std::string home;
 };
 
 TEST_F(Q7HostTest, SeededDemoPracticeExpandsOneOfItsKuerzel) {
