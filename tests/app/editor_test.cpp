@@ -70,8 +70,7 @@ TEST_F(EditorAppTest, BlockTravelsThroughTheExchangeFile) {
                             "click Speichern\n"
                             "key Ctrl+E\n"
                             "tick Textbausteine 0 on\n"
-                            "click \xC3\x9C"
-                            "bernehmen\n"
+                            "click \xC3\234bernehmen\n"
                             "answer " +
                                 file +
                                 "\nanswer ok\n"
@@ -79,8 +78,7 @@ TEST_F(EditorAppTest, BlockTravelsThroughTheExchangeFile) {
                                 "key Ctrl+I\nanswer " +
                                 file +
                                 "\ntick Textbausteine 0 on\n"
-                                "click \xC3\x9C"
-                                "bernehmen\nanswer ok\n");
+                                "click \xC3\234bernehmen\nanswer ok\n");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
     EXPECT_NE(run.out.find("1 Textbausteine exportiert"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("1 Textbausteine importiert."), std::string::npos) << run.out;

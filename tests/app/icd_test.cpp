@@ -37,8 +37,7 @@ TEST_F(IcdAppTest, CodeFoundByTextComesBackWithCertaintyAndSide) {
                           "line grid 2\n"
                           "check G - gesicherte Diagnose on\n"
                           "check R - rechts on\n"
-                          "click \xC3\x9C"
-                          "bernehmen\n");
+                          "click \xC3\234bernehmen\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\ncode: E101\naddition: GR\n");
 }

@@ -21,9 +21,7 @@ class Q7HostTest : public HomeTest {
                   "AB2\ta\taa\tZweiter\t\tText zwei\\nzweite Zeile\n"
                   "AC\ta\taa\tDritter\t\tText drei\n"
                   "DAT\ta\taa\tDatum\t\tUntersucht am <<Datum>>\n"
-                  "\xC3\x9CW\ta\taa\t\xC3\x9C"
-                  "berweisung\tk\t\xC3\x9C"
-                  "berweisung zum Facharzt\n");
+                  "\xC3\x9CW\ta\taa\t\xC3\234berweisung\tk\t\xC3\234berweisung zum Facharzt\n");
         ASSERT_EQ(RunQ7({"--home", home, "load", "sp", (dir / "sp.tsv").string()}).status, 0);
         ASSERT_EQ(RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
     }
@@ -66,12 +64,10 @@ TEST_F(Q7HostTest, CallsHandBackMemoTextAndDateAsTheUserSeesThem) {
          "result: 1\nmemo: Anamnese\\r\\nText zwei\\r\\nzweite Zeile\n"},
         {{"call", "DoTbEntryString_NoSearch", "[\xC3\x9CW]"},
          "",
-         "result: 1\ntext: \xC3\x9C"
-         "berweisung zum Facharzt\n"},
+         "result: 1\ntext: \xC3\234berweisung zum Facharzt\n"},
         {{"--today", "20261224", "--script", "-", "call", "DoTbEntryString_NoSearch", "[DAT]"},
          "answer ok\n",
-         "PARAMBOX: Datum=24.12.2026\nresult: 1\ntext: Untersucht am 24.12.2026\n"},
-    };
+         "PARAMBOX: Datum=24.12.2026\nresult: 1\ntext: Untersucht am 24.12.2026\n"}};
     for (const Case& c : cases) {
         std::vector<std::string> args{"--home", home};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -122,8 +118,7 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
          "dump\n",
          3,
          "Platzhalter"},
-        {{"--script", "-", "call", "DoTbEntryString_NoSearch", "x"}, "dump\n", 3, "kein Dialog"},
-    };
+        {{"--script", "-", "call", "DoTbEntryString_NoSearch", "x"}, "dump\n", 3, "kein Dialog"}};
     for (const Case& c : cases) {
         std::vector<std::string> args{"--home", home};
         args.insert(args.end(), c.args.begin(), c.args.end());

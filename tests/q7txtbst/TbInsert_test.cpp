@@ -29,18 +29,16 @@ TEST_F(TbInsertTest, StringExpansionCases) {
         const char* in;
         const char* out;
         bool changed;
-    } cases[] = {
-        {"Befund: rr   ", "Befund: RR 120/80 mmHg", true},  // trailing blanks dropped
-        {"rr", "RR 120/80 mmHg", true},
-        {"Befund:\trr", "Befund:\trr", false},  // a tab is no word break
-        {"Befund: [rr] und [xy] ok", "Befund: RR 120/80 mmHg und xy ok", true},
-        {"Befund: [xy] ok", "Befund: [xy] ok", false},  // no key found: brackets stay
-        {"a] [rr]", "a] [rr]", false},                  // "]" before "[" ends the line's expansion
-        {"[rr", "[rr", false},
-        {"[rr][rr] zw", "RR 120/80 mmHgRR 120/80 mmHg Zeile eins\r\nZeile zwei", true},
-        {"Text [zw] fertig", "Text Zeile eins\r\nZeile zwei fertig", true},
-        {"", "", false},
-    };
+    } cases[] = {{"Befund: rr   ", "Befund: RR 120/80 mmHg", true},  // trailing blanks dropped
+                 {"rr", "RR 120/80 mmHg", true},
+                 {"Befund:\trr", "Befund:\trr", false},  // a tab is no word break
+                 {"Befund: [rr] und [xy] ok", "Befund: RR 120/80 mmHg und xy ok", true},
+                 {"Befund: [xy] ok", "Befund: [xy] ok", false},  // no key found: brackets stay
+                 {"a] [rr]", "a] [rr]", false},  // "]" before "[" ends the line's expansion
+                 {"[rr", "[rr", false},
+                 {"[rr][rr] zw", "RR 120/80 mmHgRR 120/80 mmHg Zeile eins\r\nZeile zwei", true},
+                 {"Text [zw] fertig", "Text Zeile eins\r\nZeile zwei fertig", true},
+                 {"", "", false}};
     for (const Case& c : cases) {
         bool changed = false;
         EXPECT_STREQ(Expand(c.in, &changed), c.out) << c.in;

@@ -33,8 +33,7 @@ class SuchIcdTest : public TbTest {
              "chapter\tgroup\tsubgroup\ttext\n01\tA10-A19\tA10\tDarmbefall\n"
              "01\tB20-B29\tB20\tAusschlag\n06\tG00-G09\tG01\tFolge\n06\tG00-"
              "G09\tG02\tSt\xC3\xB6rung\n"
-             "06\tG00-G09\tG03\tSchw\xC3\xA4"
-             "che\n06\tG00-G09\tUUU\tKeine\n");
+             "06\tG00-G09\tG03\tSchw\xC3\244che\n06\tG00-G09\tUUU\tKeine\n");
         Load("icd", kCodes);
         Load("icdthes", "code\ttext\nA101\tRechtsseitiger Befall\nB20\tAusschlag der Haut\n");
         Load("icdversion", "text\nTestkatalog 1\n");

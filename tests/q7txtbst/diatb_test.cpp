@@ -29,7 +29,7 @@ class EditorTest : public TbTest {
         AddGo("03", "DL", "BK");
     }
 
-    int Run(bool neu, std::function<void(CdiaTB&)> act, const char* preset = nullptr) {
+    int Run(bool neu, const char* preset, std::function<void(CdiaTB&)> act) {
         Script(act);
         CdiaTB editor(neu, nullptr);
         if (preset) editor.m_Tb.Kuerzel = preset;
@@ -89,30 +89,27 @@ class EditorTest : public TbTest {
         std::string after;
         for (int n = 0;; ++n) {
             bool fired = false;
-            Run(
-                false,
-                [&](CdiaTB& d) {
-                    prepare(d);
-                    const int modus = d.GetModus();
-                    const CString typed = d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText();
-                    front.shownMessages.clear();
-                    fired = FailingCall(n, [&] { command(d); });
-                    if (n == 0 || Practice() != before) {
-                        EXPECT_TRUE(d.GetModus() == MODUS_ANZEIGE || d.GetModus() == MODUS_LEER);
-                        return;
-                    }
-                    ASSERT_FALSE(front.shownMessages.empty()) << n;
-                    EXPECT_EQ(front.shownMessages.back(),
-                              "Hinweis|Der Datensatz konnte nicht gespeichert oder gel\xF6scht "
-                              "werden.");
-                    EXPECT_EQ(d.GetModus(), modus) << n;
-                    EXPECT_STREQ(d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText(), typed);
-                    front.shownMessages.clear();
-                    d.ClickToolbarButton(XQTB_SAVE);
-                    EXPECT_TRUE(front.shownMessages.empty()) << n;
-                    command(d);
-                },
-                kuerzel);
+            Run(false, kuerzel, [&](CdiaTB& d) {
+                if (prepare) prepare(d);
+                const int modus = d.GetModus();
+                const CString typed = d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText();
+                front.shownMessages.clear();
+                fired = FailingCall(n, [&] { command(d); });
+                if (n == 0 || Practice() != before) {
+                    EXPECT_TRUE(d.GetModus() == MODUS_ANZEIGE || d.GetModus() == MODUS_LEER);
+                    return;
+                }
+                ASSERT_FALSE(front.shownMessages.empty()) << n;
+                EXPECT_EQ(front.shownMessages.back(),
+                          "Hinweis|Der Datensatz konnte nicht gespeichert oder gel\xF6scht "
+                          "werden.");
+                EXPECT_EQ(d.GetModus(), modus) << n;
+                EXPECT_STREQ(d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText(), typed);
+                front.shownMessages.clear();
+                d.ClickToolbarButton(XQTB_SAVE);
+                EXPECT_TRUE(front.shownMessages.empty()) << n;
+                command(d);
+            });
             if (n == 0) after = Practice();
             EXPECT_EQ(Practice(), after) << n;
             if (n > 0 && !fired) return n - 1;
@@ -122,7 +119,7 @@ class EditorTest : public TbTest {
 };
 
 TEST_F(EditorTest, OpensOnTheFirstBlockBrowsesAndRemembersTheWorkstationsLast) {
-    Run(false, [](CdiaTB& d) {
+    Run(false, nullptr, [](CdiaTB& d) {
         EXPECT_EQ(d.GetModus(), MODUS_ANZEIGE);
         EXPECT_STREQ(d.m_memoText.GetText(), "erste\r\nzweite\r\ndritte");
         EXPECT_FALSE(d.IsToolbarButtonEnabled(XQTB_PREV));
@@ -133,10 +130,10 @@ TEST_F(EditorTest, OpensOnTheFirstBlockBrowsesAndRemembersTheWorkstationsLast) {
         d.ClickToolbarButton(XQTB_EXIT);
         EXPECT_EQ(d.GetResult(), 1);
     });
-    Run(false, [](CdiaTB& d) { EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2"); });
+    Run(false, nullptr, [](CdiaTB& d) { EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2"); });
 
     ASSERT_EQ(dbDatabase->ExecRaw("DELETE FROM tb"), 0);
-    Run(false, [](CdiaTB& d) {
+    Run(false, nullptr, [](CdiaTB& d) {
         EXPECT_EQ(d.GetModus(), MODUS_LEER);
         EXPECT_FALSE(d.IsToolbarButtonEnabled(XQTB_NEXT));
         d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
@@ -146,7 +143,7 @@ TEST_F(EditorTest, OpensOnTheFirstBlockBrowsesAndRemembersTheWorkstationsLast) {
 
 TEST_F(EditorTest, ALineTooLongForTheGroupIsKeptShownAndMustBeShortened) {
     const std::string line40(40, 'x');
-    Run(true, [&](CdiaTB& d) {
+    Run(true, nullptr, [&](CdiaTB& d) {
         d.m_editKuerzel.UserType("RZ");
         Select(d, 'd', ' ');
         d.m_memoText.UserType((line40 + "\nzwei").c_str());
@@ -155,8 +152,8 @@ TEST_F(EditorTest, ALineTooLongForTheGroupIsKeptShownAndMustBeShortened) {
         EXPECT_STREQ(d.m_memoText.GetHint(), "Maximal 37 Zeichen pro Zeile \x96 zu lang: Zeile 1");
         d.ClickToolbarButton(XQTB_SAVE);
         EXPECT_EQ(front.shownMessages.at(0),
-                  "Hinweis|Zeile 1 ist 40 Zeichen lang; in dieser Gruppe passen h\xF6"
-                  "chstens 37 Zeichen in eine Zeile. Bitte k\xFCrzen Sie die Zeile.");
+                  "Hinweis|Zeile 1 ist 40 Zeichen lang; in dieser Gruppe passen h\366chstens 37 "
+                  "Zeichen in eine Zeile. Bitte k\xFCrzen Sie die Zeile.");
         EXPECT_EQ(d.GetModus(), MODUS_NEU);
         EXPECT_EQ(Stored("RZ"), "-");
 
@@ -172,33 +169,27 @@ TEST_F(EditorTest, ALineTooLongForTheGroupIsKeptShownAndMustBeShortened) {
     });
     EXPECT_EQ(Stored("RZ"), "f/f//p|  0=" + line40.substr(0, 37));
 
-    Run(
-        false,
-        [&](CdiaTB& d) {
-            EXPECT_FALSE(d.m_checkKasse.GetCheck());
-            d.m_memoText.UserType(line40.c_str());
-            Select(d, 'f', 'l');
-            EXPECT_EQ(d.m_memoText.GetMaxLineLength(), 43);
-            EXPECT_FALSE(d.m_checkPrivat.IsWindowVisible());
-            d.ClickToolbarButton(XQTB_SAVE);
-            Select(d, 'b', ' ');  // member l is not in group b
-            EXPECT_EQ(d.m_comboUntergruppe.GetCurSel(), -1);
-            EXPECT_EQ(d.m_memoText.GetMaxLineLength(), 50);
-        },
-        "RZ");
+    Run(false, "RZ", [&](CdiaTB& d) {
+        EXPECT_FALSE(d.m_checkKasse.GetCheck());
+        d.m_memoText.UserType(line40.c_str());
+        Select(d, 'f', 'l');
+        EXPECT_EQ(d.m_memoText.GetMaxLineLength(), 43);
+        EXPECT_FALSE(d.m_checkPrivat.IsWindowVisible());
+        d.ClickToolbarButton(XQTB_SAVE);
+        Select(d, 'b', ' ');  // member l is not in group b
+        EXPECT_EQ(d.m_comboUntergruppe.GetCurSel(), -1);
+        EXPECT_EQ(d.m_memoText.GetMaxLineLength(), 50);
+    });
     EXPECT_EQ(Stored("RZ"), "f/l//|  0=" + line40);
 }
 
 TEST_F(EditorTest, SavingReusesLinesAddsMissingOnesAndRenamesWithoutServicesForGroupA) {
-    Run(
-        false,
-        [](CdiaTB& d) {
-            d.m_memoText.UserType("1\n2\n3\n4\n5");
-            d.ClickToolbarButton(XQTB_SAVE);
-            d.m_editKuerzel.UserType(" AN9 ");
-            d.ClickToolbarButton(XQTB_SAVE);
-        },
-        "AN1");
+    Run(false, "AN1", [](CdiaTB& d) {
+        d.m_memoText.UserType("1\n2\n3\n4\n5");
+        d.ClickToolbarButton(XQTB_SAVE);
+        d.m_editKuerzel.UserType(" AN9 ");
+        d.ClickToolbarButton(XQTB_SAVE);
+    });
     EXPECT_EQ(Stored("AN1"), "-");
     EXPECT_EQ(Stored("AN9"), "a/a/Anamnese eins/|  0=1|  1=2|  2=3|  3=4|  4=5");
     EXPECT_TRUE(front.shownProgress.empty());
@@ -206,9 +197,8 @@ TEST_F(EditorTest, SavingReusesLinesAddsMissingOnesAndRenamesWithoutServicesForG
 
 TEST_F(EditorTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewBlock) {
     auto save = [](CdiaTB& d) { d.ClickToolbarButton(XQTB_SAVE); };
-    EXPECT_GT(Sweep(
-                  "AN1", [](CdiaTB& d) { d.m_memoText.UserType("eins\nzwei"); }, save),
-              10);
+    auto type = [](CdiaTB& d) { d.m_memoText.UserType("eins\nzwei"); };
+    EXPECT_GT(Sweep("AN1", type, save), 10);
     EXPECT_EQ(Stored("AN1"), "a/a/Anamnese eins/|  0=eins|  1=zwei");
 
     // Under a new Kürzel the services' references to a block of group b follow.
@@ -220,10 +210,7 @@ TEST_F(EditorTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewBlock) {
     EXPECT_EQ(Stored("BK2"), "b/k/Kassenleistung/|  0=eins|  1=zwei");
     EXPECT_EQ(Stored("BK"), "-");
     EXPECT_EQ(GoRefs(), "01:BK2,DL;02:BK2,;03:DL,BK;");
-    EXPECT_EQ(front.shownProgress.back(),
-              "\xDC"
-              "berpr\xFC"
-              "fe Leistungen...");
+    EXPECT_EQ(front.shownProgress.back(), "\334berpr\374fe Leistungen...");
 }
 
 // Deleting a block of group d blanks the services' references to it.
@@ -232,41 +219,33 @@ TEST_F(EditorTest, EveryFailingCallOfADeleteLeavesTheBlockWithItsReferencesOrNot
         front.messageAnswers = {kYes};
         d.ClickToolbarButton(XQTB_DELETE);
     };
-    EXPECT_GT(Sweep(
-                  "DL", [](CdiaTB&) {}, remove),
-              20);
+    EXPECT_GT(Sweep("DL", nullptr, remove), 20);
     EXPECT_EQ(Stored("DL"), "-");
     EXPECT_EQ(Practice().find("DL  0"), std::string::npos);
     EXPECT_EQ(GoRefs(), "01:BK,        ;02: BK,;03:DL,BK;");
     Fill();
-    Run(
-        false,
-        [&](CdiaTB& d) {
-            remove(d);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "BK");  // DL was the last one
-        },
-        "DL");
+    Run(false, "DL", [&](CdiaTB& d) {
+        remove(d);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "BK");  // DL was the last one
+    });
 }
 
 TEST_F(EditorTest, ATakenKuerzelIsRefusedAndBothBlocksStayAsTheyWere) {
-    Run(
-        false,
-        [this](CdiaTB& d) {
-            d.m_editKuerzel.UserType("AN2");
-            d.m_memoText.UserType("fremd");
-            front.messageAnswers = {0, kNo};
-            d.ClickToolbarButton(XQTB_SAVE);
-            EXPECT_EQ(front.shownMessages.at(0),
-                      "Hinweis|Das K\xFCrzel \x84"
-                      "AN2\x93 ist bereits vergeben. Bitte w\xE4hlen Sie ein anderes.");
-            EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
-            d.ClickToolbarButton(XQTB_NEW);  // the changes are dropped
-            d.m_editKuerzel.UserType("BK");
-            Select(d, 'a', 'a');
-            d.ClickToolbarButton(XQTB_SAVE);
-            EXPECT_EQ(d.GetModus(), MODUS_NEU);
-        },
-        "AN1");
+    Run(false, "AN1", [this](CdiaTB& d) {
+        d.m_editKuerzel.UserType("AN2");
+        d.m_memoText.UserType("fremd");
+        front.messageAnswers = {0, kNo};
+        d.ClickToolbarButton(XQTB_SAVE);
+        EXPECT_EQ(front.shownMessages.at(0),
+                  "Hinweis|Das K\xFCrzel \204AN2\x93 ist bereits vergeben. Bitte w\xE4hlen Sie ein "
+                  "anderes.");
+        EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
+        d.ClickToolbarButton(XQTB_NEW);  // the changes are dropped
+        d.m_editKuerzel.UserType("BK");
+        Select(d, 'a', 'a');
+        d.ClickToolbarButton(XQTB_SAVE);
+        EXPECT_EQ(d.GetModus(), MODUS_NEU);
+    });
     EXPECT_EQ(front.shownMessages.size(), 3u);
     EXPECT_EQ(Stored("AN1"), "a/a/Anamnese eins/|  0=erste|  1=zweite|  2=dritte");
     EXPECT_EQ(Stored("AN2"), "a/a/Anamnese zwei/|  0=nur eine");
@@ -274,89 +253,83 @@ TEST_F(EditorTest, ATakenKuerzelIsRefusedAndBothBlocksStayAsTheyWere) {
 }
 
 TEST_F(EditorTest, LeavingAChangedBlockAsksCopyStoresASecondOneAndUndoGoesBack) {
-    Run(
-        false,
-        [this](CdiaTB& d) {
-            d.m_editBeschreibung.UserType("ge\xE4ndert");
-            front.messageAnswers = {kCancel};
-            d.ClickToolbarButton(XQTB_NEXT);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN1");
-            front.messageAnswers = {kNo};
-            d.ClickToolbarButton(XQTB_NEXT);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
-            d.m_memoText.UserType("gespeichert");
-            front.messageAnswers = {kYes};
-            d.ClickToolbarButton(XQTB_PREV);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN1");
-            EXPECT_EQ(front.shownMessages.size(), 3u);
+    Run(false, "AN1", [this](CdiaTB& d) {
+        d.m_editBeschreibung.UserType("ge\xE4ndert");
+        front.messageAnswers = {kCancel};
+        d.ClickToolbarButton(XQTB_NEXT);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN1");
+        front.messageAnswers = {kNo};
+        d.ClickToolbarButton(XQTB_NEXT);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
+        d.m_memoText.UserType("gespeichert");
+        front.messageAnswers = {kYes};
+        d.ClickToolbarButton(XQTB_PREV);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN1");
+        EXPECT_EQ(front.shownMessages.size(), 3u);
 
-            d.ClickToolbarButton(XQTB_COPY);
-            d.m_editKuerzel.UserType("AN3");
-            d.ClickToolbarButton(XQTB_SAVE);
-            d.ClickToolbarButton(XQTB_NEW);
-            front.messageAnswers = {kYes};
-            d.ClickToolbarButton(XQTB_UNDO);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN3");
-            d.m_memoText.UserType("verworfen");
-            front.messageAnswers = {kYes};
-            d.ClickToolbarButton(XQTB_UNDO);
-            EXPECT_STREQ(d.m_memoText.GetText(), "erste\r\nzweite\r\ndritte");
-            EXPECT_EQ(d.GetModus(), MODUS_ANZEIGE);
-        },
-        "AN1");
+        d.ClickToolbarButton(XQTB_COPY);
+        d.m_editKuerzel.UserType("AN3");
+        d.ClickToolbarButton(XQTB_SAVE);
+        d.ClickToolbarButton(XQTB_NEW);
+        front.messageAnswers = {kYes};
+        d.ClickToolbarButton(XQTB_UNDO);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN3");
+        d.m_memoText.UserType("verworfen");
+        front.messageAnswers = {kYes};
+        d.ClickToolbarButton(XQTB_UNDO);
+        EXPECT_STREQ(d.m_memoText.GetText(), "erste\r\nzweite\r\ndritte");
+        EXPECT_EQ(d.GetModus(), MODUS_ANZEIGE);
+    });
     EXPECT_EQ(Stored("AN1"), "a/a/Anamnese eins/|  0=erste|  1=zweite|  2=dritte");
     EXPECT_EQ(Stored("AN2"), "a/a/Anamnese zwei/|  0=gespeichert");
     EXPECT_EQ(Stored("AN3"), "a/a/Anamnese eins/|  0=erste|  1=zweite|  2=dritte");
 }
 
 TEST_F(EditorTest, KuerzelFieldReactsToChangeLeaveAndReturn) {
-    Run(
-        false,
-        [this](CdiaTB& d) {
-            d.m_editKuerzel.UserType("AN");
-            // Only the Kürzel changed: Return looks it up; "AN" names none, so
-            // the search dialog opens preset with it.
-            Script<CdiaSuchTB>([](CdiaSuchTB& s) {
-                EXPECT_STREQ(s.m_editKuerzel.GetText(), "AN");
-                s.m_grid.UserDblClick(1);
-            });
-            d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
+    Run(false, "AN1", [this](CdiaTB& d) {
+        d.m_editKuerzel.UserType("AN");
+        // Only the Kürzel changed: Return looks it up; "AN" names none, so
+        // the search dialog opens preset with it.
+        Script<CdiaSuchTB>([](CdiaSuchTB& s) {
+            EXPECT_STREQ(s.m_editKuerzel.GetText(), "AN");
+            s.m_grid.UserDblClick(1);
+        });
+        d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
 
-            // Return on a Kürzel that exists reads it; the mode stays.
-            d.m_editKuerzel.UserType("AN1");
-            d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
-            EXPECT_STREQ(d.m_memoText.GetText(), "erste\r\nzweite\r\ndritte");
-            EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
+        // Return on a Kürzel that exists reads it; the mode stays.
+        d.m_editKuerzel.UserType("AN1");
+        d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
+        EXPECT_STREQ(d.m_memoText.GetText(), "erste\r\nzweite\r\ndritte");
+        EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
 
-            d.m_editKuerzel.UserType("ZZ");
-            d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
-            EXPECT_EQ(d.GetModus(), MODUS_NEU);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "ZZ");
-            EXPECT_TRUE(d.m_memoText.GetText().IsEmpty());
-            d.m_editKuerzel.UserType("DL");
-            d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
-            EXPECT_STREQ(d.m_memoText.GetText(), "Faktor 2,3\r\nBegr\xFCndung");
-            EXPECT_EQ(d.GetModus(), MODUS_NEU);
+        d.m_editKuerzel.UserType("ZZ");
+        d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
+        EXPECT_EQ(d.GetModus(), MODUS_NEU);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "ZZ");
+        EXPECT_TRUE(d.m_memoText.GetText().IsEmpty());
+        d.m_editKuerzel.UserType("DL");
+        d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
+        EXPECT_STREQ(d.m_memoText.GetText(), "Faktor 2,3\r\nBegr\xFCndung");
+        EXPECT_EQ(d.GetModus(), MODUS_NEU);
 
-            // Leaving the field on a Kürzel that exists offers the block.
-            d.m_editKuerzel.UserType("BK");
-            front.messageAnswers = {kNo};
-            d.SetFocusTo(&d.m_memoText);
-            EXPECT_EQ(d.GetFocus(), &d.m_editKuerzel);
-            EXPECT_EQ(d.GetModus(), MODUS_NEU);
-            front.messageAnswers = {kYes};
-            d.SetFocusTo(&d.m_memoText);
-            EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
-            EXPECT_STREQ(d.m_memoText.GetText(), "Leistung Kasse\r\nzweite Zeile\r\ndritte Zeile");
+        // Leaving the field on a Kürzel that exists offers the block.
+        d.m_editKuerzel.UserType("BK");
+        front.messageAnswers = {kNo};
+        d.SetFocusTo(&d.m_memoText);
+        EXPECT_EQ(d.GetFocus(), &d.m_editKuerzel);
+        EXPECT_EQ(d.GetModus(), MODUS_NEU);
+        front.messageAnswers = {kYes};
+        d.SetFocusTo(&d.m_memoText);
+        EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
+        EXPECT_STREQ(d.m_memoText.GetText(), "Leistung Kasse\r\nzweite Zeile\r\ndritte Zeile");
 
-            // Return on an empty field in mode 1 searches with an empty preset.
-            d.m_editKuerzel.UserType("");
-            Script<CdiaSuchTB>([](CdiaSuchTB& s) { EXPECT_EQ(s.m_grid.GetLineCount(), 4); });
-            d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
-            EXPECT_EQ(front.dialogsRun, 3);
-        },
-        "AN1");
+        // Return on an empty field in mode 1 searches with an empty preset.
+        d.m_editKuerzel.UserType("");
+        Script<CdiaSuchTB>([](CdiaSuchTB& s) { EXPECT_EQ(s.m_grid.GetLineCount(), 4); });
+        d.PressKey({XQKey::Return, 0}, &d.m_editKuerzel);
+        EXPECT_EQ(front.dialogsRun, 3);
+    });
 }
 
 TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
@@ -369,28 +342,25 @@ TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
             search.ClickToolbarButton(XQTB_EDIT);
         });
     };
-    Run(
-        false,
-        [&](CdiaTB& d) {
-            edit(3);
-            d.ClickToolbarButton(XQTB_SEARCH);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "DL");
-            front.dialogs.push_back([](CXQDialog& s) { s.ClickToolbarButton(XQTB_NEW); });
-            d.PressKey({XQKey::F5, 0}, nullptr);
-            EXPECT_EQ(d.GetModus(), MODUS_NEU);
-            d.m_memoText.UserType("verworfen");
-            edit(1);
-            d.ClickToolbarButton(XQTB_SEARCH);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
-            EXPECT_TRUE(front.shownMessages.empty());
-            d.m_memoText.UserType("ge\xE4ndert");
-            front.messageAnswers = {kCancel};
-            edit(0);
-            d.ClickToolbarButton(XQTB_SEARCH);
-            EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
-            EXPECT_EQ(front.shownMessages.size(), 1u);
-        },
-        "AN1");
+    Run(false, "AN1", [&](CdiaTB& d) {
+        edit(3);
+        d.ClickToolbarButton(XQTB_SEARCH);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "DL");
+        front.dialogs.push_back([](CXQDialog& s) { s.ClickToolbarButton(XQTB_NEW); });
+        d.PressKey({XQKey::F5, 0}, nullptr);
+        EXPECT_EQ(d.GetModus(), MODUS_NEU);
+        d.m_memoText.UserType("verworfen");
+        edit(1);
+        d.ClickToolbarButton(XQTB_SEARCH);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
+        EXPECT_TRUE(front.shownMessages.empty());
+        d.m_memoText.UserType("ge\xE4ndert");
+        front.messageAnswers = {kCancel};
+        edit(0);
+        d.ClickToolbarButton(XQTB_SEARCH);
+        EXPECT_STREQ(d.m_editKuerzel.GetText(), "AN2");
+        EXPECT_EQ(front.shownMessages.size(), 1u);
+    });
 
     // Opened by anyone else, the search dialog opens the editor itself.
     Script<CdiaSuchTB>([this](CdiaSuchTB& search) {

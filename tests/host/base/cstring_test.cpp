@@ -14,10 +14,9 @@ TEST(CStringTest, FindAtEdgePositions) {
         int start;
         int expected;
     };
-    const Case cases[] = {
-        {"a", 0, 0},  {"a", 1, 3},        {"a", 4, -1}, {"c", 5, 5}, {"c", 6, -1},     {"a", -3, 0},
-        {"bc", 2, 4}, {"abcabcx", 0, -1}, {"", 6, 6},   {"", 7, -1}, {nullptr, 0, -1},
-    };
+    const Case cases[] = {{"a", 0, 0},  {"a", 1, 3},  {"a", 4, -1},    {"c", 5, 5},
+                          {"c", 6, -1}, {"a", -3, 0}, {"bc", 2, 4},    {"abcabcx", 0, -1},
+                          {"", 6, 6},   {"", 7, -1},  {nullptr, 0, -1}};
     for (const Case& c : cases) {
         EXPECT_EQ(s.Find(c.sub, c.start), c.expected)
             << (c.sub ? c.sub : "null") << " @" << c.start;
@@ -62,11 +61,9 @@ TEST(CStringTest, EditingOperations) {
         int count;
         const char* expected;
     };
-    const Case cases[] = {
-        {"aaa", "aa", "b", 1, "ba"},     {"a-b-c", "-", "--", 2, "a--b--c"},
-        {"abc", "", "x", 0, "abc"},      {"abc", "b", nullptr, 1, "ac"},
-        {"abab", "ab", "ab", 2, "abab"}, {"", "a", "b", 0, ""},
-    };
+    const Case cases[] = {{"aaa", "aa", "b", 1, "ba"},     {"a-b-c", "-", "--", 2, "a--b--c"},
+                          {"abc", "", "x", 0, "abc"},      {"abc", "b", nullptr, 1, "ac"},
+                          {"abab", "ab", "ab", 2, "abab"}, {"", "a", "b", 0, ""}};
     for (const Case& c : cases) {
         CString s(c.text);
         EXPECT_EQ(s.Replace(c.from, c.to), c.count) << c.text;
@@ -95,14 +92,12 @@ TEST(CStringTest, TokenizeWalksAllTokens) {
         const char* delims;
         std::vector<CString> tokens;
     };
-    const Case cases[] = {
-        {"a;b;;c", ";", {"a", "b", "c"}},
-        {";;a", ";", {"a"}},
-        {"a; b", "; ", {"a", "b"}},
-        {";;;", ";", {}},
-        {"", ";", {}},
-        {"abc", ";", {"abc"}},
-    };
+    const Case cases[] = {{"a;b;;c", ";", {"a", "b", "c"}},
+                          {";;a", ";", {"a"}},
+                          {"a; b", "; ", {"a", "b"}},
+                          {";;;", ";", {}},
+                          {"", ";", {}},
+                          {"abc", ";", {"abc"}}};
     for (const Case& c : cases) {
         CString s(c.text);
         std::vector<CString> got;

@@ -38,20 +38,18 @@ TEST(HelpersTest, CardToIntEdgeInputs) {
         const char* text;
         long long expected;
     };
-    const Case cases[] = {
-        {"42", 42},
-        {"  42  ", 42},
-        {"-17", -17},
-        {"+5", 5},
-        {"12ab3", 12},
-        {"", 0},
-        {"-", 0},
-        {"- 5", 0},
-        {"9223372036854775807", LLONG_MAX},
-        {"9223372036854775808", LLONG_MAX},
-        {"-9223372036854775808", LLONG_MIN},
-        {"-99999999999999999999", LLONG_MIN},
-    };
+    const Case cases[] = {{"42", 42},
+                          {"  42  ", 42},
+                          {"-17", -17},
+                          {"+5", 5},
+                          {"12ab3", 12},
+                          {"", 0},
+                          {"-", 0},
+                          {"- 5", 0},
+                          {"9223372036854775807", LLONG_MAX},
+                          {"9223372036854775808", LLONG_MAX},
+                          {"-9223372036854775808", LLONG_MIN},
+                          {"-99999999999999999999", LLONG_MIN}};
     for (const Case& c : cases) EXPECT_EQ(CardToInt64(c.text), c.expected) << c.text;
     EXPECT_EQ(CardToInt("2147483648"), INT_MAX);
     EXPECT_EQ(CardToInt("-2147483649"), INT_MIN);
@@ -79,8 +77,7 @@ TEST(HelpersTest, LineBreakPieces) {
         {"ab    cd", 3, {"ab", "cd"}},
         {"kurz", 10, {"kurz"}},
         {"   abcdef", 3, {"   ", "abc", "def"}},
-        {"ab", 0, {"a", "b"}},
-    };
+        {"ab", 0, {"a", "b"}}};
     for (const Case& c : cases) EXPECT_EQ(Pieces(c.text, c.width), c.pieces) << c.text;
     CString empty;
     EXPECT_EQ(LineBreak(empty, 5), "");
@@ -140,13 +137,11 @@ TEST(CStringsTest, WritingLineBreaksSplitsLines) {
         const char* written;
         std::vector<CString> lines;
     };
-    const Case cases[] = {
-        {"x", {"a", "x", "c"}},
-        {"x\r\ny", {"a", "x", "y", "c"}},
-        {"x\ny\r\n", {"a", "x", "y", "", "c"}},
-        {"x\ry", {"a", "x\ry", "c"}},
-        {"x\r\r\ny", {"a", "x\r", "y", "c"}},
-    };
+    const Case cases[] = {{"x", {"a", "x", "c"}},
+                          {"x\r\ny", {"a", "x", "y", "c"}},
+                          {"x\ny\r\n", {"a", "x", "y", "", "c"}},
+                          {"x\ry", {"a", "x\ry", "c"}},
+                          {"x\r\r\ny", {"a", "x\r", "y", "c"}}};
     for (const Case& c : cases) {
         CStrings lines;
         lines.SetText("a\r\nb\r\nc");

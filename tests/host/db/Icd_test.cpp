@@ -212,8 +212,7 @@ TEST_F(IcdTest, DamagedFileIsRefusedWithAGermanMessageAndLoadsNothing) {
         {"icd", "code\ttext\nX01\tGut\nX02\tzu\tviele\n"},
         {"icd", "code\ttext\nX01\tGut\n\tohne Code\n"},
         {"icdthes", "code\ttext\nX01\tGut\nX02\tkaputt \\q\n"},
-        {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"},
-    };
+        {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"}};
     for (const auto& [kind, content] : bad) {
         CString error;
         EXPECT_NE(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << kind;

@@ -41,27 +41,25 @@ TEST_F(TbModes, EveryKeyAndMatchMode) {
         const char *kuerzel, *gruppe, *untergruppe, *beschreibung;
         int mode;
         const char* hits;
-    } cases[] = {
-        {K2, "ab", "", "", "", XQ_MATCH_EQUAL, "ab"},
-        {K2, "aa", "", "", "", XQ_MATCH_EQUAL, "-"},
-        {K2, "aa", "", "", "", XQ_MATCH_GE, "ab,abc,b,zahn,Ärger,äpfel"},
-        {K2, "ab", "", "", "", XQ_MATCH_GREATER, "abc,b,zahn,Ärger,äpfel"},
-        {K2, "b", "", "", "", XQ_MATCH_SMALLER, "abc,ab,Zahn"},  // runs downwards
-        {K2, "Zahn", "", "", "", XQ_MATCH_SMALLER, "-"},
-        {K2, "äpfel", "", "", "", XQ_MATCH_GREATER, "-"},
-        {K1, "", "d", "", "", XQ_MATCH_FIELDS, "äpfel,Ärger"},
-        {K1, "", "f", "l", "", XQ_MATCH_FIELDS, "abc"},
-        {K1, "", "", "", "", XQ_MATCH_FIELDS, "b,Zahn,zahn,äpfel,Ärger,ab,abc"},
-        {K1, "", "c", "", "", XQ_MATCH_GE, "äpfel,Ärger,ab,abc"},
-        {K1, "", "c", "", "", 9, "-"},
-        {KZ, "Ä", "", "", "", XQ_MATCH_KUERZEL, "Ärger,äpfel"},
-        {KZ, "B", "", "", "", XQ_MATCH_KUERZEL, "b"},
-        {KZ, "B", "", "", "", XQ_MATCH_FIELDS, "ab,abc,b"},
-        {KZ, "", "", "", "büro", XQ_MATCH_KUERZEL, "Ärger"},
-        {KZ, "a", "f", "", "SCHÜ", XQ_MATCH_KUERZEL, "abc"},
-        {KZ, "", "", "l", "", XQ_MATCH_FIELDS, "abc,Ärger"},
-        {KZ, "q", "", "", "", XQ_MATCH_FIELDS, "-"},
-    };
+    } cases[] = {{K2, "ab", "", "", "", XQ_MATCH_EQUAL, "ab"},
+                 {K2, "aa", "", "", "", XQ_MATCH_EQUAL, "-"},
+                 {K2, "aa", "", "", "", XQ_MATCH_GE, "ab,abc,b,zahn,Ärger,äpfel"},
+                 {K2, "ab", "", "", "", XQ_MATCH_GREATER, "abc,b,zahn,Ärger,äpfel"},
+                 {K2, "b", "", "", "", XQ_MATCH_SMALLER, "abc,ab,Zahn"},  // runs downwards
+                 {K2, "Zahn", "", "", "", XQ_MATCH_SMALLER, "-"},
+                 {K2, "äpfel", "", "", "", XQ_MATCH_GREATER, "-"},
+                 {K1, "", "d", "", "", XQ_MATCH_FIELDS, "äpfel,Ärger"},
+                 {K1, "", "f", "l", "", XQ_MATCH_FIELDS, "abc"},
+                 {K1, "", "", "", "", XQ_MATCH_FIELDS, "b,Zahn,zahn,äpfel,Ärger,ab,abc"},
+                 {K1, "", "c", "", "", XQ_MATCH_GE, "äpfel,Ärger,ab,abc"},
+                 {K1, "", "c", "", "", 9, "-"},
+                 {KZ, "Ä", "", "", "", XQ_MATCH_KUERZEL, "Ärger,äpfel"},
+                 {KZ, "B", "", "", "", XQ_MATCH_KUERZEL, "b"},
+                 {KZ, "B", "", "", "", XQ_MATCH_FIELDS, "ab,abc,b"},
+                 {KZ, "", "", "", "büro", XQ_MATCH_KUERZEL, "Ärger"},
+                 {KZ, "a", "f", "", "SCHÜ", XQ_MATCH_KUERZEL, "abc"},
+                 {KZ, "", "", "l", "", XQ_MATCH_FIELDS, "abc,Ärger"},
+                 {KZ, "q", "", "", "", XQ_MATCH_FIELDS, "-"}};
     for (const Case& c : cases) {
         CQTb tb(dbDatabase);
         tb.Kuerzel = Utf8ToCp1252(c.kuerzel);

@@ -40,8 +40,7 @@ TEST_F(TsvTest, EveryKindRoundTrips) {
         {"freitext",
          "f1\tf2\tf3\tf4\tf5\tf6\tf7\tf8\tf9\tf10\n"
          "         1\t!\t251\t  0\t  1\t\tR1\t\t\t\n"},
-        {"strings", "group\tnumber\ttext\n0\t5\tf\xC3\xBCnf\n6\t9999\tMeldung\\nzweizeilig\n"},
-    };
+        {"strings", "group\tnumber\ttext\n0\t5\tf\xC3\xBCnf\n6\t9999\tMeldung\\nzweizeilig\n"}};
     for (const auto& [kind, content] : files) {
         CString error;
         ASSERT_EQ(Load(kind, content, &error), XQ_OK) << kind << ": " << error.GetString();
@@ -88,8 +87,7 @@ TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
         {"key1\tkey2\tvalue\n1\ta\t\xCE\xA9\n", "Zeile 2: Spalte „value“ enthält ein Zeichen"},
         {"key2\tvalue\na\tneu\n", "Pflichtspalte „key1“ fehlt"},
         {"key1\tkey1\tkey2\n", "zweimal"},
-        {"", "leer"},
-    };
+        {"", "leer"}};
     for (const auto& c : cases) {
         CString error;
         EXPECT_NE(XQLoadTsv("par", Write("bad.tsv", c.content), &error), XQ_OK) << c.content;

@@ -56,19 +56,17 @@ TEST(ParamBox, PlaceholdersAreParsedAndReplaced) {
         const char* fields;  // label=value|... as offered
         std::vector<std::string> answer;
         const char* result;
-    } cases[] = {
-        {"Hallo <<Name>>!", "Name=", {"Max"}, "Hallo Max!"},
-        {"<<A>>-<<B=x>>-<<A=y>>", "A=y|B=x", {"1", "2"}, "1-2-1"},
-        {"am <<Datum>> um <<Zeit=8:00>>",
-         "Datum=15.03.2024|Zeit=8:00",
-         {"16.03.2024", "9"},
-         "am 16.03.2024 um 9"},
-        {"<<Datum=01.01.2000>>", "Datum=01.01.2000", {"heute"}, "heute"},
-        {"<<a <<b>> <<>> <<=v>>", "b=", {"B"}, "<<a B <<>> <<=v>>"},
-        {"<<x>> offen <<y", "x=", {"1"}, "1 offen <<y"},
-        {"<<Wert=a=b>>", "Wert=a=b", {"z"}, "z"},
-        {"ein <<Zei\nlen>> <<ok>>", "ok=", {"k"}, "ein <<Zei\nlen>> k"},
-    };
+    } cases[] = {{"Hallo <<Name>>!", "Name=", {"Max"}, "Hallo Max!"},
+                 {"<<A>>-<<B=x>>-<<A=y>>", "A=y|B=x", {"1", "2"}, "1-2-1"},
+                 {"am <<Datum>> um <<Zeit=8:00>>",
+                  "Datum=15.03.2024|Zeit=8:00",
+                  {"16.03.2024", "9"},
+                  "am 16.03.2024 um 9"},
+                 {"<<Datum=01.01.2000>>", "Datum=01.01.2000", {"heute"}, "heute"},
+                 {"<<a <<b>> <<>> <<=v>>", "b=", {"B"}, "<<a B <<>> <<=v>>"},
+                 {"<<x>> offen <<y", "x=", {"1"}, "1 offen <<y"},
+                 {"<<Wert=a=b>>", "Wert=a=b", {"z"}, "z"},
+                 {"ein <<Zei\nlen>> <<ok>>", "ok=", {"k"}, "ein <<Zei\nlen>> k"}};
     for (const Case& c : cases) {
         fe.paramAnswers = {c.answer};
         CString text = c.text;
