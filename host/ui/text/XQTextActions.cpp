@@ -229,16 +229,22 @@ void CXQTextActions::FocusAction(CXQDialog& dialog, const CString& rest) {
     Focus(dialog, t.control);
 }
 
+bool CXQTextActions::FocusLine(CXQDialog& dialog, CWnd* control, int& line) {
+    const int count = LineCount(control);
+    if (count < 0) m_script.Misfit("keine Liste");
+    if (line >= count) m_script.Misfit(FormatString("die Liste hat %d Zeilen", count));
+    if (line < 0) line = CurrentLine(control);
+    if (line < 0) m_script.Misfit("keine Zeile ausgew\xE4hlt");
+    Focus(dialog, control);
+    return !dialog.IsEnded();
+}
+
 void CXQTextActions::Line(CXQDialog& dialog, const CString& rest) {
     CString head, number;
     SplitLastWord(rest, head, number);
-    const int line = LineArg(number);
+    int line = LineArg(number);
     const XQTarget t = m_names.Usable(dialog, Unquote(head, nullptr));
-    const int count = LineCount(t.control);
-    if (count < 0) m_script.Misfit("keine Liste");
-    if (line >= count) m_script.Misfit(FormatString("die Liste hat %d Zeilen", count));
-    Focus(dialog, t.control);
-    if (dialog.IsEnded()) return;
+    if (!FocusLine(dialog, t.control, line)) return;
     if (auto* grid = dynamic_cast<CXQGridX*>(t.control)) grid->UserSelectLine(line);
     if (auto* list = dynamic_cast<CXQListBoxX*>(t.control)) list->UserSelect(line);
     if (auto* tree = dynamic_cast<CXQTreeX*>(t.control)) tree->UserSelectLine(line);
@@ -256,13 +262,7 @@ void CXQTextActions::DblClick(CXQDialog& dialog, const CString& rest) {
         line = *Number(number);
     }
     const XQTarget t = m_names.Usable(dialog, Unquote(name, nullptr));
-    const int count = LineCount(t.control);
-    if (count < 0) m_script.Misfit("keine Liste");
-    if (line >= count) m_script.Misfit(FormatString("die Liste hat %d Zeilen", count));
-    if (line < 0) line = CurrentLine(t.control);
-    if (line < 0) m_script.Misfit("keine Zeile ausgew\xE4hlt");
-    Focus(dialog, t.control);
-    if (dialog.IsEnded()) return;
+    if (!FocusLine(dialog, t.control, line)) return;
     if (auto* grid = dynamic_cast<CXQGridX*>(t.control)) grid->UserDblClick(line);
     if (auto* list = dynamic_cast<CXQListBoxX*>(t.control)) list->UserDblClick(line);
     if (auto* tree = dynamic_cast<CXQTreeX*>(t.control)) tree->UserDblClick(line);

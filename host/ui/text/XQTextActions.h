@@ -5,6 +5,7 @@
 #include "host/base/CString.h"
 
 class CXQControlNames;
+class CWnd;
 class CXQDialog;
 class CXQScript;
 class CXQTextDump;
@@ -26,6 +27,9 @@ class CXQTextActions {
     void Click(CXQDialog& dialog, const CString& rest);
     void Key(CXQDialog& dialog, const CString& rest);
     void FocusAction(CXQDialog& dialog, const CString& rest);
+    // Checks that control is a list, tree or grid with line (its current line
+    // when line is -1) and focuses it; false when that ended the dialog.
+    bool FocusLine(CXQDialog& dialog, CWnd* control, int& line);
     void Line(CXQDialog& dialog, const CString& rest);
     void DblClick(CXQDialog& dialog, const CString& rest);
     void Tick(CXQDialog& dialog, const CString& rest);
