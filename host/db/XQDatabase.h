@@ -43,6 +43,13 @@ class Q7HOST_API CXQDatabase {
     // The connection writes go to, or null when writing is refused.
     CXQDatabase* WriteTarget();
 
+    // The reason of the connection's last failed database call, in German
+    // (Windows-1252): "Die Datenbank ist gesperrt", "Der Datenträger ist
+    // voll", ...; empty while nothing failed since the last ClearError. The
+    // original text of the database library goes to the host log only.
+    const CString& LastError() const { return m_lastError; }
+    void ClearError() { m_lastError.Empty(); }
+
     // Runs SQL without values; returns the SQLite result code.
     int ExecRaw(const char* sql);
 
@@ -59,6 +66,7 @@ class Q7HOST_API CXQDatabase {
     int m_depth = 0;
     std::string m_path;
     CXQDatabase* m_writePartner = nullptr;
+    CString m_lastError;
 };
 
 // One level of transaction on a connection for the length of a scope: begun

@@ -35,6 +35,14 @@ class Q7HOST_API IXQFrontEnd {
     // choice returns the last button's index.
     virtual int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                            const std::vector<CString>& buttons) = 0;
+    // The same box with the reason behind a failure (details, Windows-1252):
+    // a window offers it as the box's details, the text front end shows it
+    // under the text. Without an override the plain box.
+    virtual int MessageBoxWithDetails(XQMsgKind kind, const CString& title, const CString& text,
+                                      const CString& /*details*/,
+                                      const std::vector<CString>& buttons) {
+        return MessageBox(kind, title, text, buttons);
+    }
     // Returns false when the user cancelled; otherwise the values are filled.
     virtual bool ParamBox(const CString& caption, std::vector<XQParamField>& fields) = 0;
     // Returns false on cancel; otherwise path holds the chosen file.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/base/HostContext.h"
+#include "host/base/XQGuard.h"
 #include "host/db/HostData.h"
 #include "host/dlg/XQFrontEnd.h"
 
@@ -26,6 +27,14 @@ int Show(XQMsgKind kind, const CString& title, const CString& text,
 
 int Notice(XQMsgKind kind, const CString& title, const CString& text) {
     Show(kind, title, text, {CString("OK")});
+    return 1;
+}
+
+int NoticeWithReason(XQMsgKind kind, const CString& title, const CString& text,
+                     const CString& reason) {
+    if (reason.IsEmpty()) return Notice(kind, title, text);
+    XQLog(text.GetString(), reason);
+    XQFrontEnd().MessageBoxWithDetails(kind, title, text, reason, {CString("OK")});
     return 1;
 }
 
@@ -66,6 +75,13 @@ int HaltE(int group, int number) {
 }
 int HaltE(int group, const CString& text) {
     return HaltE(GroupTitle(group), text);
+}
+
+int HaltReason(int group, int number, const CString& reason) {
+    return NoticeWithReason(XQMsgKind::Halt, GroupTitle(group), GetQ7String(group, number), reason);
+}
+int HaltEReason(int group, const CString& text, const CString& reason) {
+    return NoticeWithReason(XQMsgKind::HaltE, GroupTitle(group), text, reason);
 }
 
 int HaltI(const CString& title, const CString& text) {

@@ -23,6 +23,12 @@ Q7HOST_API int HaltE(int group, const CString& text);
 Q7HOST_API int HaltI(const CString& title, const CString& text);  // information
 Q7HOST_API int HaltI(int group, int number);
 Q7HOST_API int HaltI(int group, const CString& text);
+// Halt and HaltE for a failure with its reason (German, Windows-1252): the box
+// keeps the message's own text, the reason goes to the host log (one line,
+// after the text) and to the box's details. An empty reason is not logged
+// and shows no details.
+Q7HOST_API int HaltReason(int group, int number, const CString& reason);
+Q7HOST_API int HaltEReason(int group, const CString& text, const CString& reason);
 // Like Halt / HaltE; title and text pass through GetQ7Text first.
 Q7HOST_API int XQHalt(const CString& title, const CString& text);
 Q7HOST_API int XQHaltE(const CString& title, const CString& text);
