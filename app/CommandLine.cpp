@@ -1,6 +1,10 @@
 #include "app/CommandLine.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 
 namespace {
@@ -18,7 +22,50 @@ bool ParseWorkstation(const std::string& text, int& number) {
     return number > 0;
 }
 
+// Why the script at path cannot be read, or empty when it can.
+std::string ScriptFileProblem(const std::string& path) {
+    const std::string name = "„" + path + "“";
+    struct stat info {};
+    int error = stat(path.c_str(), &info) == 0 ? 0 : errno;
+    if (error == 0 && S_ISDIR(info.st_mode))
+        return name + " ist ein Ordner, keine Skriptdatei (--script).";
+    if (error == 0 && access(path.c_str(), R_OK) != 0) error = errno;
+    if (error == 0) return std::string();
+    if (error == ENOENT) return "Die Skriptdatei " + name + " gibt es nicht (--script).";
+    return "Die Skriptdatei " + name + " kann nicht gelesen werden: " + SystemReason(error) + ".";
+}
+
 }  // namespace
+
+std::string SystemReason(int errorNumber) {
+    switch (errorNumber) {
+        case ENOENT:
+            return "nicht vorhanden";
+        case ENOTDIR:
+            return "ein Teil des Pfads ist kein Ordner";
+        case EACCES:
+        case EPERM:
+            return "es fehlen die Rechte";
+        case EROFS:
+            return "der Datenträger ist schreibgeschützt";
+        case ENOSPC:
+            return "der Datenträger ist voll";
+        case EDQUOT:
+            return "der zugeteilte Platz auf dem Datenträger ist erschöpft";
+        case ENAMETOOLONG:
+            return "der Name ist zu lang";
+        case ELOOP:
+            return "zu viele Verweise im Pfad";
+        case EISDIR:
+            return "das ist ein Ordner";
+        case EEXIST:
+            return "eine Datei dieses Namens ist schon vorhanden";
+        case EIO:
+            return "Lese- oder Schreibfehler des Datenträgers";
+        default:
+            return "Systemfehler " + std::to_string(errorNumber);
+    }
+}
 
 bool IsValidDate(const std::string& yyyymmdd) {
     if (yyyymmdd.size() != 8) return false;
@@ -79,6 +126,10 @@ std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& opti
             options.ui = value;
         } else {
             if (value.empty()) return "Die Skriptdatei bei --script ist leer.";
+            if (value != "-") {
+                const std::string problem = ScriptFileProblem(value);
+                if (!problem.empty()) return problem;
+            }
             options.scriptPath = value;
             options.hasScript = true;
         }

@@ -25,8 +25,14 @@ struct AppOptions {
 
 // Fills options from argv. Returns an empty text when the line is good, else
 // the German reason (UTF-8) why it is not. Options stop at the first word
-// that is not one, so the arguments of a command may look like options.
+// that is not one, so the arguments of a command may look like options. A
+// script file (--script) must be there, readable and no folder: a run that
+// cannot read its script stops before it does anything.
 std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& options);
+
+// The German reason (UTF-8) for a system error number (errno): the system's
+// own texts are English and stay in the host log.
+std::string SystemReason(int errorNumber);
 
 // True for eight digits that name a real calendar day.
 bool IsValidDate(const std::string& yyyymmdd);

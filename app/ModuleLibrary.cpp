@@ -5,6 +5,9 @@
 
 #include <climits>
 
+#include "host/base/Cp1252.h"
+#include "host/base/XQGuard.h"
+
 namespace {
 
 // The folder of the running program; the module is installed beside it.
@@ -23,9 +26,14 @@ void* OpenProgramLibrary(const char* fileName, const char* what, std::string& er
     const std::string path = ProgramFolder() + "/" + fileName;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
+        // The loader's own text is English: it goes to the host log, the
+        // user reads the German reason.
         const char* reason = dlerror();
-        error = std::string(what) + " " + path +
-                " konnte nicht geladen werden: " + (reason ? reason : "unbekannter Fehler");
+        if (reason) XQLog(path.c_str(), Utf8ToCp1252(reason));
+        error = std::string(what) + " " + path + " konnte nicht geladen werden: " +
+                (access(path.c_str(), F_OK) != 0
+                     ? "die Datei fehlt neben dem Programm."
+                     : "die Datei ist beschädigt oder passt nicht zu diesem Programm.");
     }
     return handle;
 }

@@ -81,8 +81,8 @@ bool PrepareHome(const std::string& home, std::string& error) {
         const fs::path folder = fs::path(home) / sub;
         fs::create_directories(folder, ec);
         if (ec || !fs::is_directory(folder)) {
-            error = "Der Ordner " + folder.string() + " konnte nicht angelegt werden" +
-                    (ec ? ": " + ec.message() : std::string()) + ".";
+            error = "Der Ordner " + folder.string() + " konnte nicht angelegt werden: " +
+                    (ec ? SystemReason(ec.value()) : "eine Datei trägt seinen Namen") + ".";
             return false;
         }
     }

@@ -13,10 +13,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 
 #include "host/ui/qt/XQQtWindow.h"
 
@@ -28,6 +31,7 @@ struct CXQQtFrontEnd::Impl {
     // compared with its widget only when it changed.
     std::set<CWnd*> changed;
     QPointer<QProgressDialog> progress;
+    std::unique_ptr<QTranslator> texts;  // the toolkit's texts in German
 
     QWidget* Top() const { return windows.empty() ? nullptr : windows.back(); }
 
@@ -43,6 +47,61 @@ struct CXQQtFrontEnd::Impl {
 namespace {
 
 CXQQtFrontEnd::Impl* g_impl = nullptr;
+
+// The toolkit's own texts in the boxes and file dialogs we show, in German:
+// the toolkit's translation files are not part of every installation, and
+// the few texts a user meets here are known.
+class GermanToolkitTexts : public QTranslator {
+  public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* /*context*/, const char* source, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        static const std::map<std::string_view, const char*> kTexts = {
+            {"Show Details...", "Details einblenden \u2026"},
+            {"Hide Details...", "Details ausblenden \u2026"},
+            {"Cancel", "Abbrechen"},
+            {"&Yes", "&Ja"},
+            {"&No", "&Nein"},
+            {"Close", "Schlie\u00DFen"},
+            {"Open", "\u00D6ffnen"},
+            {"Save", "Speichern"},
+            {"%1 already exists.\nDo you want to replace it?",
+             "%1 ist schon vorhanden.\nSoll die Datei ersetzt werden?"},
+            {"%1\nFile not found.\nPlease verify the correct file name was given.",
+             "%1\nDie Datei gibt es nicht.\nBitte den Dateinamen pr\u00FCfen."},
+            {"%1\nDirectory not found.\nPlease verify the correct directory name was given.",
+             "%1\nDen Ordner gibt es nicht.\nBitte den Ordnernamen pr\u00FCfen."},
+            {"'%1' is write protected.\nDo you want to delete it anyway?",
+             "\u201E%1\u201C ist schreibgesch\u00FCtzt.\nTrotzdem l\u00F6schen?"},
+            {"Are you sure you want to delete '%1'?", "Soll \u201E%1\u201C gel\u00F6scht werden?"},
+            {"Could not delete directory.", "Der Ordner konnte nicht gel\u00F6scht werden."},
+            {"&Rename", "&Umbenennen"},
+            {"&Delete", "&L\u00F6schen"},
+            {"Show &hidden files", "&Versteckte Dateien zeigen"},
+            {"&New Folder", "&Neuer Ordner"},
+            {"New Folder", "Neuer Ordner"},
+            {"Recent Places", "Zuletzt besucht"},
+            {"Back", "Zur\u00FCck"},
+            {"Go back", "Zur\u00FCck"},
+            {"Forward", "Vor"},
+            {"Go forward", "Vor"},
+            {"Parent Directory", "\u00DCbergeordneter Ordner"},
+            {"Go to the parent directory", "Zum \u00FCbergeordneten Ordner"},
+            {"Create New Folder", "Neuer Ordner"},
+            {"Create a New Folder", "Einen neuen Ordner anlegen"},
+            {"List View", "Liste"},
+            {"Change to list view mode", "Als Liste zeigen"},
+            {"Detail View", "Details"},
+            {"Change to detail view mode", "Mit Details zeigen"},
+            {"Size", "Gr\u00F6\u00DFe"},
+            {"Type", "Typ"},
+            {"Date Modified", "Ge\u00E4ndert"},
+            {"My Computer", "Computer"},
+        };
+        const auto found = kTexts.find(source ? std::string_view(source) : std::string_view());
+        return found == kTexts.end() ? QString() : QString::fromUtf8(found->second);
+    }
+};
 
 QMessageBox::Icon IconOf(XQMsgKind kind, size_t buttons) {
     switch (kind) {
@@ -94,6 +153,8 @@ CXQQtFrontEnd::CXQQtFrontEnd() : m_impl(new Impl) {
     }
     // Windows come and go with the modal runs; none of them ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    m_impl->texts = std::make_unique<GermanToolkitTexts>();
+    QCoreApplication::installTranslator(m_impl->texts.get());
     g_impl = m_impl;
 }
 
@@ -138,10 +199,19 @@ void CXQQtFrontEnd::ControlChanged(CWnd& control) {
 
 int CXQQtFrontEnd::MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                               const std::vector<CString>& buttons) {
+    return MessageBoxWithDetails(kind, title, text, CString(), buttons);
+}
+
+// The reason stays behind the box's details button: the box reads as the
+// message has it, and whoever needs the cause opens it.
+int CXQQtFrontEnd::MessageBoxWithDetails(XQMsgKind kind, const CString& title, const CString& text,
+                                         const CString& details,
+                                         const std::vector<CString>& buttons) {
     QMessageBox box(m_impl->Top());
     box.setWindowTitle(ToQt(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQt(text));
+    if (!details.IsEmpty()) box.setDetailedText(ToQt(details));
     box.setIcon(IconOf(kind, buttons.size()));
     // One role for all keeps the caller's order of the buttons.
     std::vector<QPushButton*> made;

@@ -31,6 +31,8 @@ class CXQQtFrontEnd : public IXQFrontEnd {
     void ControlChanged(CWnd& control) override;
     int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                    const std::vector<CString>& buttons) override;
+    int MessageBoxWithDetails(XQMsgKind kind, const CString& title, const CString& text,
+                              const CString& details, const std::vector<CString>& buttons) override;
     bool ParamBox(const CString& caption, std::vector<XQParamField>& fields) override;
     bool FileDialog(bool save, const CString& title, const CString& filter,
                     const CString& defaultExtension, CString& path) override;

@@ -18,6 +18,27 @@ bool CXQScript::Ended() {
     return !Peek();
 }
 
+namespace {
+
+// One line without its end; scripts come from every editor, so LF, CR LF and
+// a lone CR all end a line. False when nothing is left.
+bool ReadLine(std::istream& in, std::string& line) {
+    line.clear();
+    bool any = false;
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        any = true;
+        if (c == '\n') return true;
+        if (c == '\r') {
+            if (in.peek() == '\n') in.get();
+            return true;
+        }
+        line += static_cast<char>(c);
+    }
+    return any;
+}
+
+}  // namespace
+
 bool CXQScript::Peek() {
     if (m_havePending) return true;
     if (m_ended || !m_script) {
@@ -25,14 +46,17 @@ bool CXQScript::Peek() {
         return false;
     }
     std::string raw;
-    while (std::getline(*m_script, raw)) {
-        ++m_lineNumber;
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-        CString line = Utf8ToCp1252(raw);
+    while (ReadLine(*m_script, raw)) {
+        // An editor's byte order mark is no part of the first action.
+        if (++m_lineNumber == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
+        // A line that is not UTF-8 would be typed with "?" for its letters:
+        // it is taken as it comes and refused when its turn comes.
+        m_pendingValid = IsValidUtf8(raw);
+        CString line = m_pendingValid ? Utf8ToCp1252(raw) : CString();
         line.TrimLeft(" \t");
         CString probe = line;
         probe.TrimRight(" \t");
-        if (probe.IsEmpty() || probe[0] == '#') continue;
+        if (m_pendingValid && (probe.IsEmpty() || probe[0] == '#')) continue;
         m_pending = line;
         m_pendingNumber = m_lineNumber;
         m_havePending = true;
@@ -47,6 +71,7 @@ bool CXQScript::Next() {
     m_havePending = false;
     m_current = m_pending;
     m_currentNumber = m_pendingNumber;
+    if (!m_pendingValid) Misfit("die Zeile ist kein g\xFCltiges UTF-8");
     return true;
 }
 
@@ -62,7 +87,9 @@ std::optional<CString> CXQScript::Answer(const char* box) {
 
 void CXQScript::Misfit(const CString& what) {
     CString reason;
-    if (m_currentNumber > 0)
+    if (m_currentNumber > 0 && m_current.IsEmpty())
+        reason.Format("Zeile %d: ", m_currentNumber);
+    else if (m_currentNumber > 0)
         reason.Format("Zeile %d (%s): ", m_currentNumber, m_current.GetString());
     reason += what;
     const std::string utf8 = Cp1252ToUtf8(reason.str());

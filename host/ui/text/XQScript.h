@@ -27,7 +27,8 @@ class CXQScript {
 
     // True when no line is left (or there is no script, or it has misfit).
     bool Ended();
-    // Makes the next action line the current one; false at the end.
+    // Makes the next action line the current one; false at the end. A line
+    // that is not UTF-8 is a misfit (Misfit throws).
     bool Next();
     const CString& Current() const { return m_current; }
     // The argument of the answer line that must come next while a box is
@@ -41,7 +42,8 @@ class CXQScript {
     // handler does not throw.
     [[noreturn]] void Misfit(const CString& what);
     bool HasMisfit() const { return m_misfit; }
-    // UTF-8, with the "Zeile N (LINE): " of the line.
+    // UTF-8, with the "Zeile N (LINE): " of the line ("Zeile N: " for a line
+    // that cannot be shown).
     const std::string& MisfitReason() const { return m_reason; }
 
   private:
@@ -58,6 +60,7 @@ class CXQScript {
     bool m_ended = false;
     CString m_pending;
     int m_pendingNumber = 0;
+    bool m_pendingValid = true;
     int m_lineNumber = 0;
     // The action line in work, for the messages.
     CString m_current;

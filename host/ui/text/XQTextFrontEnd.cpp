@@ -149,8 +149,8 @@ void CXQTextFrontEnd::FinishScript() {
 void CXQTextFrontEnd::RunModal(CXQDialog& dialog) {
     Impl& impl = *m_impl;
     while (!dialog.IsEnded()) {
-        if (!impl.script.Next()) break;
         try {
+            if (!impl.script.Next()) break;
             impl.actions.Apply(dialog);
         } catch (const XQScriptMisfit& misfit) {
             impl.Caught(misfit);
@@ -169,10 +169,19 @@ void CXQTextFrontEnd::RunModal(CXQDialog& dialog) {
 
 int CXQTextFrontEnd::MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                                 const std::vector<CString>& buttons) {
+    return MessageBoxWithDetails(kind, title, text, CString(), buttons);
+}
+
+// The details follow the box's own line, so that a script sees the text
+// exactly as the message has it and the reason apart.
+int CXQTextFrontEnd::MessageBoxWithDetails(XQMsgKind kind, const CString& title,
+                                           const CString& text, const CString& details,
+                                           const std::vector<CString>& buttons) {
     Impl& impl = *m_impl;
     return impl.Retrying([&]() -> int {
         impl.dump.Print(std::string("MESSAGE ") + MsgKindName(kind) + ": " + Out(title) + " | " +
                         Out(text));
+        if (!details.IsEmpty()) impl.dump.Print("Details: " + Out(details));
         const int count = static_cast<int>(buttons.size());
         std::optional<CString> answer = impl.script.Answer("eine Meldung");
         if (!answer) return count - 1;

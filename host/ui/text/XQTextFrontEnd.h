@@ -47,6 +47,8 @@ class Q7HOST_API CXQTextFrontEnd : public IXQFrontEnd {
     void RunModal(CXQDialog& dialog) override;
     int MessageBox(XQMsgKind kind, const CString& title, const CString& text,
                    const std::vector<CString>& buttons) override;
+    int MessageBoxWithDetails(XQMsgKind kind, const CString& title, const CString& text,
+                              const CString& details, const std::vector<CString>& buttons) override;
     bool ParamBox(const CString& caption, std::vector<XQParamField>& fields) override;
     bool FileDialog(bool save, const CString& title, const CString& filter,
                     const CString& defaultExtension, CString& path) override;
