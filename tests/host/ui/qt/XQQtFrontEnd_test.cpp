@@ -318,4 +318,18 @@ TEST_F(QtFrontEndTest, BoxesAreGermanAndAnswerAsTheUserDoes) {
     EXPECT_EQ(path, Utf8ToCp1252((dir + "/bausteine.xml").toStdString()));
 }
 
+// The box reads as the message has it; the reason waits behind the details
+// button, whose toolkit text is German too.
+TEST_F(QtFrontEndTest, AReasonStaysInTheDetailsOfTheBox) {
+    WhenModal([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text() + "|" + box->detailedText(),
+                  Q("Nicht gespeichert|Datentr\xE4ger voll"));
+        EXPECT_NE(Button(box, "Details einblenden \x85"), nullptr);
+        Button(box, "OK")->click();
+    });
+    EXPECT_EQ(HaltEReason(0, "Nicht gespeichert", "Datentr\xE4ger voll"), 1);
+}
+
 }  // namespace

@@ -326,6 +326,46 @@ TEST_F(TextFrontEndTest, BoxesTakeTheirAnswersAndAreCancelledAtTheScriptsEnd) {
               "param-cancel:<<Name>> aus <<Ort=K\xF6ln>> exit:outer ");
 }
 
+// Scripts come from every editor: a byte order mark and any of the three line
+// ends read as the same lines; a line that is not UTF-8 is refused, not typed.
+TEST_F(TextFrontEndTest, ScriptsReadTheirLinesWhateverTheEditorAndRefuseInvalidUtf8) {
+    const struct {
+        const char* script;
+        const char* gruppe;
+        const char* misfit;
+    } cases[] = {
+        {"\xEF\xBB\xBFtype K\xC3\xBCrzel M\xC3\xBCller\ntype Gruppe#1 G\n", "G", ""},
+        {"type K\xC3\xBCrzel M\xC3\xBCller\rtype Gruppe#1 G\r", "G", ""},
+        {"type K\xC3\xBCrzel M\xC3\xBCller\r\n\r\ntype Gruppe#1 G", "G", ""},
+        {"type K\xC3\xBCrzel M\xC3\xBCller\r\ntype Gruppe#1 G\xFC\r\n", "",
+         "Zeile 2: die Zeile ist kein g\xC3\xBCltiges UTF-8"},
+    };
+    m_throwing = false;
+    for (const auto& c : cases) {
+        MainDialog dialog;
+        Run(c.script, dialog);
+        EXPECT_EQ(dialog.m_kuerzel.GetText() + "|" + dialog.m_gruppe1.GetText(),
+                  CString("M\xFCller|") + c.gruppe)
+            << c.script;
+        EXPECT_EQ(m_kept, c.misfit) << c.script;
+    }
+}
+
+// The reason behind a failure shows under the box's own text, one line.
+TEST_F(TextFrontEndTest, ABoxWithAReasonPrintsItsDetailsAfterItsLine) {
+    std::istringstream in("answer ok\nanswer ok\n");
+    std::ostringstream out;
+    CXQTextFrontEnd frontEnd(&in, out);
+    XQSetFrontEnd(&frontEnd);
+    EXPECT_EQ(HaltEReason(0, "Nicht gespeichert", "Datentr\xE4ger voll\nBlock 3"), 1);
+    EXPECT_EQ(HaltEReason(0, "Nicht gespeichert", ""), 1);
+    EXPECT_EQ(out.str(),
+              "MESSAGE HaltE: Hinweis | Nicht gespeichert\n"
+              "Details: Datentr\xC3\xA4ger voll\\nBlock 3\n"
+              "MESSAGE HaltE: Hinweis | Nicht gespeichert\n");
+    EXPECT_TRUE(frontEnd.ScriptEnded());
+}
+
 // At the end of the script, and after a misfit the front end keeps (no
 // handler), the work unwinds: boxes are cancelled, dialogs left topmost first.
 TEST_F(TextFrontEndTest, ScriptEndAndAKeptMisfitLeaveTheDialogsTopmostFirst) {
