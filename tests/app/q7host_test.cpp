@@ -111,7 +111,7 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
         {{"call", "Q7SuchOPS", "0", ""}, "", 1, "nicht vorhanden"},
         {{"dialog", "CdiaSuchTB", "zuviel"}, "", 2, "Argumente passen nicht"},
         {{"--ui", "qt", "call", "Q7SuchTB"}, "", 1, "--ui text"},
-        {{"--script", "/nonexistent/script.txt", "call", "Q7SuchTB"}, "", 1, "Skript"},
+        {{"--script", "/nonexistent/script.txt", "call", "Q7SuchTB"}, "", 2, "gibt es nicht"},
         {{"load", "tb", "/nonexistent/tb.tsv"}, "", 1, "nicht gelesen"},
         {{"--script", "-", "call", "Q7SuchTB"}, "click Nirgendwo\n", 3, "Nirgendwo"},
         {{"--script", "-", "call", "DoTbEntryString_NoSearch", "[DAT]"},
