@@ -15,12 +15,15 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
 #include <string_view>
 
+#include "host/base/Cp1252.h"
+#include "host/base/XQGuard.h"
 #include "host/ui/qt/XQQtWindow.h"
 
 struct CXQQtFrontEnd::Impl {
@@ -103,6 +106,18 @@ class GermanToolkitTexts : public QTranslator {
     }
 };
 
+// While the toolkit starts, its own messages (English) go to the host log; a
+// start that fails ends the run with a German reason instead of an abort.
+void StartupMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
+    XQLog("Fensteroberfl\344che starten", Utf8ToCp1252(text.simplified().toStdString()));
+    if (type != QtFatalMsg) return;
+    std::fputs(
+        "q7host: Die Fensteroberfl\u00E4che kann nicht starten: die Anzeige ist nicht erreichbar "
+        "oder wird nicht unterst\u00FCtzt; bitte --ui text verwenden.\n",
+        stderr);
+    std::_Exit(1);
+}
+
 QMessageBox::Icon IconOf(XQMsgKind kind, size_t buttons) {
     switch (kind) {
         case XQMsgKind::HaltE:
@@ -149,7 +164,9 @@ CXQQtFrontEnd::CXQQtFrontEnd() : m_impl(new Impl) {
         static int argc = 1;
         static char name[] = "q7host";
         static char* argv[] = {name, nullptr};
+        const QtMessageHandler previous = qInstallMessageHandler(StartupMessage);
         m_impl->app = std::make_unique<QApplication>(argc, argv);
+        qInstallMessageHandler(previous);
     }
     // Windows come and go with the modal runs; none of them ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
