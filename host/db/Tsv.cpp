@@ -701,7 +701,7 @@ const char* const kNothingLoaded = " Es wurde nichts geladen.";
 
 // Runs a load or dump. Whatever goes wrong leaves a German reason: memory
 // that runs out (the transaction is rolled back on the way out) is named as
-// such, any other failure's own words go to the log only.
+// such; any other failure's own words go to the host log only.
 template <class Work>
 int Guarded(const char* where, const CString& what, const char* outcome, CString& error,
             Work&& work) {
@@ -710,7 +710,6 @@ int Guarded(const char* where, const CString& what, const char* outcome, CString
         try {
             return work();
         } catch (const std::bad_alloc&) {
-            XQLog(where, what + ": zu wenig Arbeitsspeicher");
             error = what + De(" ist nicht möglich: zu wenig Speicher.") + De(outcome);
             return XQ_READERR;
         }
