@@ -97,7 +97,14 @@ class Loader {
           m_values(table.columns.size()),
           m_insert(db, table),
           m_insertLine(db, XQTableTbEntry()),
-          m_line(3) {}
+          m_line(3) {
+        for (const auto& [kind, column] : kNotEmpty)
+            for (size_t c = 0; c < table.columns.size(); ++c)
+                if (table.tsvKind && std::string_view(kind) == table.tsvKind &&
+                    table.columns[c].tsvName &&
+                    std::string_view(column) == table.columns[c].tsvName)
+                    m_notEmpty.push_back(c);
+    }
 
     bool Header(std::string_view line, CString& error) {
         std::vector<std::string_view> names;
@@ -119,13 +126,6 @@ class Loader {
             auto found = positions.find(name);
             if (found != positions.end()) m_source[c] = found->second;
         }
-        m_notEmpty.clear();
-        for (const auto& [kind, column] : kNotEmpty)
-            for (size_t c = 0; c < m_table.columns.size(); ++c)
-                if (m_table.tsvKind && std::string_view(kind) == m_table.tsvKind &&
-                    m_table.columns[c].tsvName &&
-                    std::string_view(column) == m_table.columns[c].tsvName)
-                    m_notEmpty.push_back(c);
         if (m_withText) {
             auto found = positions.find("text");
             m_textSource = found != positions.end() ? found->second : kMissing;
@@ -507,9 +507,8 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
         error = De("Die Praxisdatenbank ist nicht geöffnet.");
         return XQ_NODB;
     }
-    std::string_view text(content);
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    FileLines lines(text);
+    if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
+    FileLines lines(content);
     std::string_view line;
     int number = 0;
     if (!lines.Next(line, number)) {
@@ -620,9 +619,9 @@ const XQTableDef* KindTable(const CString& kind, CString* errorText) {
     return table;
 }
 
-// The largest file a load reads: far above any kind's real data (the whole
-// ICD catalogue is some 20 MB), and short of what the load's memory could no
-// longer hold.
+// The largest file a load reads: far above any kind's real data (the ICD
+// index, the largest, is under 3 MB), and short of what the load's memory
+// could no longer hold.
 constexpr off_t kMaxFileBytes = off_t(1) << 30;
 
 // The whole of a file into content; false with the German reason. Only a
