@@ -233,7 +233,7 @@ bool IcdIsTsvKind(const CString& kind) {
     return FindKind(kind) != nullptr;
 }
 
-int IcdLoadTsv(const CString& kindName, std::string& content, const CString& source,
+int IcdLoadTsv(const CString& kindName, std::string_view content, const CString& source,
                CString& error) {
     const IcdKind* kind = FindKind(kindName);
     if (!kind) return XQ_NODB;

@@ -1,12 +1,18 @@
 #include "host/db/Tsv.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <map>
+#include <new>
 #include <optional>
 
+#include "host/base/Helpers.h"
 #include "host/base/XQGuard.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/internal/TsvInternal.h"
@@ -35,6 +41,38 @@ CString LineError(int line, const CString& what) {
     return FormatString("Zeile %d: ", line) + what;
 }
 
+// The lines of a file that hold anything, with their numbers from 1. A line
+// ends at LF, CR LF or a CR alone (the line end of older systems' files; a
+// field writes its own CR as \r, so a bare CR is never data). A line of
+// blanks and tabs only is no row of any kind: files are often padded with
+// them at the end, and it would store a row without a key.
+class FileLines {
+  public:
+    explicit FileLines(std::string_view text) : m_rest(text) {}
+
+    bool Next(std::string_view& line, int& number) {
+        while (!m_rest.empty()) {
+            const size_t end = m_rest.find_first_of("\r\n");
+            line = m_rest.substr(0, end);
+            ++m_number;
+            size_t next = end == std::string_view::npos ? m_rest.size() : end + 1;
+            if (end != std::string_view::npos && m_rest[end] == '\r' && next < m_rest.size() &&
+                m_rest[next] == '\n')
+                ++next;
+            m_rest.remove_prefix(next);
+            if (line.find_first_not_of(" \t\f\v") != std::string_view::npos) {
+                number = m_number;
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    std::string_view m_rest;
+    int m_number = 0;
+};
+
 // "  7": the line numbers of blocks and index lines.
 void LineNumber(int number, xq::TsvValue& value) {
     char buffer[16];
@@ -42,6 +80,11 @@ void LineNumber(int number, xq::TsvValue& value) {
     value.cp.str().assign(buffer);
     value.utf8.assign(buffer);
 }
+
+// Key columns a row may not leave empty or blank: no dialog finds a block
+// without a Kürzel or a patient without a number again by its key (the
+// expansion passes over a blank Kürzel).
+const std::pair<const char*, const char*> kNotEmpty[] = {{"tb", "kuerzel"}, {"pat", "number"}};
 
 // The loader of one file of a table kind: header mapping, then row by row
 // into the open transaction.
@@ -54,7 +97,14 @@ class Loader {
           m_values(table.columns.size()),
           m_insert(db, table),
           m_insertLine(db, XQTableTbEntry()),
-          m_line(3) {}
+          m_line(3) {
+        for (const auto& [kind, column] : kNotEmpty)
+            for (size_t c = 0; c < table.columns.size(); ++c)
+                if (table.tsvKind && std::string_view(kind) == table.tsvKind &&
+                    table.columns[c].tsvName &&
+                    std::string_view(column) == table.columns[c].tsvName)
+                    m_notEmpty.push_back(c);
+    }
 
     bool Header(std::string_view line, CString& error) {
         std::vector<std::string_view> names;
@@ -118,6 +168,12 @@ class Loader {
             CString reason;
             if (!xq::TsvFieldValue(m_fields[m_source[c]], m_values[c], reason)) {
                 error = De("Spalte „") + m_table.columns[c].tsvName + De("“ ") + reason;
+                return XQ_READERR;
+            }
+        }
+        for (size_t c : m_notEmpty) {
+            if (Trim(m_values[c].cp).IsEmpty()) {
+                error = De("Spalte „") + m_table.columns[c].tsvName + De("“ ist leer.");
                 return XQ_READERR;
             }
         }
@@ -243,6 +299,7 @@ class Loader {
     bool m_withText;
     size_t m_width = 0;
     std::vector<size_t> m_source;
+    std::vector<size_t> m_notEmpty;  // columns a row may not leave blank
     size_t m_textSource = kMissing;
     std::vector<std::string_view> m_fields;
     std::vector<xq::TsvValue> m_values;
@@ -445,28 +502,22 @@ int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue
     return XQ_OK;
 }
 
-int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CString& error) {
+int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error) {
     if (!dbDatabase || !dbDatabase->IsOpen()) {
         error = De("Die Praxisdatenbank ist nicht geöffnet.");
         return XQ_NODB;
     }
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-    std::vector<std::string_view> lines;
-    std::string_view rest(content);
-    while (!rest.empty()) {
-        size_t lf = rest.find('\n');
-        std::string_view line = rest.substr(0, lf);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
-    }
-    if (lines.empty()) {
+    if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
+    FileLines lines(content);
+    std::string_view line;
+    int number = 0;
+    if (!lines.Next(line, number)) {
         error = De("Die Datei ") + source + De(" ist leer: die Kopfzeile fehlt.");
         return XQ_READERR;
     }
     CString reason;
-    if (!rows.header(lines[0], reason)) {
-        error = LineError(1, reason);
+    if (!rows.header(line, reason)) {
+        error = LineError(number, reason);
         return XQ_READERR;
     }
     CXQTransaction transaction(dbDatabase);
@@ -485,10 +536,10 @@ int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CS
         error = notStored;
         return XQ_LOCKED;
     }
-    for (size_t i = 1; i < lines.size(); ++i) {
-        int status = rows.row(lines[i], reason);
+    while (lines.Next(line, number)) {
+        int status = rows.row(line, reason);
         if (status != XQ_OK) {
-            error = LineError(static_cast<int>(i + 1), reason) + De(" Es wurde nichts geladen.");
+            error = LineError(number, reason) + De(" Es wurde nichts geladen.");
             return status;
         }
     }
@@ -568,8 +619,70 @@ const XQTableDef* KindTable(const CString& kind, CString* errorText) {
     return table;
 }
 
-// Loads already-read file content; source names it in messages.
-int LoadTsvContent(const CString& kind, std::string content, const CString& source,
+// The largest file a load reads: far above any kind's real data (the ICD
+// index, the largest, is under 3 MB), and short of what the load's memory
+// could no longer hold.
+constexpr off_t kMaxFileBytes = off_t(1) << 30;
+
+// The whole of a file into content; false with the German reason. Only a
+// regular file is read: a directory has no content, and a pipe or a device
+// may wait for a writer or never end, so they are refused before a byte is
+// read (the file is opened without waiting, and the type checked again on the
+// opened file, which may have been swapped meanwhile).
+bool ReadTsvFile(const std::string& path, const CString& source, std::string& content,
+                 CString& error) {
+    auto fail = [&](const char* reason, bool log) {
+        // The system's own words, for the log: the user reads the German.
+        const int code = errno;
+        if (log) XQLog("Daten laden", source + ": " + std::strerror(code));
+        error = De("Die Datei ") + source + " " + De(reason);
+        return false;
+    };
+    auto refuse = [&](const struct stat& info) {
+        if (S_ISDIR(info.st_mode)) return fail("ist ein Verzeichnis.", false);
+        if (!S_ISREG(info.st_mode))
+            return fail("ist keine reguläre Datei (sondern etwa eine Pipe oder ein Gerät).", false);
+        if (info.st_size > kMaxFileBytes)
+            return fail("ist zu groß: höchstens 1 GiB werden geladen.", false);
+        return true;
+    };
+    auto openFailed = [&] {
+        const bool missing = errno == ENOENT || errno == ENOTDIR;
+        return fail(missing ? "ist nicht vorhanden." : "ist nicht lesbar.", !missing);
+    };
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return openFailed();
+    if (!refuse(info)) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return openFailed();
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    if (fstat(fd, &info) != 0) return fail("ist nicht lesbar.", true);
+    if (!refuse(info)) return false;
+    // The size is a hint: a file that grows meanwhile is read to its end,
+    // within the limit; one byte beyond the size leaves room to see the end.
+    const size_t limit = static_cast<size_t>(kMaxFileBytes);
+    content.resize(static_cast<size_t>(info.st_size) + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == content.size()) {
+            if (used > limit) return fail("ist zu groß: höchstens 1 GiB werden geladen.", false);
+            content.resize(std::min(std::max<size_t>(used * 2, 65536), limit + 1));
+        }
+        const ssize_t got = read(fd, content.data() + used, content.size() - used);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return fail("konnte nicht gelesen werden: Lesefehler.", true);
+        if (got == 0) break;
+        used += static_cast<size_t>(got);
+    }
+    content.resize(used);
+    return true;
+}
+
+// Loads file content; source names it in messages.
+int LoadTsvContent(const CString& kind, std::string_view content, const CString& source,
                    CString& error) {
     if (xq::IcdIsTsvKind(kind)) return xq::IcdLoadTsv(kind, content, source, error);
     const XQTableDef* table = KindTable(kind, &error);
@@ -583,6 +696,28 @@ int LoadTsvContent(const CString& kind, std::string content, const CString& sour
                        error);
 }
 
+const char* const kNothingLoaded = " Es wurde nichts geladen.";
+
+// Runs a load or dump. Whatever goes wrong leaves a German reason: memory
+// that runs out (the transaction is rolled back on the way out) is named as
+// such; any other failure's own words go to the host log only.
+template <class Work>
+int Guarded(const char* where, const CString& what, const char* outcome, CString& error,
+            Work&& work) {
+    const int status = XQGuard(where, XQ_NODB, [&] {
+        error.Empty();
+        try {
+            return work();
+        } catch (const std::bad_alloc&) {
+            error = what + De(" ist nicht möglich: zu wenig Speicher.") + De(outcome);
+            return XQ_READERR;
+        }
+    });
+    if (status != XQ_OK && error.IsEmpty())
+        error = what + De(" ist fehlgeschlagen (Näheres im Protokoll).") + De(outcome);
+    return status;
+}
+
 }  // namespace
 
 bool XQIsTsvKind(const CString& kind) {
@@ -592,18 +727,12 @@ bool XQIsTsvKind(const CString& kind) {
 int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return XQGuard("Daten laden", XQ_NODB, [&] {
-        error.Empty();
+    const CString source = Utf8ToCp1252(path);
+    return Guarded("Daten laden", De("Das Laden der Datei ") + source, kNothingLoaded, error, [&] {
         if (!xq::IcdIsTsvKind(kind) && !KindTable(kind, &error)) return XQ_NODB;
-        std::ifstream in(path, std::ios::binary);
         std::string content;
-        if (in)
-            content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in || in.bad()) {
-            error = De("Die Datei ") + Utf8ToCp1252(path) + De(" konnte nicht gelesen werden.");
-            return XQ_READERR;
-        }
-        return LoadTsvContent(kind, std::move(content), Utf8ToCp1252(path), error);
+        if (!ReadTsvFile(path, source, content, error)) return XQ_READERR;
+        return LoadTsvContent(kind, content, source, error);
     });
 }
 
@@ -611,16 +740,14 @@ int XQLoadTsvText(const CString& kind, std::string_view content, const CString& 
                   CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return XQGuard("Daten laden", XQ_NODB, [&] {
-        error.Empty();
-        return LoadTsvContent(kind, std::string(content), source, error);
-    });
+    return Guarded("Daten laden", De("Das Laden von ") + source, kNothingLoaded, error,
+                   [&] { return LoadTsvContent(kind, content, source, error); });
 }
 
 int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
     CString dummy;
     CString& error = errorText ? *errorText : dummy;
-    return XQGuard("Daten ausgeben", XQ_NODB, [&] {
+    return Guarded("Daten ausgeben", De("Die Ausgabe von „") + kind + De("“"), "", error, [&] {
         error.Empty();
         if (xq::IcdIsTsvKind(kind)) return xq::IcdDumpTsv(kind, out, error);
         const XQTableDef* table = KindTable(kind, &error);

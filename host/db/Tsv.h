@@ -12,9 +12,10 @@
 // True for the kinds XQLoadTsv and XQDumpTsv know.
 Q7HOST_API bool XQIsTsvKind(const CString& kind);
 // Loads a file of a kind (tb, sp, par, pat, praxis, freitext, strings) into
-// dbDatabase in one transaction; rows whose key exists are replaced. Nothing
-// is stored when the file is malformed; errorText (Windows-1252, German)
-// names the line. 0 or a status.
+// dbDatabase in one transaction; rows whose key exists are replaced. Only a
+// regular file of at most 1 GiB is read. Nothing is stored when the file is
+// malformed or cannot be read; errorText (Windows-1252, German, never empty
+// on failure) names the file or the line. 0 or a status.
 Q7HOST_API int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText);
 // The same for content already in memory (embedded data); source names it in
 // messages.

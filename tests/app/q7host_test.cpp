@@ -1,7 +1,10 @@
 // q7host as a user runs it: a real process on a real home folder, driven by
 // its command line and scripts on standard input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -112,7 +115,7 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
         {{"dialog", "CdiaSuchTB", "zuviel"}, "", 2, "Argumente passen nicht"},
         {{"--ui", "qt", "call", "Q7SuchTB"}, "", 1, "--ui text"},
         {{"--script", "/nonexistent/script.txt", "call", "Q7SuchTB"}, "", 2, "gibt es nicht"},
-        {{"load", "tb", "/nonexistent/tb.tsv"}, "", 1, "nicht gelesen"},
+        {{"load", "tb", "/nonexistent/tb.tsv"}, "", 1, "nicht vorhanden"},
         {{"--script", "-", "call", "Q7SuchTB"}, "click Nirgendwo\n", 3, "Nirgendwo"},
         {{"--script", "-", "call", "DoTbEntryString_NoSearch", "[DAT]"},
          "dump\n",
@@ -127,6 +130,49 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
     EXPECT_EQ(RunQ7({"--home", home, "dump", "tb"}).out, before);
+}
+
+// Only a regular file of sensible size is read: a pipe would wait for a
+// writer and a device never end, so each is refused at once; memory that runs
+// out ends the load too. Each with its German reason and nothing else.
+TEST_F(Q7HostTest, LoadRefusesAtOnceWhatIsNoDataFile) {
+    const std::filesystem::path fifo = dir / "pipe.tsv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path big = dir / "big.tsv";
+    const std::filesystem::path large = dir / "large.tsv";
+    for (const auto& [file, size] : {std::pair{big, (std::uintmax_t(1) << 30) + 1},
+                                     std::pair{large, std::uintmax_t(1) << 29}}) {
+        WriteFile(file, "");
+        std::filesystem::resize_file(file, size);  // sparse
+    }
+    // The loads run in little memory: the oversized file must be refused
+    // unread (it would not fit), and the large one runs out of it. The
+    // address sanitizer's shadow needs an unlimited address space.
+#ifdef __SANITIZE_ADDRESS__
+    const char* const little = nullptr;
+#else
+    const char* const little = "300000";  // KiB of address space, as ulimit -v takes it
+#endif
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    std::vector<Case> cases = {{dir.string(), "ist ein Verzeichnis"},
+                               {fifo, "keine regul\xC3\xA4re Datei"},
+                               {"/dev/zero", "keine regul\xC3\xA4re Datei"},
+                               {big, "zu gro\xC3\x9F"}};
+    if (little) cases.push_back({large, "zu wenig Speicher"});
+    for (const Case& c : cases) {
+        // A load that waits is ended after a while rather than hanging the test.
+        ProcessRun run = RunProgram(
+            "/bin/sh", {"-c", "ulimit -v \"$0\" && exec timeout -s KILL 10 \"$@\"",
+                        little ? little : "unlimited", std::string(Q7_BIN_DIR) + "/q7host",
+                        "--home", home, "load", "tb", c.path});
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_NE(run.err.find(c.path + " "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
 }
 
 TEST_F(Q7HostTest, DamagedDatabaseIsRefusedAndLeftUntouched) {

@@ -21,21 +21,23 @@ namespace xq {
 // The frame of every TSV load, for loaders of their own: the header line,
 // then each row inside one transaction on dbDatabase, all or nothing, with
 // the German message naming the line; finish (may be empty) runs before the
-// commit. A line's fields, and one field as Windows-1252 (false with the
-// German reason).
+// commit. Lines end at LF, CR LF or CR; blank lines (blanks and tabs only)
+// are skipped and keep their numbers. A line's fields, and one field as
+// Windows-1252 (false with the German reason).
 struct TsvRows {
     std::function<bool(std::string_view line, CString& error)> header;
     std::function<int(std::string_view line, CString& error)> row;
     std::function<int()> finish;
 };
-int TsvLoad(std::string& content, const CString& source, const TsvRows& rows, CString& error);
+int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error);
 std::vector<std::string_view> TsvSplit(std::string_view line);
 bool TsvField(std::string_view escaped, CString& value, CString& error);
 
 // The ICD catalogue's TSV kinds (icdkapitel, icdgruppe, icdsubgruppe, icd,
 // icdthes, icdversion, icdfav), loaded and dumped by host/db/IcdData.cpp.
 bool IcdIsTsvKind(const CString& kind);
-int IcdLoadTsv(const CString& kind, std::string& content, const CString& source, CString& error);
+int IcdLoadTsv(const CString& kind, std::string_view content, const CString& source,
+               CString& error);
 int IcdDumpTsv(const CString& kind, std::ostream& out, CString& error);
 
 // The connection reads go to: dbDatabaseRO, else dbDatabase; null when

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "host/db/HostData.h"
 #include "host/db/internal/XQInternal.h"
@@ -74,26 +75,47 @@ TEST_F(TsvTest, ReplacesExistingKeysAndAcceptsAnyColumnOrder) {
     EXPECT_EQ(Dump("sp"), "list\tcode\ttext\ntb\tb\tB\ntb\ta\tA2\n");
 }
 
+// A line ends at LF, CR LF or a CR alone; blank lines are no rows, in any kind.
+TEST_F(TsvTest, LinesEndAtLfOrCrAndBlankLinesAreSkipped) {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        {"tb", "kuerzel\ttext\rab\teins\\nzwei\rcd\tx\r",
+         "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+         "ab\t\t\t\t\teins\\nzwei\ncd\t\t\t\t\tx\n"},
+        {"par", "\n \t\r\nkey1\tkey2\tvalue\r\n\r\n1\ta\tb\r\r\n   \n",
+         "key1\tkey2\tvalue\n1\ta\tb\n"},
+        {"icdversion", "text\nICD-10-GM 2026\n\n \r\n", "text\nICD-10-GM 2026\n"}};
+    for (const auto& [kind, content, dump] : cases) {
+        CString error;
+        ASSERT_EQ(Load(kind, content, &error), XQ_OK) << kind << ": " << error.GetString();
+        EXPECT_EQ(Dump(kind), dump);
+    }
+}
+
 TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
     ASSERT_EQ(Load("par", "key1\tkey2\tvalue\n1\ta\talt\n"), XQ_OK);
-    const std::string before = Dump("par");
     const struct {
+        const char* kind;
         const char* content;
         const char* message;  // part of the German message, UTF-8
     } cases[] = {
-        {"key1\tkey2\tvalue\n1\ta\tneu\n2\tb\n", "Zeile 3: 2 Felder statt 3"},
-        {"key1\tkey2\tvalue\n1\ta\tneu\n2\tb\tc\\q\n", "Zeile 3: Spalte „value“ ungültige Escape"},
-        {"key1\tkey2\tvalue\n1\ta\t\xC3\n", "Zeile 2: Spalte „value“ kein gültiges UTF-8"},
-        {"key1\tkey2\tvalue\n1\ta\t\xCE\xA9\n", "Zeile 2: Spalte „value“ enthält ein Zeichen"},
-        {"key2\tvalue\na\tneu\n", "Pflichtspalte „key1“ fehlt"},
-        {"key1\tkey1\tkey2\n", "zweimal"},
-        {"", "leer"}};
+        {"par", "key1\tkey2\tvalue\n1\ta\tneu\n2\tb\n", "Zeile 3: 2 Felder statt 3"},
+        {"par", "key1\tkey2\tvalue\n1\ta\tneu\n2\tb\tc\\q\n", "Zeile 3: Spalte „value“ ungültige"},
+        {"par", "key1\tkey2\tvalue\n1\ta\t\xC3\n", "Zeile 2: Spalte „value“ kein gültiges UTF-8"},
+        {"par", "key1\tkey2\tvalue\n1\ta\t\xCE\xA9\n", "Zeile 2: Spalte „value“ enthält ein"},
+        {"par", "key2\tvalue\na\tneu\n", "Pflichtspalte „key1“ fehlt"},
+        {"par", "key1\tkey1\tkey2\n", "zweimal"},
+        {"par", " \n\r\n", "leer"},
+        // No dialog finds a block without a Kürzel or a patient without a
+        // number again.
+        {"tb", "kuerzel\ttext\nab\tx\n\tohne\n", "Zeile 3: Spalte „kuerzel“ ist leer"},
+        {"pat", "number\tname\r\r1\tA\r  \tB\r", "Zeile 4: Spalte „number“ ist leer"}};
     for (const auto& c : cases) {
+        const std::string before = Dump(c.kind);
         CString error;
-        EXPECT_NE(XQLoadTsv("par", Write("bad.tsv", c.content), &error), XQ_OK) << c.content;
+        EXPECT_NE(XQLoadTsv(c.kind, Write("bad.tsv", c.content), &error), XQ_OK) << c.content;
         EXPECT_NE(Cp1252ToUtf8(error.str()).find(c.message), std::string::npos)
             << Cp1252ToUtf8(error.str());
-        EXPECT_EQ(Dump("par"), before);
+        EXPECT_EQ(Dump(c.kind), before);
     }
     CString error;
     EXPECT_EQ(XQLoadTsv("par", home + "/fehlt.tsv", &error), XQ_READERR);
