@@ -20,6 +20,7 @@
 #include "app/ModuleLibrary.h"
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
+#include "host/base/XQGuard.h"
 #include "host/db/Records.h"
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
@@ -357,5 +358,7 @@ ExitStatus Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return static_cast<int>(Run(argc, argv));
+    // What nothing below caught ends the run with a German line in the log,
+    // never with the runtime's English abort text.
+    return static_cast<int>(XQGuard("q7host", ExitStatus::Other, [&] { return Run(argc, argv); }));
 }
