@@ -1,6 +1,7 @@
 #pragma once
 // Runs the real q7host binary as a user would: its command line, a script on
 // standard input, and what it prints.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,29 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return s.str();
 }
 
+// Starts a program with args, its standard streams on the given descriptors;
+// the caller waits for it (or kills it).
+inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                          int inFd, int outFd, int errFd) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Without a display q7host keeps to the text front end, whatever
+        // desktop the tests are started from.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+        dup2(inFd, 0);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 // Runs a program with args, feeding input on standard input. Output and
 // errors are read by temporary files, so neither pipe can fill up and block.
 inline ProcessRun RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -34,24 +58,10 @@ inline ProcessRun RunProgram(const std::string& program, const std::vector<std::
     const int outFd = mkstemp(outName);
     const int errFd = mkstemp(errName);
     int in[2];
-    if (outFd < 0 || errFd < 0 || pipe(in) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Without a display q7host keeps to the text front end, whatever
-        // desktop the tests are started from.
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("QT_QPA_PLATFORM");
-        dup2(in[0], 0);
-        dup2(outFd, 1);
-        dup2(errFd, 2);
-        close(in[1]);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
+    // The child must not keep the pipe's write end, or it never sees the end
+    // of its input.
+    if (outFd < 0 || errFd < 0 || pipe2(in, O_CLOEXEC) != 0) return {};
+    const pid_t pid = StartProgram(program, args, in[0], outFd, errFd);
     close(in[0]);
     // Scripts are small, well inside the pipe's buffer; a failed write shows
     // as a misfit of the run.
@@ -70,8 +80,12 @@ inline ProcessRun RunProgram(const std::string& program, const std::vector<std::
     return run;
 }
 
+inline std::string Q7Bin() {
+    return std::string(Q7_BIN_DIR) + "/q7host";
+}
+
 inline ProcessRun RunQ7(const std::vector<std::string>& args, const std::string& input = "") {
-    return RunProgram(std::string(Q7_BIN_DIR) + "/q7host", args, input);
+    return RunProgram(Q7Bin(), args, input);
 }
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
