@@ -22,15 +22,30 @@ class Q7HOST_API CXQDatabase {
 
     // Opens the file. Read-write creates it if needed and brings the schema up
     // to date; read-only requires an existing file. WAL journal, 5 s busy
-    // timeout. errorText (Windows-1252, German) may be null.
+    // timeout. errorText (Windows-1252, German) may be null. An existing file
+    // that may not be written (or in a folder that may not be written) is
+    // opened for reading all the same: the connection then refuses every
+    // transaction and write with "Die Praxisdatenbank ist schreibgeschützt".
     int Open(const std::string& path, bool readOnly, CString* errorText = nullptr);
     void Close();
     bool IsOpen() const;
     bool IsReadOnly() const { return m_readOnly; }
     const std::string& Path() const { return m_path; }
 
+    // True for a connection opened read-write on a file that may not be
+    // written: it reads, and refuses to begin or write.
+    bool RefusesWrites() const { return m_refusesWrites; }
+
     // Nesting-safe: the outermost Begin starts an immediate transaction, inner
     // ones set savepoints. Commit and Rollback end the innermost level.
+    //
+    // When SQLite ends the transaction itself (a write failing on a full
+    // disk, an I/O error, too little memory, ...), every open level counts as
+    // rolled back: a further Begin, a Commit at any level and every write
+    // fail with XQ_LOCKED and the reason in LastError, so that nothing
+    // commits on its own; each owner's Rollback ends its level, and at depth
+    // 0 the connection is fresh again. A failed Commit leaves its level for
+    // the owner's Rollback as well.
     int Begin();
     int Commit();
     int Rollback();
@@ -60,9 +75,18 @@ class Q7HOST_API CXQDatabase {
     struct Impl;
     friend struct CXQDatabaseAccess;
     int Setup(bool readOnly, CString* errorText);
+    // A failed SQLite call of this connection: the German reason, the
+    // original text to the host log, and whether SQLite ended the transaction.
+    void Failed(int sqliteRc, const char* original);
+    // True (and every level rolled back) when SQLite has ended the open
+    // transaction.
+    bool Aborted();
+    void SetAborted(bool aborted);
 
     std::unique_ptr<Impl> m_impl;
     bool m_readOnly = false;
+    bool m_refusesWrites = false;
+    bool m_aborted = false;
     int m_depth = 0;
     std::string m_path;
     CXQDatabase* m_writePartner = nullptr;
