@@ -189,7 +189,8 @@ ExitStatus LoadOrDump(const std::vector<std::string>& words) {
     const int status =
         load ? XQLoadTsv(kind, words[2], &error) : XQDumpTsv(kind, std::cout, &error);
     std::cout.flush();
-    return status == 0 ? ExitStatus::Done : Fail(ExitStatus::Other, load ? WithReason(error) : error);
+    return status == 0 ? ExitStatus::Done
+                       : Fail(ExitStatus::Other, load ? WithReason(error) : error);
 }
 
 // The window front end's library, opened only for a run that shows windows,

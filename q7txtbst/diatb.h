@@ -111,6 +111,6 @@ class Q7TB_API CdiaTB : public CXQDialog {
 
     bool m_lineFailed = false;  // the failed save stopped at a line record
     bool m_searching = false;   // the editor's own search dialog is open
-    bool m_reading = false;    // the editor fills its controls itself
-    char m_lastMember = ' ';   // kept when the group changes
+    bool m_reading = false;     // the editor fills its controls itself
+    char m_lastMember = ' ';    // kept when the group changes
 };

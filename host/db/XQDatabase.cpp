@@ -132,9 +132,7 @@ struct CXQDatabase::Impl {
 struct CXQDatabaseAccess {
     static CXQDatabase::Impl& Of(const CXQDatabase& db) { return *db.m_impl; }
     static bool Aborted(CXQDatabase& db) { return db.m_aborted; }
-    static void Failed(CXQDatabase& db, int rc, const char* original) {
-        db.Failed(rc, original);
-    }
+    static void Failed(CXQDatabase& db, int rc, const char* original) { db.Failed(rc, original); }
     static void SetError(CXQDatabase& db, const CString& reason) { db.m_lastError = reason; }
 };
 
@@ -200,16 +198,14 @@ CString Reason(int sqliteRc) {
         case SQLITE_SCHEMA:
             return De("Der Aufbau der Datenbank hat sich geändert");
         default:
-            return De("Interner Fehler der Datenbank (Code ") + FormatString("%d", sqliteRc) +
-                   ")";
+            return De("Interner Fehler der Datenbank (Code ") + FormatString("%d", sqliteRc) + ")";
     }
 }
 
 int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt) {
     *stmt = nullptr;
     if (FaultNow()) return Noted(db, SQLITE_IOERR, true);
-    const int rc =
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), stmt, nullptr);
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), stmt, nullptr);
     return rc == SQLITE_OK ? rc : Noted(db, rc);
 }
 
@@ -247,7 +243,6 @@ void Refused(CXQDatabase& db, int sqliteRc) {
 
 }  // namespace xq
 
-
 CXQDatabase::CXQDatabase() : m_impl(std::make_unique<Impl>()) {}
 
 CXQDatabase::~CXQDatabase() {
@@ -273,9 +268,8 @@ void CXQDatabase::Close() {
 CXQDatabase* CXQDatabase::WriteTarget() {
     if (!IsOpen()) return nullptr;
     if (!m_readOnly) return this;
-    CXQDatabase* target = m_writePartner && m_writePartner->IsOpen()
-                              ? m_writePartner->WriteTarget()
-                              : nullptr;
+    CXQDatabase* target =
+        m_writePartner && m_writePartner->IsOpen() ? m_writePartner->WriteTarget() : nullptr;
     if (!target) m_lastError = xq::Reason(SQLITE_READONLY);
     return target;
 }
