@@ -97,7 +97,11 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
               "</description></tb></dazo_tb>")}) {
         File(content);
         front.shownMessages.clear();
+        testing::internal::CaptureStderr();
         EXPECT_EQ(Run<CdiaImportTB>(), 0);
+        // The reader's reason goes to the host log after the box's text.
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("Fehler beim Importieren der Datei!: "), std::string::npos) << log;
         ASSERT_EQ(front.shownMessages.size(), 1u);
         EXPECT_EQ(front.shownMessages[0], "Hinweis|Fehler beim Importieren der Datei!");
     }
