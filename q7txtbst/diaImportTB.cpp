@@ -87,7 +87,8 @@ void CdiaImportTB::OnSaveAndExit() {
     CString reason;
     {
         CXQWaitCursor wait;
-        dbDatabase->ClearError();
+        if (dbDatabase) dbDatabase->ClearError();
+        const auto dbReason = [] { return dbDatabase ? dbDatabase->LastError() : CString(); };
         // Each block is stored whole or not at all (its own savepoint); the
         // blocks are committed in batches, as a commit costs a disk sync.
         // The first failure ends the import: the blocks before it are kept,
@@ -104,14 +105,14 @@ void CdiaImportTB::OnSaveAndExit() {
                 else
                     failed = true;
             }
-            if (failed) reason = dbDatabase->LastError();
+            if (failed) reason = dbReason();
             // After a failing block the blocks before it are kept as well,
             // unless the database has dropped them already.
             if (next > stored && batch.Commit() == XQ_OK)
                 stored = next;
             else
                 failed = true;
-            if (failed && reason.IsEmpty()) reason = dbDatabase->LastError();
+            if (failed && reason.IsEmpty()) reason = dbReason();
         }
     }
     if (stored < total) {

@@ -391,7 +391,7 @@ int CdiaTB::WriteData() {
     else
         m_Tb.Einschraenkung = m_checkKasse.GetCheck() ? "k" : "p";
 
-    dbDatabase->ClearError();
+    if (dbDatabase) dbDatabase->ClearError();
     m_lineFailed = false;
     if (StoreBlock(oldKuerzel, neu) != XQ_OK) {
         // Nothing was stored: the record goes back to the stored block, the
@@ -534,7 +534,7 @@ void CdiaTB::OnDelete() {
     if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
     if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
     const CString kuerzel = m_Tb.Kuerzel;
-    dbDatabase->ClearError();
+    if (dbDatabase) dbDatabase->ClearError();
     if (DeleteBlock(kuerzel, m_Tb.Gruppe) != XQ_OK) {
         // Nothing was deleted: the record stands on the block again.
         const CString reason = DbReason();

@@ -41,11 +41,6 @@ std::unique_ptr<CXQDatabase> g_ro;
 std::vector<CXQDatabase*> g_connections;
 int g_abortedConnections = 0;
 
-CXQDatabase* ConnectionOf(sqlite3* handle);
-
-// The failure of a call on handle, noted on its connection.
-int Noted(sqlite3* handle, int rc, bool simulated = false);
-
 // True when sql holds a statement that changes the database.
 bool ChangesDatabase(sqlite3* db, const char* sql) {
     const char* rest = sql;
@@ -144,7 +139,8 @@ CXQDatabase* ConnectionOf(sqlite3* handle) {
     return nullptr;
 }
 
-int Noted(sqlite3* handle, int rc, bool simulated) {
+// The failure of a call on handle, noted on its connection.
+int Noted(sqlite3* handle, int rc, bool simulated = false) {
     CXQDatabase* connection = handle ? ConnectionOf(handle) : nullptr;
     if (connection) {
         const char* text = simulated ? sqlite3_errstr(rc) : sqlite3_errmsg(handle);
