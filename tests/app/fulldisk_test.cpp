@@ -72,8 +72,8 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
     }
     const std::string before = DumpTb();
 
-    // Room for the database's index file and a batch or two of the import.
-    Fill(160 * 1024);
+    // Room for the index file of the database and a few batches of the import.
+    Fill(240 * 1024);
     ProcessRun import = Editor("key Ctrl+I\nanswer " + file +
                                "\nkey Ctrl+S\nclick \xC3\x9C"
                                "bernehmen\nanswer ok\nkey Escape\n");
