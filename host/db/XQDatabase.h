@@ -32,10 +32,6 @@ class Q7HOST_API CXQDatabase {
     bool IsReadOnly() const { return m_readOnly; }
     const std::string& Path() const { return m_path; }
 
-    // True for a connection opened read-write on a file that may not be
-    // written: it reads, and refuses to begin or write.
-    bool RefusesWrites() const { return m_refusesWrites; }
-
     // Nesting-safe: the outermost Begin starts an immediate transaction, inner
     // ones set savepoints. Commit and Rollback end the innermost level.
     //
@@ -55,7 +51,8 @@ class Q7HOST_API CXQDatabase {
     // practice's dbDatabaseRO does, so that records opened on it can still be
     // stored). Without a partner a read-only connection refuses writes.
     void SetWritePartner(CXQDatabase* partner) { m_writePartner = partner; }
-    // The connection writes go to, or null when writing is refused.
+    // The connection writes go to, or null (the reason in LastError) when
+    // writing is refused.
     CXQDatabase* WriteTarget();
 
     // The reason of the connection's last failed database call, in German
@@ -85,7 +82,7 @@ class Q7HOST_API CXQDatabase {
 
     std::unique_ptr<Impl> m_impl;
     bool m_readOnly = false;
-    bool m_refusesWrites = false;
+    bool m_refusesWrites = false;  // opened read-write on a file that may not be written
     bool m_aborted = false;
     int m_depth = 0;
     std::string m_path;
