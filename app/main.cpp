@@ -90,6 +90,14 @@ bool PrepareHome(const std::string& home, std::string& error) {
     return true;
 }
 
+// A message about a failed write with the database's reason, where the
+// message does not carry it already.
+CString WithReason(const CString& message) {
+    const CString reason = dbDatabase ? dbDatabase->LastError() : CString();
+    if (reason.IsEmpty() || message.Find(reason) >= 0) return message;
+    return message + " Grund: " + reason + ".";
+}
+
 // The practice and physician the session works for: the first of each in
 // the database; the defaults stay when there is none.
 void ChooseSessionRecords() {
@@ -114,12 +122,19 @@ ExitStatus SeedDemo(const std::string& home) {
     }
     if (files.empty())
         return Fail(ExitStatus::Other, std::string("Diese Ausgabe enthält keine Demo-Praxis."));
+    // All or nothing: a practice half seeded would look like a whole one.
+    dbDatabase->ClearError();
+    CXQTransaction all(dbDatabase);
+    if (all.Status() != 0)
+        return Fail(ExitStatus::Other, WithReason("Die Demo-Praxis wurde nicht angelegt."));
     for (const DemoFile* file : files) {
         CString error;
         const int status = XQLoadTsvText(file->kind, file->content,
                                          CString("demo/") + file->kind + ".tsv", &error);
-        if (status != 0) return Fail(ExitStatus::Other, error);
+        if (status != 0) return Fail(ExitStatus::Other, WithReason(error));
     }
+    if (all.Commit() != 0)
+        return Fail(ExitStatus::Other, WithReason("Die Demo-Praxis wurde nicht angelegt."));
     for (size_t i = 0; i < kDemoDataFileCount; ++i) {
         if (!*kDemoDataFiles[i].kind) continue;
         const std::string path = NativePath(GetQ7DataROPath()) + kDemoDataFiles[i].kind;
@@ -171,10 +186,12 @@ ExitStatus LoadOrDump(const std::vector<std::string>& words) {
     if (!XQIsTsvKind(kind))
         return Fail(ExitStatus::BadCommandLine, "Unbekannte Datenart „" + words[1] + "“.");
     CString error;
+    if (load) dbDatabase->ClearError();
     const int status =
         load ? XQLoadTsv(kind, words[2], &error) : XQDumpTsv(kind, std::cout, &error);
     std::cout.flush();
-    return status == 0 ? ExitStatus::Done : Fail(ExitStatus::Other, error);
+    return status == 0 ? ExitStatus::Done
+                       : Fail(ExitStatus::Other, load ? WithReason(error) : error);
 }
 
 // The window front end's library, opened only for a run that shows windows,

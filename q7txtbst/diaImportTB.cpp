@@ -1,5 +1,8 @@
 #include "q7txtbst/diaImportTB.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQMessages.h"
 #include "host/xml/XQSax.h"
@@ -8,6 +11,9 @@
 namespace {
 
 constexpr COLORREF kExists = XQRGB(255, 192, 192);
+
+// Blocks stored per commit of an import.
+constexpr size_t kBlocksPerCommit = 100;
 
 }  // namespace
 
@@ -46,7 +52,7 @@ bool CdiaImportTB::ParseFile(const CString& path) {
     reader.putFeature("http://xml.org/sax/features/namespaces", true);
     reader.putFeature("http://xml.org/sax/features/namespace-prefixes", true);
     if (!reader.parseURL(path)) {
-        HaltE(6, "Fehler beim Importieren der Datei!");
+        HaltEReason(6, "Fehler beim Importieren der Datei!", reader.ErrorText());
         return false;
     }
     return true;
@@ -70,35 +76,52 @@ void CdiaImportTB::FillList(char group, char member) {
 
 void CdiaImportTB::OnSaveAndExit() {
     if (!CheckTicked()) return;
-    bool failed = false;
-    int count = 0;
+    std::vector<const STbImportBlock*> blocks;
+    for (int i = 0; i < m_list.GetCount(); ++i) {
+        if (!m_list.GetCheck(i)) continue;
+        auto it = m_map.find(m_list.GetText(i).SpanExcluding("\t"));
+        if (it != m_map.end()) blocks.push_back(&it->second);
+    }
+    const size_t total = blocks.size();
+    size_t stored = 0;  // committed
+    CString reason;
     {
         CXQWaitCursor wait;
-        // One outer transaction saves a disk sync per block; each block is a
-        // savepoint inside it, so a failing block is rolled back whole while
-        // the other blocks stay stored, and a crash leaves every block as it
-        // was.
-        CXQTransaction all(dbDatabase);
-        const bool begun = all.Status() == XQ_OK;
-        failed = !begun;
-        for (int i = 0; begun && i < m_list.GetCount(); ++i) {
-            if (!m_list.GetCheck(i)) continue;
-            auto it = m_map.find(m_list.GetText(i).SpanExcluding("\t"));
-            if (it == m_map.end()) continue;
-            if (StoreTbImportBlock(it->second) == XQ_OK)
-                ++count;
+        if (dbDatabase) dbDatabase->ClearError();
+        const auto dbReason = [] { return dbDatabase ? dbDatabase->LastError() : CString(); };
+        // Each block is stored whole or not at all (its own savepoint); the
+        // blocks are committed in batches, as a commit costs a disk sync.
+        // The first failure ends the import: the blocks before it are kept,
+        // none after it is stored.
+        bool failed = false;
+        while (!failed && stored < total) {
+            CXQTransaction batch(dbDatabase);
+            failed = batch.Status() != XQ_OK;
+            size_t next = stored;
+            const size_t end = std::min(total, stored + kBlocksPerCommit);
+            while (!failed && next < end) {
+                if (StoreTbImportBlock(*blocks[next]) == XQ_OK)
+                    ++next;
+                else
+                    failed = true;
+            }
+            if (failed) reason = dbReason();
+            // After a failing block the blocks before it are kept as well,
+            // unless the database has dropped them already.
+            if (next > stored && batch.Commit() == XQ_OK)
+                stored = next;
             else
                 failed = true;
-        }
-        if (begun && all.Commit() != XQ_OK) {
-            failed = true;
-            count = 0;
+            if (failed && reason.IsEmpty()) reason = dbReason();
         }
     }
-    if (failed) {
-        HaltE(6, "Fehler beim Importieren!");
+    if (stored < total) {
+        const CString counted = FormatString("%d von %d Textbausteinen wurden importiert.",
+                                             static_cast<int>(stored), static_cast<int>(total));
+        HaltEReason(6, "Fehler beim Importieren!",
+                    reason.IsEmpty() ? counted : reason + ". " + counted);
         return;
     }
-    HaltI(6, FormatString("%d", count) + " Textbausteine importiert.");
+    HaltI(6, FormatString("%d", static_cast<int>(stored)) + " Textbausteine importiert.");
     EndDialog(1);
 }

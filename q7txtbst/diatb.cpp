@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/base/Helpers.h"
+#include "host/base/XQGuard.h"
 #include "host/db/HostData.h"
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQMessages.h"
@@ -45,6 +46,11 @@ enum : int { kSearchTaken = 1, kSearchNew = 2, kSearchEdit = 3 };
 
 // What a deleted block's references in the fee schedule become.
 const char* const kBlankReference = "        ";
+
+// Why the last write of the practice database failed (German), or empty.
+CString DbReason() {
+    return dbDatabase ? dbDatabase->LastError() : CString();
+}
 
 CString ModusText(int modus) {
     switch (modus) {
@@ -385,11 +391,19 @@ int CdiaTB::WriteData() {
     else
         m_Tb.Einschraenkung = m_checkKasse.GetCheck() ? "k" : "p";
 
+    if (dbDatabase) dbDatabase->ClearError();
+    m_lineFailed = false;
     if (StoreBlock(oldKuerzel, neu) != XQ_OK) {
         // Nothing was stored: the record goes back to the stored block, the
-        // controls keep what the user typed.
+        // controls keep what the user typed. A line that could not be
+        // written ends the save without a box, as it always has; its
+        // reason goes to the host log.
         m_Tb.SetFields(before);
-        Halt(kDbMsgGroup, kDbMsgWriteFailed);
+        if (m_lineFailed)
+            XQLog("Textbaustein speichern",
+                  DbReason().IsEmpty() ? CString("Zeile nicht geschrieben") : DbReason());
+        else
+            HaltReason(kDbMsgGroup, kDbMsgWriteFailed, DbReason());
         return 0;
     }
     return 1;
@@ -433,7 +447,7 @@ int CdiaTB::StoreLines(const CString& kuerzel) {
             continue;
         }
         m_TbEntry.TBENTRY = lines.GetAt(number);
-        if (const int written = m_TbEntry.Rewrite(); written != XQ_OK) return written;
+        if (const int written = m_TbEntry.Rewrite(); written != XQ_OK) return LineFailed(written);
         done[static_cast<size_t>(number)] = true;
         status = m_TbEntry.Next();
     }
@@ -445,9 +459,14 @@ int CdiaTB::StoreLines(const CString& kuerzel) {
         m_TbEntry.KYKUERZEL = kuerzel;
         m_TbEntry.LFDTBENTRY = FormatString("%*I64u", 3, static_cast<unsigned long long>(i));
         m_TbEntry.TBENTRY = lines.GetAt(i);
-        if (const int written = m_TbEntry.Write(); written != XQ_OK) return written;
+        if (const int written = m_TbEntry.Write(); written != XQ_OK) return LineFailed(written);
     }
     return XQ_OK;
+}
+
+int CdiaTB::LineFailed(int status) {
+    m_lineFailed = true;
+    return status;
 }
 
 bool CdiaTB::Save() {
@@ -515,11 +534,13 @@ void CdiaTB::OnDelete() {
     if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
     if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
     const CString kuerzel = m_Tb.Kuerzel;
+    if (dbDatabase) dbDatabase->ClearError();
     if (DeleteBlock(kuerzel, m_Tb.Gruppe) != XQ_OK) {
         // Nothing was deleted: the record stands on the block again.
+        const CString reason = DbReason();
         m_Tb.Kuerzel = kuerzel;
         m_Tb.GetByK2(XQ_MATCH_EQUAL);
-        Halt(kDbMsgGroup, kDbMsgWriteFailed);
+        HaltReason(kDbMsgGroup, kDbMsgWriteFailed, reason);
         return;
     }
 

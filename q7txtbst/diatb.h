@@ -60,12 +60,15 @@ class Q7TB_API CdiaTB : public CXQDialog {
   private:
     void ReadData();
     // Checks the input and stores head, lines and the renamed references in
-    // one transaction; on failure shows why, and nothing is stored. 1 written,
-    // 0 not.
+    // one transaction; on failure nothing is stored, the mode and the input
+    // stay, and the box tells why (a line that could not be written only
+    // goes to the host log). 1 written, 0 not.
     int WriteData();
     // The writes of WriteData; XQ_OK or the failing status.
     int StoreBlock(const CString& oldKuerzel, bool neu);
     int StoreLines(const CString& kuerzel);
+    // A line record's write failed with status: noted, and returned.
+    int LineFailed(int status);
     // Head, lines and blanked references of the block in one transaction.
     int DeleteBlock(const CString& kuerzel, const CString& group);
     void ClearData();
@@ -106,7 +109,8 @@ class Q7TB_API CdiaTB : public CXQDialog {
     void OnClickXqlcheckPrivat();
     void OnOnChangeField();
 
-    bool m_searching = false;  // the editor's own search dialog is open
-    bool m_reading = false;    // the editor fills its controls itself
-    char m_lastMember = ' ';   // kept when the group changes
+    bool m_lineFailed = false;  // the failed save stopped at a line record
+    bool m_searching = false;   // the editor's own search dialog is open
+    bool m_reading = false;     // the editor fills its controls itself
+    char m_lastMember = ' ';    // kept when the group changes
 };

@@ -324,7 +324,7 @@ CXQDatabase* ReadDb() {
 }
 
 int TsvWriteError(CXQDatabase& db, CString& error) {
-    error = De("konnte nicht gespeichert werden: ") + Utf8ToCp1252(sqlite3_errmsg(Handle(db)));
+    error = De("konnte nicht gespeichert werden: ") + LastReason(db) + ".";
     return XQ_LOCKED;
 }
 
@@ -575,8 +575,7 @@ int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString
     sql += "rowid";
 
     auto readError = [&] {
-        error = De("Die Daten konnten nicht gelesen werden: ") +
-                Utf8ToCp1252(sqlite3_errmsg(Handle(*db)));
+        error = De("Die Daten konnten nicht gelesen werden: ") + LastReason(*db) + ".";
         return XQ_NODB;
     };
     sqlite3_stmt* stmt = Statement(*db, sql);

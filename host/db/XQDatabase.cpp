@@ -1,8 +1,13 @@
 #include "host/db/XQDatabase.h"
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "host/base/XQGuard.h"
 #include "host/db/internal/XQInternal.h"
@@ -30,9 +35,44 @@ bool FaultNow() {
 std::unique_ptr<CXQDatabase> g_rw;
 std::unique_ptr<CXQDatabase> g_ro;
 
-CString SqliteMessage(sqlite3* db, int rc) {
-    const char* text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    return Utf8ToCp1252(text ? text : "");
+// The open connections, so that a failing call on a handle reaches its
+// connection; and how many of them have had their transaction ended by
+// SQLite (while none has, a write needs no further look).
+std::vector<CXQDatabase*> g_connections;
+int g_abortedConnections = 0;
+
+// True when sql holds a statement that changes the database.
+bool ChangesDatabase(sqlite3* db, const char* sql) {
+    const char* rest = sql;
+    while (rest && *rest) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db, rest, -1, &stmt, &tail) != SQLITE_OK) return true;
+        const bool writes = stmt && !sqlite3_stmt_readonly(stmt);
+        sqlite3_finalize(stmt);
+        if (writes) return true;
+        rest = tail;
+    }
+    return false;
+}
+
+// "file:" URI of a path for sqlite3_open_v2 with SQLITE_OPEN_URI.
+std::string FileUri(const std::string& path) {
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            uri += hex;
+        }
+    }
+    return uri;
+}
+
+bool MayWrite(const std::string& path) {
+    return access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace
@@ -45,26 +85,6 @@ void XQFailNthCall(int n) {
 bool XQFaultFired() {
     return g_faultFired;
 }
-
-namespace xq {
-
-int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt) {
-    *stmt = nullptr;
-    if (FaultNow()) return SQLITE_IOERR;
-    return sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), stmt, nullptr);
-}
-
-int Step(sqlite3_stmt* stmt) {
-    if (FaultNow()) return SQLITE_IOERR;
-    return sqlite3_step(stmt);
-}
-
-int Exec(sqlite3* db, const char* sql) {
-    if (FaultNow()) return SQLITE_IOERR;
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-}
-
-}  // namespace xq
 
 struct CXQDatabase::Impl {
     sqlite3* db = nullptr;
@@ -103,10 +123,121 @@ struct CXQDatabase::Impl {
     }
 };
 
-// The internal accessors' way to the connection's handle.
+// The internal accessors' way to the connection's handle and state.
 struct CXQDatabaseAccess {
     static CXQDatabase::Impl& Of(const CXQDatabase& db) { return *db.m_impl; }
+    static bool Aborted(CXQDatabase& db) { return db.m_aborted; }
+    static void Failed(CXQDatabase& db, int rc, const char* original) { db.Failed(rc, original); }
+    static void SetError(CXQDatabase& db, const CString& reason) { db.m_lastError = reason; }
 };
+
+namespace {
+
+CXQDatabase* ConnectionOf(sqlite3* handle) {
+    for (CXQDatabase* connection : g_connections)
+        if (CXQDatabaseAccess::Of(*connection).db == handle) return connection;
+    return nullptr;
+}
+
+// The failure of a call on handle, noted on its connection.
+int Noted(sqlite3* handle, int rc, bool simulated = false) {
+    CXQDatabase* connection = handle ? ConnectionOf(handle) : nullptr;
+    if (connection) {
+        const char* text = simulated ? sqlite3_errstr(rc) : sqlite3_errmsg(handle);
+        CXQDatabaseAccess::Failed(*connection, rc, text);
+    }
+    return rc;
+}
+
+}  // namespace
+
+namespace xq {
+
+CString Reason(int sqliteRc) {
+    switch (sqliteRc) {
+        case SQLITE_IOERR_NOMEM:
+            return De("zu wenig Speicher");
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+            return De("Der Schlüssel ist schon vergeben");
+        default:
+            break;
+    }
+    switch (sqliteRc & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_PROTOCOL:
+            return De("Die Datenbank ist gesperrt");
+        case SQLITE_READONLY:
+            return De("Die Praxisdatenbank ist schreibgeschützt");
+        case SQLITE_FULL:
+            return De("Der Datenträger ist voll");
+        case SQLITE_IOERR:
+            return De("Lese- oder Schreibfehler der Datenbank");
+        case SQLITE_NOMEM:
+            return De("zu wenig Speicher");
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return De("Die Datenbank ist beschädigt");
+        case SQLITE_CONSTRAINT:
+            return De("Der Datensatz verletzt eine Regel der Datenbank");
+        case SQLITE_CANTOPEN:
+            return De("Die Datenbankdatei kann nicht geöffnet oder angelegt werden");
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return De("Keine Berechtigung für die Datenbank");
+        case SQLITE_INTERRUPT:
+        case SQLITE_ABORT:
+            return De("Der Datenbankzugriff wurde abgebrochen; die Änderungen sind verworfen");
+        case SQLITE_TOOBIG:
+            return De("Der Datensatz ist zu groß");
+        case SQLITE_SCHEMA:
+            return De("Der Aufbau der Datenbank hat sich geändert");
+        default:
+            return De("Interner Fehler der Datenbank (Code ") + FormatString("%d", sqliteRc) + ")";
+    }
+}
+
+int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt) {
+    *stmt = nullptr;
+    if (FaultNow()) return Noted(db, SQLITE_IOERR, true);
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), stmt, nullptr);
+    return rc == SQLITE_OK ? rc : Noted(db, rc);
+}
+
+int Step(sqlite3_stmt* stmt) {
+    sqlite3* db = sqlite3_db_handle(stmt);
+    if (FaultNow()) return Noted(db, SQLITE_IOERR, true);
+    // After SQLite ended the transaction a write would commit on its own.
+    if (g_abortedConnections > 0 && !sqlite3_stmt_readonly(stmt)) {
+        CXQDatabase* connection = ConnectionOf(db);
+        if (connection && CXQDatabaseAccess::Aborted(*connection)) return SQLITE_ABORT;
+    }
+    const int rc = sqlite3_step(stmt);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? rc : Noted(db, rc);
+}
+
+int Exec(sqlite3* db, const char* sql) {
+    if (FaultNow()) return Noted(db, SQLITE_IOERR, true);
+    if (g_abortedConnections > 0) {
+        CXQDatabase* connection = ConnectionOf(db);
+        if (connection && CXQDatabaseAccess::Aborted(*connection) && ChangesDatabase(db, sql))
+            return SQLITE_ABORT;
+    }
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? rc : Noted(db, rc);
+}
+
+CString LastReason(CXQDatabase& db) {
+    if (!db.LastError().IsEmpty() || !Handle(db)) return db.LastError();
+    return Reason(sqlite3_extended_errcode(Handle(db)));
+}
+
+void Refused(CXQDatabase& db, int sqliteRc) {
+    CXQDatabaseAccess::SetError(db, Reason(sqliteRc));
+}
+
+}  // namespace xq
 
 CXQDatabase::CXQDatabase() : m_impl(std::make_unique<Impl>()) {}
 
@@ -120,17 +251,23 @@ bool CXQDatabase::IsOpen() const {
 
 void CXQDatabase::Close() {
     m_impl->FinalizeAll();
-    if (m_impl->db) sqlite3_close_v2(m_impl->db);
+    if (m_impl->db) {
+        std::erase(g_connections, this);
+        sqlite3_close_v2(m_impl->db);
+    }
     m_impl->db = nullptr;
     m_depth = 0;
+    SetAborted(false);
+    m_refusesWrites = false;
 }
 
 CXQDatabase* CXQDatabase::WriteTarget() {
     if (!IsOpen()) return nullptr;
     if (!m_readOnly) return this;
-    if (m_writePartner && m_writePartner->IsOpen() && !m_writePartner->IsReadOnly())
-        return m_writePartner;
-    return nullptr;
+    CXQDatabase* target =
+        m_writePartner && m_writePartner->IsOpen() ? m_writePartner->WriteTarget() : nullptr;
+    if (!target) m_lastError = xq::Reason(SQLITE_READONLY);
+    return target;
 }
 
 int CXQDatabase::ExecRaw(const char* sql) {
@@ -138,22 +275,66 @@ int CXQDatabase::ExecRaw(const char* sql) {
     return xq::Exec(m_impl->db, sql);
 }
 
+void CXQDatabase::Failed(int sqliteRc, const char* original) {
+    m_lastError = xq::Reason(sqliteRc);
+    XQLog(m_lastError.GetString(),
+          Utf8ToCp1252(original ? original : "") + FormatString(" (SQLite %d)", sqliteRc));
+    Aborted();
+}
+
+bool CXQDatabase::Aborted() {
+    if (!m_aborted && m_depth > 0 && m_impl->db && sqlite3_get_autocommit(m_impl->db)) {
+        SetAborted(true);
+        if (m_lastError.IsEmpty())
+            m_lastError = xq::De("Die Datenbank hat die Änderungen verworfen");
+    }
+    return m_aborted;
+}
+
+void CXQDatabase::SetAborted(bool aborted) {
+    if (aborted == m_aborted) return;
+    m_aborted = aborted;
+    g_abortedConnections += aborted ? 1 : -1;
+}
+
 int CXQDatabase::Open(const std::string& path, bool readOnly, CString* errorText) {
     return XQGuard("Datenbank \366ffnen", XQ_NODB, [&] {
         Close();
         m_path = path;
         m_readOnly = readOnly;
-        int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        int rc = sqlite3_open_v2(path.c_str(), &m_impl->db, flags, nullptr);
+        // A file or folder that may not be written is read all the same, and
+        // the connection refuses to write. Reading a WAL database needs its
+        // index file beside it; where none can be made (a read-only folder
+        // without a log of unfinished changes), the file is read as one that
+        // nobody changes.
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        const std::string folder = fs::absolute(path, ec).parent_path().string();
+        const bool exists = fs::exists(path, ec);
+        const bool folderWritable = MayWrite(folder);
+        if (!readOnly && exists && (!MayWrite(path) || !folderWritable)) {
+            m_readOnly = true;
+            m_refusesWrites = true;
+        }
+        int flags = m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        std::string name = path;
+        if (m_readOnly && !folderWritable) {
+            flags |= SQLITE_OPEN_URI;
+            name = FileUri(path) + (fs::exists(path + "-wal", ec) ? "?mode=ro" : "?immutable=1");
+        }
+        const int rc = sqlite3_open_v2(name.c_str(), &m_impl->db, flags, nullptr);
         if (rc != SQLITE_OK) {
+            m_lastError = xq::Reason(rc);
+            XQLog(m_lastError.GetString(),
+                  Utf8ToCp1252(m_impl->db ? sqlite3_errmsg(m_impl->db) : sqlite3_errstr(rc)));
             if (errorText)
                 *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(path) +
-                             xq::De(" konnte nicht geöffnet werden: ") +
-                             SqliteMessage(m_impl->db, rc);
+                             xq::De(" konnte nicht geöffnet werden: ") + m_lastError + ".";
             Close();
             return XQ_NODB;
         }
-        int status = Setup(readOnly, errorText);
+        g_connections.push_back(this);
+        const int status = Setup(m_readOnly, errorText);
         if (status != XQ_OK) Close();
         return status;
     });
@@ -163,9 +344,11 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     auto fail = [&](const char* what) {
         if (errorText)
             *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) + xq::De(what) +
-                         SqliteMessage(m_impl->db, SQLITE_ERROR);
+                         xq::LastReason(*this) + ".";
         return XQ_NODB;
     };
+    m_lastError.Empty();
+    sqlite3_extended_result_codes(m_impl->db, 1);
     sqlite3_busy_timeout(m_impl->db, 5000);
 
     // The version is read before anything may change the file: a database of
@@ -190,8 +373,10 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     if (readOnly) {
         if (version < XQ_SCHEMA_VERSION) {
             if (errorText)
-                *errorText = xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) +
-                             xq::De(" ist nicht eingerichtet.");
+                *errorText =
+                    xq::De("Die Datenbank ") + Utf8ToCp1252(m_path) +
+                    xq::De(m_refusesWrites ? " ist schreibgeschützt und nicht eingerichtet."
+                                           : " ist nicht eingerichtet.");
             return XQ_NODB;
         }
         return XQ_OK;
@@ -204,35 +389,32 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     if (version == XQ_SCHEMA_VERSION) return XQ_OK;
 
     if (Begin() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
-    for (const XQTableDef* table : XQAllTables()) {
-        for (const std::string& sql : XQCreateSql(*table)) {
-            if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK) {
-                int status = fail(" konnte nicht eingerichtet werden: ");
-                Rollback();
-                return status;
-            }
-        }
-    }
+    bool stored = true;
+    for (const XQTableDef* table : XQAllTables())
+        for (const std::string& sql : XQCreateSql(*table))
+            stored = stored && xq::Exec(m_impl->db, sql.c_str()) == SQLITE_OK;
     // A database of an older program gets the texts this one added, and
     // keeps the ones it has.
-    if (xq::InstallDefaultStrings(*this, version > 0) != XQ_OK) {
-        int status = fail(" konnte nicht eingerichtet werden: ");
+    stored = stored && xq::InstallDefaultStrings(*this, version > 0) == XQ_OK;
+    const std::string setVersion = "PRAGMA user_version=" + std::to_string(XQ_SCHEMA_VERSION);
+    stored = stored && xq::Exec(m_impl->db, setVersion.c_str()) == SQLITE_OK;
+    if (!stored || Commit() != XQ_OK) {
+        const int status = fail(" konnte nicht eingerichtet werden: ");
         Rollback();
         return status;
     }
-    std::string setVersion = "PRAGMA user_version=" + std::to_string(XQ_SCHEMA_VERSION);
-    if (xq::Exec(m_impl->db, setVersion.c_str()) != SQLITE_OK) {
-        int status = fail(" konnte nicht eingerichtet werden: ");
-        Rollback();
-        return status;
-    }
-    if (Commit() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
     return XQ_OK;
 }
 
 int CXQDatabase::Begin() {
     if (!m_impl->db) return XQ_NODB;
-    if (m_depth > 0 && sqlite3_get_autocommit(m_impl->db)) m_depth = 0;  // rolled back by SQLite
+    if (m_refusesWrites) {
+        xq::Refused(*this, SQLITE_READONLY);
+        return XQ_LOCKED;
+    }
+    // A further level of a transaction SQLite has ended would start one of
+    // its own, and commit what the outer levels take for rolled back.
+    if (Aborted()) return XQ_LOCKED;
     std::string sql;
     if (m_depth == 0)
         // Immediate: the write lock is taken (waiting out the busy timeout)
@@ -241,8 +423,7 @@ int CXQDatabase::Begin() {
         sql = m_readOnly ? "BEGIN" : "BEGIN IMMEDIATE";
     else
         sql = "SAVEPOINT xq" + std::to_string(m_depth);
-    int rc = xq::Exec(m_impl->db, sql.c_str());
-    if (rc != SQLITE_OK) return XQ_LOCKED;
+    if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
     ++m_depth;
     return XQ_OK;
 }
@@ -250,11 +431,7 @@ int CXQDatabase::Begin() {
 int CXQDatabase::Commit() {
     if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
-    if (sqlite3_get_autocommit(m_impl->db)) {
-        // SQLite ended the transaction itself after an error: nothing stored.
-        m_depth = 0;
-        return XQ_LOCKED;
-    }
+    if (Aborted()) return XQ_LOCKED;
     if (m_depth > 1) {
         std::string sql = "RELEASE xq" + std::to_string(m_depth - 1);
         if (xq::Exec(m_impl->db, sql.c_str()) != SQLITE_OK) return XQ_LOCKED;
@@ -262,10 +439,12 @@ int CXQDatabase::Commit() {
         return XQ_OK;
     }
     if (xq::Exec(m_impl->db, "COMMIT") != SQLITE_OK) {
-        // A failed commit leaves the transaction open; drop it so that the
-        // connection is usable and the caller sees all-or-nothing.
-        sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
-        m_depth = 0;
+        // A failed commit may leave the transaction open: it is dropped, so
+        // that the caller sees all or nothing, and the level waits for its
+        // owner's Rollback like every level of an ended transaction.
+        if (!sqlite3_get_autocommit(m_impl->db))
+            sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Aborted();
         return XQ_LOCKED;
     }
     m_depth = 0;
@@ -275,8 +454,14 @@ int CXQDatabase::Commit() {
 int CXQDatabase::Rollback() {
     if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
-    if (sqlite3_get_autocommit(m_impl->db)) {
-        m_depth = 0;
+    if (Aborted()) {
+        // Nothing is left to undo: the level only ends, and the last one
+        // makes the connection fresh.
+        if (--m_depth == 0) {
+            if (!sqlite3_get_autocommit(m_impl->db))
+                sqlite3_exec(m_impl->db, "ROLLBACK", nullptr, nullptr, nullptr);
+            SetAborted(false);
+        }
         return XQ_OK;
     }
     // Rolling back must not fail half-way, so a failure of the seamed call is

@@ -22,7 +22,10 @@ class Q7HOST_API CXQDatabase {
 
     // Opens the file. Read-write creates it if needed and brings the schema up
     // to date; read-only requires an existing file. WAL journal, 5 s busy
-    // timeout. errorText (Windows-1252, German) may be null.
+    // timeout. errorText (Windows-1252, German) may be null. An existing file
+    // that may not be written (or in a folder that may not be written) is
+    // opened for reading all the same: the connection then refuses every
+    // transaction and write with "Die Praxisdatenbank ist schreibgeschützt".
     int Open(const std::string& path, bool readOnly, CString* errorText = nullptr);
     void Close();
     bool IsOpen() const;
@@ -31,6 +34,14 @@ class Q7HOST_API CXQDatabase {
 
     // Nesting-safe: the outermost Begin starts an immediate transaction, inner
     // ones set savepoints. Commit and Rollback end the innermost level.
+    //
+    // When SQLite ends the transaction itself (a write failing on a full
+    // disk, an I/O error, too little memory, ...), every open level counts as
+    // rolled back: a further Begin, a Commit at any level and every write
+    // fail with XQ_LOCKED and the reason in LastError, so that nothing
+    // commits on its own; each owner's Rollback ends its level, and at depth
+    // 0 the connection is fresh again. A failed Commit leaves its level for
+    // the owner's Rollback as well.
     int Begin();
     int Commit();
     int Rollback();
@@ -40,7 +51,8 @@ class Q7HOST_API CXQDatabase {
     // practice's dbDatabaseRO does, so that records opened on it can still be
     // stored). Without a partner a read-only connection refuses writes.
     void SetWritePartner(CXQDatabase* partner) { m_writePartner = partner; }
-    // The connection writes go to, or null when writing is refused.
+    // The connection writes go to, or null (the reason in LastError) when
+    // writing is refused.
     CXQDatabase* WriteTarget();
 
     // The reason of the connection's last failed database call, in German
@@ -60,9 +72,18 @@ class Q7HOST_API CXQDatabase {
     struct Impl;
     friend struct CXQDatabaseAccess;
     int Setup(bool readOnly, CString* errorText);
+    // A failed SQLite call of this connection: the German reason, the
+    // original text to the host log, and whether SQLite ended the transaction.
+    void Failed(int sqliteRc, const char* original);
+    // True (and every level rolled back) when SQLite has ended the open
+    // transaction.
+    bool Aborted();
+    void SetAborted(bool aborted);
 
     std::unique_ptr<Impl> m_impl;
     bool m_readOnly = false;
+    bool m_refusesWrites = false;  // opened read-write on a file that may not be written
+    bool m_aborted = false;
     int m_depth = 0;
     std::string m_path;
     CXQDatabase* m_writePartner = nullptr;

@@ -216,6 +216,12 @@ bool ReadKey(sqlite3_stmt* stmt, int firstCol, size_t count, std::vector<XQValue
     return true;
 }
 
+// A write of a set that may not write: null, with the reason noted.
+CXQDatabase* Refusal(CXQDatabase* db) {
+    if (db) xq::Refused(*db, SQLITE_READONLY);
+    return nullptr;
+}
+
 }  // namespace
 
 // What a query needs to read its next page of row ids and to count its hits.
@@ -658,8 +664,8 @@ int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CStr
 int CXQRSet::Write(const CString&) {
     return XQGuard("Datensatz speichern", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
-        CXQDatabase* writer = Writer();
-        if (m_readOnly || !writer) return XQ_LOCKED;
+        CXQDatabase* writer = m_readOnly ? Refusal(m_db) : Writer();
+        if (!writer) return XQ_LOCKED;
         // Counted before, and kept out of the pages after: the new row does
         // not join the hits of a running query.
         if (m_query) AnzHits();
@@ -674,8 +680,8 @@ int CXQRSet::Rewrite(const CString&) {
     return XQGuard("Datensatz speichern", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         if (!HasCurrent()) return XQ_NOTFOUND;
-        CXQDatabase* writer = Writer();
-        if (m_readOnly || !writer) return XQ_LOCKED;
+        CXQDatabase* writer = m_readOnly ? Refusal(m_db) : Writer();
+        if (!writer) return XQ_LOCKED;
         // The row stays where it was among the hits, whatever its new key.
         if (m_query) AnzHits();
         std::vector<std::string> names;
@@ -702,8 +708,8 @@ int CXQRSet::Delete() {
     return XQGuard("Datensatz l\366schen", XQ_LOCKED, [&] {
         if (!m_db || !m_db->IsOpen()) return XQ_NODB;
         if (!HasCurrent()) return XQ_NOTFOUND;
-        CXQDatabase* writer = Writer();
-        if (m_readOnly || !writer) return XQ_LOCKED;
+        CXQDatabase* writer = m_readOnly ? Refusal(m_db) : Writer();
+        if (!writer) return XQ_LOCKED;
         std::string sql = std::string("DELETE FROM ") + m_table.name + " WHERE rowid=?";
         sqlite3_stmt* stmt = xq::Statement(*writer, sql);
         if (!stmt) return XQ_LOCKED;

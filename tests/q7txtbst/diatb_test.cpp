@@ -1,9 +1,14 @@
+#include <sqlite3.h>
+
 #include "q7txtbst/Q7TbExport.h"
 #include "tests/q7txtbst/TbFixture.h"
 
 namespace {
 
 enum : int { kYes = 0, kNo = 1, kCancel = 2 };
+
+const char* const kWriteFailed =
+    "Hinweis|Der Datensatz konnte nicht gespeichert oder gel\xF6scht werden.";
 
 class EditorTest : public TbTest {
   protected:
@@ -80,8 +85,9 @@ class EditorTest : public TbTest {
     // once untouched, then with the n-th SQLite call of command failing for
     // n = 1, 2, ... until none fails. Each time the practice is as before or
     // as after the untouched run, never in between; a failure shows a
-    // message and keeps mode and input, and what is shown can still be saved
-    // before command gets through. Returns the number of failing runs.
+    // message (a line record that could not be written: its reason in the
+    // host log) and keeps mode and input, and what is shown can still be
+    // saved before command gets through. Returns the number of failing runs.
     int Sweep(const char* kuerzel, const std::function<void(CdiaTB&)>& prepare,
               const std::function<void(CdiaTB&)>& command) {
         Fill();
@@ -94,15 +100,20 @@ class EditorTest : public TbTest {
                 const int modus = d.GetModus();
                 const CString typed = d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText();
                 front.shownMessages.clear();
+                testing::internal::CaptureStderr();
                 fired = FailingCall(n, [&] { command(d); });
+                const std::string log = testing::internal::GetCapturedStderr();
                 if (n == 0 || Practice() != before) {
                     EXPECT_TRUE(d.GetModus() == MODUS_ANZEIGE || d.GetModus() == MODUS_LEER);
                     return;
                 }
-                ASSERT_FALSE(front.shownMessages.empty()) << n;
-                EXPECT_EQ(front.shownMessages.back(),
-                          "Hinweis|Der Datensatz konnte nicht gespeichert oder gel\xF6scht "
-                          "werden.");
+                if (front.shownMessages.empty())
+                    EXPECT_NE(log.find("q7host: Textbaustein speichern: Lese- oder "
+                                       "Schreibfehler der Datenbank"),
+                              std::string::npos)
+                        << n << log;
+                else
+                    EXPECT_EQ(front.shownMessages.back(), kWriteFailed);
                 EXPECT_EQ(d.GetModus(), modus) << n;
                 EXPECT_STREQ(d.m_editKuerzel.GetText() + "|" + d.m_memoText.GetText(), typed);
                 front.shownMessages.clear();
@@ -211,6 +222,47 @@ TEST_F(EditorTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewBlock) {
     EXPECT_EQ(Stored("BK"), "-");
     EXPECT_EQ(GoRefs(), "01:BK2,DL;02:BK2,;03:DL,BK;");
     EXPECT_EQ(front.shownProgress.back(), "\334berpr\374fe Leistungen...");
+}
+
+// A database another workstation keeps locked begins nothing: the box names
+// the reason. A full disk stops the save at a line: nothing of it is kept,
+// the reason goes to the host log. Both times the input and the mode stay.
+TEST_F(EditorTest, ASaveTheDatabaseRefusesKeepsTheOldBlockTheInputAndTheMode) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(dbDatabase->ExecRaw("PRAGMA busy_timeout=50"), SQLITE_OK);
+    const std::string lines = "neu\n" + std::string(150, 'x') + "\n";
+    const std::string old = Stored("AN1");
+    Run(false, "AN1", [&](CdiaTB& d) {
+        d.m_memoText.UserType(lines.c_str());
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        d.ClickToolbarButton(XQTB_SAVE);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        ASSERT_EQ(front.shownMessages.size(), 1u);
+        EXPECT_EQ(front.shownMessages[0], kWriteFailed);
+        EXPECT_EQ(dbDatabase->LastError(), "Die Datenbank ist gesperrt");
+
+        ASSERT_EQ(dbDatabase->ExecRaw("CREATE TABLE f(x); INSERT INTO f VALUES(zeroblob(9000)); "
+                                      "DROP TABLE f; PRAGMA max_page_count=1"),
+                  SQLITE_OK);
+        std::string many;
+        for (int i = 0; i < 300; ++i) many += lines;
+        d.m_memoText.UserType(many.c_str());
+        testing::internal::CaptureStderr();
+        d.ClickToolbarButton(XQTB_SAVE);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                      "Textbaustein speichern: Der Datentr\xC3\xA4ger ist voll"),
+                  std::string::npos);
+        EXPECT_EQ(front.shownMessages.size(), 1u);
+        EXPECT_EQ(d.GetModus(), MODUS_GEAENDERT);
+        EXPECT_EQ(d.m_memoText.GetLines().GetCount(), 601);
+        EXPECT_EQ(Stored("AN1"), old);
+        ASSERT_EQ(dbDatabase->ExecRaw("PRAGMA max_page_count=1000000"), SQLITE_OK);
+        d.ClickToolbarButton(XQTB_SAVE);
+        EXPECT_EQ(d.GetModus(), MODUS_ANZEIGE);
+    });
+    sqlite3_close(other);
+    EXPECT_EQ(Stored("AN1").substr(0, 30), "a/a/Anamnese eins/|  0=neu|  1");
 }
 
 // Deleting a block of group d blanks the services' references to it.

@@ -33,9 +33,21 @@ namespace xq {
 sqlite3* Handle(const CXQDatabase& db);
 sqlite3_stmt* Statement(CXQDatabase& db, const std::string& sql, int* sqliteRc = nullptr);
 
+// The SQLite calls of the record layer. A failure is noted on its
+// connection (CXQDatabase::LastError, the original text to the host log);
+// a write after SQLite ended the connection's transaction is refused with
+// SQLITE_ABORT.
 int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt);
 int Step(sqlite3_stmt* stmt);
 int Exec(sqlite3* db, const char* sql);
+
+// The German reason (Windows-1252) for a SQLite result code.
+CString Reason(int sqliteRc);
+// The connection's last error, or else the reason for SQLite's last code.
+CString LastReason(CXQDatabase& db);
+// Notes a refusal without a SQLite call (a write on a connection that may not
+// write, ...) as the connection's last error.
+void Refused(CXQDatabase& db, int sqliteRc);
 
 // Binds a value at a 1-based position.
 void Bind(sqlite3_stmt* stmt, int pos, const XQValue& value);

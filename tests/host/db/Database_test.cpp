@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "host/db/Tsv.h"
+#include "host/db/internal/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -61,6 +62,62 @@ TEST_F(DbTest, NestedTransactionsRollBackOnlyTheirLevel) {
     ASSERT_EQ(tb.GetAll(), XQ_OK);
     EXPECT_EQ(Walk(tb), "aussen,innen2");
     EXPECT_EQ(dbDatabase->Commit(), XQ_NOTFOUND);
+}
+
+// A full disk makes SQLite end the whole transaction: every open level counts
+// as rolled back, nothing after it commits on its own, and once the owners
+// have rolled back their levels the connection is fresh.
+TEST_F(DbTest, AFullDiskEndsEveryLevelAndNothingCommitsAlone) {
+    // Free pages the writes may use; the limit is the file's size.
+    ASSERT_EQ(dbDatabase->ExecRaw("CREATE TABLE fueller(x); INSERT INTO fueller "
+                                  "VALUES(zeroblob(40000)); DROP TABLE fueller"),
+              SQLITE_OK);
+    ASSERT_EQ(dbDatabase->ExecRaw("PRAGMA max_page_count=1"), SQLITE_OK);
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    ASSERT_EQ(AddTb("vorher"), XQ_OK);
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    int status = XQ_OK;
+    const std::string text(300, 'x');
+    for (int i = 0; i < 1000 && status == XQ_OK; ++i)
+        status = AddTb(FormatString("k%04d", i).GetString(), "a", "", text.c_str());
+    ASSERT_NE(status, XQ_OK);
+    EXPECT_EQ(dbDatabase->LastError(), Utf8ToCp1252("Der Datenträger ist voll"));
+    EXPECT_EQ(dbDatabase->Begin(), XQ_LOCKED);
+    EXPECT_NE(AddTb("danach"), XQ_OK);
+    EXPECT_EQ(dbDatabase->Commit(), XQ_LOCKED);
+    EXPECT_EQ(dbDatabase->Rollback(), XQ_OK);
+    {
+        CXQTransaction inner(dbDatabase);
+        EXPECT_EQ(inner.Status(), XQ_LOCKED);
+    }
+    EXPECT_EQ(dbDatabase->Commit(), XQ_LOCKED);
+    EXPECT_EQ(dbDatabase->Rollback(), XQ_OK);
+    EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+    EXPECT_EQ(CountTb(dbDatabaseRO), 0);
+
+    ASSERT_EQ(dbDatabase->ExecRaw("PRAGMA max_page_count=1000000"), SQLITE_OK);
+    CXQTransaction again(dbDatabase);
+    ASSERT_EQ(again.Status(), XQ_OK);
+    ASSERT_EQ(AddTb("frisch"), XQ_OK);
+    EXPECT_EQ(again.Commit(), XQ_OK);
+    EXPECT_EQ(CountTb(dbDatabaseRO), 1);
+}
+
+// Another workstation holds the write lock past the wait: the transaction
+// is not begun, a single write is refused, both with the reason.
+TEST_F(DbTest, ALockedDatabaseRefusesWithItsReason) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(xq::Handle(*dbDatabase), 50);
+    EXPECT_EQ(dbDatabase->Begin(), XQ_LOCKED);
+    EXPECT_EQ(dbDatabase->LastError(), "Die Datenbank ist gesperrt");
+    dbDatabase->ClearError();
+    EXPECT_EQ(AddTb("einzeln"), XQ_LOCKED);
+    EXPECT_EQ(dbDatabase->LastError(), "Die Datenbank ist gesperrt");
+    sqlite3_close(other);
+    EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+    EXPECT_EQ(AddTb("einzeln"), XQ_OK);
 }
 
 // For n = 1, 2, ... the n-th SQLite call fails until the operation gets
