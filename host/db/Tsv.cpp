@@ -522,18 +522,20 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
     }
     CXQTransaction transaction(dbDatabase);
     if (transaction.Status() != XQ_OK) {
-        error = De("Die Datenbank ist gesperrt; es wurde nichts geladen.");
+        error = LastReason(*dbDatabase) + De("; es wurde nichts geladen.");
         return XQ_LOCKED;
     }
-    const CString notStored =
-        De("Die Daten konnten nicht gespeichert werden; es wurde nichts geladen.");
+    auto notStored = [] {
+        return De("Die Daten konnten nicht gespeichert werden: ") + LastReason(*dbDatabase) +
+               De("; es wurde nichts geladen.");
+    };
     // One transaction holds the whole load, and SQLite spills pages to the
     // WAL half-way when its page cache is full; a cache that holds the load
     // keeps the work in memory until the commit. Set back before the commit,
     // so that the connection is as configured again afterwards.
     xq::CacheSize cache(*dbDatabase);
     if (cache.Set(-262144) != XQ_OK) {
-        error = notStored;
+        error = notStored();
         return XQ_LOCKED;
     }
     while (lines.Next(line, number)) {
@@ -545,7 +547,7 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
     }
     if ((rows.finish && rows.finish() != XQ_OK) || cache.Restore() != XQ_OK ||
         transaction.Commit() != XQ_OK) {
-        error = notStored;
+        error = notStored();
         return XQ_LOCKED;
     }
     return XQ_OK;
