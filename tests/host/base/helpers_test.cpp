@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/base/CStrings.h"
@@ -22,75 +24,63 @@ TEST(HelpersTest, PaddingAndCutting) {
 }
 
 TEST(HelpersTest, NumStrChecksDigitsAndLength) {
-    struct Case {
-        const char* text;
-        int minLen, maxLen;
-        bool expected;
-    };
-    const Case cases[] = {{"20240101", 8, 8, true},  {"2024010", 8, 8, false},
-                          {"2024-101", 8, 8, false}, {" 1", 1, 2, false},
-                          {"", 0, 3, true},          {"", 1, 3, false}};
-    for (const Case& c : cases) EXPECT_EQ(NumStr(c.text, c.minLen, c.maxLen), c.expected) << c.text;
+    const std::tuple<const char*, int, int, bool> cases[] = {
+        {"20240101", 8, 8, true}, {"2024010", 8, 8, false}, {"2024-101", 8, 8, false},
+        {" 1", 1, 2, false},      {"", 0, 3, true},         {"", 1, 3, false}};
+    for (auto [text, minLen, maxLen, ok] : cases)
+        EXPECT_EQ(NumStr(text, minLen, maxLen), ok) << text;
 }
 
 TEST(HelpersTest, CardToIntEdgeInputs) {
-    struct Case {
-        const char* text;
-        long long expected;
-    };
-    const Case cases[] = {{"42", 42},
-                          {"  42  ", 42},
-                          {"-17", -17},
-                          {"+5", 5},
-                          {"12ab3", 12},
-                          {"", 0},
-                          {"-", 0},
-                          {"- 5", 0},
-                          {"9223372036854775807", LLONG_MAX},
-                          {"9223372036854775808", LLONG_MAX},
-                          {"-9223372036854775808", LLONG_MIN},
-                          {"-99999999999999999999", LLONG_MIN}};
-    for (const Case& c : cases) EXPECT_EQ(CardToInt64(c.text), c.expected) << c.text;
+    const std::pair<const char*, long long> cases[] = {{"42", 42},
+                                                       {"  42  ", 42},
+                                                       {"-17", -17},
+                                                       {"+5", 5},
+                                                       {"12ab3", 12},
+                                                       {"", 0},
+                                                       {"-", 0},
+                                                       {"- 5", 0},
+                                                       {"9223372036854775807", LLONG_MAX},
+                                                       {"9223372036854775808", LLONG_MAX},
+                                                       {"-9223372036854775808", LLONG_MIN},
+                                                       {"-99999999999999999999", LLONG_MIN}};
+    for (auto [text, value] : cases) EXPECT_EQ(CardToInt64(text), value) << text;
     EXPECT_EQ(CardToInt("2147483648"), INT_MAX);
     EXPECT_EQ(CardToInt("-2147483649"), INT_MIN);
     EXPECT_EQ(itoc(-305), "-305");
 }
 
-std::vector<CString> Pieces(const char* text, int width) {
+// The pieces LineBreak cuts off one by one, joined by "|".
+std::string Pieces(const char* text, int width) {
     CString rest(text);
-    std::vector<CString> pieces;
-    while (!rest.IsEmpty() && pieces.size() < 20) pieces.push_back(LineBreak(rest, width));
+    std::string pieces;
+    for (int i = 0; !rest.IsEmpty() && i < 20; ++i)
+        pieces += (i ? "|" : "") + LineBreak(rest, width).str();
     return pieces;
 }
 
 TEST(HelpersTest, LineBreakPieces) {
-    struct Case {
-        const char* text;
-        int width;
-        std::vector<CString> pieces;
-    };
-    const Case cases[] = {
-        {"eins zwei drei", 9, {"eins zwei", "drei"}},
-        {"eins zwei drei", 8, {"eins", "zwei", "drei"}},
-        {"eins zwei drei", 4, {"eins", "zwei", "drei"}},  // blank right after the width
-        {"abcdefghij", 4, {"abcd", "efgh", "ij"}},
-        {"ab    cd", 3, {"ab", "cd"}},
-        {"kurz", 10, {"kurz"}},
-        {"   abcdef", 3, {"   ", "abc", "def"}},
-        {"ab", 0, {"a", "b"}}};
-    for (const Case& c : cases) EXPECT_EQ(Pieces(c.text, c.width), c.pieces) << c.text;
+    // At width 4 the blank comes right after the width.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"eins zwei drei", 9, "eins zwei|drei"},
+        {"eins zwei drei", 8, "eins|zwei|drei"},
+        {"eins zwei drei", 4, "eins|zwei|drei"},
+        {"abcdefghij", 4, "abcd|efgh|ij"},
+        {"ab    cd", 3, "ab|cd"},
+        {"kurz", 10, "kurz"},
+        {"   abcdef", 3, "   |abc|def"},
+        {"ab", 0, "a|b"}};
+    for (auto [text, width, pieces] : cases) EXPECT_EQ(Pieces(text, width), pieces) << text;
     CString empty;
     EXPECT_EQ(LineBreak(empty, 5), "");
 }
 
 TEST(HelpersTest, DatesForDisplay) {
-    struct Case {
-        const char* text;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"20240315", "15.03.2024"}, {"2024031", "2024031"}, {"2024-03-1", "2024-03-1"}, {"", ""}};
-    for (const Case& c : cases) EXPECT_EQ(Db2Date(c.text), c.expected) << c.text;
+    for (auto [text, shown] : {std::pair{"20240315", "15.03.2024"},
+                               {"2024031", "2024031"},
+                               {"2024-03-1", "2024-03-1"},
+                               {"", ""}})
+        EXPECT_EQ(Db2Date(text), shown) << text;
     EXPECT_EQ(StrToExt("19991231", 5, 12), "31.12.1999  ");
     EXPECT_EQ(StrToExt("", 5, 3), "   ");
     EXPECT_EQ(StrToExt("19991231", 1, 4), "1999");
@@ -133,20 +123,17 @@ std::vector<CString> Lines(const CStrings& lines) {
 }
 
 TEST(CStringsTest, WritingLineBreaksSplitsLines) {
-    struct Case {
-        const char* written;
-        std::vector<CString> lines;
-    };
-    const Case cases[] = {{"x", {"a", "x", "c"}},
-                          {"x\r\ny", {"a", "x", "y", "c"}},
-                          {"x\ny\r\n", {"a", "x", "y", "", "c"}},
-                          {"x\ry", {"a", "x\ry", "c"}},
-                          {"x\r\r\ny", {"a", "x\r", "y", "c"}}};
-    for (const Case& c : cases) {
+    const std::pair<const char*, std::vector<CString>> cases[] = {
+        {"x", {"a", "x", "c"}},
+        {"x\r\ny", {"a", "x", "y", "c"}},
+        {"x\ny\r\n", {"a", "x", "y", "", "c"}},
+        {"x\ry", {"a", "x\ry", "c"}},
+        {"x\r\r\ny", {"a", "x\r", "y", "c"}}};
+    for (const auto& [written, expected] : cases) {
         CStrings lines;
         lines.SetText("a\r\nb\r\nc");
-        lines.SetAt(1, c.written);
-        EXPECT_EQ(Lines(lines), c.lines) << c.written;
+        lines.SetAt(1, written);
+        EXPECT_EQ(Lines(lines), expected) << written;
     }
     CStrings lines;
     lines.SetAt(0, "ignored");
@@ -162,21 +149,18 @@ TEST(CStringsTest, WritingLineBreaksSplitsLines) {
 }
 
 TEST(CStringsTest, SetTextAndObserver) {
-    struct Case {
-        const char* text;
-        std::vector<CString> lines;
-    };
-    const Case cases[] = {{"", {}},
-                          {"a", {"a"}},
-                          {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-                          {"a\r\n", {"a", ""}},
-                          {"\n\n", {"", "", ""}}};
+    const std::pair<const char*, std::vector<CString>> cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+        {"a\r\n", {"a", ""}},
+        {"\n\n", {"", "", ""}}};
     int changes = 0;
     CStrings lines;
     lines.SetOnChange([&] { ++changes; });
-    for (const Case& c : cases) {
-        lines.SetText(c.text);
-        EXPECT_EQ(Lines(lines), c.lines) << c.text;
+    for (const auto& [text, expected] : cases) {
+        lines.SetText(text);
+        EXPECT_EQ(Lines(lines), expected) << text;
     }
     EXPECT_EQ(changes, 5);
     lines.SetText("a\r\nb");
