@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 TEST(Cp1252Test, EveryByteRoundTrips) {
@@ -13,28 +15,19 @@ TEST(Cp1252Test, EveryByteRoundTrips) {
 }
 
 TEST(Cp1252Test, HighBlockMapsToItsCharacters) {
-    struct Case {
-        unsigned char byte;
-        const char* utf8;
-    };
-    const Case cases[] = {
+    const std::pair<unsigned char, const char*> cases[] = {
         {0x80, "\u20AC"},   {0x81, "\xC2\x81"}, {0x84, "\u201E"},   {0x8A, "\u0160"},
         {0x8D, "\xC2\x8D"}, {0x8F, "\xC2\x8F"}, {0x90, "\xC2\x90"}, {0x93, "\u201C"},
         {0x96, "\u2013"},   {0x99, "\u2122"},   {0x9D, "\xC2\x9D"}, {0x9F, "\u0178"},
         {0xA0, "\u00A0"},   {0xDF, "\u00DF"},   {0xFC, "\u00FC"},   {0xFF, "\u00FF"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Cp1252ToUtf8(std::string(1, static_cast<char>(c.byte))), c.utf8)
-            << std::hex << int(c.byte);
-    }
+    for (auto [byte, utf8] : cases)
+        EXPECT_EQ(Cp1252ToUtf8(std::string(1, static_cast<char>(byte))), utf8)
+            << std::hex << int(byte);
 }
 
 TEST(Cp1252Test, UnmappableAndMalformedBecomeQuestionMarks) {
-    struct Case {
-        const char* utf8;
-        const char* expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"a\u0100b", "a?b"},           // not in the code page
         {"\xC2\x80", "?"},             // C1 control that the code page uses for the euro
         {"\U0001F600", "?"},           // outside the basic plane
@@ -46,7 +39,7 @@ TEST(Cp1252Test, UnmappableAndMalformedBecomeQuestionMarks) {
         {"\xF4\x90\x80\x80", "????"},  // beyond the last code point
         {"Gr\xC3\xBC\xC3\237e", "Gr\xFC\337e"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Utf8ToCp1252(c.utf8), c.expected) << c.utf8;
+    for (auto [utf8, cp1252] : cases) EXPECT_EQ(Utf8ToCp1252(utf8), cp1252) << utf8;
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));
     EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
 }
