@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "host/dlg/XQControls.h"
 
@@ -103,18 +104,15 @@ TEST(Grid, InitDownFetchesOnePageAndReturnsToTheFirstHit) {
 TEST(Grid, SeekingBackAndForthKeepsRecordAndCursorTogether) {
     GridHarness h;
     h.Query(100000, 100000);
-    struct Step {
-        int line;
-        bool relative;
-        int expect;
-    } steps[] = {{1, true, 1},          {19, true, 20},        {99999, false, 99999},
-                 {1, true, 99999},      {-50000, true, 49999}, {-1, true, 49998},
-                 {0, false, 0},         {-5, true, 0},         {60000, false, 60000},
-                 {59990, false, 59990}, {40, false, 40}};
-    for (const Step& step : steps) {
-        h.grid.SeekLine(step.line, step.relative);
-        EXPECT_EQ(h.grid.GetCurLine(), step.expect) << step.line;
-        EXPECT_EQ(h.rs.index, step.expect) << step.line;
+    // The line sought, whether relative, the line reached.
+    const std::tuple<int, bool, int> steps[] = {
+        {1, true, 1},          {19, true, 20},        {99999, false, 99999}, {1, true, 99999},
+        {-50000, true, 49999}, {-1, true, 49998},     {0, false, 0},         {-5, true, 0},
+        {60000, false, 60000}, {59990, false, 59990}, {40, false, 40}};
+    for (auto [line, relative, reached] : steps) {
+        h.grid.SeekLine(line, relative);
+        EXPECT_EQ(h.grid.GetCurLine(), reached) << line;
+        EXPECT_EQ(h.rs.index, reached) << line;
         const int cur = h.grid.GetCurLine();
         EXPECT_TRUE(cur >= h.grid.TopLine() && cur < h.grid.TopLine() + h.grid.PageLines());
         ASSERT_NE(h.grid.FetchedLine(cur), nullptr);

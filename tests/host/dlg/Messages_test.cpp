@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 #include "host/base/HostContext.h"
 #include "host/db/HostData.h"
 #include "host/dlg/XQMessages.h"
@@ -35,15 +38,14 @@ TEST_F(MessagesTest, TitlesAndTextsComeFromTheStringTable) {
 }
 
 TEST_F(MessagesTest, ButtonsMapToTheFrameworkCodes) {
-    struct Case {
-        int answer;  // index chosen; -1 closes the box
-        int sollIch, abbruch, msgBox;
-    } cases[] = {{0, 10, 10, 10}, {1, 11, 11, 11}, {2, 11, 2, 12}, {-1, 11, 2, 12}, {9, 11, 2, 12}};
-    for (const Case& c : cases) {
-        fe.buttonAnswers = {c.answer, c.answer, c.answer};
-        EXPECT_EQ(SollIch(6, 20), c.sollIch) << c.answer;
-        EXPECT_EQ(SollIchAbbruch("T", "X"), c.abbruch) << c.answer;
-        EXPECT_EQ(XQMsgBox("T", "X", {"Eins", "Zwei", "Drei"}), c.msgBox) << c.answer;
+    // The index chosen (-1 closes the box), then what each box returns.
+    const std::array<int, 4> cases[] = {
+        {0, 10, 10, 10}, {1, 11, 11, 11}, {2, 11, 2, 12}, {-1, 11, 2, 12}, {9, 11, 2, 12}};
+    for (auto [answer, sollIch, abbruch, msgBox] : cases) {
+        fe.buttonAnswers = {answer, answer, answer};
+        EXPECT_EQ(SollIch(6, 20), sollIch) << answer;
+        EXPECT_EQ(SollIchAbbruch("T", "X"), abbruch) << answer;
+        EXPECT_EQ(XQMsgBox("T", "X", {"Eins", "Zwei", "Drei"}), msgBox) << answer;
     }
     EXPECT_EQ(XQMsgBox("T", "X", {}), 10);  // no buttons: one "OK"
 }
@@ -51,32 +53,29 @@ TEST_F(MessagesTest, ButtonsMapToTheFrameworkCodes) {
 TEST(ParamBox, PlaceholdersAreParsedAndReplaced) {
     FakeFrontEnd fe;
     Q7SetToday("20240315");
-    struct Case {
-        const char* text;
-        const char* fields;  // label=value|... as offered
-        std::vector<std::string> answer;
-        const char* result;
-    } cases[] = {{"Hallo <<Name>>!", "Name=", {"Max"}, "Hallo Max!"},
-                 {"<<A>>-<<B=x>>-<<A=y>>", "A=y|B=x", {"1", "2"}, "1-2-1"},
-                 {"am <<Datum>> um <<Zeit=8:00>>",
-                  "Datum=15.03.2024|Zeit=8:00",
-                  {"16.03.2024", "9"},
-                  "am 16.03.2024 um 9"},
-                 {"<<Datum=01.01.2000>>", "Datum=01.01.2000", {"heute"}, "heute"},
-                 {"<<a <<b>> <<>> <<=v>>", "b=", {"B"}, "<<a B <<>> <<=v>>"},
-                 {"<<x>> offen <<y", "x=", {"1"}, "1 offen <<y"},
-                 {"<<Wert=a=b>>", "Wert=a=b", {"z"}, "z"},
-                 {"ein <<Zei\nlen>> <<ok>>", "ok=", {"k"}, "ein <<Zei\nlen>> k"}};
-    for (const Case& c : cases) {
-        fe.paramAnswers = {c.answer};
-        CString text = c.text;
-        EXPECT_TRUE(XQParamBox(text)) << c.text;
-        EXPECT_EQ(text, c.result) << c.text;
+    // The text, the fields offered (label=value|...), the answer, the result.
+    const std::tuple<const char*, const char*, std::vector<std::string>, const char*> cases[] = {
+        {"Hallo <<Name>>!", "Name=", {"Max"}, "Hallo Max!"},
+        {"<<A>>-<<B=x>>-<<A=y>>", "A=y|B=x", {"1", "2"}, "1-2-1"},
+        {"am <<Datum>> um <<Zeit=8:00>>",
+         "Datum=15.03.2024|Zeit=8:00",
+         {"16.03.2024", "9"},
+         "am 16.03.2024 um 9"},
+        {"<<Datum=01.01.2000>>", "Datum=01.01.2000", {"heute"}, "heute"},
+        {"<<a <<b>> <<>> <<=v>>", "b=", {"B"}, "<<a B <<>> <<=v>>"},
+        {"<<x>> offen <<y", "x=", {"1"}, "1 offen <<y"},
+        {"<<Wert=a=b>>", "Wert=a=b", {"z"}, "z"},
+        {"ein <<Zei\nlen>> <<ok>>", "ok=", {"k"}, "ein <<Zei\nlen>> k"}};
+    for (const auto& [in, fields, answer, result] : cases) {
+        fe.paramAnswers = {answer};
+        CString text = in;
+        EXPECT_TRUE(XQParamBox(text)) << in;
+        EXPECT_EQ(text, result) << in;
         ASSERT_FALSE(fe.offered.empty());
         std::string offered;
         for (const XQParamField& f : fe.offered.back())
             offered += (offered.empty() ? "" : "|") + f.label.str() + "=" + f.value.str();
-        EXPECT_EQ(offered, c.fields) << c.text;
+        EXPECT_EQ(offered, fields) << in;
     }
 
     // No placeholder: no box, text unchanged.
@@ -96,20 +95,17 @@ TEST(ParamBox, PlaceholdersAreParsedAndReplaced) {
 
 TEST(HostBoxes, FilesProgressDocumentsAndBeep) {
     FakeFrontEnd fe;
-    struct Case {
-        const char* chosen;
-        const char* ext;
-        const char* path;
-    } cases[] = {{"C:\\tmp\\brief", "xml", "C:\\tmp\\brief.xml"},
-                 {"/tmp/brief", ".xml", "/tmp/brief.xml"},
-                 {"brief.txt", "xml", "brief.txt"},
-                 {"C:\\a.b\\brief", "xml", "C:\\a.b\\brief.xml"},
-                 {"brief", "", "brief"}};
-    for (const Case& c : cases) {
-        fe.fileAnswers = {c.chosen};
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"C:\\tmp\\brief", "xml", "C:\\tmp\\brief.xml"},
+        {"/tmp/brief", ".xml", "/tmp/brief.xml"},
+        {"brief.txt", "xml", "brief.txt"},
+        {"C:\\a.b\\brief", "xml", "C:\\a.b\\brief.xml"},
+        {"brief", "", "brief"}};
+    for (auto [chosen, ext, expected] : cases) {
+        fe.fileAnswers = {chosen};
         CString path = "vorschlag";
-        EXPECT_TRUE(XQFileDialog(true, "Export", "XML|*.xml", c.ext, path));
-        EXPECT_EQ(path, c.path);
+        EXPECT_TRUE(XQFileDialog(true, "Export", "XML|*.xml", ext, path));
+        EXPECT_EQ(path, expected);
     }
     CString path = "vorschlag";
     EXPECT_FALSE(XQFileDialog(false, "Import", "XML|*.xml", "xml", path));
