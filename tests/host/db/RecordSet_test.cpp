@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -36,46 +38,44 @@ TEST_F(TbModes, KeyTwoRunsInWindows1252ByteOrderBothWays) {
 // to case, umlauts included. "-" is a miss, which leaves the fields alone.
 TEST_F(TbModes, EveryKeyAndMatchMode) {
     enum By { K1, K2, KZ };
-    struct Case {
-        By by;
-        const char *kuerzel, *gruppe, *untergruppe, *beschreibung;
-        int mode;
-        const char* hits;
-    } cases[] = {{K2, "ab", "", "", "", XQ_MATCH_EQUAL, "ab"},
-                 {K2, "aa", "", "", "", XQ_MATCH_EQUAL, "-"},
-                 {K2, "aa", "", "", "", XQ_MATCH_GE, "ab,abc,b,zahn,Ärger,äpfel"},
-                 {K2, "ab", "", "", "", XQ_MATCH_GREATER, "abc,b,zahn,Ärger,äpfel"},
-                 {K2, "b", "", "", "", XQ_MATCH_SMALLER, "abc,ab,Zahn"},  // runs downwards
-                 {K2, "Zahn", "", "", "", XQ_MATCH_SMALLER, "-"},
-                 {K2, "äpfel", "", "", "", XQ_MATCH_GREATER, "-"},
-                 {K1, "", "d", "", "", XQ_MATCH_FIELDS, "äpfel,Ärger"},
-                 {K1, "", "f", "l", "", XQ_MATCH_FIELDS, "abc"},
-                 {K1, "", "", "", "", XQ_MATCH_FIELDS, "b,Zahn,zahn,äpfel,Ärger,ab,abc"},
-                 {K1, "", "c", "", "", XQ_MATCH_GE, "äpfel,Ärger,ab,abc"},
-                 {K1, "", "c", "", "", 9, "-"},
-                 {KZ, "Ä", "", "", "", XQ_MATCH_KUERZEL, "Ärger,äpfel"},
-                 {KZ, "B", "", "", "", XQ_MATCH_KUERZEL, "b"},
-                 {KZ, "B", "", "", "", XQ_MATCH_FIELDS, "ab,abc,b"},
-                 {KZ, "", "", "", "büro", XQ_MATCH_KUERZEL, "Ärger"},
-                 {KZ, "a", "f", "", "SCHÜ", XQ_MATCH_KUERZEL, "abc"},
-                 {KZ, "", "", "l", "", XQ_MATCH_FIELDS, "abc,Ärger"},
-                 {KZ, "q", "", "", "", XQ_MATCH_FIELDS, "-"}};
-    for (const Case& c : cases) {
+    // Key, K�rzel, group, member, description, mode, hits.
+    const std::tuple<By, const char*, const char*, const char*, const char*, int, const char*>
+        cases[] = {{K2, "ab", "", "", "", XQ_MATCH_EQUAL, "ab"},
+                   {K2, "aa", "", "", "", XQ_MATCH_EQUAL, "-"},
+                   {K2, "aa", "", "", "", XQ_MATCH_GE, "ab,abc,b,zahn,Ärger,äpfel"},
+                   {K2, "ab", "", "", "", XQ_MATCH_GREATER, "abc,b,zahn,Ärger,äpfel"},
+                   {K2, "b", "", "", "", XQ_MATCH_SMALLER, "abc,ab,Zahn"},  // runs downwards
+                   {K2, "Zahn", "", "", "", XQ_MATCH_SMALLER, "-"},
+                   {K2, "äpfel", "", "", "", XQ_MATCH_GREATER, "-"},
+                   {K1, "", "d", "", "", XQ_MATCH_FIELDS, "äpfel,Ärger"},
+                   {K1, "", "f", "l", "", XQ_MATCH_FIELDS, "abc"},
+                   {K1, "", "", "", "", XQ_MATCH_FIELDS, "b,Zahn,zahn,äpfel,Ärger,ab,abc"},
+                   {K1, "", "c", "", "", XQ_MATCH_GE, "äpfel,Ärger,ab,abc"},
+                   {K1, "", "c", "", "", 9, "-"},
+                   {KZ, "Ä", "", "", "", XQ_MATCH_KUERZEL, "Ärger,äpfel"},
+                   {KZ, "B", "", "", "", XQ_MATCH_KUERZEL, "b"},
+                   {KZ, "B", "", "", "", XQ_MATCH_FIELDS, "ab,abc,b"},
+                   {KZ, "", "", "", "büro", XQ_MATCH_KUERZEL, "Ärger"},
+                   {KZ, "a", "f", "", "SCHÜ", XQ_MATCH_KUERZEL, "abc"},
+                   {KZ, "", "", "l", "", XQ_MATCH_FIELDS, "abc,Ärger"},
+                   {KZ, "q", "", "", "", XQ_MATCH_FIELDS, "-"}};
+    for (const auto& [by, kuerzel, gruppe, untergruppe, beschreibung, mode, hits] : cases) {
         CQTb tb(dbDatabase);
-        tb.Kuerzel = Utf8ToCp1252(c.kuerzel);
-        tb.Gruppe = c.gruppe;
-        tb.Untergruppe = c.untergruppe;
-        tb.Beschreibung = Utf8ToCp1252(c.beschreibung);
-        const int status = c.by == K1   ? tb.GetByK1(c.mode)
-                           : c.by == K2 ? tb.GetByK2(c.mode)
-                                        : tb.GetByKuerzel(c.mode);
-        const std::string at = std::to_string(&c - cases);
-        if (std::string(c.hits) == "-") {
+        tb.Kuerzel = Utf8ToCp1252(kuerzel);
+        tb.Gruppe = gruppe;
+        tb.Untergruppe = untergruppe;
+        tb.Beschreibung = Utf8ToCp1252(beschreibung);
+        const int status = by == K1   ? tb.GetByK1(mode)
+                           : by == K2 ? tb.GetByK2(mode)
+                                      : tb.GetByKuerzel(mode);
+        const std::string at =
+            std::string(kuerzel) + gruppe + untergruppe + beschreibung + "/" + std::to_string(mode);
+        if (std::string(hits) == "-") {
             EXPECT_EQ(status, XQ_NOTFOUND) << at;
-            EXPECT_EQ(tb.Kuerzel, Utf8ToCp1252(c.kuerzel)) << at;
+            EXPECT_EQ(tb.Kuerzel, Utf8ToCp1252(kuerzel)) << at;
         } else {
             EXPECT_EQ(status, XQ_OK) << at;
-            EXPECT_EQ(Walk(tb), c.hits) << at;
+            EXPECT_EQ(Walk(tb), hits) << at;
         }
     }
 }
