@@ -25,24 +25,21 @@ class TbInsertTest : public TbTest {
 };
 
 TEST_F(TbInsertTest, StringExpansionCases) {
-    struct Case {
-        const char* in;
-        const char* out;
-        bool changed;
-    } cases[] = {{"Befund: rr   ", "Befund: RR 120/80 mmHg", true},  // trailing blanks dropped
-                 {"rr", "RR 120/80 mmHg", true},
-                 {"Befund:\trr", "Befund:\trr", false},  // a tab is no word break
-                 {"Befund: [rr] und [xy] ok", "Befund: RR 120/80 mmHg und xy ok", true},
-                 {"Befund: [xy] ok", "Befund: [xy] ok", false},  // no key found: brackets stay
-                 {"a] [rr]", "a] [rr]", false},  // "]" before "[" ends the line's expansion
-                 {"[rr", "[rr", false},
-                 {"[rr][rr] zw", "RR 120/80 mmHgRR 120/80 mmHg Zeile eins\r\nZeile zwei", true},
-                 {"Text [zw] fertig", "Text Zeile eins\r\nZeile zwei fertig", true},
-                 {"", "", false}};
-    for (const Case& c : cases) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"Befund: rr   ", "Befund: RR 120/80 mmHg", true},  // trailing blanks dropped
+        {"rr", "RR 120/80 mmHg", true},
+        {"Befund:\trr", "Befund:\trr", false},  // a tab is no word break
+        {"Befund: [rr] und [xy] ok", "Befund: RR 120/80 mmHg und xy ok", true},
+        {"Befund: [xy] ok", "Befund: [xy] ok", false},  // no key found: brackets stay
+        {"a] [rr]", "a] [rr]", false},                  // "]" before "[" ends the line's expansion
+        {"[rr", "[rr", false},
+        {"[rr][rr] zw", "RR 120/80 mmHgRR 120/80 mmHg Zeile eins\r\nZeile zwei", true},
+        {"Text [zw] fertig", "Text Zeile eins\r\nZeile zwei fertig", true},
+        {"", "", false}};
+    for (auto [in, out, expanded] : cases) {
         bool changed = false;
-        EXPECT_STREQ(Expand(c.in, &changed), c.out) << c.in;
-        EXPECT_EQ(changed, c.changed) << c.in;
+        EXPECT_STREQ(Expand(in, &changed), out) << in;
+        EXPECT_EQ(changed, expanded) << in;
     }
 }
 

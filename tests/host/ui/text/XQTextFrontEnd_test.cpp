@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -329,11 +330,8 @@ TEST_F(TextFrontEndTest, BoxesTakeTheirAnswersAndAreCancelledAtTheScriptsEnd) {
 // Scripts come from every editor: a byte order mark and any of the three line
 // ends read as the same lines; a line that is not UTF-8 is refused, not typed.
 TEST_F(TextFrontEndTest, ScriptsReadTheirLinesWhateverTheEditorAndRefuseInvalidUtf8) {
-    const struct {
-        const char* script;
-        const char* gruppe;
-        const char* misfit;
-    } cases[] = {
+    // The script, the group typed, the misfit.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"\xEF\xBB\xBFtype K\xC3\xBCrzel M\xC3\xBCller\ntype Gruppe#1 G\n", "G", ""},
         {"type K\xC3\xBCrzel M\xC3\xBCller\rtype Gruppe#1 G\r", "G", ""},
         {"type K\xC3\xBCrzel M\xC3\xBCller\r\n\r\ntype Gruppe#1 G", "G", ""},
@@ -341,13 +339,13 @@ TEST_F(TextFrontEndTest, ScriptsReadTheirLinesWhateverTheEditorAndRefuseInvalidU
          "Zeile 2: die Zeile ist kein g\xC3\xBCltiges UTF-8"},
     };
     m_throwing = false;
-    for (const auto& c : cases) {
+    for (auto [script, gruppe, misfit] : cases) {
         MainDialog dialog;
-        Run(c.script, dialog);
+        Run(script, dialog);
         EXPECT_EQ(dialog.m_kuerzel.GetText() + "|" + dialog.m_gruppe1.GetText(),
-                  CString("M\xFCller|") + c.gruppe)
-            << c.script;
-        EXPECT_EQ(m_kept, c.misfit) << c.script;
+                  CString("M\xFCller|") + gruppe)
+            << script;
+        EXPECT_EQ(m_kept, misfit) << script;
     }
 }
 
