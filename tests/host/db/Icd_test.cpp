@@ -136,7 +136,7 @@ TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
     EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, true, ""), true), "-");
 }
 
-TEST_F(IcdTest, ExactLookupSecondaryCodesAndVersion) {
+TEST_F(IcdTest, ExactLookupAndSecondaryCodes) {
     auto exact = [&](const char* code, bool hk) {
         icd->ClearAll();
         icd->Code = code;
@@ -147,11 +147,6 @@ TEST_F(IcdTest, ExactLookupSecondaryCodesAndVersion) {
     EXPECT_EQ(exact("", false), "-");  // as for a key word of two characters
     EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("A00.0", false, false, false, "")), "C01,C02");
     EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("B10", false, false, false, "")), "-");
-
-    icd->ClearAll();
-    icd->Code = ICD_CODE_VERSION;
-    ASSERT_EQ(icd->GetByK1(XQ_MATCH_EQUAL), XQ_OK);
-    EXPECT_EQ(icd->Text, "Demo 1");
 }
 
 TEST_F(IcdTest, HierarchyRowsListByLevelAndKnowTheExtract) {
