@@ -37,15 +37,6 @@ TEST_F(TbStoreTest, LookupFailsForBlanksBlocksWithoutLinesAndOtherKuerzel) {
     EXPECT_STREQ(collected, "vorher");
 }
 
-TEST_F(TbStoreTest, LinesPastNineHundredNinetyNineStayInOrder) {
-    ASSERT_EQ(AddTb("lang"), 0);
-    for (int i = 0; i < 1002; ++i) ASSERT_EQ(AddLine("lang", i, std::to_string(i).c_str()), 0);
-    CQTbEntry lines(dbDatabase);
-    CString key = "lang";
-    ASSERT_TRUE(LookupTb(lines, key));
-    EXPECT_EQ(key.Right(14), CString("\n999\n1000\n1001"));
-}
-
 TEST_F(TbStoreTest, GroupTableSortsByNameAndDropsStrayMembers) {
     Load("sp",
          "list\tcode\ttext\n"
