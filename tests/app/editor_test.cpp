@@ -23,29 +23,20 @@ class EditorAppTest : public HomeTest {
     std::string DumpTb() { return RunQ7({"--home", home, "dump", "tb"}).out; }
 };
 
-TEST_F(EditorAppTest, BlockIsCreatedShortenedRenamedCopiedAndDeleted) {
+// The refusal of a line too long for the group is the editor's own test.
+TEST_F(EditorAppTest, BlockIsCreatedRenamedCopiedAndDeleted) {
     const std::string line37 = "1234567890123456789012345678901234567";
-    const std::string head =
-        "type K\xC3\xBCrzel R\xC3\x9C"
-        "1\n"
-        "type Beschreibung Rezepthinweis\n"
-        "select Gruppe Rezepte\n"
-        "select Untergruppe Rezept-Freitext\n"
-        "check Kasse off\n";
-    // A line too long for the group stays whole until the user shortens it.
-    ProcessRun created = Editor("1", head + "type Text " + line37 +
-                                         "890\\nzweite Zeile\n"
-                                         "click #10004\nanswer ok\ndump\n"
-                                         "type Text " +
-                                         line37 + "\\nzweite Zeile\nclick #10004\ndump\n");
+    ProcessRun created = Editor("1",
+                                "type K\xC3\xBCrzel R\xC3\x9C"
+                                "1\n"
+                                "type Beschreibung Rezepthinweis\n"
+                                "select Gruppe Rezepte\n"
+                                "select Untergruppe Rezept-Freitext\n"
+                                "check Kasse off\n"
+                                "type Text " +
+                                    line37 + "\\nzweite Zeile\nclick #10004\ndump\n");
     ASSERT_EQ(created.status, 0) << created.err;
-    EXPECT_NE(created.out.find("Zeile 1 ist 40 Zeichen lang; in dieser Gruppe passen h\xC3\xB6"
-                               "chstens 37 Zeichen"),
-              std::string::npos)
-        << created.out;
-    EXPECT_NE(created.out.find("memo Text:\n  " + line37 + "890\n  zweite Zeile\n"),
-              std::string::npos);
-    EXPECT_NE(created.out.find("caption Modus: Anzeige"), std::string::npos);
+    EXPECT_NE(created.out.find("caption Modus: Anzeige"), std::string::npos) << created.out;
     EXPECT_EQ(created.out.substr(created.out.size() - 10), "result: 1\n");
 
     // The editor opens on the workstation's last block.

@@ -30,17 +30,6 @@ class Q7HostTest : public HomeTest {
     }
 };
 
-TEST_F(Q7HostTest, SeededDemoPracticeExpandsOneOfItsKuerzel) {
-    ProcessRun seed = RunQ7({"--home", home, "seed-demo"});
-    ASSERT_EQ(seed.status, 0) << seed.err;
-    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(home) / "data" / "KZBV"));
-    ProcessRun call =
-        RunQ7({"--home", home, "call", "DoTbEntryString_NoSearch", "Befund: [INF] ok"});
-    ASSERT_EQ(call.status, 0) << call.err;
-    EXPECT_EQ(call.out,
-              "result: 1\ntext: Befund: Akuter Infekt der oberen Atemwege, am ehesten viral. ok\n");
-}
-
 TEST_F(Q7HostTest, SearchScriptFiltersMovesGridAndHandsBackTheChosenKuerzel) {
     LoadPractice();
     ProcessRun run = RunQ7({"--home", home, "--script", "-", "call", "Q7SuchTB", "", "", ""},
