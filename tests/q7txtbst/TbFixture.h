@@ -80,26 +80,27 @@ class PlayingFrontEnd : public CXQSilentFrontEnd {
     void Print(const CString& path) override { printed.push_back(path); }
 };
 
+// The dialogs keep groups and chapters once read; each test reads its own.
+inline void ClearTbCaches() {
+    CdiaSuchTB::s_Groups.clear();
+    CdiaTB::s_Groups.clear();
+    CdiaImportTB::s_Groups.clear();
+    CdiaExportTB::s_Groups.clear();
+    CdiaSuchIcd::s_Kapitel.clear();
+}
+
 class TbTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
         ASSERT_EQ(XQInstallDefaultStrings(), XQ_OK);
-        ClearCaches();
+        ClearTbCaches();
         XQSetFrontEnd(&front);
     }
     void TearDown() override {
         XQSetFrontEnd(nullptr);
-        ClearCaches();
+        ClearTbCaches();
         DbTest::TearDown();
-    }
-    // The dialogs keep groups and chapters once read; each case reads its own.
-    static void ClearCaches() {
-        CdiaSuchTB::s_Groups.clear();
-        CdiaTB::s_Groups.clear();
-        CdiaImportTB::s_Groups.clear();
-        CdiaExportTB::s_Groups.clear();
-        CdiaSuchIcd::s_Kapitel.clear();
     }
 
     // Loads host data of a kind from TSV text (UTF-8, header line first).

@@ -14,17 +14,9 @@
 
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
-#include "host/db/HostData.h"
-#include "host/db/Tsv.h"
-#include "host/dlg/XQDialog.h"
 #include "host/ui/qt/XQQtFrontEnd.h"
 #include "q7txtbst/Module.h"
-#include "q7txtbst/diaExportTB.h"
-#include "q7txtbst/diaImportTB.h"
-#include "q7txtbst/diaSuchIcd.h"
-#include "q7txtbst/diaSuchTB.h"
-#include "q7txtbst/diatb.h"
-#include "tests/host/db/DbFixture.h"
+#include "tests/q7txtbst/TbFixture.h"
 
 inline CXQQtFrontEnd& FrontEnd() {
     static CXQQtFrontEnd* frontEnd = [] {
@@ -200,14 +192,14 @@ class DemoWindowTest : public DbTest {
         DbTest::SetUp();
         ASSERT_EQ(XQInstallDefaultStrings(), 0);
         LoadDemo({"praxis", "mandant", "pat", "sp", "tb"});
-        ClearCaches();
+        ClearTbCaches();
         XQSetResourceModule(&TbResourceModule());
         XQSetFrontEnd(&FrontEnd());
     }
     void TearDown() override {
         XQSetFrontEnd(nullptr);
         XQSetResourceModule(nullptr);
-        ClearCaches();
+        ClearTbCaches();
         DbTest::TearDown();
     }
     static void LoadDemo(std::initializer_list<const char*> kinds) {
@@ -216,13 +208,5 @@ class DemoWindowTest : public DbTest {
             const std::string path = std::string(Q7_SOURCE_DIR) + "/demo/" + kind + ".tsv";
             ASSERT_EQ(XQLoadTsv(kind, path, &error), 0) << error.GetString();
         }
-    }
-    // The module keeps what it read of a practice until it is told to forget.
-    static void ClearCaches() {
-        CdiaSuchTB::s_Groups.clear();
-        CdiaTB::s_Groups.clear();
-        CdiaExportTB::s_Groups.clear();
-        CdiaImportTB::s_Groups.clear();
-        CdiaSuchIcd::s_Kapitel.clear();
     }
 };
