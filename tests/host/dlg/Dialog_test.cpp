@@ -11,26 +11,14 @@ namespace {
 
 enum { IDD_TEST = 100, IDC_NAME = 1, IDC_ART = 2, IDC_AKTIV = 3, IDC_HINWEIS = 4, IDC_MEMO = 5 };
 
-XQControlTemplate Ctl(int id, XQKind kind, const char* label, int tabOrder = 0,
-                      bool mandatory = false) {
-    XQControlTemplate t;
-    t.id = id;
-    t.kind = kind;
-    t.label = label;
-    t.tabOrder = tabOrder;
-    t.mandatory = mandatory;
-    return t;
-}
-
 XQResourceModule MakeModule(const char* name, const char* caption) {
-    XQResourceModule module;
-    module.name = name;
-    XQDialogTemplate& t = module.templates[IDD_TEST];
-    t.number = IDD_TEST;
-    t.caption = caption;
-    t.controls = {Ctl(IDC_NAME, XQKind::Edit, "&Name:", 2, true),
-                  Ctl(IDC_ART, XQKind::Combo, "&Art:", 1), Ctl(IDC_AKTIV, XQKind::Check, "Aktiv"),
-                  Ctl(IDC_HINWEIS, XQKind::Label, "Hinweis"), Ctl(IDC_MEMO, XQKind::Memo, "Text")};
+    XQResourceModule module{name};
+    XQDialogTemplate& t = module.templates[IDD_TEST] = {IDD_TEST, caption};
+    t.controls = {{.id = IDC_NAME, .label = "&Name:", .mandatory = true, .tabOrder = 2},
+                  {.id = IDC_ART, .kind = XQKind::Combo, .label = "&Art:", .tabOrder = 1},
+                  {.id = IDC_AKTIV, .kind = XQKind::Check, .label = "Aktiv"},
+                  {.id = IDC_HINWEIS, .kind = XQKind::Label, .label = "Hinweis"},
+                  {.id = IDC_MEMO, .kind = XQKind::Memo, .label = "Text"}};
     t.toolbar = {{XQTB_EXIT, "ESC - Abbrechen"},       {XQTB_ACCEPT, "\334bernehmen", false},
                  {XQTB_SEARCH, "F5 - Suchen"},         {XQTB_HELP, "F1 - Hilfe"},
                  {XQTB_PRINT, "Drucken", true, false}, {20001, "Eigener Knopf"}};

@@ -31,11 +31,8 @@ std::vector<XQControlTemplate> Controls(const std::vector<const char*>& labels) 
 
 XQResourceModule& Module() {
     static XQResourceModule module = [] {
-        XQResourceModule m;
-        m.name = "uitexttest";
-        XQDialogTemplate& t = m.templates[IDD_MAIN];
-        t.number = IDD_MAIN;
-        t.caption = "Textbausteine";
+        XQResourceModule m{"uitexttest"};
+        XQDialogTemplate& t = m.templates[IDD_MAIN] = {IDD_MAIN, "Textbausteine"};
         t.controls = Controls({"&K\xFCrzel:", "K\xFCrzel", "Gruppe", "Gruppe", "Art", "&Privat",
                                "Text", "Treffer", "", "Kapitel", "&Suchen", "Hinweis", "Versteckt",
                                "Gesperrt", "&Neu"});
@@ -48,11 +45,10 @@ XQResourceModule& Module() {
                      {XQTB_HELP, "F1 - Hilfe"},
                      {XQTB_NEXT, "F10 - Weiter"},
                      {XQTB_PRINT, "Drucken", false}};
-        XQDialogTemplate& inner = m.templates[IDD_INNER];
-        inner.number = IDD_INNER;
-        inner.caption = "Innen";
-        inner.controls = Controls({"Name"});
-        inner.toolbar = {{XQTB_EXIT, "ESC - Abbrechen"}};
+        m.templates[IDD_INNER] = {.number = IDD_INNER,
+                                  .caption = "Innen",
+                                  .controls = Controls({"Name"}),
+                                  .toolbar = {{XQTB_EXIT, "ESC - Abbrechen"}}};
         return m;
     }();
     return module;
