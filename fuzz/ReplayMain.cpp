@@ -2,6 +2,7 @@
 // builds replay every corpus file as a test: each argument is a file or a
 // folder whose files are all run, in name order. A fault aborts (under the
 // sanitizers, with their report); otherwise it prints how many ran.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>

@@ -46,7 +46,8 @@ struct Builder {
             format += '.';
             WidthOrStar();
         }
-        static const char* const kLengths[] = {"", "I64", "I32", "I", "hh", "h", "l", "ll", "z", "j", "t"};
+        static const char* const kLengths[] = {"",  "I64", "I32", "I", "hh", "h",
+                                               "l", "ll",  "z",   "j", "t"};
         const char* length = kLengths[in.Byte() % 11];
         const uint8_t pick = in.Byte();
         static const char kInts[] = "diouxX";

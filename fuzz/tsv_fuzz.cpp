@@ -12,10 +12,9 @@
 
 namespace {
 
-const char* const kKinds[] = {"tb",        "par",          "pat",       "freitext",
-                              "praxis",    "mandant",      "sp",        "strings",
-                              "diag",      "icdkapitel",   "icdgruppe", "icdsubgruppe",
-                              "icd",       "icdthes",      "icdversion", "icdfav"};
+const char* const kKinds[] = {
+    "tb",   "par",        "pat",       "freitext",     "praxis", "mandant", "sp",         "strings",
+    "diag", "icdkapitel", "icdgruppe", "icdsubgruppe", "icd",    "icdthes", "icdversion", "icdfav"};
 
 std::string g_home;
 
@@ -28,7 +27,13 @@ void Close() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_home = (std::filesystem::temp_directory_path() / "q7fuzz-tsv-XXXXXX").string();
+    // In memory where the system offers it: every input writes and rolls
+    // back a journal.
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    g_home = (base / "q7fuzz-tsv-XXXXXX").string();
     if (!mkdtemp(g_home.data())) std::abort();
     CString error;
     if (XQOpenPracticeDatabase(g_home, &error) != 0) std::abort();
