@@ -46,7 +46,7 @@ bool CdiaImportTB::ParseFile(const CString& path) {
     reader.putFeature("http://xml.org/sax/features/namespaces", true);
     reader.putFeature("http://xml.org/sax/features/namespace-prefixes", true);
     if (!reader.parseURL(path)) {
-        HaltE(6, "Fehler beim Importieren der Datei!");
+        HaltEReason(6, "Fehler beim Importieren der Datei!", reader.ErrorText());
         return false;
     }
     return true;

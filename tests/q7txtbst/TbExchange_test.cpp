@@ -85,6 +85,18 @@ TEST_F(TbExchangeTest, ImportReplacesBlocksWholeAppliesTheLimitsAndReadsOnlyItsE
     EXPECT_EQ(Stored("\xE4rz"), "b//\374ber/|  0=ja");
 }
 
+// A second tb with the same id adds its lines; of lines that share a
+// number only the last can be stored.
+TEST_F(TbExchangeTest, LinesThatShareANumberKeepTheLastSoTheBlockStores) {
+    File("<dazo_tb>" +
+         Tb("<id>dup</id><lines><line><entry>0</entry><text>a</text></line>"
+            "<line><entry>1</entry><text>b</text></line></lines>") +
+         Tb("<id>dup</id><lines><line><entry>0</entry><text>c</text></line></lines>") +
+         "</dazo_tb>");
+    EXPECT_EQ(Run<CdiaImportTB>(), 1);
+    EXPECT_EQ(Stored("dup"), "///|  0=c|  1=b");
+}
+
 TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) {
     for (const std::string& content :
          {std::string("<?xml version=\"1.0\"?><dazo_tb><software>q7</software><tb><id>kaputt"),
