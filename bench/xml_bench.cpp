@@ -336,6 +336,26 @@ void BM_Peak_TransitionItems(benchmark::State& state) {
                   ReadTransition);
 }
 
+// The transition table keeps its texts whole: description lines of 1 MiB,
+// half of them from entity references (as far as the limit lets them).
+void BM_Peak_TransitionTexts(benchmark::State& state) {
+    PeakOfReading(state,
+                  WriteShape(
+                      "transitiontexts",
+                      kDecl + "<!DOCTYPE Ueberleitung [<!ENTITY b \"" + std::string(100000, 'b') +
+                          "\">]><Ueberleitung><Gruppe><Eintrag><ersterDiagnosekode><icd>",
+                      [](size_t i) {
+                          std::string line = "<Beschreibung>";
+                          if (i % 2)
+                              for (int k = 0; k < 9; ++k) line += "&b;";
+                          else
+                              line += std::string(1u << 20, 'x');
+                          return line + "</Beschreibung>";
+                      },
+                      "</icd></ersterDiagnosekode></Eintrag></Gruppe></Ueberleitung>"),
+                  ReadTransition);
+}
+
 BENCHMARK(BM_Peak_HugeText)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Peak_EntityText)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Peak_EntityAttribute)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -344,6 +364,7 @@ BENCHMARK(BM_Peak_TinyLines)->Iterations(1)->UseManualTime()->Unit(benchmark::kM
 BENCHMARK(BM_Peak_BlocksOfLines)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Peak_ManyBlocks)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Peak_TransitionItems)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Peak_TransitionTexts)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
