@@ -10,8 +10,9 @@
 // - of the text between two tags at most kMaxText bytes reach the handler
 //   (cut at a character boundary); the rest is skipped and the read goes on;
 // - no DTD or external entity is ever loaded, and entity references may not
-//   expand a file beyond kMaxAmplification times the bytes read so far, once
-//   the expanded text passes kAmplificationThreshold; such a file is refused.
+//   make the bytes read plus the bytes expanded exceed kMaxAmplification
+//   times the bytes read, once they pass kAmplificationThreshold; such a
+//   file is refused.
 #include <cstddef>
 #include <string>
 
@@ -20,15 +21,6 @@
 
 class Q7HOST_API SAXContentHandlerImpl {
   public:
-    // A handler that cannot take in the rest of a file (it would outgrow
-    // what the handler can hold) refuses it: the read stops after the
-    // current event and fails with reason (German, Windows-1252) and the
-    // line in the reader's ErrorText.
-    void Refuse(const CString& reason) {
-        if (m_refusal.IsEmpty()) m_refusal = reason;
-    }
-    const CString& Refusal() const { return m_refusal; }
-
     virtual ~SAXContentHandlerImpl() = default;
     virtual void startDocument() {}
     virtual void endDocument() {}
@@ -42,6 +34,18 @@ class Q7HOST_API SAXContentHandlerImpl {
     // "?". U+E000 to U+E01F become the controls 0x00 to 0x1F (how
     // CXQXMLWriter writes those).
     static CString W2S(const std::string& text);
+
+    // Why the handler refused the file; empty while it takes it.
+    const CString& Refusal() const { return m_refusal; }
+
+  protected:
+    // A handler that cannot take in the rest of a file (it would outgrow
+    // what the handler can hold) refuses it: the read stops after the
+    // current event and fails with reason (German, Windows-1252) and the
+    // line in the reader's ErrorText.
+    void Refuse(const CString& reason) {
+        if (m_refusal.IsEmpty()) m_refusal = reason;
+    }
 
   private:
     friend class CXQSAXReader;
