@@ -106,7 +106,15 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
               "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;"
               "&e;\"><!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;"
               "&g;&g;&g;&g;&g;&g;\">]><dazo_tb><tb><id>bomb</id><description>&h;"
-              "</description></tb></dazo_tb>")}) {
+              "</description></tb></dazo_tb>"),
+          // More lines than an import holds.
+          "<dazo_tb><tb><id>viele</id><lines>" +
+              [] {
+                  std::string lines;
+                  for (size_t i = 0; i <= kTbImportMaxLines; ++i) lines += "<line/>";
+                  return lines;
+              }() +
+              "</lines></tb></dazo_tb>"}) {
         File(content);
         front.shownMessages.clear();
         EXPECT_EQ(Run<CdiaImportTB>(), 0);
@@ -115,6 +123,7 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
     }
     EXPECT_EQ(Stored("kaputt"), "-");
     EXPECT_EQ(Stored("bomb"), "-");
+    EXPECT_EQ(Stored("viele"), "-");
 }
 
 TEST_F(TbExchangeTest, AFileOfAHundredThousandBlocksIsReadWhole) {
