@@ -22,6 +22,12 @@ CIcdUeberleitung::Kind CIcdUeberleitung::KindOf(const std::string& name) {
     return kUnknown;
 }
 
+bool CIcdUeberleitung::Room() {
+    if (++m_items <= kIcdUeberleitungMaxItems) return true;
+    Refuse(FormatString("mehr als %d Eintr\xE4ge", static_cast<int>(kIcdUeberleitungMaxItems)));
+    return false;
+}
+
 SIcdEintrag* CIcdUeberleitung::LastEintrag() {
     if (m_gruppen.empty() || m_gruppen.back().eintraege.empty()) return nullptr;
     return &m_gruppen.back().eintraege.back();
@@ -41,7 +47,7 @@ void CIcdUeberleitung::startElement(const std::string& uri, const std::string& l
     switch (KindOf(localName)) {
         case kGruppe:
             m_stack.push_back(kGruppe);
-            m_gruppen.emplace_back();
+            if (Room()) m_gruppen.emplace_back();
             break;
         case kKapitel:
             if (top == kGruppe) m_stack.push_back(kKapitel);
@@ -59,7 +65,7 @@ void CIcdUeberleitung::startElement(const std::string& uri, const std::string& l
             break;
         case kEintrag:
             if (top == kGruppe) m_stack.push_back(kEintrag);
-            if (!m_gruppen.empty()) m_gruppen.back().eintraege.emplace_back();
+            if (!m_gruppen.empty() && Room()) m_gruppen.back().eintraege.emplace_back();
             break;
         case kFreitext:
             if (top == kEintrag) m_stack.push_back(kFreitext);
@@ -77,7 +83,7 @@ void CIcdUeberleitung::startElement(const std::string& uri, const std::string& l
         }
         case kIcd:
             if (top == kErster || top == kZweiter) m_stack.push_back(kIcd);
-            if (SIcdCodeList* list = CurrentList()) list->emplace_back();
+            if (SIcdCodeList* list = CurrentList(); list && Room()) list->emplace_back();
             break;
         case kCode:
             if (top == kIcd) m_stack.push_back(kCode);
@@ -124,13 +130,13 @@ void CIcdUeberleitung::characters(const std::string& utf8) {
             if (eintrag) eintrag->hinweis = text;
             break;
         case kListeHinweis:
-            if (list) list->push_back({text, CString(), {}});
+            if (list && Room()) list->push_back({text, CString(), {}});
             break;
         case kCode:
             if (list && !list->empty()) list->back().code = text;
             break;
         case kBeschreibung:
-            if (list && !list->empty()) list->back().beschreibung.push_back(text);
+            if (list && !list->empty() && Room()) list->back().beschreibung.push_back(text);
             break;
         default:
             break;

@@ -33,6 +33,12 @@ struct SIcdGruppe {
 
 using SIcdGruppen = std::vector<SIcdGruppe>;
 
+// What one table holds at most: groups, entries, code list lines and
+// description lines together. A file with more is refused (the reader fails
+// with the reason), so that no file outgrows memory; the published table has
+// a few hundred.
+constexpr size_t kIcdUeberleitungMaxItems = 200000;
+
 // Fills the groups it is given. Only elements without a namespace URI count;
 // unknown elements, and known ones under the wrong parent, are skipped with
 // their text.
@@ -65,6 +71,8 @@ class CIcdUeberleitung : public SAXContentHandlerImpl {
         kHinweis,  // the element name, before its parent decides which note
     };
     static Kind KindOf(const std::string& localName);
+    // Counts one more item; false (and the file refused) beyond the limit.
+    bool Room();
     int Top() const { return m_stack.empty() ? kUnknown : m_stack.back(); }
     SIcdEintrag* LastEintrag();
     // The list being filled; null before the first code list. Held by
@@ -75,4 +83,5 @@ class CIcdUeberleitung : public SAXContentHandlerImpl {
     std::deque<int> m_stack;
     int m_listGruppe = -1, m_listEintrag = -1;
     bool m_listZweiter = false;
+    size_t m_items = 0;
 };

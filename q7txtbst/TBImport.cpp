@@ -1,7 +1,10 @@
 #include "q7txtbst/TBImport.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 #include "host/db/XQDatabase.h"
 #include "host/db/XQStatus.h"
@@ -35,6 +38,36 @@ constexpr size_t kMaxBuffer = 1024 * 1024;
 
 }  // namespace
 
+void CTBImport::startDocument() {
+    m_stack.clear();
+    m_buffer.clear();
+    m_kuerzel.Empty();
+    m_lines = 0;
+}
+
+void CTBImport::endDocument() {
+    for (auto& [kuerzel, block] : m_map) {
+        std::vector<CQTbEntry_Fields>& lines = block.lines;
+        if (lines.size() < 2) continue;
+        // Line positions by number, in file order among equal numbers: of a
+        // run of equal numbers all but the last are dropped, marked by an
+        // empty Kürzel first.
+        std::vector<uint32_t> order(lines.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return lines[a].LFDTBENTRY < lines[b].LFDTBENTRY;
+        });
+        bool dropped = false;
+        for (size_t i = 0; i + 1 < order.size(); ++i)
+            if (lines[order[i]].LFDTBENTRY == lines[order[i + 1]].LFDTBENTRY) {
+                lines[order[i]].KYKUERZEL.Empty();
+                dropped = true;
+            }
+        if (dropped)
+            std::erase_if(lines, [](const CQTbEntry_Fields& l) { return l.KYKUERZEL.IsEmpty(); });
+    }
+}
+
 STbImportBlock* CTBImport::Current() {
     auto it = m_map.find(m_kuerzel);
     return it == m_map.end() ? nullptr : &it->second;
@@ -47,6 +80,9 @@ void CTBImport::startElement(const std::string& uri, const std::string& localNam
         m_stack.push_back(number);
         if (number == kLine) {
             if (STbImportBlock* block = Current()) {
+                if (++m_lines > kTbImportMaxLines)
+                    Refuse(FormatString("mehr als %d Zeilen von Textbausteinen",
+                                        static_cast<int>(kTbImportMaxLines)));
                 CQTbEntry_Fields line;
                 line.KYKUERZEL = m_kuerzel;
                 block->lines.push_back(line);
@@ -73,6 +109,11 @@ void CTBImport::endElement(const std::string& uri, const std::string& localName,
             CString id = W2S(m_buffer);
             id.Trim();
             m_kuerzel = id.Left(8);
+            if (m_map.size() >= kTbImportMaxBlocks && !m_map.count(m_kuerzel)) {
+                Refuse(FormatString("mehr als %d Textbausteine",
+                                    static_cast<int>(kTbImportMaxBlocks)));
+                break;
+            }
             m_map[m_kuerzel].tb.Kuerzel = m_kuerzel;
             break;
         }

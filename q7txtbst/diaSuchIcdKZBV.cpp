@@ -123,7 +123,7 @@ bool CdiaSuchIcdKZBV::OnInitDialog() {
     reader.putContentHandler(&handler);
     const CString path = FilePath();
     if (!reader.parseURL(path)) {
-        HaltE(6, "Fehler beim Lesen der ICD-Datei:\n" + path);
+        HaltEReason(6, "Fehler beim Lesen der ICD-Datei:\n" + path, reader.ErrorText());
         m_gruppen.clear();
         EndDialog(2);
         return true;

@@ -3,7 +3,7 @@
 # Does nothing when they are all there; needs root (or sudo) otherwise.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config git clang-format
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config git clang-format
           libsqlite3-dev libexpat1-dev libcairo2-dev fonts-dejavu-core poppler-utils
           libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev)
 

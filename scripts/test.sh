@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: an optimised build with debug
 # information (benchmarks built too, so they keep compiling) and a build
-# with AddressSanitizer and UBSan. Fails when either fails.
+# with AddressSanitizer and UBSan; then a short fuzz run of every fuzz target
+# (scripts/fuzz.sh, Q7_FUZZ_SECONDS per target, default 10; 0 skips it).
+# Fails when any of them fails.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="${Q7_JOBS:-$(nproc)}"
@@ -19,4 +21,9 @@ run() {
 run build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ7_BENCHMARKS=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run build/ci-asan -DCMAKE_BUILD_TYPE=Debug -DQ7_SANITIZE=ON -DQ7_BENCHMARKS=OFF
+fuzz_seconds="${Q7_FUZZ_SECONDS:-10}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== build/fuzz" >&2
+  Q7_JOBS="$jobs" bash "$root/scripts/fuzz.sh" "$fuzz_seconds" || status=1
+fi
 exit $status

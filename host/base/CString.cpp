@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -126,12 +129,40 @@ bool IsWhite(char c) {
 
 const char kWhite[] = " \t\r\n\v\f";
 
-// Rewrites the practice system compiler's printf dialect into the C library's:
-// "I64" becomes "ll", "I32" disappears, a bare "I" (pointer-sized) becomes "z".
-// Directives the C library does not know are printed literally instead of
-// being handed to vsnprintf, and "%n" consumes its argument without writing.
-std::string TranslateFormat(const char* format) {
+// One directive formatted with the C library. The arguments are fetched here,
+// one directive at a time with the type its length prefix and conversion
+// name, so that no directive can make vsnprintf read an argument of another
+// type (e.g. the width of a "%*n").
+template <typename... Args>
+void AppendPrintf(std::string& out, const std::string& directive, Args... args) {
+    const int needed = std::snprintf(nullptr, 0, directive.c_str(), args...);
+    if (needed <= 0) return;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(needed) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(needed) + 1, directive.c_str(), args...);
+    out.resize(at + static_cast<size_t>(needed));
+}
+
+template <typename T>
+void AppendValue(std::string& out, const std::string& directive, int stars, int first, int second,
+                 T value) {
+    if (stars == 0)
+        AppendPrintf(out, directive, value);
+    else if (stars == 1)
+        AppendPrintf(out, directive, first, value);
+    else
+        AppendPrintf(out, directive, first, second, value);
+}
+
+// Formats the practice system compiler's printf dialect with the C library:
+// "I64" becomes "ll", "I32" disappears, a bare "I" (pointer-sized) becomes
+// "z". Directives the C library does not know are printed literally, and "%n"
+// consumes its argument (and the "*" ones before it) without writing.
+std::string FormatToString(const char* format, va_list source) {
     std::string out;
+    if (!format) return out;
+    va_list args;
+    va_copy(args, source);
     const char* p = format;
     while (*p) {
         if (*p != '%') {
@@ -140,9 +171,11 @@ std::string TranslateFormat(const char* format) {
         }
         const char* start = p++;
         std::string directive = "%";
+        int stars = 0;
         while (*p && std::strchr("-+ #0", *p)) directive += *p++;
         if (*p == '*') {
             directive += *p++;
+            ++stars;
         } else {
             while (*p >= '0' && *p <= '9') directive += *p++;
         }
@@ -150,62 +183,90 @@ std::string TranslateFormat(const char* format) {
             directive += *p++;
             if (*p == '*') {
                 directive += *p++;
+                ++stars;
             } else {
                 while (*p >= '0' && *p <= '9') directive += *p++;
             }
         }
+        std::string length;
         if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            directive += "ll";
+            length = "ll";
             p += 3;
         } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
             p += 3;
         } else if (p[0] == 'I') {
-            directive += 'z';
+            length = "z";
             p += 1;
         } else if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
-            directive += p[0];
-            directive += p[1];
+            length.assign(p, 2);
             p += 2;
         } else if (*p && std::strchr("hlLzjt", *p)) {
-            directive += *p++;
+            length = *p++;
         }
-        char conv = *p;
+        const char conv = *p;
         if (conv == '%' && p == start + 1) {
-            out += "%%";
+            out += '%';
             ++p;
-        } else if (conv == 'n') {
-            out += "%.0s";
-            ++p;
-        } else if (conv && std::strchr("diouxXeEfFgGaAcsp", conv)) {
-            directive += conv;
-            out += directive;
-            ++p;
-        } else {
+            continue;
+        }
+        if (!conv || !std::strchr("diouxXeEfFgGaAcspn", conv)) {
             // Unknown or cut-off directive: show it as written.
-            for (const char* q = start; q < p; ++q) {
-                out += *q;
-                if (*q == '%') out += '%';
-            }
+            out.append(start, p);
+            continue;
+        }
+        ++p;
+        const int first = stars > 0 ? va_arg(args, int) : 0;
+        const int second = stars > 1 ? va_arg(args, int) : 0;
+        // Each class of conversion keeps only the length prefixes that
+        // change its argument's type; the others are dropped so that the
+        // argument fetched is the one the C library reads.
+        if (conv == 'n') {
+            (void)va_arg(args, void*);
+        } else if (std::strchr("diouxX", conv)) {
+            if (length == "L") length = "ll";
+            directive += length;
+            directive += conv;
+            if (length == "ll")
+                AppendValue(out, directive, stars, first, second, va_arg(args, long long));
+            else if (length == "l")
+                AppendValue(out, directive, stars, first, second, va_arg(args, long));
+            else if (length == "z")
+                AppendValue(out, directive, stars, first, second, va_arg(args, std::size_t));
+            else if (length == "j")
+                AppendValue(out, directive, stars, first, second, va_arg(args, std::intmax_t));
+            else if (length == "t")
+                AppendValue(out, directive, stars, first, second, va_arg(args, std::ptrdiff_t));
+            else
+                AppendValue(out, directive, stars, first, second, va_arg(args, int));
+        } else if (std::strchr("eEfFgGaA", conv)) {
+            const bool wide = length == "L";
+            directive += wide ? "L" : "";
+            directive += conv;
+            if (wide)
+                AppendValue(out, directive, stars, first, second, va_arg(args, long double));
+            else
+                AppendValue(out, directive, stars, first, second, va_arg(args, double));
+        } else if (conv == 'c') {
+            const bool wide = length == "l";
+            directive += wide ? "lc" : "c";
+            if (wide)
+                AppendValue(out, directive, stars, first, second, va_arg(args, std::wint_t));
+            else
+                AppendValue(out, directive, stars, first, second, va_arg(args, int));
+        } else if (conv == 's') {
+            const bool wide = length == "l";
+            directive += wide ? "ls" : "s";
+            if (wide)
+                AppendValue(out, directive, stars, first, second, va_arg(args, const wchar_t*));
+            else
+                AppendValue(out, directive, stars, first, second, va_arg(args, const char*));
+        } else {
+            directive += 'p';
+            AppendValue(out, directive, stars, first, second, va_arg(args, const void*));
         }
     }
+    va_end(args);
     return out;
-}
-
-std::string FormatToString(const char* format, va_list args) {
-    if (!format) return {};
-    std::string translated = TranslateFormat(format);
-    va_list probe;
-    va_copy(probe, args);
-    int needed = std::vsnprintf(nullptr, 0, translated.c_str(), probe);
-    va_end(probe);
-    if (needed <= 0) return {};
-    std::string result(static_cast<size_t>(needed) + 1, '\0');
-    va_list again;
-    va_copy(again, args);
-    std::vsnprintf(result.data(), result.size(), translated.c_str(), again);
-    va_end(again);
-    result.resize(static_cast<size_t>(needed));
-    return result;
 }
 
 }  // namespace

@@ -85,6 +85,18 @@ TEST_F(TbExchangeTest, ImportReplacesBlocksWholeAppliesTheLimitsAndReadsOnlyItsE
     EXPECT_EQ(Stored("\xE4rz"), "b//\374ber/|  0=ja");
 }
 
+// A second tb with the same id adds its lines; of lines that share a
+// number only the last can be stored.
+TEST_F(TbExchangeTest, LinesThatShareANumberKeepTheLastSoTheBlockStores) {
+    File("<dazo_tb>" +
+         Tb("<id>dup</id><lines><line><entry>0</entry><text>a</text></line>"
+            "<line><entry>1</entry><text>b</text></line></lines>") +
+         Tb("<id>dup</id><lines><line><entry>0</entry><text>c</text></line></lines>") +
+         "</dazo_tb>");
+    EXPECT_EQ(Run<CdiaImportTB>(), 1);
+    EXPECT_EQ(Stored("dup"), "///|  0=c|  1=b");
+}
+
 TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) {
     for (const std::string& content :
          {std::string("<?xml version=\"1.0\"?><dazo_tb><software>q7</software><tb><id>kaputt"),
@@ -94,7 +106,15 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
               "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;"
               "&e;\"><!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;"
               "&g;&g;&g;&g;&g;&g;\">]><dazo_tb><tb><id>bomb</id><description>&h;"
-              "</description></tb></dazo_tb>")}) {
+              "</description></tb></dazo_tb>"),
+          // More lines than an import holds.
+          "<dazo_tb><tb><id>viele</id><lines>" +
+              [] {
+                  std::string lines;
+                  for (size_t i = 0; i <= kTbImportMaxLines; ++i) lines += "<line/>";
+                  return lines;
+              }() +
+              "</lines></tb></dazo_tb>"}) {
         File(content);
         front.shownMessages.clear();
         testing::internal::CaptureStderr();
@@ -107,6 +127,7 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
     }
     EXPECT_EQ(Stored("kaputt"), "-");
     EXPECT_EQ(Stored("bomb"), "-");
+    EXPECT_EQ(Stored("viele"), "-");
 }
 
 // The disk fills up midway: the blocks committed before stay, none after the

@@ -24,6 +24,8 @@ TEST(FormatTest, UnknownDirectivesArePrintedLiterally) {
     EXPECT_EQ(FormatString("100%"), "100%");
     int written = 0;
     EXPECT_EQ(FormatString("a%nb%d", &written, 5), "ab5");
+    // Widths given as arguments belong to the "%n" too, not to what follows.
+    EXPECT_EQ(FormatString("a%*nb%*.*nc%s", 3, &written, 4, 5, &written, "d"), "abcd");
     EXPECT_EQ(written, 0);
     CString s("old");
     s.Format(nullptr);

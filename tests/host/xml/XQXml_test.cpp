@@ -113,22 +113,64 @@ TEST(XQSAXReader, LoadsNoExternalDtdOrEntityAndStopsExpansionAttacks) {
         laughs += "\">";
     }
     laughs += "]><t>&l10;</t>";
-    Recorder r;
+    // One large entity used often: far below expat's own default limit, and
+    // refused all the same, with the reason.
+    const std::string big = "<!DOCTYPE t [<!ENTITY b \"" + std::string(100000, 'x') + "\">]><t>";
+    std::string linear = big;
+    for (int i = 0; i < 30; ++i) linear += "&b;";
+    linear += "</t>";
+    for (const std::string* doc : {&laughs, &linear}) {
+        Recorder r;
+        CXQSAXReader reader;
+        reader.putContentHandler(&r);
+        EXPECT_FALSE(reader.parse(*doc));
+        EXPECT_LE(r.text.size(), CXQSAXReader::kMaxText);
+        EXPECT_NE(reader.ErrorText().Find("abgelehnt: Entit\xE4ten"), -1)
+            << reader.ErrorText().GetString();
+    }
+}
+
+TEST(XQSAXReader, KeepsTheFirstMebibyteOfATextAndReadsOn) {
+    // A two-byte character across the limit is left out whole.
+    const std::string head(CXQSAXReader::kMaxText - 1, 'a');
+    struct Pieces : SAXContentHandlerImpl {
+        std::vector<std::string> texts;
+        void characters(const std::string& t) override { texts.push_back(t); }
+    } h;
     CXQSAXReader reader;
-    reader.putContentHandler(&r);
-    EXPECT_FALSE(reader.parse(laughs));
-    EXPECT_LT(r.text.size(), 64u * 1024 * 1024);
+    reader.putContentHandler(&h);
+    ASSERT_TRUE(reader.parse("<r><t>" + head + "\xC3\xA4" + std::string(3000000, 'b') +
+                             "</t><u>danach</u></r>"));
+    ASSERT_EQ(h.texts.size(), 2u);
+    EXPECT_EQ(h.texts[0], head);
+    EXPECT_EQ(h.texts[1], "danach");
 }
 
 TEST(XQSAXReader, FailsOnDamagedOrMissingFiles) {
     Recorder r;
     CXQSAXReader reader;
     reader.putContentHandler(&r);
-    EXPECT_FALSE(reader.parseURL(TempFile("bad.xml", "<a><b></a>").c_str()));
-    EXPECT_FALSE(reader.ErrorText().IsEmpty());
+    EXPECT_FALSE(reader.parseURL(TempFile("bad.xml", "<a>\n<b></a>").c_str()));
+    EXPECT_STREQ(reader.ErrorText(),
+                 "Datei nicht wohlgeformt: schlie\xDF"
+                 "endes Tag passt nicht zum offenen "
+                 "Element (Zeile 2, Spalte 6)");
     EXPECT_FALSE(reader.parseURL((::testing::TempDir() + "/missing.xml").c_str()));
+    EXPECT_EQ(reader.ErrorText().Find("Datei nicht lesbar: "), 0);
     EXPECT_FALSE(reader.parseURL(
         TempFile("enc.xml", "<?xml version=\"1.0\" encoding=\"klingon\"?><a/>").c_str()));
+
+    // A handler that refuses the file stops the read at once, with its reason.
+    struct Refusing : SAXContentHandlerImpl {
+        int starts = 0;
+        void startElement(const std::string&, const std::string&, const std::string&) override {
+            if (++starts == 2) Refuse("zu viele Elemente");
+        }
+    } refusing;
+    reader.putContentHandler(&refusing);
+    EXPECT_FALSE(reader.parse("<a>\n<b/><c/></a>"));
+    EXPECT_EQ(refusing.starts, 2);
+    EXPECT_STREQ(reader.ErrorText(), "Datei abgelehnt: zu viele Elemente (Zeile 2, Spalte 5)");
 }
 
 TEST(XQSAXReader, HandsEachTextOverWholeAndFindsFilesByHostPath) {
