@@ -5,8 +5,10 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -23,6 +25,7 @@
 #include <string_view>
 
 #include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
 #include "host/ui/qt/XQQtWindow.h"
 
@@ -35,6 +38,9 @@ struct CXQQtFrontEnd::Impl {
     std::set<CWnd*> changed;
     QPointer<QProgressDialog> progress;
     std::unique_ptr<QTranslator> texts;  // the toolkit's texts in German
+    // The folder last chosen in a file dialog, per kind of file (its
+    // extension), for this run of the program.
+    std::map<QString, QString> lastFolders;
 
     QWidget* Top() const { return windows.empty() ? nullptr : windows.back(); }
 
@@ -51,9 +57,9 @@ namespace {
 
 CXQQtFrontEnd::Impl* g_impl = nullptr;
 
-// The toolkit's own texts in the boxes and file dialogs we show, in German:
-// the toolkit's translation files are not part of every installation, and
-// the few texts a user meets here are known.
+// The toolkit's own texts in the boxes and file dialogs we show, in German,
+// for an installation without the toolkit's translation files: the few texts
+// a user meets here are known.
 class GermanToolkitTexts : public QTranslator {
   public:
     bool isEmpty() const override { return false; }
@@ -68,6 +74,11 @@ class GermanToolkitTexts : public QTranslator {
             {"Close", "Schlie\u00DFen"},
             {"Open", "\u00D6ffnen"},
             {"Save", "Speichern"},
+            {"&Open", "\u00D6&ffnen"},
+            {"&Save", "&Speichern"},
+            {"Look in:", "Suchen in:"},
+            {"File &name:", "Datei&name:"},
+            {"Files of type:", "Dateityp:"},
             {"%1 already exists.\nDo you want to replace it?",
              "%1 ist schon vorhanden.\nSoll die Datei ersetzt werden?"},
             {"%1\nFile not found.\nPlease verify the correct file name was given.",
@@ -137,16 +148,41 @@ QMessageBox::Icon IconOf(XQMsgKind kind, size_t buttons) {
     return QMessageBox::Warning;
 }
 
-// "Beschreibung|*.ext|Alle|*.*" as the toolkit writes filters.
+// The toolkit's German texts: its own translation files when installed,
+// else the few texts above.
+std::unique_ptr<QTranslator> GermanTexts() {
+    auto package = std::make_unique<QTranslator>();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (package->load("qtbase_de", folder)) return package;
+    XQLog("Fensteroberfl\344che starten",
+          Utf8ToCp1252("qtbase_de fehlt in " + folder.toStdString() +
+                       "; nur die wichtigsten Texte sind deutsch"));
+    return std::make_unique<GermanToolkitTexts>();
+}
+
+// "Beschreibung|*.ext|Alle|*.*" as the toolkit writes filters. A description
+// that already names its patterns ("XML-Dateien (*.xml)") keeps its wording.
 QString QtFilter(const CString& filter) {
     const QStringList parts = ToQt(filter).split('|', Qt::SkipEmptyParts);
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
+        const QString description = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
         patterns.replace(';', ' ');
-        filters << QString("%1 (%2)").arg(parts[i], patterns);
+        if (description.endsWith("(" + patterns + ")"))
+            filters << description;
+        else
+            filters << QString("%1 (%2)").arg(description, patterns);
     }
     return filters.join(";;");
+}
+
+// A file dialog's kind of file: its extension, else its first pattern's.
+QString FileKind(const CString& filter, const CString& defaultExtension) {
+    QString kind = ToQt(defaultExtension).trimmed().toLower();
+    if (kind.isEmpty()) kind = ToQt(filter).section('|', 1, 1).section(';', 0, 0).toLower();
+    while (kind.startsWith('*') || kind.startsWith('.')) kind.remove(0, 1);
+    return kind;
 }
 
 }  // namespace
@@ -170,7 +206,7 @@ CXQQtFrontEnd::CXQQtFrontEnd() : m_impl(new Impl) {
     }
     // Windows come and go with the modal runs; none of them ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_impl->texts = std::make_unique<GermanToolkitTexts>();
+    m_impl->texts = GermanTexts();
     QCoreApplication::installTranslator(m_impl->texts.get());
     g_impl = m_impl;
 }
@@ -272,25 +308,37 @@ bool CXQQtFrontEnd::ParamBox(const CString& caption, std::vector<XQParamField>& 
     return true;
 }
 
+// The dialog opens where the practice keeps this kind of file: the folder of
+// the proposed path, else the one last chosen for the kind in this run, else
+// the practice's home.
 bool CXQQtFrontEnd::FileDialog(bool save, const CString& title, const CString& filter,
                                const CString& defaultExtension, CString& path) {
-    QFileDialog box(m_impl->Top(), ToQt(title), QString(), QtFilter(filter));
+    const QString home = QString::fromStdString(Q7GetHome());
+    const QString proposed = QString::fromStdString(NativePath(path));
+    const QString kind = FileKind(filter, defaultExtension);
+    QString folder = home.isEmpty() ? QDir::currentPath() : home;
+    if (const auto last = m_impl->lastFolders.find(kind); last != m_impl->lastFolders.end())
+        folder = last->second;
+    QString file = proposed;
+    if (proposed.contains('/')) {
+        const QFileInfo info(QDir(home.isEmpty() ? QDir::currentPath() : home), proposed);
+        folder = info.absolutePath();
+        file = info.fileName();
+    }
+    QFileDialog box(m_impl->Top(), ToQt(title), folder, QtFilter(filter));
     box.setObjectName("filedialog");
     // The toolkit's own dialog: the same on every desktop, and in German.
     box.setOption(QFileDialog::DontUseNativeDialog);
     box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    box.setLabelText(QFileDialog::Accept, save ? "Speichern" : QString::fromUtf8("Öffnen"));
-    box.setLabelText(QFileDialog::Reject, "Abbrechen");
-    box.setLabelText(QFileDialog::LookIn, "Suchen in:");
-    box.setLabelText(QFileDialog::FileName, "Dateiname:");
-    box.setLabelText(QFileDialog::FileType, "Dateityp:");
     QString extension = ToQt(defaultExtension);
     while (extension.startsWith('.')) extension.remove(0, 1);
     if (!extension.isEmpty()) box.setDefaultSuffix(extension);
-    if (!path.IsEmpty()) box.selectFile(ToQt(path));
+    if (!file.isEmpty()) box.selectFile(file);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
-    path = FromQt(box.selectedFiles().front());
+    const QString chosen = box.selectedFiles().front();
+    m_impl->lastFolders[kind] = QFileInfo(chosen).absolutePath();
+    path = FromQt(chosen);
     return true;
 }
 

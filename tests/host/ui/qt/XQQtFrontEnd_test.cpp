@@ -299,23 +299,50 @@ TEST_F(QtFrontEndTest, BoxesAreGermanAndAnswerAsTheUserDoes) {
     EXPECT_FALSE(Q7UpdateProgressBox(4));
     Q7CloseProgressBox();
 
-    const QString dir = QDir::tempPath() + "/q7qt-filedialog";
-    QDir().mkpath(dir);
-    WhenModal([dir](QWidget* modal) {
-        auto* box = qobject_cast<QFileDialog*>(modal);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(
-            box->windowTitle() + ": " + box->nameFilters().join(";") + " ." + box->defaultSuffix(),
-            "Textbausteine exportieren: XML-Dateien (*.xml) .xml");
-        auto* name = box->findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        EXPECT_EQ(name->text(), "tb.xml") << "the proposed name";
-        name->setText(dir + "/bausteine");
-        static_cast<QDialog*>(box)->accept();  // as the accept button does
-    });
-    CString path = "tb.xml";
-    ASSERT_TRUE(XQFileDialog(true, "Textbausteine exportieren", "XML-Dateien|*.xml", ".xml", path));
-    EXPECT_EQ(path, Utf8ToCp1252((dir + "/bausteine.xml").toStdString()));
+    Q7CloseProgressBox();
+}
+
+// A file dialog speaks the toolkit's German, shows each filter once and
+// opens in the folder for its kind of file.
+TEST_F(QtFrontEndTest, FileDialogsAreGermanAndStartInTheKindsFolder) {
+    const QString root = QDir::tempPath() + "/q7qt-filedialog";
+    for (const char* sub : {"/home/proposed", "/export"}) QDir().mkpath(root + sub);
+    const std::string homeBefore = Q7GetHome();
+    Q7SetHome((root + "/home").toStdString());
+    // Kinds of file of their own: other tests' choices stay with theirs.
+    struct Case {
+        const char* proposed;
+        const char* extension;
+        QString folder;  // where it opens
+        QString choose;  // typed name; empty cancels
+        const char* filter = "XML-Dateien (*.xml)|*.xml||";
+    } cases[] = {
+        {"tb.tbx", ".tbx", "/home", "/export/bausteine"},        // the practice's home
+        {"tb2.tbx", "tbx", "/export", "", "XML-Dateien|*.xml"},  // the kind's last folder
+        {"proposed/tb.tbx", ".tbx", "/home/proposed", ""},       // the proposed path's folder
+        {"brief.brf", "brf", "/home", ""},                       // another kind
+    };
+    for (const Case& c : cases) {
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->directory().absolutePath(), root + c.folder) << c.proposed;
+            EXPECT_EQ(box->nameFilters().join(";"), "XML-Dateien (*.xml)");
+            EXPECT_NE(Button(box, "Abbrechen"), nullptr);
+            auto* name = box->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            EXPECT_EQ(name->text(), QFileInfo(c.proposed).fileName()) << "the proposed name";
+            if (c.choose.isEmpty()) return static_cast<QDialog*>(box)->reject();
+            name->setText(root + c.choose);
+            static_cast<QDialog*>(box)->accept();  // as the accept button does
+        });
+        CString path = c.proposed;
+        EXPECT_EQ(XQFileDialog(true, "Export", c.filter, c.extension, path), !c.choose.isEmpty());
+        if (!c.choose.isEmpty()) {
+            EXPECT_EQ(path, Utf8ToCp1252((root + c.choose + ".tbx").toStdString()));
+        }
+    }
+    Q7SetHome(homeBefore);
 }
 
 // The box reads as the message has it; the reason waits behind the details
@@ -326,7 +353,7 @@ TEST_F(QtFrontEndTest, AReasonStaysInTheDetailsOfTheBox) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->text() + "|" + box->detailedText(),
                   Q("Nicht gespeichert|Datentr\xE4ger voll"));
-        EXPECT_NE(Button(box, "Details einblenden \x85"), nullptr);
+        EXPECT_NE(Button(box, "Details einblenden..."), nullptr);
         Button(box, "OK")->click();
     });
     EXPECT_EQ(HaltEReason(0, "Nicht gespeichert", "Datentr\xE4ger voll"), 1);
