@@ -99,6 +99,12 @@ class EditBinding : public XQQtBinding {
 
   protected:
     void UpdateKind() override {
+        // Setting the maximum length puts the caret at the end, even when
+        // the length stays: only a changed length goes to the widget, and
+        // before the selection.
+        const int maxLength = m_model.GetMaxLength() > 0 ? m_model.GetMaxLength() : 32767;
+        if (m_edit->maxLength() != maxLength) m_edit->setMaxLength(maxLength);
+        if (m_edit->isReadOnly() != m_model.IsReadOnly()) m_edit->setReadOnly(m_model.IsReadOnly());
         const QString text = ToQt(m_model.GetText());
         int start, end;
         m_model.GetSel(start, end);
@@ -111,13 +117,13 @@ class EditBinding : public XQQtBinding {
             m_selStart = start;
             m_selEnd = end;
         }
-        m_edit->setReadOnly(m_model.IsReadOnly());
-        m_edit->setMaxLength(m_model.GetMaxLength() > 0 ? m_model.GetMaxLength() : 32767);
     }
 
   private:
     void PushSel() {
-        if (Updating()) return;
+        // Text the model has rewritten (an expansion, a text set by the
+        // dialog) keeps the caret the model gave it.
+        if (Updating() || FromQt(m_edit->text()) != m_model.GetText()) return;
         const int caret = m_edit->cursorPosition();
         int anchor = caret;
         if (m_edit->hasSelectedText())
