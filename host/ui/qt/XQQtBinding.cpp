@@ -26,13 +26,18 @@ QString Plain(const CString& label) {
 }  // namespace
 
 void XQQtBinding::Update() {
+    // A refresh leaves a widget the user is in as it is: the toolkit skips
+    // visibility and enabling that do not change, the rest (here and in
+    // UpdateKind) is set only when it changed.
     box->setVisible(control->IsWindowVisible());
     box->setEnabled(control->IsWindowEnabled());
     const QString hint = ToQt(control->GetHint());
-    input->setToolTip(hint);
+    if (input->toolTip() != hint) input->setToolTip(hint);
     if (label) {
-        label->setToolTip(hint);
-        label->setText(label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel()));
+        if (label->toolTip() != hint) label->setToolTip(hint);
+        const QString text =
+            label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel());
+        if (label->text() != text) label->setText(text);
     }
     UpdateKind();
 }
@@ -121,9 +126,7 @@ class EditBinding : public XQQtBinding {
 
   private:
     void PushSel() {
-        // Text the model has rewritten (an expansion, a text set by the
-        // dialog) keeps the caret the model gave it.
-        if (Updating() || FromQt(m_edit->text()) != m_model.GetText()) return;
+        if (Updating()) return;
         const int caret = m_edit->cursorPosition();
         int anchor = caret;
         if (m_edit->hasSelectedText())
@@ -203,7 +206,7 @@ class MemoBinding : public XQQtBinding {
             m_selStart = start;
             m_selEnd = end;
         }
-        m_memo->setReadOnly(m_model.IsReadOnly());
+        if (m_memo->isReadOnly() != m_model.IsReadOnly()) m_memo->setReadOnly(m_model.IsReadOnly());
     }
 
   private:
@@ -250,7 +253,10 @@ class ComboBinding : public XQQtBinding {
             for (int i = 0; i < m_model.GetCount(); ++i)
                 m_combo->addItem(ToQt(m_model.GetLBText(i)));
         }
-        m_combo->setCurrentIndex(m_model.GetCurSel());
+        // Only a changed choice goes to the widget: setting it again would
+        // reset the text being edited.
+        if (m_combo->currentIndex() != m_model.GetCurSel())
+            m_combo->setCurrentIndex(m_model.GetCurSel());
     }
 
   private:
