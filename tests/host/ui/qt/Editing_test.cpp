@@ -12,6 +12,7 @@ namespace {
 
 using EditingTest = DemoWindowTest;
 
+// The model's answer to a key reaches the widgets once the event loop runs.
 void Settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
 }
