@@ -26,13 +26,18 @@ QString Plain(const CString& label) {
 }  // namespace
 
 void XQQtBinding::Update() {
+    // A refresh leaves a widget the user is in as it is: the toolkit skips
+    // visibility and enabling that do not change, the rest (here and in
+    // UpdateKind) is set only when it changed.
     box->setVisible(control->IsWindowVisible());
     box->setEnabled(control->IsWindowEnabled());
     const QString hint = ToQt(control->GetHint());
-    input->setToolTip(hint);
+    if (input->toolTip() != hint) input->setToolTip(hint);
     if (label) {
-        label->setToolTip(hint);
-        label->setText(label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel()));
+        if (label->toolTip() != hint) label->setToolTip(hint);
+        const QString text =
+            label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel());
+        if (label->text() != text) label->setText(text);
     }
     UpdateKind();
 }
@@ -99,6 +104,12 @@ class EditBinding : public XQQtBinding {
 
   protected:
     void UpdateKind() override {
+        // Setting the maximum length puts the caret at the end, even when
+        // the length stays: only a changed length goes to the widget, and
+        // before the selection.
+        const int maxLength = m_model.GetMaxLength() > 0 ? m_model.GetMaxLength() : 32767;
+        if (m_edit->maxLength() != maxLength) m_edit->setMaxLength(maxLength);
+        if (m_edit->isReadOnly() != m_model.IsReadOnly()) m_edit->setReadOnly(m_model.IsReadOnly());
         const QString text = ToQt(m_model.GetText());
         int start, end;
         m_model.GetSel(start, end);
@@ -111,8 +122,6 @@ class EditBinding : public XQQtBinding {
             m_selStart = start;
             m_selEnd = end;
         }
-        m_edit->setReadOnly(m_model.IsReadOnly());
-        m_edit->setMaxLength(m_model.GetMaxLength() > 0 ? m_model.GetMaxLength() : 32767);
     }
 
   private:
@@ -197,7 +206,7 @@ class MemoBinding : public XQQtBinding {
             m_selStart = start;
             m_selEnd = end;
         }
-        m_memo->setReadOnly(m_model.IsReadOnly());
+        if (m_memo->isReadOnly() != m_model.IsReadOnly()) m_memo->setReadOnly(m_model.IsReadOnly());
     }
 
   private:
@@ -244,7 +253,10 @@ class ComboBinding : public XQQtBinding {
             for (int i = 0; i < m_model.GetCount(); ++i)
                 m_combo->addItem(ToQt(m_model.GetLBText(i)));
         }
-        m_combo->setCurrentIndex(m_model.GetCurSel());
+        // Only a changed choice goes to the widget: setting it again would
+        // reset the text being edited.
+        if (m_combo->currentIndex() != m_model.GetCurSel())
+            m_combo->setCurrentIndex(m_model.GetCurSel());
     }
 
   private:

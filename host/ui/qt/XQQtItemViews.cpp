@@ -121,7 +121,11 @@ class ListBinding : public XQQtBinding {
             if (!item) item = new QListWidgetItem(m_list);
             UpdateItem(*item, i);
         }
-        if (m_list->currentRow() != m_model.GetCurSel()) m_list->setCurrentRow(m_model.GetCurSel());
+        // As the grid's: the current line keeps its highlight through a refresh.
+        const int row = m_model.GetCurSel();
+        if (m_list->currentRow() != row ||
+            (row >= 0 && row < m_list->count() && !m_list->item(row)->isSelected()))
+            m_list->setCurrentRow(row);
     }
 
   private:
@@ -293,14 +297,16 @@ class GridBinding : public XQQtBinding {
         m_table->Sync();
         const int line = m_model.GetCurLine();
         QItemSelectionModel* selection = m_view->selectionModel();
+        // The current line stays current and highlighted: it is set, and
+        // scrolled to, only when it moved or lost its highlight.
         if (line >= 0) {
             const QModelIndex index = m_table->index(line, 0);
-            if (selection->currentIndex().row() != line) {
+            if (selection->currentIndex().row() != line || !selection->isRowSelected(line)) {
                 selection->setCurrentIndex(
                     index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 m_view->scrollTo(index);
             }
-        } else {
+        } else if (selection->hasSelection() || selection->currentIndex().isValid()) {
             selection->clear();
         }
     }
