@@ -27,6 +27,7 @@
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
+#include "host/ui/qt/XQQtHelp.h"
 #include "host/ui/qt/XQQtWindow.h"
 
 struct CXQQtFrontEnd::Impl {
@@ -373,9 +374,7 @@ void CXQQtFrontEnd::ProgressClose() {
 
 void CXQQtFrontEnd::Open(const CString& url) {
     if (url.Left(5) == "help:") {
-        MessageBox(XQMsgKind::HaltI, "Hilfe",
-                   "Zu \x84" + url.Mid(5) + "\x93 gibt es in dieser Ausgabe keine Hilfeseite.",
-                   {CString("OK")});
+        XQQtShowHelp(ToQt(url.Mid(5)));
         return;
     }
     const QUrl target = QUrl::fromUserInput(ToQt(url), QDir::currentPath(), QUrl::AssumeLocalFile);
