@@ -3,6 +3,7 @@
 #include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
 #include "host/db/XQDatabase.h"
+#include "host/dlg/XQMessages.h"
 #include "host/dlg/XQResource.h"
 #include "q7txtbst/Q7TbExport.h"
 
@@ -145,7 +146,22 @@ bool CPraxisDesktop::OnInitDialog() {
     for (const auto& [number, button] : entries)
         EnableToolbarButton(number, button->IsWindowEnabled());
     m_status.SetCaption(StatusText());
+    m_memo.SetSaved();
     return CXQDialog::OnInitDialog();
+}
+
+// The desktop has no place to take the entry over to, so leaving drops it:
+// text typed or expanded since the desktop opened goes only on a "Ja". Blanks
+// alone carry nothing worth asking about.
+void CPraxisDesktop::OnExit() {
+    CString entry = m_memo.GetText();
+    if (!entry.Trim().IsEmpty() && m_memo.IsChanged() &&
+        SollIch("Praxis-Arbeitsplatz",
+                "Der Behandlungseintrag ist noch nicht \xFC"
+                "bernommen. Trotzdem schlie\xDF"
+                "en?") != XQ_IDYES)
+        return;
+    CXQDialog::OnExit();
 }
 
 void CPraxisDesktop::ExpandInMemo() {

@@ -14,6 +14,9 @@ class CPraxisDesktop : public CXQDialog {
 
     bool OnInitDialog() override;
     void OnToolbarButton(int number) override;
+    // Escape and closing the window: asks first when the treatment entry
+    // holds text written or expanded since the desktop opened.
+    void OnExit() override;
 
   private:
     void ExpandInMemo();

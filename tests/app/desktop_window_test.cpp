@@ -4,6 +4,7 @@
 // is saved as DIR/desktop.png.
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/Desktop.h"
 #include "app/ModuleLibrary.h"
@@ -74,8 +75,63 @@ TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3) {
             memo->toPlainText().contains(Q("Druckschmerz.\nXQZYHerzt\xF6ne rein und rhythmisch")))
             << memo->toPlainText().toStdString();
         ExpectWidgetsShowModel(desktop, w);
+        // The expanded entry is not taken over: leaving asks first.
+        WhenModal([](QWidget* box) { Button(box, "Ja")->click(); });
         Key(memo, Qt::Key_Escape);
+        EXPECT_TRUE(desktop.IsEnded());
     });
+}
+
+// An entry not taken over goes only on a "Ja" (Escape, then closing the
+// window); "Nein" keeps text and caret; an empty entry goes without a box.
+TEST_F(DesktopWindowTest, LeavingAsksBeforeDroppingTheEntry) {
+    RegisterHostDialogs();
+    ModuleLibrary module;
+    const char* reply = "Nein";
+    std::vector<QString> asked;
+    QTimer answerer;  // answers every box while this test runs, and no longer
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        asked.push_back(box->windowTitle() + ": " + box->text());
+        Button(box, reply)->click();
+    });
+    answerer.start(5);
+    for (const bool typed : {true, false}) {
+        SCOPED_TRACE(typed ? "typed" : "empty");
+        CPraxisDesktop desktop(module);
+        asked.clear();
+        reply = "Nein";
+        RunShown(desktop, [&](QWidget* w) {
+            auto* memo = ByLabel<QPlainTextEdit>(w, "&Behandlungseintrag");
+            ASSERT_NE(memo, nullptr);
+            memo->setFocus();
+            if (typed) {
+                Type(memo, "Befund: o. B.");
+                Key(memo, Qt::Key_Left);
+                const int caret = memo->textCursor().position();
+                Key(memo, Qt::Key_Escape);
+                QCoreApplication::processEvents();
+                ASSERT_FALSE(desktop.IsEnded());
+                EXPECT_EQ(memo->toPlainText(), "Befund: o. B.");
+                EXPECT_EQ(memo->textCursor().position(), caret);
+                ASSERT_EQ(asked.size(), 1u);
+                EXPECT_EQ(asked[0], Q("Praxis-Arbeitsplatz: Der Behandlungseintrag ist noch "
+                                      "nicht \xFC"
+                                      "bernommen. Trotzdem schlie\xDF"
+                                      "en?"));
+                reply = "Ja";
+                w->close();
+                QCoreApplication::processEvents();
+                EXPECT_EQ(asked.size(), 2u);
+            } else {
+                Key(memo, Qt::Key_Escape);
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(asked.empty());
+            }
+            EXPECT_TRUE(desktop.IsEnded());
+        });
+    }
 }
 
 }  // namespace
