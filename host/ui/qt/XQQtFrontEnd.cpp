@@ -28,6 +28,7 @@
 #include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
 #include "host/ui/qt/XQQtHelp.h"
+#include "host/ui/qt/XQQtPrint.h"
 #include "host/ui/qt/XQQtWindow.h"
 
 struct CXQQtFrontEnd::Impl {
@@ -378,22 +379,30 @@ void CXQQtFrontEnd::Open(const CString& url) {
         return;
     }
     const QUrl target = QUrl::fromUserInput(ToQt(url), QDir::currentPath(), QUrl::AssumeLocalFile);
-    if (!QDesktopServices::openUrl(target))
+    if (QDesktopServices::openUrl(target)) return;
+    // Without a viewer the desktop has nothing to start: the user is told
+    // what is missing, not that the document failed.
+    if (target.isLocalFile() && QFileInfo(target.toLocalFile()).suffix().toLower() == "pdf") {
+        XQLog("Open", url + ": kein Anzeigeprogramm f\xFCr PDF");
         MessageBox(XQMsgKind::HaltE, "Fehler",
-                   url +
-                       " konnte nicht ge\xF6"
-                       "ffnet werden.",
+                   "Es ist kein Programm zum Anzeigen von PDF-Dateien eingerichtet.",
                    {CString("OK")});
+        return;
+    }
+    MessageBox(XQMsgKind::HaltE, "Fehler",
+               url +
+                   " konnte nicht ge\xF6"
+                   "ffnet werden.",
+               {CString("OK")});
 }
 
 void CXQQtFrontEnd::Print(const CString& path) {
-    // The printed document opens in the desktop's viewer, which prints it.
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path))))
-        MessageBox(XQMsgKind::HaltE, "Fehler",
-                   "Das Druckdokument " + path +
-                       " konnte nicht ge\xF6"
-                       "ffnet werden.",
-                   {CString("OK")});
+    QString reason;
+    if (XQQtPrintPdf(m_impl->Top(), ToQt(path), reason) || reason.isEmpty()) return;
+    XQLog("Print", path + ": " + FromQt(reason));
+    MessageBox(XQMsgKind::HaltE, "Fehler",
+               "Das Druckdokument " + path + " wurde nicht gedruckt: " + FromQt(reason),
+               {CString("OK")});
 }
 
 void CXQQtFrontEnd::Beep() {
