@@ -380,11 +380,13 @@ void XQQtWindow::UpdateToolbar() {
 
 void XQQtWindow::UpdateFocus() {
     // The widgets follow the model's focus; a window that has just become
-    // active gets it too.
+    // active gets it too, unless the user has tabbed to a toolbar button.
     CWnd* focus = m_dialog.GetFocus();
+    const bool onToolbar = qobject_cast<QToolButton*>(focusWidget()) != nullptr;
     for (auto& binding : m_bindings)
         if (binding->control == focus && binding->input->focusPolicy() != Qt::NoFocus) {
-            if (focus != m_focusShown || (isActiveWindow() && !binding->input->hasFocus()))
+            if (focus != m_focusShown ||
+                (isActiveWindow() && !onToolbar && !binding->input->hasFocus()))
                 binding->input->setFocus(Qt::OtherFocusReason);
             break;
         }

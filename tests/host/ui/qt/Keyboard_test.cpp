@@ -13,7 +13,8 @@ namespace {
 using KeyboardTest = DemoWindowTest;
 
 // Return in a field, a grid and a check box ends the dialog as its accept
-// button does; in the memo it stays a line break.
+// button does, on a toolbar button reached with Tab it clicks that; in the
+// memo it stays a line break.
 TEST_F(KeyboardTest, ReturnAcceptsWhereTheControlHasNoUseForIt) {
     struct Case {
         const char* where;
@@ -32,6 +33,11 @@ TEST_F(KeyboardTest, ReturnAcceptsWhereTheControlHasNoUseForIt) {
         {"Kontrollk\xE4stchen",
          [] { return std::make_unique<CdiaConfigSuchIcd>(false, "", nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QCheckBox*>(); }, 1},
+        {"Schaltfl\xE4"
+         "che \xDC"
+         "bernehmen",
+         [] { return std::make_unique<CdiaSuchTB>(nullptr); },
+         [](QWidget* w) -> QWidget* { return w->findChild<QToolButton*>("tb10005"); }, 1},
         {"Memo", [] { return std::make_unique<CdiaTB>(false, nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QPlainTextEdit*>(); }, -1},
     };
