@@ -223,6 +223,9 @@ void XQQtWindow::Build() {
     m_page->setFixedSize(width, height);
     layout->addWidget(m_page);
     for (CWnd* control : m_dialog.Controls()) BuildControl(*control);
+    if (auto* menuBar = findChild<QMenuBar*>())
+        menuBar->actions().front()->setText(
+            XQQtWithMnemonic("&Aktionen", ClaimMnemonic("&Aktionen")));
     // Frames lie behind the controls they hold; tab order is the model's.
     QWidget* previous = nullptr;
     for (auto& binding : m_bindings) {
@@ -237,19 +240,23 @@ void XQQtWindow::Build() {
 // Alt+letter reaches one control only: a label whose letter an earlier one
 // has taken (in tab order) gets the next free letter of its own text, or
 // none.
-QChar XQQtWindow::ClaimMnemonic(const CString& label) {
-    const QString plain = ToQt(XQStripMnemonic(label));
-    const QString shown = ToQt(label);
-    int at = -1;
+namespace {
+
+// The place of the marked letter in the label's plain text (-1: none).
+int MarkedAt(const QString& shown) {
     for (int i = 0; i + 1 < shown.size(); ++i) {
         if (shown[i] != '&') continue;
-        if (shown[i + 1] != '&') {
-            // The marked letter's place in the plain text.
-            at = static_cast<int>(shown.left(i).replace("&&", "&").size());
-            break;
-        }
+        if (shown[i + 1] != '&') return static_cast<int>(shown.left(i).replace("&&", "&").size());
         ++i;
     }
+    return -1;
+}
+
+}  // namespace
+
+QChar XQQtWindow::ClaimMnemonic(const CString& label) {
+    const QString plain = ToQt(XQStripMnemonic(label));
+    const int at = MarkedAt(ToQt(label));
     if (at < 0) return {};
     for (int n = 0; n < plain.size(); ++n) {
         const QChar letter = plain[(at + n) % plain.size()].toLower();
@@ -262,6 +269,11 @@ QChar XQQtWindow::ClaimMnemonic(const CString& label) {
 }
 
 QString XQQtWithMnemonic(const CString& label, QChar letter) {
+    // The label's own letter stays where the label marks it.
+    const QString shown = ToQt(label);
+    const int at = MarkedAt(shown);
+    if (!letter.isNull() && at >= 0 && ToQt(XQStripMnemonic(label))[at].toLower() == letter)
+        return shown;
     QString out;
     bool placed = letter.isNull();
     for (QChar ch : ToQt(XQStripMnemonic(label))) {
@@ -280,7 +292,8 @@ QString XQQtWithMnemonic(const CString& label, QChar letter) {
 
 void XQQtWindow::BuildMenu() {
     auto* menuBar = new QMenuBar(this);
-    QMenu* menu = menuBar->addMenu(XQQtWithMnemonic("&Aktionen", ClaimMnemonic("&Aktionen")));
+    // Its letter comes after the dialog's own (Build).
+    QMenu* menu = menuBar->addMenu("Aktionen");
     for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
         QAction* action = menu->addAction(ButtonText(button));
         action->setObjectName(QString("menu%1").arg(button.number));
