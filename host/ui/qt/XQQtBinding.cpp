@@ -36,10 +36,18 @@ void XQQtBinding::Update() {
     if (label) {
         if (label->toolTip() != hint) label->setToolTip(hint);
         const QString text =
-            label->buddy() ? ToQt(control->GetLabel()) : Plain(control->GetLabel());
+            label->buddy() ? Shown(control->GetLabel()) : Plain(control->GetLabel());
         if (label->text() != text) label->setText(text);
     }
     UpdateKind();
+}
+
+QString XQQtBinding::Shown(const CString& label) {
+    if (!m_claimed) {
+        m_letter = m_window->ClaimMnemonic(label);
+        m_claimed = true;
+    }
+    return XQQtWithMnemonic(label, m_letter);
 }
 
 bool XQQtBinding::Updating() const {
@@ -51,7 +59,7 @@ void XQQtBinding::LabelLeft(QWidget* widget, bool buddy) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     if (!control->GetLabel().IsEmpty()) {
-        label = new QLabel(buddy ? ToQt(control->GetLabel()) : Plain(control->GetLabel()), box);
+        label = new QLabel(buddy ? Shown(control->GetLabel()) : Plain(control->GetLabel()), box);
         if (buddy) label->setBuddy(widget);
         row->addWidget(label);
     }
@@ -63,7 +71,7 @@ void XQQtBinding::LabelTop(QWidget* widget) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
     if (!control->GetLabel().IsEmpty()) {
-        label = new QLabel(ToQt(control->GetLabel()), box);
+        label = new QLabel(Shown(control->GetLabel()), box);
         label->setBuddy(widget);
         column->addWidget(label);
     }
@@ -272,7 +280,7 @@ class CheckBinding : public XQQtBinding {
         : XQQtBinding(model, window), m_model(model) {}
 
     void Build() override {
-        m_check = new QCheckBox(ToQt(m_model.GetLabel()), box);
+        m_check = new QCheckBox(Shown(m_model.GetLabel()), box);
         input = m_check;
         Fill(m_check);
     }
@@ -285,7 +293,7 @@ class CheckBinding : public XQQtBinding {
 
   protected:
     void UpdateKind() override {
-        m_check->setText(ToQt(m_model.GetLabel()));
+        m_check->setText(Shown(m_model.GetLabel()));
         m_check->setChecked(m_model.GetCheck());
     }
 
@@ -302,7 +310,7 @@ class ButtonBinding : public XQQtBinding {
         : XQQtBinding(model, window), m_model(model) {}
 
     void Build() override {
-        m_button = new QPushButton(ToQt(m_model.GetLabel()), box);
+        m_button = new QPushButton(Shown(m_model.GetLabel()), box);
         m_button->setAutoDefault(false);
         input = m_button;
         Fill(m_button);
@@ -315,7 +323,7 @@ class ButtonBinding : public XQQtBinding {
     }
 
   protected:
-    void UpdateKind() override { m_button->setText(ToQt(m_model.GetLabel())); }
+    void UpdateKind() override { m_button->setText(Shown(m_model.GetLabel())); }
 
   private:
     CXQButtonX& m_model;

@@ -3,6 +3,8 @@
 // that show it. Each kind of control has one binding class that builds its
 // widgets, tells the model what the user does in them, and copies the model's
 // state back into them; XQQtMakeBinding chooses it once, by the kind.
+#include <QChar>
+#include <QString>
 #include <memory>
 
 #include "host/dlg/XQControls.h"
@@ -40,6 +42,8 @@ class XQQtBinding {
     // True while the window copies the model into the widgets.
     bool Updating() const;
     XQQtWindow& Window() const { return *m_window; }
+    // label with the mnemonic the window gave this control (unique there).
+    QString Shown(const CString& label);
 
     // Layouts of box: the label left of input (as its buddy, or as plain
     // text), the label above input, or input alone filling the box.
@@ -49,6 +53,8 @@ class XQQtBinding {
 
   private:
     XQQtWindow* m_window;
+    bool m_claimed = false;
+    QChar m_letter;
 };
 
 // The binding of control's kind. The window gives it its box, then has it

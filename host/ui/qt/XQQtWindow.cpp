@@ -106,6 +106,63 @@ bool Translate(const QKeyEvent& event, XQKeyEvent& key) {
     }
 }
 
+// A standard button's name and key, for a button without its own hint and
+// for the tool tip that names the key.
+struct StandardButton {
+    int number;
+    const char* name;
+    const char* key;
+};
+const StandardButton kStandardButtons[] = {
+    {XQTB_EXIT, "Abbrechen", "Esc"},
+    {XQTB_NEW, "Neu", nullptr},
+    {XQTB_EDIT, "Bearbeiten", nullptr},
+    {XQTB_SAVE, "Speichern", nullptr},
+    {XQTB_ACCEPT,
+     "\xDC"
+     "bernehmen",
+     "Strg+Eingabe"},
+    {XQTB_COPY, "Kopieren", nullptr},
+    {XQTB_DELETE, "L\xF6schen", nullptr},
+    {XQTB_UNDO,
+     "R\xFC"
+     "ckg\xE4ngig",
+     nullptr},
+    {XQTB_PREV,
+     "Zur\xFC"
+     "ck",
+     nullptr},
+    {XQTB_NEXT, "Weiter", nullptr},
+    {XQTB_PRINT, "Drucken", nullptr},
+    {XQTB_SEARCH, "Suchen", "F5"},
+    {XQTB_CONFIG, "Einstellungen", "F6"},
+    {XQTB_HELP, "Hilfe", "F1"},
+};
+
+const StandardButton* Standard(int number) {
+    for (const StandardButton& b : kStandardButtons)
+        if (b.number == number) return &b;
+    return nullptr;
+}
+
+// The button's text: its hint, else its standard name; never its number,
+// which means nothing to the user.
+QString ButtonText(const CXQDialog::ToolbarButton& button) {
+    if (!button.hint.IsEmpty()) return ToQt(button.hint);
+    const StandardButton* standard = Standard(button.number);
+    return standard ? ToQt(standard->name) : QString("Aktion");
+}
+
+// The tool tip names what the button does and its key: a hint that starts
+// with its key ("F1 - Hilfe") gives its name after the dash.
+QString ButtonTip(const CXQDialog::ToolbarButton& button) {
+    QString name = ButtonText(button);
+    const StandardButton* standard = Standard(button.number);
+    if (const int dash = name.indexOf(" - "); dash > 0 && dash <= 5) name = name.mid(dash + 3);
+    if (standard && standard->key) return QString("%1 (%2)").arg(name, standard->key);
+    return name;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- window
@@ -166,6 +223,9 @@ void XQQtWindow::Build() {
     m_page->setFixedSize(width, height);
     layout->addWidget(m_page);
     for (CWnd* control : m_dialog.Controls()) BuildControl(*control);
+    if (auto* menuBar = findChild<QMenuBar*>())
+        menuBar->actions().front()->setText(
+            XQQtWithMnemonic("&Aktionen", ClaimMnemonic("&Aktionen")));
     // Frames lie behind the controls they hold; tab order is the model's.
     QWidget* previous = nullptr;
     for (auto& binding : m_bindings) {
@@ -177,11 +237,65 @@ void XQQtWindow::Build() {
     }
 }
 
+// Alt+letter reaches one control only: a label whose letter an earlier one
+// has taken (in tab order) gets the next free letter of its own text, or
+// none.
+namespace {
+
+// The place of the marked letter in the label's plain text (-1: none).
+int MarkedAt(const QString& shown) {
+    for (int i = 0; i + 1 < shown.size(); ++i) {
+        if (shown[i] != '&') continue;
+        if (shown[i + 1] != '&') return static_cast<int>(shown.left(i).replace("&&", "&").size());
+        ++i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+QChar XQQtWindow::ClaimMnemonic(const CString& label) {
+    const QString plain = ToQt(XQStripMnemonic(label));
+    const int at = MarkedAt(ToQt(label));
+    if (at < 0) return {};
+    for (int n = 0; n < plain.size(); ++n) {
+        const QChar letter = plain[(at + n) % plain.size()].toLower();
+        if (letter.isLetterOrNumber() && !m_mnemonics.contains(letter)) {
+            m_mnemonics += letter;
+            return letter;
+        }
+    }
+    return {};
+}
+
+QString XQQtWithMnemonic(const CString& label, QChar letter) {
+    // The label's own letter stays where the label marks it.
+    const QString shown = ToQt(label);
+    const int at = MarkedAt(shown);
+    if (!letter.isNull() && at >= 0 && ToQt(XQStripMnemonic(label))[at].toLower() == letter)
+        return shown;
+    QString out;
+    bool placed = letter.isNull();
+    for (QChar ch : ToQt(XQStripMnemonic(label))) {
+        if (ch == '&') {
+            out += "&&";
+            continue;
+        }
+        if (!placed && ch.toLower() == letter) {
+            out += '&';
+            placed = true;
+        }
+        out += ch;
+    }
+    return out;
+}
+
 void XQQtWindow::BuildMenu() {
     auto* menuBar = new QMenuBar(this);
-    QMenu* menu = menuBar->addMenu("&Aktionen");
+    // Its letter comes after the dialog's own (Build).
+    QMenu* menu = menuBar->addMenu("Aktionen");
     for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
-        QAction* action = menu->addAction(ToQt(button.hint));
+        QAction* action = menu->addAction(ButtonText(button));
         action->setObjectName(QString("menu%1").arg(button.number));
         const int number = button.number;
         connect(action, &QAction::triggered, this, [this, number] {
@@ -204,7 +318,7 @@ void XQQtWindow::BuildToolbar(QWidget* bar) {
         tool->setObjectName(QString("tb%1").arg(button.number));
         tool->setToolButtonStyle(Qt::ToolButtonTextOnly);
         tool->setAutoRaise(true);
-        tool->setText(button.hint.IsEmpty() ? QString::number(button.number) : ToQt(button.hint));
+        tool->setText(ButtonText(button));
         const int wide = tool->sizeHint().width() + 2;
         if (!row || used + wide > bar->width() - 8) {
             if (row) row->addStretch(1);
@@ -214,8 +328,9 @@ void XQQtWindow::BuildToolbar(QWidget* bar) {
             used = 0;
         }
         used += wide;
-        // A click on the toolbar leaves the focus in the dialog's control.
-        tool->setFocusPolicy(Qt::NoFocus);
+        // A click on the toolbar leaves the focus in the dialog's control;
+        // Tab reaches the buttons for those who work without a mouse.
+        tool->setFocusPolicy(Qt::TabFocus);
         const int number = button.number;
         connect(tool, &QToolButton::clicked, this, [this, number] {
             XQQtDeliver([this, number] { m_dialog.ClickToolbarButton(number); });
@@ -265,9 +380,8 @@ void XQQtWindow::UpdateToolbar() {
         auto it = m_toolbar.find(button.number);
         if (it == m_toolbar.end()) continue;
         QToolButton* tool = it->second;
-        const QString hint = ToQt(button.hint);
-        tool->setText(hint.isEmpty() ? QString::number(button.number) : hint);
-        tool->setToolTip(QString("%1 (%2)").arg(hint).arg(button.number));
+        tool->setText(ButtonText(button));
+        tool->setToolTip(ButtonTip(button));
         tool->setEnabled(button.enabled);
         tool->setVisible(button.visible);
         if (auto item = m_menu.find(button.number); item != m_menu.end()) {
@@ -279,11 +393,13 @@ void XQQtWindow::UpdateToolbar() {
 
 void XQQtWindow::UpdateFocus() {
     // The widgets follow the model's focus; a window that has just become
-    // active gets it too.
+    // active gets it too, unless the user has tabbed to a toolbar button.
     CWnd* focus = m_dialog.GetFocus();
+    const bool onToolbar = qobject_cast<QToolButton*>(focusWidget()) != nullptr;
     for (auto& binding : m_bindings)
         if (binding->control == focus && binding->input->focusPolicy() != Qt::NoFocus) {
-            if (focus != m_focusShown || (isActiveWindow() && !binding->input->hasFocus()))
+            if (focus != m_focusShown ||
+                (isActiveWindow() && !onToolbar && !binding->input->hasFocus()))
                 binding->input->setFocus(Qt::OtherFocusReason);
             break;
         }
@@ -308,18 +424,49 @@ void XQQtWindow::OnFocusChanged(QWidget* now) {
     XQQtDeliver([&] { m_dialog.SetFocusTo(binding->control); });
 }
 
+// Return as desktop dialogs have it: the control's own handling first (its
+// key handler, an edit's Return, a list's double click), else the dialog's
+// default button, its accept button where it has one.
+void XQQtWindow::PressReturn(CWnd* control) {
+    const XQKeyEvent key{XQKey::Return, 0};
+    if (control && control->onKeyDown && control->onKeyDown(key)) return;
+    if (auto* edit = dynamic_cast<CXQLEditX*>(control); edit && edit->onReturn)
+        return edit->onReturn();
+    if (auto* grid = dynamic_cast<CXQGridX*>(control); grid && grid->onDblClick)
+        return grid->UserDblClick(-1);
+    if (auto* list = dynamic_cast<CXQListBoxX*>(control); list && list->onDblClick)
+        return list->UserDblClick(-1);
+    if (auto* tree = dynamic_cast<CXQTreeX*>(control); tree && tree->onDblClick)
+        return tree->UserDblClick(-1);
+    if (m_dialog.HasToolbarButton(XQTB_ACCEPT)) m_dialog.ClickToolbarButton(XQTB_ACCEPT);
+}
+
 bool XQQtWindow::RouteKey(QKeyEvent* event, XQQtBinding* binding) {
+    const int code = event->key();
+    const bool enter = code == Qt::Key_Return || code == Qt::Key_Enter;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    // Ctrl+Return accepts from every control, the memo included.
+    if (enter && mods == Qt::ControlModifier) {
+        if (m_dialog.HasToolbarButton(XQTB_ACCEPT))
+            XQQtDeliver([this] { m_dialog.ClickToolbarButton(XQTB_ACCEPT); });
+        return true;
+    }
     XQKeyEvent key;
     if (!Translate(*event, key)) return false;
     CWnd* control = binding ? binding->control : nullptr;
     const XQKind kind = control ? control->Kind() : XQKind::Frame;
     const bool text = kind == XQKind::Edit || kind == XQKind::Memo;
+    // A memo keeps Return as its line break, a button as its click.
+    if (key.key == XQKey::Return && control && kind != XQKind::Memo && kind != XQKind::Button &&
+        kind != XQKind::Tab) {
+        XQQtDeliver([&] { PressReturn(control); });
+        return true;
+    }
     // The editing keys stay with a text field.
     if (key.key == XQKey::Ctrl && text && QString("ACVXYZ").contains(QChar(key.ctrlLetter)))
         return false;
     const bool dialogKey = key.key == XQKey::Escape || key.key == XQKey::Ctrl ||
-                           (key.key >= XQKey::F1 && key.key <= XQKey::F12) ||
-                           (key.key == XQKey::Return && kind == XQKind::Edit);
+                           (key.key >= XQKey::F1 && key.key <= XQKey::F12);
     if (dialogKey) {
         XQQtDeliver([&] { m_dialog.PressKey(key, control); });
         return true;
@@ -342,6 +489,13 @@ bool XQQtWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void XQQtWindow::keyPressEvent(QKeyEvent* event) {
+    // Return on a toolbar button the user tabbed to clicks it.
+    auto* tool = qobject_cast<QToolButton*>(focusWidget());
+    if (tool && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        tool->click();
+        return;
+    }
     if (!RouteKey(event, nullptr)) event->ignore();
 }
 

@@ -20,6 +20,8 @@ class XQQtBinding;
 
 QString ToQt(const CString& text);
 CString FromQt(const QString& text);
+// label as the toolkit shows it, its mnemonic on letter (none: a null char).
+QString XQQtWithMnemonic(const CString& label, QChar letter);
 
 // Shows the model's changes once the event loop runs again (XQQtFrontEnd.cpp).
 void XQQtScheduleFlush();
@@ -43,6 +45,9 @@ class XQQtWindow : public QDialog {
     // True while Flush copies the model into the widgets: what the widgets
     // report then is no user action.
     bool Updating() const { return m_updating; }
+    // The letter Alt reaches the control of this label with, unique in the
+    // window (none: a null char); asked once per control, in tab order.
+    QChar ClaimMnemonic(const CString& label);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -62,6 +67,7 @@ class XQQtWindow : public QDialog {
     void OnFocusChanged(QWidget* now);
     // A key for the model; false when the widget should have it.
     bool RouteKey(QKeyEvent* event, XQQtBinding* binding);
+    void PressReturn(CWnd* control);
 
     CXQDialog& m_dialog;
     QWidget* m_page = nullptr;
@@ -73,4 +79,5 @@ class XQQtWindow : public QDialog {
     QTimer* m_timer = nullptr;
     bool m_updating = false;
     bool m_closing = false;
+    QString m_mnemonics;  // the letters labels have taken
 };
