@@ -89,14 +89,12 @@ TEST_F(DesktopWindowTest, LeavingAsksBeforeDroppingTheEntry) {
     ModuleLibrary module;
     const char* reply = "Nein";
     std::vector<QString> asked;
-    QTimer answerer;  // answers every box while this test runs, and no longer
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
+    AnswerModals answerer([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return;
         asked.push_back(box->windowTitle() + ": " + box->text());
         Button(box, reply)->click();
     });
-    answerer.start(5);
     for (const bool typed : {true, false}) {
         SCOPED_TRACE(typed ? "typed" : "empty");
         CPraxisDesktop desktop(module);

@@ -12,11 +12,6 @@ namespace {
 
 using EditingTest = DemoWindowTest;
 
-// The model's answer to a key reaches the widgets once the event loop runs.
-void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-}
-
 void Press(QWidget* w, QKeyCombination key) {
     QTest::keyClick(w, key.key(), key.keyboardModifiers());
     Settle();
@@ -42,7 +37,7 @@ struct Step {
 };
 
 TEST_F(EditingTest, SingleLineFieldsKeepTheUsersCaretAndSelection) {
-    LoadDemo({"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion"});
+    LoadIcdDemo();
     const Qt::Modifier ctrl = Qt::CTRL, shift = Qt::SHIFT;
     const std::vector<Step> steps = {
         {{ctrl | Qt::Key_A}, "abc def", "abc def"},

@@ -1,8 +1,8 @@
 // The module's windows worked with the keyboard alone, with real keys: Return
 // accepts through the default button where the control has no use for it,
 // every Alt+letter reaches one control, toolbar buttons name their keys.
+
 #include <QTest>
-#include <filesystem>
 
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
@@ -22,12 +22,9 @@ TEST_F(KeyboardTest, ReturnAcceptsWhereTheControlHasNoUseForIt) {
         std::function<QWidget*(QWidget*)> find;
         int result;  // -1: the dialog stays open
     };
-    auto labelled = [](const char* label) {
-        return [label](QWidget* w) -> QWidget* { return ByLabel<QWidget>(w, label); };
-    };
     const Case cases[] = {
         {"Feld K\xFCrzel", [] { return std::make_unique<CdiaSuchTB>(nullptr); },
-         labelled("&K\xFCrzel"), 1},
+         [](QWidget* w) { return ByLabel<QWidget>(w, "&K\xFCrzel"); }, 1},
         {"Liste", [] { return std::make_unique<CdiaSuchTB>(nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QTableView*>(); }, 1},
         {"Kontrollk\xE4stchen",
@@ -74,11 +71,7 @@ QChar MnemonicOf(const QString& text) {
 // No window has two controls on one Alt+letter, no tool tip or button shows
 // an internal number, and the toolbar's tool tips name the keys.
 TEST_F(KeyboardTest, MnemonicsAreUniqueAndToolbarButtonsNameTheirKeys) {
-    LoadDemo({"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"});
-    Q7SetHome(home);
-    const std::string kzbv = "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml";
-    std::filesystem::create_directories(home + "/data/KZBV");
-    std::filesystem::copy_file(std::string(Q7_SOURCE_DIR) + "/demo" + kzbv, home + kzbv);
+    LoadIcdDemo();
     const QRegularExpression number("\\d{5}");
     const std::map<int, QString> keys = {{XQTB_EXIT, "(Esc)"},
                                          {XQTB_ACCEPT, "(Strg+Eingabe)"},

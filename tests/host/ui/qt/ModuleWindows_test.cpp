@@ -1,7 +1,6 @@
 // The module's dialogs as windows, on the demo practice: every widget
 // against its control, the search dialog filtering as the user types, and a
 // screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -36,11 +35,7 @@ TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
 // practice has already in the colour of existing blocks, the free-text
 // diagnoses show the demo's transition file.
 TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
-    LoadDemo({"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"});
-    Q7SetHome(home);
-    const std::string kzbv = "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml";
-    std::filesystem::create_directories(home + "/data/KZBV");
-    std::filesystem::copy_file(std::string(Q7_SOURCE_DIR) + "/demo" + kzbv, home + kzbv);
+    LoadIcdDemo();
     const std::string path = home + "/import.xml";
     auto block = [](const char* id, const char* text) {
         return std::string("<tb><id>") + id + "</id><group>e</group><member>k</member>" +

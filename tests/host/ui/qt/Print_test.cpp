@@ -29,17 +29,13 @@ class PrintTest : public ::testing::Test {
     // what came up is kept.
     QStringList Print(std::function<void(QPrintDialog*)> answer) {
         QStringList shown;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!modal || !modal->isActiveWindow()) return;
+        AnswerModals answerer([&](QWidget* modal) {
             shown << modal->metaObject()->className();
             if (auto* print = qobject_cast<QPrintDialog*>(modal))
                 answer(print);
             else
-                modal->reject();
+                modal->close();
         });
-        poll.start(5);
         FrontEnd().Print(CString(document.toStdString()));
         return shown;
     }

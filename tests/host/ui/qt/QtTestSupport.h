@@ -10,6 +10,7 @@
 
 #include <QtWidgets>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include "host/base/Cp1252.h"
@@ -53,6 +54,26 @@ inline void Key(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifie
 inline void Type(QWidget* to, const QString& text) {
     for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
 }
+
+// The model's answer to an event reaches the widgets once the event loop runs.
+inline void Settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+// While it lives, answers every modal window that comes up.
+class AnswerModals {
+  public:
+    explicit AnswerModals(std::function<void(QWidget*)> answer) {
+        QObject::connect(&poll_, &QTimer::timeout, [answer] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->isActiveWindow()) answer(modal);
+        });
+        poll_.start(5);
+    }
+
+  private:
+    QTimer poll_;
+};
 
 // Runs action once the window find returns is up and active.
 inline void WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> action) {
@@ -201,6 +222,15 @@ class DemoWindowTest : public DbTest {
         XQSetResourceModule(nullptr);
         ClearTbCaches();
         DbTest::TearDown();
+    }
+    // The diagnoses' catalogues and the free-text diagnoses' transition file.
+    void LoadIcdDemo() {
+        LoadDemo(
+            {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"});
+        Q7SetHome(home);
+        const std::string kzbv = "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml";
+        std::filesystem::create_directories(home + "/data/KZBV");
+        std::filesystem::copy_file(std::string(Q7_SOURCE_DIR) + "/demo" + kzbv, home + kzbv);
     }
     static void LoadDemo(std::initializer_list<const char*> kinds) {
         for (const char* kind : kinds) {
