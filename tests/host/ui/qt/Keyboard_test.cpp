@@ -30,10 +30,7 @@ TEST_F(KeyboardTest, ReturnAcceptsWhereTheControlHasNoUseForIt) {
         {"Kontrollk\xE4stchen",
          [] { return std::make_unique<CdiaConfigSuchIcd>(false, "", nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QCheckBox*>(); }, 1},
-        {"Schaltfl\xE4"
-         "che \xDC"
-         "bernehmen",
-         [] { return std::make_unique<CdiaSuchTB>(nullptr); },
+        {"Werkzeugleiste", [] { return std::make_unique<CdiaSuchTB>(nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QToolButton*>("tb10005"); }, 1},
         {"Memo", [] { return std::make_unique<CdiaTB>(false, nullptr); },
          [](QWidget* w) -> QWidget* { return w->findChild<QPlainTextEdit*>(); }, -1},
