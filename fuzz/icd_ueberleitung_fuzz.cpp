@@ -1,17 +1,14 @@
 // The handler of the dental association's transition table from free-text
 // diagnoses to ICD-10 codes.
 #include <cstdlib>
-#include <string>
 
+#include "fuzz/FuzzXml.h"
 #include "q7txtbst/IcdUeberleitung.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string document(reinterpret_cast<const char*>(data), size);
     SIcdGruppen gruppen;
     CIcdUeberleitung handler(gruppen);
-    CXQSAXReader reader;
-    reader.putContentHandler(&handler);
-    if (!reader.parse(document) && reader.ErrorText().IsEmpty()) std::abort();
+    FuzzParse(handler, data, size);
     // Touch everything the dialog would show.
     size_t total = 0;
     for (const SIcdGruppe& g : gruppen)
