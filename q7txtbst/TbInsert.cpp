@@ -9,8 +9,10 @@
 namespace {
 
 // The module hands every replacement text to the host's placeholder box
-// without an owner and without a caption of its own.
-void FillPlaceholders(CString& text) {
+// without an owner and without a caption of its own; the box names the block
+// whose text it fills, when one was found.
+void FillPlaceholders(CString& text, const CString& kuerzel = CString()) {
+    CXQBoxSubject subject(kuerzel);
     XQParamBox(text, nullptr, CString());
 }
 
@@ -38,8 +40,10 @@ bool ExpandTbBrackets(CQTbEntry& lines, CString& line) {
         CString key = rest.Mid(open + 1, close - open - 1);
         CString left = rest.Left(open);
         rest = rest.Mid(close + 1);
-        if (LookupTb(lines, key)) expanded = true;
-        FillPlaceholders(key);
+        const CString kuerzel = key;
+        const bool found = LookupTb(lines, key);
+        if (found) expanded = true;
+        FillPlaceholders(key, found ? kuerzel : CString());
         TbCrBeforeLf(key);
         result += left;
         result += key;
@@ -56,8 +60,9 @@ bool ExpandTbLastWord(CQTbEntry& lines, CString& text) {
     int blank = trimmed.ReverseFind(' ');
     CString prefix = blank >= 0 ? trimmed.Left(blank + 1) : CString();
     CString key = blank >= 0 ? trimmed.Mid(blank + 1) : trimmed;
+    const CString kuerzel = key;
     if (!LookupTb(lines, key)) return false;
-    FillPlaceholders(key);
+    FillPlaceholders(key, kuerzel);
     TbCrBeforeLf(key);
     text = prefix + key;
     return true;

@@ -82,7 +82,8 @@ void CdiaExportTB::OnSaveAndExit() {
     ok = xml.EndDocument() && ok;
     ok = xml.Write(path) && ok;
     if (!ok) {
-        HaltE(6, "Fehler beim Exportieren!");
+        HaltEReason(6, "Fehler beim Exportieren!",
+                    "Die Datei " + path + " konnte nicht geschrieben werden.");
         return;
     }
     HaltI(6, FormatString("%d", count) + " Textbausteine exportiert:\n\n" + path);

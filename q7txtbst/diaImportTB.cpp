@@ -52,7 +52,11 @@ bool CdiaImportTB::ParseFile(const CString& path) {
     reader.putFeature("http://xml.org/sax/features/namespaces", true);
     reader.putFeature("http://xml.org/sax/features/namespace-prefixes", true);
     if (!reader.parseURL(path)) {
-        HaltEReason(6, "Fehler beim Importieren der Datei!", reader.ErrorText());
+        // The reader names the file only where it could not read it; what
+        // is wrong inside needs the file too, to be found and mended.
+        CString reason = reader.ErrorText();
+        if (reason.Find(path) < 0) reason = path + ": " + reason;
+        HaltEReason(6, "Fehler beim Importieren der Datei!", reason);
         return false;
     }
     return true;

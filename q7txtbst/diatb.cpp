@@ -532,7 +532,10 @@ bool CdiaTB::LeaveRecord() {
 
 void CdiaTB::OnDelete() {
     if (m_Tb.Kuerzel.IsEmpty() || m_Tb.Gruppe.IsEmpty()) return;
-    if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
+    {
+        const CXQBoxSubject subject(m_Tb.Kuerzel);
+        if (SollIch(kMsgGroup, kMsgDeleteTb) != XQ_IDYES) return;
+    }
     const CString kuerzel = m_Tb.Kuerzel;
     if (dbDatabase) dbDatabase->ClearError();
     if (DeleteBlock(kuerzel, m_Tb.Gruppe) != XQ_OK) {

@@ -196,7 +196,8 @@ bool XQParamBox(CString& text, CWnd* /*parent*/, const CString& caption) {
     ParsedText parsed = ParsePlaceholders(text);
     if (parsed.fields.empty()) return true;
     std::vector<XQParamField> fields = parsed.fields;
-    if (!XQFrontEnd().ParamBox(caption, fields) || fields.size() != parsed.fields.size())
+    const CString shown = caption.IsEmpty() ? CString("Platzhalter ausf\xFCllen") : caption;
+    if (!XQFrontEnd().ParamBox(shown, fields) || fields.size() != parsed.fields.size())
         return false;
     CString out;
     for (const Piece& piece : parsed.pieces) {
@@ -212,6 +213,25 @@ bool XQParamBox(CString& text, CWnd* /*parent*/, const CString& caption) {
     }
     text = out;
     return true;
+}
+
+// ---------------------------------------------------------------- subject
+
+namespace {
+CString g_subject;
+}  // namespace
+
+CXQBoxSubject::CXQBoxSubject(const CString& subject) : m_outer(g_subject) {
+    g_subject = subject;
+}
+
+CXQBoxSubject::~CXQBoxSubject() {
+    g_subject = m_outer;
+}
+
+CString CXQBoxSubject::Titled(const CString& title) {
+    if (g_subject.IsEmpty()) return title;
+    return title.IsEmpty() ? g_subject : title + ": " + g_subject;
 }
 
 // ---------------------------------------------------------------- progress, files

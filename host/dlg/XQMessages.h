@@ -60,9 +60,30 @@ Q7HOST_API int XQMsgBox(const CString& title, const CString& text,
 // break inside; of two "<<" before a ">>" the later one opens the
 // placeholder. A text without placeholders is left as it is, no box shows,
 // and the result is true. Returns false when the user cancelled; text is
-// then unchanged.
+// then unchanged. An empty caption names the box as the default does.
 Q7HOST_API bool XQParamBox(CString& text, CWnd* parent = nullptr,
                            const CString& caption = CString("Platzhalter ausf\xFCllen"));
+
+// What the boxes opened in its lifetime are about, such as the Kürzel of the
+// text block being filled in or deleted: a window front end adds it to their
+// titles ("Platzhalter ausfüllen: HERZ"), where a caller cannot put it into
+// the caption. The titles the boxes are given stay as they are (the text front
+// end prints those). Subjects nest; the innermost one counts, an empty one
+// names nothing.
+class Q7HOST_API CXQBoxSubject {
+  public:
+    explicit CXQBoxSubject(const CString& subject);
+    ~CXQBoxSubject();
+    CXQBoxSubject(const CXQBoxSubject&) = delete;
+    CXQBoxSubject& operator=(const CXQBoxSubject&) = delete;
+
+    // title with the current subject: "title: subject", the subject alone
+    // for an empty title, title alone without a subject.
+    static CString Titled(const CString& title);
+
+  private:
+    CString m_outer;
+};
 
 // Progress box; one at a time (opening one closes the open one). Update
 // returns false when the user cancelled, and true while none is open.

@@ -42,6 +42,7 @@ TEST_F(TbExchangeTest, NothingTickedOrCancelledWritesNothingAndStaysOpen) {
     Block("dia", "d", "", "Diagnose", "y");
     ASSERT_EQ(AddTb("leer", "d"), XQ_OK);
     front.fileAnswers.push_back("");
+    front.fileAnswers.push_back("/nirgends/tb.xml");
     Run<CdiaExportTB>([](CdiaExportTB& d) {
         d.ClickToolbarButton(XQTB_ACCEPT);
         EXPECT_FALSE(d.IsEnded());
@@ -50,10 +51,19 @@ TEST_F(TbExchangeTest, NothingTickedOrCancelledWritesNothingAndStaysOpen) {
         EXPECT_FALSE(d.IsEnded());
         d.m_comboGruppe.UserSelect(2);  // group filter: only "d"
         EXPECT_EQ(d.m_list.GetCount(), 2);
+        // A file that cannot be written: the box keeps its text, the log names the file.
+        d.m_list.UserTick(0, true);
+        testing::internal::CaptureStderr();
+        d.ClickToolbarButton(XQTB_ACCEPT);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                      "Fehler beim Exportieren!: Die Datei /nirgends/tb.xml konnte nicht"),
+                  std::string::npos);
+        EXPECT_FALSE(d.IsEnded());
     });
     ASSERT_FALSE(front.shownMessages.empty());
     EXPECT_EQ(front.shownMessages.front(),
               "Hinweis|Bitte mindestens einen Textbaustein ankreuzen!");
+    EXPECT_EQ(front.shownMessages.back(), "Hinweis|Fehler beim Exportieren!");
     EXPECT_FALSE(std::ifstream(path).good());
 }
 
@@ -119,9 +129,13 @@ TEST_F(TbExchangeTest, DamagedOrHostileFilesCloseWithTheMessageAndStoreNothing) 
         front.shownMessages.clear();
         testing::internal::CaptureStderr();
         EXPECT_EQ(Run<CdiaImportTB>(), 0);
-        // The reader's reason goes to the host log after the box's text.
+        // The reader's reason, with the file and the line, goes to the host
+        // log after the box's text (and to the box's details).
         const std::string log = testing::internal::GetCapturedStderr();
-        EXPECT_NE(log.find("Fehler beim Importieren der Datei!: "), std::string::npos) << log;
+        EXPECT_NE(log.find("Fehler beim Importieren der Datei!: " + path + ": Datei "),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("(Zeile "), std::string::npos) << log;
         ASSERT_EQ(front.shownMessages.size(), 1u);
         EXPECT_EQ(front.shownMessages[0], "Hinweis|Fehler beim Importieren der Datei!");
     }

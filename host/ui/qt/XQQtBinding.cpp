@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "host/ui/qt/XQQtWindow.h"
 
@@ -86,6 +87,26 @@ void XQQtBinding::Fill(QWidget* widget) {
 
 namespace {
 
+// The span a change of the model's text replaces, so that a field rewrites
+// only that and the rest keeps its place in the field's undo history: from
+// start, the old text's characters up to oldEnd became the new text's up to
+// newEnd.
+struct Span {
+    int start, oldEnd, newEnd;
+};
+
+Span ChangedSpan(const QString& before, const QString& after) {
+    const int shorter = static_cast<int>(std::min(before.size(), after.size()));
+    int start = 0;
+    while (start < shorter && before[start] == after[start]) ++start;
+    int oldEnd = static_cast<int>(before.size()), newEnd = static_cast<int>(after.size());
+    while (oldEnd > start && newEnd > start && before[oldEnd - 1] == after[newEnd - 1]) {
+        --oldEnd;
+        --newEnd;
+    }
+    return {start, oldEnd, newEnd};
+}
+
 // ---------------------------------------------------------------- edit
 
 class EditBinding : public XQQtBinding {
@@ -122,7 +143,7 @@ class EditBinding : public XQQtBinding {
         int start, end;
         m_model.GetSel(start, end);
         if (m_edit->text() != text || start != m_selStart || end != m_selEnd) {
-            if (m_edit->text() != text) m_edit->setText(text);
+            if (m_edit->text() != text) Show(text);
             if (start == end)
                 m_edit->setCursorPosition(end);
             else
@@ -133,6 +154,19 @@ class EditBinding : public XQQtBinding {
     }
 
   private:
+    // A text the model changes while the field shows it (a Kürzel expanded)
+    // becomes one edit of the field's own: Ctrl+Z in the field brings back
+    // what was there before, which setText would forget.
+    void Show(const QString& text) {
+        if (!m_edit->isVisible() || m_edit->isReadOnly()) {
+            m_edit->setText(text);
+            return;
+        }
+        const Span span = ChangedSpan(m_edit->text(), text);
+        m_edit->setSelection(span.start, span.oldEnd - span.start);
+        m_edit->insert(text.mid(span.start, span.newEnd - span.start));
+    }
+
     void PushSel() {
         if (Updating()) return;
         const int caret = m_edit->cursorPosition();
@@ -205,7 +239,7 @@ class MemoBinding : public XQQtBinding {
             start = end = m_model.GetText().GetLength();
             m_model.SetSel(start, end);
         }
-        if (changed) m_memo->setPlainText(text);
+        if (changed) Show(text);
         if (changed || start != m_selStart || end != m_selEnd) {
             QTextCursor cursor = m_memo->textCursor();
             cursor.setPosition(MemoToQtPos(m_model.GetLines(), start));
@@ -218,6 +252,22 @@ class MemoBinding : public XQQtBinding {
     }
 
   private:
+    // As the edit's: one step of the memo's history, replacing only the
+    // lines' changed span.
+    void Show(const QString& text) {
+        if (!m_memo->isVisible() || m_memo->isReadOnly()) {
+            m_memo->setPlainText(text);
+            return;
+        }
+        const Span span = ChangedSpan(m_memo->toPlainText(), text);
+        QTextCursor cursor(m_memo->document());
+        cursor.beginEditBlock();
+        cursor.setPosition(span.start);
+        cursor.setPosition(span.oldEnd, QTextCursor::KeepAnchor);
+        cursor.insertText(text.mid(span.start, span.newEnd - span.start));
+        cursor.endEditBlock();
+    }
+
     void PushSel() {
         if (Updating()) return;
         const QTextCursor cursor = m_memo->textCursor();

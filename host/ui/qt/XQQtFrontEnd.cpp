@@ -27,6 +27,7 @@
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
+#include "host/dlg/XQMessages.h"
 #include "host/ui/qt/XQQtHelp.h"
 #include "host/ui/qt/XQQtPrint.h"
 #include "host/ui/qt/XQQtWindow.h"
@@ -187,6 +188,41 @@ QString FileKind(const CString& filter, const CString& defaultExtension) {
     return kind;
 }
 
+// While a box or dialog is open the keyboard is in it; when it closes, the
+// field the user came from gets it back, in its window, activated again: the
+// toolkit would leave it to whichever window the desktop picks, or to none.
+class FocusReturn {
+  public:
+    FocusReturn()
+        : m_field(QApplication::focusWidget()),
+          m_window(m_field ? m_field->window() : QApplication::activeWindow()) {}
+    ~FocusReturn() {
+        if (!m_window || !m_window->isVisible()) return;
+        m_window->activateWindow();
+        if (m_field && m_field->isVisible() && m_field->isEnabled())
+            m_field->setFocus(Qt::OtherFocusReason);
+    }
+    FocusReturn(const FocusReturn&) = delete;
+    FocusReturn& operator=(const FocusReturn&) = delete;
+
+  private:
+    QPointer<QWidget> m_field;
+    QPointer<QWidget> m_window;
+};
+
+// A field of the placeholder box holds its default selected whenever it gets
+// the keyboard, so that the first key typed replaces it and Return keeps it.
+class DefaultEdit : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        selectAll();
+    }
+};
+
 }  // namespace
 
 void XQQtScheduleFlush() {
@@ -231,6 +267,7 @@ bool CXQQtFrontEnd::CanShowWindows(std::string& reasonUtf8) {
 }
 
 void CXQQtFrontEnd::RunModal(CXQDialog& dialog) {
+    const FocusReturn focus;  // after the window has gone
     auto window = std::make_unique<XQQtWindow>(dialog, m_impl->Top());
     m_impl->windows.push_back(window.get());
     struct Pop {
@@ -262,8 +299,9 @@ int CXQQtFrontEnd::MessageBox(XQMsgKind kind, const CString& title, const CStrin
 int CXQQtFrontEnd::MessageBoxWithDetails(XQMsgKind kind, const CString& title, const CString& text,
                                          const CString& details,
                                          const std::vector<CString>& buttons) {
+    const FocusReturn focus;
     QMessageBox box(m_impl->Top());
-    box.setWindowTitle(ToQt(title));
+    box.setWindowTitle(ToQt(CXQBoxSubject::Titled(title)));
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQt(text));
     if (!details.IsEmpty()) box.setDetailedText(ToQt(details));
@@ -282,13 +320,14 @@ int CXQQtFrontEnd::MessageBoxWithDetails(XQMsgKind kind, const CString& title, c
 }
 
 bool CXQQtFrontEnd::ParamBox(const CString& caption, std::vector<XQParamField>& fields) {
+    const FocusReturn focus;
     QDialog box(m_impl->Top());
     box.setObjectName("parambox");
-    box.setWindowTitle(ToQt(caption));
+    box.setWindowTitle(ToQt(CXQBoxSubject::Titled(caption)));
     auto* form = new QFormLayout(&box);
     std::vector<QLineEdit*> edits;
     for (size_t i = 0; i < fields.size(); ++i) {
-        auto* edit = new QLineEdit(ToQt(fields[i].value), &box);
+        auto* edit = new DefaultEdit(ToQt(fields[i].value), &box);
         edit->setObjectName(QString("param%1").arg(i));
         edit->setMinimumWidth(240);
         auto* label = new QLabel(ToQt(fields[i].label) + ":", &box);
@@ -327,6 +366,7 @@ bool CXQQtFrontEnd::FileDialog(bool save, const CString& title, const CString& f
         folder = info.absolutePath();
         file = info.fileName();
     }
+    const FocusReturn focus;
     QFileDialog box(m_impl->Top(), ToQt(title), folder, QtFilter(filter));
     box.setObjectName("filedialog");
     // The toolkit's own dialog: the same on every desktop, and in German.
