@@ -1,10 +1,12 @@
 // Slips that must lose nothing: an expansion undone with the field's own
-// Ctrl+Z, the placeholder box naming its block with each default ready to be
-// typed over, and the keyboard back in the field after the box.
+// Ctrl+Z, boxes that name the text block they are about (the placeholder box
+// with each default ready to be typed over), and the keyboard back in the
+// field after every box and dialog.
 #include <QTest>
 
 #include "host/db/Records.h"
 #include "q7txtbst/Q7TbExport.h"
+#include "q7txtbst/diatb.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
 
 namespace {
@@ -47,9 +49,9 @@ class SlipsTest : public DemoWindowTest {
         XQRegisterModule(&module);
     }
     // Types text into the widget that has the keyboard, then presses key.
-    static void TypeThen(const QString& text, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+    static void TypeThen(const QString& text, Qt::Key key) {
         for (QChar ch : text) QTest::keyClicks(QApplication::focusWidget(), QString(ch));
-        QTest::keyClick(QApplication::focusWidget(), key, mods);
+        QTest::keyClick(QApplication::focusWidget(), key);
         Settle();
     }
 };
@@ -87,7 +89,7 @@ TEST_F(SlipsTest, CtrlZUndoesAnExpansionInOneStepAndTheModelLearnsIt) {
     });
 }
 
-TEST_F(SlipsTest, ThePlaceholderBoxNamesItsBlockTypingReplacesTheDefaultFocusComesBack) {
+TEST_F(SlipsTest, BoxesNameTheirBlockAndHandTheKeyboardBack) {
     ExpandDialog dialog;
     RunShown(dialog, [&](QWidget* w) {
         auto* field = ByLabel<QLineEdit>(w, "&Feld");
@@ -106,6 +108,26 @@ TEST_F(SlipsTest, ThePlaceholderBoxNamesItsBlockTypingReplacesTheDefaultFocusCom
         EXPECT_EQ(selected, "135/85");
         EXPECT_NE(dialog.field.GetText().Find("aktuell 140/90 mmHg"), -1);
         EXPECT_EQ(QApplication::focusWidget(), field);
+        // An unknown Kürzel opens the search dialog; Escape leaves it.
+        WhenModal([](QWidget* search) { Key(search, Qt::Key_Escape); });
+        TypeThen(" XQZY", Qt::Key_F3);
+        EXPECT_EQ(QApplication::focusWidget(), field);
+    });
+    CdiaTB editor(false, nullptr);
+    RunShown(editor, [&](QWidget* w) {
+        auto* memo = ByLabel<QPlainTextEdit>(w, "&Text");
+        ASSERT_NE(memo, nullptr);
+        memo->setFocus();
+        Settle();
+        QString title;
+        WhenModal([&](QWidget* box) {
+            title = box->windowTitle();
+            Button(box, "Nein")->click();
+        });
+        w->findChild<QToolButton*>(QString("tb%1").arg(XQTB_DELETE))->click();
+        Settle();
+        EXPECT_TRUE(title.endsWith(": " + Q(editor.m_Tb.Kuerzel))) << title.toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), memo);
     });
 }
 
