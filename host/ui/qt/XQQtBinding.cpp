@@ -339,6 +339,9 @@ class TabBinding : public XQQtBinding {
     void Build() override {
         m_tabs = new QTabBar(box);
         m_tabs->setExpanding(false);
+        // Whole titles side by side: the window is as wide as they need.
+        m_tabs->setUsesScrollButtons(false);
+        m_tabs->setElideMode(Qt::ElideNone);
         input = m_tabs;
         Fill(m_tabs);
     }
@@ -374,8 +377,16 @@ class CaptionBinding : public XQQtBinding {
         : XQQtBinding(model, window), m_model(model) {}
 
     void Build() override {
+        if (const CXQListBoxX* list = XQQtHeadedList(*control, Window().Dialog().Controls())) {
+            m_value = XQQtColumnHeader(*list, box);
+            input = m_value;
+            Fill(m_value);
+            return;
+        }
         m_value = new QLabel(box);
         m_value->setTextFormat(Qt::PlainText);
+        // Long values (a chapter's name under its code) wrap within the box.
+        m_value->setWordWrap(true);
         m_value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         m_value->setFocusPolicy(Qt::NoFocus);
