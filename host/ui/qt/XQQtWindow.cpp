@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -446,16 +447,22 @@ void XQQtWindow::RestoreGeometry() {
 void XQQtWindow::SaveGeometry() {
     const QString file = GeometryFile();
     if (file.isEmpty()) return;
-    QSettings settings(file, QSettings::IniFormat);
-    settings.setValue(GeometryKey(m_dialog.TemplateNumber()), geometry());
-    settings.sync();
     // The size is a convenience: a home the user cannot write loses it
-    // without a box, the log tells why.
-    if (settings.status() != QSettings::NoError)
+    // without a box, the log tells why. A home that is gone is not made anew.
+    QString reason;
+    if (!QFileInfo(QString::fromStdString(Q7GetHome())).isDir()) {
+        reason = "der Praxisordner fehlt";
+    } else {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(GeometryKey(m_dialog.TemplateNumber()), geometry());
+        settings.sync();
+        if (settings.status() != QSettings::NoError) reason = "die Datei ist nicht beschreibbar";
+    }
+    if (!reason.isEmpty())
         XQLog(
             "Fenstergr\xF6\xDF"
             "e",
-            "nicht gespeichert in " + FromQt(file));
+            "nicht gespeichert in " + FromQt(file) + ", " + FromQt(reason) + ".");
 }
 
 void XQQtWindow::hideEvent(QHideEvent* event) {
