@@ -258,8 +258,15 @@ class ComboBinding : public XQQtBinding {
             same = m_combo->itemText(i) == ToQt(m_model.GetLBText(i));
         if (!same) {
             m_combo->clear();
-            for (int i = 0; i < m_model.GetCount(); ++i)
+            bool aligned = false;
+            for (int i = 0; i < m_model.GetCount(); ++i) {
                 m_combo->addItem(ToQt(m_model.GetLBText(i)));
+                aligned |= m_combo->itemText(i).trimmed().contains("  ");
+            }
+            if (aligned != m_combo->property("fixedPitch").toBool()) {
+                m_combo->setFont(aligned ? XQQtFixedPitchFont() : QFont());
+                m_combo->setProperty("fixedPitch", aligned);
+            }
         }
         // Only a changed choice goes to the widget: setting it again would
         // reset the text being edited.

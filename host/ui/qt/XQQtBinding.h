@@ -10,6 +10,7 @@
 
 #include "host/dlg/XQControls.h"
 
+class QFont;
 class QLabel;
 class QObject;
 class QWidget;
@@ -66,6 +67,10 @@ std::unique_ptr<XQQtBinding> XQQtMakeBinding(CWnd& control, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtListBinding(CXQListBoxX& list, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtGridBinding(CXQGridX& grid, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtTreeBinding(CXQTreeX& tree, XQQtWindow& window);
+
+// Lists that show columns aligned with blanks keep them aligned in this
+// fixed-pitch font.
+QFont XQQtFixedPitchFont();
 
 // A caption named "Spalten" right above a list holds the list's column
 // titles: the list it heads (nullptr: none), and the widget that shows the

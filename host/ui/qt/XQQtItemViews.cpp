@@ -27,12 +27,6 @@ QColor FromColorRef(COLORREF color) {
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
-// Lists that show aligned columns keep them aligned in a fixed-pitch font.
-QFont FixedPitchFont() {
-    if (QFontDatabase::families().contains("Roboto Mono")) return QFont("Roboto Mono");
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
-}
-
 // Left edge of column i of a list with tab stops, in pixels from the text's
 // left (0: the first column); past the last stop every 8 average characters.
 int StopAt(const CXQListBoxX& list, const QFont& font, int i) {
@@ -203,7 +197,7 @@ class ListBinding : public XQQtBinding {
   protected:
     void UpdateKind() override {
         if (m_model.IsFixedPitch() != (m_list->property("fixedPitch").toBool())) {
-            m_list->setFont(m_model.IsFixedPitch() ? FixedPitchFont() : QFont());
+            m_list->setFont(m_model.IsFixedPitch() ? XQQtFixedPitchFont() : QFont());
             m_list->setProperty("fixedPitch", m_model.IsFixedPitch());
         }
         while (m_list->count() > m_model.GetCount()) delete m_list->takeItem(m_list->count() - 1);
@@ -495,6 +489,11 @@ class TreeBinding : public XQQtBinding {
 };
 
 }  // namespace
+
+QFont XQQtFixedPitchFont() {
+    if (QFontDatabase::families().contains("Roboto Mono")) return QFont("Roboto Mono");
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
 
 CXQListBoxX* XQQtHeadedList(const CWnd& caption, const std::vector<CWnd*>& controls) {
     for (CWnd* control : controls)

@@ -29,6 +29,14 @@ void ExpectNoTextCut(QWidget* w) {
     for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
         if (button->isVisibleTo(w) && !qobject_cast<QToolButton*>(button))
             fits(button->sizeHint().width(), button->width(), button->text());
+    // Choices aligned with blanks stay aligned.
+    for (QComboBox* combo : w->findChildren<QComboBox*>())
+        for (int i = 0; i < combo->count(); ++i) {
+            const QString text = combo->itemText(i);
+            if (text.trimmed().contains("  ")) {
+                EXPECT_TRUE(QFontInfo(combo->font()).fixedPitch()) << text.toStdString();
+            }
+        }
     for (QTabBar* tabs : w->findChildren<QTabBar*>())
         for (int i = 0; i < tabs->count(); ++i) {
             const QString title = tabs->tabText(i);
