@@ -80,12 +80,12 @@ QSize XQQtFormLayout::sizeHint() const {
 // grow, so a box once satisfied stays so.
 void XQQtFormLayout::Solve() const {
     if (m_solved) return;
-    auto& boxes = const_cast<std::vector<Box>&>(m_boxes);
-    for (Box& box : boxes) {
+    const std::vector<Box>& boxes = m_boxes;
+    for (const Box& box : boxes) {
         box.grows = box.kind == Kind::Grows;
         box.anchor = -1;
     }
-    for (Box& frame : boxes)
+    for (const Box& frame : boxes)
         if (frame.kind == Kind::Frame)
             for (const Box& inner : boxes)
                 if (inner.kind == Kind::Grows && frame.rect.contains(inner.rect))

@@ -35,8 +35,9 @@ class XQQtFormLayout : public QLayout {
         QLayoutItem* item;
         QRect rect;  // the template's
         Kind kind;
-        bool grows = false;  // takes extra height
-        int anchor = -1;     // the outermost fixed frame holding it (-1: none)
+        // Worked out from all the boxes by Solve.
+        mutable bool grows = false;  // takes extra height
+        mutable int anchor = -1;     // the outermost fixed frame holding it (-1: none)
     };
     // Edges of the template's rectangles on one axis, and the smallest length
     // of each stretch between two neighbouring edges.
