@@ -308,8 +308,15 @@ class ComboBinding : public XQQtBinding {
             same = m_combo->itemText(i) == ToQt(m_model.GetLBText(i));
         if (!same) {
             m_combo->clear();
-            for (int i = 0; i < m_model.GetCount(); ++i)
+            bool aligned = false;
+            for (int i = 0; i < m_model.GetCount(); ++i) {
                 m_combo->addItem(ToQt(m_model.GetLBText(i)));
+                aligned |= m_combo->itemText(i).trimmed().contains("  ");
+            }
+            if (aligned != m_combo->property("fixedPitch").toBool()) {
+                m_combo->setFont(aligned ? XQQtFixedPitchFont() : QFont());
+                m_combo->setProperty("fixedPitch", aligned);
+            }
         }
         // Only a changed choice goes to the widget: setting it again would
         // reset the text being edited.
@@ -389,6 +396,9 @@ class TabBinding : public XQQtBinding {
     void Build() override {
         m_tabs = new QTabBar(box);
         m_tabs->setExpanding(false);
+        // Whole titles side by side: the window is as wide as they need.
+        m_tabs->setUsesScrollButtons(false);
+        m_tabs->setElideMode(Qt::ElideNone);
         input = m_tabs;
         Fill(m_tabs);
     }
@@ -424,8 +434,16 @@ class CaptionBinding : public XQQtBinding {
         : XQQtBinding(model, window), m_model(model) {}
 
     void Build() override {
+        if (const CXQListBoxX* list = XQQtHeadedList(*control, Window().Dialog().Controls())) {
+            m_value = XQQtColumnHeader(*list, box);
+            input = m_value;
+            Fill(m_value);
+            return;
+        }
         m_value = new QLabel(box);
         m_value->setTextFormat(Qt::PlainText);
+        // Long values (a chapter's name under its code) wrap within the box.
+        m_value->setWordWrap(true);
         m_value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         m_value->setFocusPolicy(Qt::NoFocus);

@@ -6,9 +6,11 @@
 #include <QChar>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "host/dlg/XQControls.h"
 
+class QFont;
 class QLabel;
 class QObject;
 class QWidget;
@@ -65,3 +67,13 @@ std::unique_ptr<XQQtBinding> XQQtMakeBinding(CWnd& control, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtListBinding(CXQListBoxX& list, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtGridBinding(CXQGridX& grid, XQQtWindow& window);
 std::unique_ptr<XQQtBinding> XQQtTreeBinding(CXQTreeX& tree, XQQtWindow& window);
+
+// Lists that show columns aligned with blanks keep them aligned in this
+// fixed-pitch font.
+QFont XQQtFixedPitchFont();
+
+// A caption named "Spalten" right above a list holds the list's column
+// titles: the list it heads (nullptr: none), and the widget that shows the
+// titles at the list's tab stops (XQQtItemViews.cpp).
+CXQListBoxX* XQQtHeadedList(const CWnd& caption, const std::vector<CWnd*>& controls);
+QLabel* XQQtColumnHeader(const CXQListBoxX& list, QWidget* parent);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -26,14 +27,29 @@ QColor FromColorRef(COLORREF color) {
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
-// Lists that show aligned columns keep them aligned in a fixed-pitch font.
-QFont FixedPitchFont() {
-    if (QFontDatabase::families().contains("Roboto Mono")) return QFont("Roboto Mono");
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+// Left edge of column i of a list with tab stops, in pixels from the text's
+// left (0: the first column); past the last stop every 8 average characters.
+int StopAt(const CXQListBoxX& list, const QFont& font, int i) {
+    const std::vector<int>& stops = list.GetTabStops();
+    const int n = static_cast<int>(stops.size());
+    if (i <= 0) return 0;
+    if (i <= n) return stops[static_cast<size_t>(i - 1)];
+    return (n ? stops.back() : 0) + (i - n) * 8 * QFontMetrics(font).averageCharWidth();
 }
 
-// Draws tab-separated columns at the list's absolute tab stops (pixels from
-// the text's left edge); past the last stop every 8 average characters.
+// Draws pieces, one per column, from left within rect, as a list line does.
+void DrawColumns(QPainter& painter, const CXQListBoxX& list, const QRect& rect,
+                 const QStringList& pieces) {
+    for (int i = 0; i < pieces.size(); ++i) {
+        const int left = rect.left() + StopAt(list, painter.font(), i);
+        const int right = i + 1 < pieces.size() ? rect.left() + StopAt(list, painter.font(), i + 1)
+                                                : rect.right();
+        painter.drawText(QRect(left, rect.top(), std::max(right - left, 0), rect.height()),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, pieces[i]);
+    }
+}
+
+// Draws tab-separated columns at the list's absolute tab stops.
 class TabStopDelegate : public QStyledItemDelegate {
   public:
     TabStopDelegate(const CXQListBoxX& list, QObject* parent)
@@ -54,27 +70,88 @@ class TabStopDelegate : public QStyledItemDelegate {
         painter->setPen(opt.state & QStyle::State_Selected
                             ? opt.palette.color(QPalette::HighlightedText)
                             : opt.palette.color(QPalette::Text));
-        const std::vector<int>& stops = m_list.GetTabStops();
-        const int step = 8 * QFontMetrics(opt.font).averageCharWidth();
-        auto stopAt = [&](int i) {  // left edge of column i (0: the text's left)
-            if (i == 0) return 0;
-            const int n = static_cast<int>(stops.size());
-            if (i <= n) return stops[static_cast<size_t>(i - 1)];
-            return (n ? stops.back() : 0) + (i - n) * step;
-        };
-        const QStringList pieces = text.split('\t');
-        for (int i = 0; i < pieces.size(); ++i) {
-            const int left = rect.left() + stopAt(i);
-            const int right = i + 1 < pieces.size() ? rect.left() + stopAt(i + 1) : rect.right();
-            painter->drawText(QRect(left, rect.top(), std::max(right - left, 0), rect.height()),
-                              Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, pieces[i]);
-        }
+        DrawColumns(*painter, m_list, rect, text.split('\t'));
         painter->restore();
     }
 
   private:
     const CXQListBoxX& m_list;
 };
+
+// Where a line's text starts in the list's viewport: after the check box of
+// a list the user ticks lines in.
+int TextLeft(const QListWidget& view, const CXQListBoxX& list) {
+    QStyleOptionViewItem opt;
+    opt.initFrom(view.viewport());
+    opt.rect = QRect(0, 0, std::max(view.viewport()->width(), 100), view.fontMetrics().height());
+    opt.font = view.font();
+    opt.fontMetrics = view.fontMetrics();
+    opt.text = "x";
+    opt.features = QStyleOptionViewItem::HasDisplay;
+    if (list.IsCheckable()) opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+    opt.widget = &view;
+    const int left = view.style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, &view).left();
+    return left - view.horizontalScrollBar()->value();
+}
+
+// The column titles of a list, each where the list's lines show that
+// column: in the list's font, from the left edge of the lines' text.
+class ColumnHeader : public QLabel {
+  public:
+    ColumnHeader(const CXQListBoxX& list, QWidget* parent) : QLabel(parent), m_list(list) {
+        setTextFormat(Qt::PlainText);
+        setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    QSize minimumSizeHint() const override {
+        // The last title whole, behind the last stop and the list's frame
+        // and check boxes.
+        const QListWidget* view = View();
+        const QFont font = view ? view->font() : this->font();
+        const QStringList titles = Titles();
+        const int offset = view ? view->frameWidth() + TextLeft(*view, m_list) : 30;
+        const int last = static_cast<int>(titles.size()) - 1;
+        const int width = offset + StopAt(m_list, font, last) +
+                          QFontMetrics(font).horizontalAdvance(titles.value(last)) + 4;
+        return QSize(width, QFontMetrics(font).height() + 2 * frameWidth());
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);
+        const QListWidget* view = View();
+        if (!view) return;
+        QPainter painter(this);
+        painter.setFont(view->font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const int left = view->viewport()->mapTo(window(), QPoint(TextLeft(*view, m_list), 0)).x() -
+                         mapTo(window(), QPoint(0, 0)).x();
+        DrawColumns(painter, m_list, QRect(left, 0, width() - left, height()), Titles());
+    }
+
+  private:
+    // A caption without tabs separates its titles by two or more blanks.
+    QStringList Titles() const {
+        if (text().contains('\t')) return text().split('\t');
+        return text().trimmed().split(QRegularExpression(" {2,}"));
+    }
+    const QListWidget* View() const {
+        return window()->findChild<QListWidget*>(QString("ctl%1").arg(m_list.GetDlgCtrlID()));
+    }
+
+    const CXQListBoxX& m_list;
+};
+
+// The caption that heads list: named "Spalten", just above it.
+bool Heads(const CWnd& caption, const CWnd& list) {
+    const XQControlTemplate& c = caption.Template();
+    const XQControlTemplate& l = list.Template();
+    return caption.Kind() == XQKind::Caption && list.Kind() == XQKind::List &&
+           c.label == "Spalten" && std::abs(c.x - l.x) <= 10 && l.y >= c.y + c.height &&
+           l.y <= c.y + c.height + 10;
+}
 
 class ListBinding : public XQQtBinding {
   public:
@@ -86,6 +163,14 @@ class ListBinding : public XQQtBinding {
         m_list->setItemDelegate(new TabStopDelegate(m_model, m_list));
         m_list->setUniformItemSizes(true);
         input = m_list;
+        // Under its column titles the list's name would stand between the
+        // titles and their columns; it stays the name screen readers tell.
+        for (const CWnd* other : Window().Dialog().Controls())
+            if (Heads(*other, m_model)) {
+                m_list->setAccessibleName(ToQt(XQStripMnemonic(m_model.GetLabel())));
+                Fill(m_list);
+                return;
+            }
         LabelTop(m_list);
     }
 
@@ -112,7 +197,7 @@ class ListBinding : public XQQtBinding {
   protected:
     void UpdateKind() override {
         if (m_model.IsFixedPitch() != (m_list->property("fixedPitch").toBool())) {
-            m_list->setFont(m_model.IsFixedPitch() ? FixedPitchFont() : QFont());
+            m_list->setFont(m_model.IsFixedPitch() ? XQQtFixedPitchFont() : QFont());
             m_list->setProperty("fixedPitch", m_model.IsFixedPitch());
         }
         while (m_list->count() > m_model.GetCount()) delete m_list->takeItem(m_list->count() - 1);
@@ -197,9 +282,11 @@ class GridTable : public QAbstractTableModel {
             m_columns = columns;
             endResetModel();
             m_triedFirst = -1;
+            // A column is at least as wide as its title.
             const auto& defs = m_grid.GetColumns();
-            for (size_t i = 0; i < defs.size(); ++i)
-                m_view->setColumnWidth(static_cast<int>(i), defs[i].width);
+            for (int i = 0; i < static_cast<int>(defs.size()); ++i)
+                m_view->setColumnWidth(i, std::max(defs[static_cast<size_t>(i)].width,
+                                                   m_view->horizontalHeader()->sectionSizeHint(i)));
         } else if (rows > 0) {
             emit dataChanged(index(0, 0), index(rows - 1, columns - 1));
             emit headerDataChanged(Qt::Horizontal, 0, columns - 1);
@@ -402,6 +489,21 @@ class TreeBinding : public XQQtBinding {
 };
 
 }  // namespace
+
+QFont XQQtFixedPitchFont() {
+    if (QFontDatabase::families().contains("Roboto Mono")) return QFont("Roboto Mono");
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+CXQListBoxX* XQQtHeadedList(const CWnd& caption, const std::vector<CWnd*>& controls) {
+    for (CWnd* control : controls)
+        if (Heads(caption, *control)) return static_cast<CXQListBoxX*>(control);
+    return nullptr;
+}
+
+QLabel* XQQtColumnHeader(const CXQListBoxX& list, QWidget* parent) {
+    return new ColumnHeader(list, parent);
+}
 
 std::unique_ptr<XQQtBinding> XQQtListBinding(CXQListBoxX& list, XQQtWindow& window) {
     return std::make_unique<ListBinding>(list, window);

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -18,6 +21,7 @@
 #include "host/base/XQGuard.h"
 #include "host/dlg/XQMessages.h"
 #include "host/ui/qt/XQQtBinding.h"
+#include "host/ui/qt/XQQtFormLayout.h"
 
 QString ToQt(const CString& text) {
     return QString::fromStdString(Cp1252ToUtf8(text.str()));
@@ -181,6 +185,7 @@ XQQtWindow::XQQtWindow(CXQDialog& dialog, QWidget* parent) : QDialog(parent), m_
     });
     AdvanceClock();
     m_timer->start(20);
+    RestoreGeometry();
 }
 
 XQQtWindow::~XQQtWindow() {
@@ -197,7 +202,6 @@ void XQQtWindow::Build() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     int width = 400, height = 300;
     if (const XQDialogTemplate* tmpl = XQFindTemplate(m_dialog.TemplateNumber())) {
         width = tmpl->width;
@@ -214,14 +218,15 @@ void XQQtWindow::Build() {
     if (!m_dialog.ToolbarButtons().empty()) {
         auto* bar = new QWidget(this);
         bar->setObjectName("toolbar");
-        bar->setFixedWidth(width);
+        // Its buttons wrap at the template's width; the window may be wider.
+        bar->resize(width, bar->height());
         BuildToolbar(bar);
         layout->addWidget(bar);
     }
     m_page = new QWidget(this);
     m_page->setObjectName("page");
-    m_page->setFixedSize(width, height);
-    layout->addWidget(m_page);
+    m_form = new XQQtFormLayout(m_page, QSize(width, height));
+    layout->addWidget(m_page, 1);
     for (CWnd* control : m_dialog.Controls()) BuildControl(*control);
     if (auto* menuBar = findChild<QMenuBar*>())
         menuBar->actions().front()->setText(
@@ -347,7 +352,21 @@ void XQQtWindow::BuildControl(CWnd& control) {
     const XQControlTemplate& t = control.Template();
     const QString name = QString("ctl%1").arg(control.GetDlgCtrlID());
     b.box = new QWidget(m_page);
-    b.box->setGeometry(t.x, t.y, t.width, t.height);
+    XQQtFormLayout::Kind kind = XQQtFormLayout::Kind::Fixed;
+    switch (control.Kind()) {
+        case XQKind::Memo:
+        case XQKind::List:
+        case XQKind::Grid:
+        case XQKind::Tree:
+            kind = XQQtFormLayout::Kind::Grows;
+            break;
+        case XQKind::Frame:
+            kind = XQQtFormLayout::Kind::Frame;
+            break;
+        default:
+            break;
+    }
+    m_form->AddBox(b.box, QRect(t.x, t.y, t.width, t.height), kind);
     b.box->setObjectName("box" + name.mid(3));
     b.Build();
     b.input->setObjectName(name);
@@ -389,6 +408,66 @@ void XQQtWindow::UpdateToolbar() {
             item->second->setVisible(button.visible);
         }
     }
+}
+
+namespace {
+
+// One small file per workstation: workstations differ in their screens.
+QString GeometryFile() {
+    if (Q7GetHome().empty()) return {};
+    return QString::fromStdString(Q7GetHome()) +
+           QString("/fenster-arbeitsplatz%1.ini").arg(Q7GetWorkstation());
+}
+
+QString GeometryKey(int templateNumber) {
+    return QString("Fenster%1/Lage").arg(templateNumber);
+}
+
+}  // namespace
+
+void XQQtWindow::RestoreGeometry() {
+    const QString file = GeometryFile();
+    if (file.isEmpty()) return;
+    const QRect saved = QSettings(file, QSettings::IniFormat)
+                            .value(GeometryKey(m_dialog.TemplateNumber()))
+                            .toRect();
+    if (!saved.isValid()) return;
+    // A screen that has become smaller, or is gone, still shows the whole window.
+    QScreen* screen = QGuiApplication::screenAt(saved.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : saved;
+    const QSize size = saved.size().boundedTo(room.size()).expandedTo(minimumSizeHint());
+    const int x =
+        std::clamp(saved.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width()));
+    const int y =
+        std::clamp(saved.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+    setGeometry(QRect(QPoint(x, y), size));
+}
+
+void XQQtWindow::SaveGeometry() {
+    const QString file = GeometryFile();
+    if (file.isEmpty()) return;
+    // The size is a convenience: a home the user cannot write loses it
+    // without a box, the log tells why. A home that is gone is not made anew.
+    QString reason;
+    if (!QFileInfo(QString::fromStdString(Q7GetHome())).isDir()) {
+        reason = "der Praxisordner fehlt";
+    } else {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(GeometryKey(m_dialog.TemplateNumber()), geometry());
+        settings.sync();
+        if (settings.status() != QSettings::NoError) reason = "die Datei ist nicht beschreibbar";
+    }
+    if (!reason.isEmpty())
+        XQLog(
+            "Fenstergr\xF6\xDF"
+            "e",
+            "nicht gespeichert in " + FromQt(file) + ", " + FromQt(reason) + ".");
+}
+
+void XQQtWindow::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) SaveGeometry();
+    QDialog::hideEvent(event);
 }
 
 void XQQtWindow::UpdateFocus() {

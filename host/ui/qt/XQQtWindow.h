@@ -17,6 +17,7 @@ class QAction;
 class QTimer;
 class QToolButton;
 class XQQtBinding;
+class XQQtFormLayout;
 
 QString ToQt(const CString& text);
 CString FromQt(const QString& text);
@@ -53,6 +54,7 @@ class XQQtWindow : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -61,6 +63,10 @@ class XQQtWindow : public QDialog {
     void BuildMenu();
     void BuildControl(CWnd& control);
     void UpdateToolbar();
+    // The size and place the window had when this workstation last closed
+    // it (by the dialog's template), kept in the practice's home.
+    void RestoreGeometry();
+    void SaveGeometry();
     void UpdateFocus();
     void LeaveByExit();
     XQQtBinding* BindingOf(QObject* object) const;
@@ -71,6 +77,7 @@ class XQQtWindow : public QDialog {
 
     CXQDialog& m_dialog;
     QWidget* m_page = nullptr;
+    XQQtFormLayout* m_form = nullptr;  // the page's
     std::vector<std::unique_ptr<XQQtBinding>> m_bindings;
     std::map<QObject*, XQQtBinding*> m_byWidget;
     std::map<int, QToolButton*> m_toolbar;

@@ -221,6 +221,7 @@ class DemoWindowTest : public DbTest {
         XQSetFrontEnd(nullptr);
         XQSetResourceModule(nullptr);
         ClearTbCaches();
+        Q7SetHome("");  // the home goes with the test (LoadIcdDemo)
         DbTest::TearDown();
     }
     // The diagnoses' catalogues and the free-text diagnoses' transition file.
