@@ -13,10 +13,10 @@
 
 #include "host/dlg/XQDialog.h"
 
-class QAction;
+class QStatusBar;
 class QTimer;
-class QToolButton;
 class XQQtBinding;
+class XQQtToolbar;
 
 QString ToQt(const CString& text);
 CString FromQt(const QString& text);
@@ -57,10 +57,8 @@ class XQQtWindow : public QDialog {
 
   private:
     void Build();
-    void BuildToolbar(QWidget* bar);
-    void BuildMenu();
     void BuildControl(CWnd& control);
-    void UpdateToolbar();
+    void BuildStatusBar(int id);
     void UpdateFocus();
     void LeaveByExit();
     XQQtBinding* BindingOf(QObject* object) const;
@@ -71,10 +69,10 @@ class XQQtWindow : public QDialog {
 
     CXQDialog& m_dialog;
     QWidget* m_page = nullptr;
+    QStatusBar* m_status = nullptr;  // holds the status control, if the dialog has one
     std::vector<std::unique_ptr<XQQtBinding>> m_bindings;
     std::map<QObject*, XQQtBinding*> m_byWidget;
-    std::map<int, QToolButton*> m_toolbar;
-    std::map<int, QAction*> m_menu;  // the main window's menu entries
+    XQQtToolbar* m_toolbar = nullptr;  // and the main window's menu
     CWnd* m_focusShown = nullptr;
     QTimer* m_timer = nullptr;
     bool m_updating = false;
