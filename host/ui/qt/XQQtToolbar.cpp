@@ -198,20 +198,24 @@ void XQQtToolbar::NameMenus() {
 }
 
 void XQQtToolbar::Update() {
+    // The room the buttons need changes with their texts and visibility only.
+    bool resized = !m_fitted;
     for (const CXQDialog::ToolbarButton& button : m_window.Dialog().ToolbarButtons()) {
         if (auto it = m_tools.find(button.number); it != m_tools.end()) {
             QToolButton* tool = it->second;
+            QAction* placed = m_placed[button.number];
+            resized |= tool->text() != ButtonText(button) || placed->isVisible() != button.visible;
             if (tool->text() != ButtonText(button)) tool->setText(ButtonText(button));
             if (tool->toolTip() != ButtonTip(button)) tool->setToolTip(ButtonTip(button));
             tool->setEnabled(button.enabled);
-            m_placed[button.number]->setVisible(button.visible);
+            placed->setVisible(button.visible);
         }
         if (auto item = m_entries.find(button.number); item != m_entries.end()) {
             item->second->setEnabled(button.enabled);
             item->second->setVisible(button.visible);
         }
     }
-    Fit();
+    if (resized) Fit();
 }
 
 bool XQQtToolbar::eventFilter(QObject* watched, QEvent* event) {
@@ -237,4 +241,5 @@ void XQQtToolbar::Fit() {
         if (!tool->icon().isNull())
             tool->setToolButtonStyle(room ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
     m_fitting = false;
+    m_fitted = true;
 }

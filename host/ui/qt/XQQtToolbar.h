@@ -42,4 +42,5 @@ class XQQtToolbar : public QObject {
     std::map<int, QAction*> m_entries;        // the menu's entry of each button
     std::map<QAction*, const char*> m_menus;  // each menu's title
     bool m_fitting = false;
+    bool m_fitted = false;  // once, as the model first shows
 };
