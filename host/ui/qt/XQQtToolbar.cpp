@@ -95,8 +95,8 @@ QString EntryText(const CXQDialog::ToolbarButton& button) {
     return entry;
 }
 
-// The template's icon for the button, else its number's standard one; a
-// main window is left, a dialog closed.
+// The template's icon for the button, else its number's standard one: the
+// exit button leaves the program from the main window and closes a dialog.
 QIcon ButtonIcon(const CXQDialog& dialog, int number) {
     std::vector<QString> names;
     if (const XQDialogTemplate* tmpl = XQFindTemplate(dialog.TemplateNumber()))
