@@ -59,14 +59,17 @@ XQDialogTemplate DesktopTemplate() {
                  "berleiten");
     XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 760, 20, "");
     XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 760, 20, "");
-    t.toolbar = {{XQTB_EXIT, "ESC - Beenden"},
-                 {kTbSuchTB, "Suche: Textbausteine"},
-                 {kTbEditor, "Editor: Textbausteine"},
-                 {kTbSuchIcd, "Suche: Diagnosen (ICD-10)"},
-                 {kTbKZBV,
-                  "\xDC"
-                  "berleitung: Diagnosefreitext (KZBV)"},
-                 {XQTB_HELP, "F1 - Hilfe"}};
+    t.statusControl = IDC_DESKTOP_STATUS;
+    t.toolbar = {
+        {XQTB_EXIT, "ESC - Beenden"},
+        {.number = kTbSuchTB, .hint = "Suche: Textbausteine", .icon = "edit-find"},
+        {.number = kTbEditor, .hint = "Editor: Textbausteine", .icon = "accessories-text-editor"},
+        {.number = kTbSuchIcd, .hint = "Suche: Diagnosen (ICD-10)", .icon = "system-search"},
+        {.number = kTbKZBV,
+         .hint = "\xDC"
+                 "berleitung: Diagnosefreitext (KZBV)",
+         .icon = "edit-find-replace"},
+        {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
 

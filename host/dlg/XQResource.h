@@ -43,6 +43,9 @@ struct Q7HOST_API XQToolbarTemplate {
     CString hint;    // "ESC - Abbrechen"
     bool visible = true;
     bool enabled = true;
+    // The icon theme's name for a window front end ("edit-find"); empty: the
+    // standard one of its number, or none.
+    CString icon;
 };
 
 struct Q7HOST_API XQDialogTemplate {
@@ -51,6 +54,9 @@ struct Q7HOST_API XQDialogTemplate {
     int width = 400, height = 300;
     std::vector<XQControlTemplate> controls;
     std::vector<XQToolbarTemplate> toolbar;
+    // The control a window front end shows as the window's status line
+    // instead of on the page (0: none); a text front end shows it as usual.
+    int statusControl = 0;
 };
 
 class CXQDialog;

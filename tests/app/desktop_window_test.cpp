@@ -82,6 +82,30 @@ TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3) {
     });
 }
 
+// The main window's menus run its commands; its status line shows practice,
+// physician and workstation instead of a field on the page.
+TEST_F(DesktopWindowTest, MenusRunTheCommandsAndTheStatusLineShowsTheDesktop) {
+    RegisterHostDialogs();
+    ModuleLibrary module;
+    CPraxisDesktop desktop(module);
+    RunShown(desktop, [&](QWidget* w) {
+        auto* menus = w->findChild<QMenuBar*>();
+        ASSERT_NE(menus, nullptr);
+        QStringList titles;
+        for (QAction* menu : menus->actions()) titles << menu->text().remove('&');
+        EXPECT_EQ(titles.join('|'), "Datei|Aktionen|Hilfe");
+        auto* status = w->findChild<QStatusBar*>();
+        auto* text = w->findChild<QLabel*>("ctl30006");
+        ASSERT_TRUE(status && text);
+        EXPECT_TRUE(status->isAncestorOf(text) && text->isVisible());
+        EXPECT_TRUE(text->text().contains(" | Arbeitsplatz ")) << text->text().toStdString();
+
+        w->findChild<QAction*>("menu10001")->trigger();
+        Settle();
+        EXPECT_TRUE(desktop.IsEnded());
+    });
+}
+
 // An entry not taken over goes only on a "Ja" (Escape, then closing the
 // window); "Nein" keeps text and caret; an empty entry goes without a box.
 TEST_F(DesktopWindowTest, LeavingAsksBeforeDroppingTheEntry) {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
@@ -246,6 +248,18 @@ CXQQtFrontEnd::CXQQtFrontEnd() : m_impl(new Impl) {
     QApplication::setQuitOnLastWindowClosed(false);
     m_impl->texts = GermanTexts();
     QCoreApplication::installTranslator(m_impl->texts.get());
+    // A desktop names its icon theme and where themes lie; without one (a
+    // bare display, the offscreen platform) the toolbars take the theme the
+    // host installs from the system's folders, and show their texts alone
+    // where that is missing too.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
+        QStringList folders = QIcon::themeSearchPaths();
+        for (const QString& folder : QStandardPaths::locateAll(
+                 QStandardPaths::GenericDataLocation, "icons", QStandardPaths::LocateDirectory))
+            if (!folders.contains(folder)) folders << folder;
+        QIcon::setThemeSearchPaths(folders);
+        QIcon::setThemeName("Adwaita");
+    }
     g_impl = m_impl;
 }
 

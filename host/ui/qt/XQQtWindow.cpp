@@ -7,11 +7,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "host/dlg/XQMessages.h"
 #include "host/ui/qt/XQQtBinding.h"
 #include "host/ui/qt/XQQtFormLayout.h"
+#include "host/ui/qt/XQQtToolbar.h"
 
 QString ToQt(const CString& text) {
     return QString::fromStdString(Cp1252ToUtf8(text.str()));
@@ -110,63 +112,6 @@ bool Translate(const QKeyEvent& event, XQKeyEvent& key) {
     }
 }
 
-// A standard button's name and key, for a button without its own hint and
-// for the tool tip that names the key.
-struct StandardButton {
-    int number;
-    const char* name;
-    const char* key;
-};
-const StandardButton kStandardButtons[] = {
-    {XQTB_EXIT, "Abbrechen", "Esc"},
-    {XQTB_NEW, "Neu", nullptr},
-    {XQTB_EDIT, "Bearbeiten", nullptr},
-    {XQTB_SAVE, "Speichern", nullptr},
-    {XQTB_ACCEPT,
-     "\xDC"
-     "bernehmen",
-     "Strg+Eingabe"},
-    {XQTB_COPY, "Kopieren", nullptr},
-    {XQTB_DELETE, "L\xF6schen", nullptr},
-    {XQTB_UNDO,
-     "R\xFC"
-     "ckg\xE4ngig",
-     nullptr},
-    {XQTB_PREV,
-     "Zur\xFC"
-     "ck",
-     nullptr},
-    {XQTB_NEXT, "Weiter", nullptr},
-    {XQTB_PRINT, "Drucken", nullptr},
-    {XQTB_SEARCH, "Suchen", "F5"},
-    {XQTB_CONFIG, "Einstellungen", "F6"},
-    {XQTB_HELP, "Hilfe", "F1"},
-};
-
-const StandardButton* Standard(int number) {
-    for (const StandardButton& b : kStandardButtons)
-        if (b.number == number) return &b;
-    return nullptr;
-}
-
-// The button's text: its hint, else its standard name; never its number,
-// which means nothing to the user.
-QString ButtonText(const CXQDialog::ToolbarButton& button) {
-    if (!button.hint.IsEmpty()) return ToQt(button.hint);
-    const StandardButton* standard = Standard(button.number);
-    return standard ? ToQt(standard->name) : QString("Aktion");
-}
-
-// The tool tip names what the button does and its key: a hint that starts
-// with its key ("F1 - Hilfe") gives its name after the dash.
-QString ButtonTip(const CXQDialog::ToolbarButton& button) {
-    QString name = ButtonText(button);
-    const StandardButton* standard = Standard(button.number);
-    if (const int dash = name.indexOf(" - "); dash > 0 && dash <= 5) name = name.mid(dash + 3);
-    if (standard && standard->key) return QString("%1 (%2)").arg(name, standard->key);
-    return name;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- window
@@ -196,41 +141,39 @@ XQQtWindow::~XQQtWindow() {
     m_byWidget.clear();
     delete m_page;
     m_page = nullptr;
+    delete m_status;
+    m_status = nullptr;
 }
 
 void XQQtWindow::Build() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    int width = 400, height = 300;
+    int width = 400, height = 300, status = 0;
     if (const XQDialogTemplate* tmpl = XQFindTemplate(m_dialog.TemplateNumber())) {
         width = tmpl->width;
         height = tmpl->height;
+        status = tmpl->statusControl;
     }
+    // The status control goes to the status line: the page ends below the
+    // last control it keeps.
+    if (status) height = 0;
     for (CWnd* control : m_dialog.Controls()) {
         const XQControlTemplate& t = control->Template();
+        if (control->GetDlgCtrlID() == status) continue;
         width = std::max(width, t.x + t.width + 10);
         height = std::max(height, t.y + t.height + 10);
     }
-    // The main window (the one without an owner) also offers its commands
-    // as a menu, as a desktop application's users expect.
-    if (!m_dialog.GetParent() && !m_dialog.ToolbarButtons().empty()) BuildMenu();
-    if (!m_dialog.ToolbarButtons().empty()) {
-        auto* bar = new QWidget(this);
-        bar->setObjectName("toolbar");
-        // Its buttons wrap at the template's width; the window may be wider.
-        bar->resize(width, bar->height());
-        BuildToolbar(bar);
-        layout->addWidget(bar);
-    }
+    m_toolbar = new XQQtToolbar(*this);
+    if (QMenuBar* menuBar = m_toolbar->MenuBar()) layout->setMenuBar(menuBar);
+    if (QToolBar* bar = m_toolbar->Bar()) layout->addWidget(bar);
     m_page = new QWidget(this);
     m_page->setObjectName("page");
     m_form = new XQQtFormLayout(m_page, QSize(width, height));
     layout->addWidget(m_page, 1);
     for (CWnd* control : m_dialog.Controls()) BuildControl(*control);
-    if (auto* menuBar = findChild<QMenuBar*>())
-        menuBar->actions().front()->setText(
-            XQQtWithMnemonic("&Aktionen", ClaimMnemonic("&Aktionen")));
+    m_toolbar->NameMenus();
+    BuildStatusBar(status);
     // Frames lie behind the controls they hold; tab order is the model's.
     QWidget* previous = nullptr;
     for (auto& binding : m_bindings) {
@@ -295,55 +238,21 @@ QString XQQtWithMnemonic(const CString& label, QChar letter) {
     return out;
 }
 
-void XQQtWindow::BuildMenu() {
-    auto* menuBar = new QMenuBar(this);
-    // Its letter comes after the dialog's own (Build).
-    QMenu* menu = menuBar->addMenu("Aktionen");
-    for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
-        QAction* action = menu->addAction(ButtonText(button));
-        action->setObjectName(QString("menu%1").arg(button.number));
-        const int number = button.number;
-        connect(action, &QAction::triggered, this, [this, number] {
-            XQQtDeliver([this, number] { m_dialog.ClickToolbarButton(number); });
-        });
-        m_menu[number] = action;
+// The status control leaves the page for the window's status line, its
+// text alone: the status line says what it is.
+void XQQtWindow::BuildStatusBar(int id) {
+    if (id == 0) return;
+    for (auto& binding : m_bindings) {
+        if (binding->control->GetDlgCtrlID() != id) continue;
+        m_status = new QStatusBar(this);
+        m_status->setSizeGripEnabled(false);
+        if (binding->label) binding->label->hide();
+        if (auto* text = qobject_cast<QLabel*>(binding->input))
+            text->setFrameStyle(QFrame::NoFrame);
+        m_status->addWidget(binding->box, 1);
+        layout()->addWidget(m_status);
+        return;
     }
-    layout()->setMenuBar(menuBar);
-}
-
-// The buttons in rows as wide as the dialog: every one stays in sight.
-void XQQtWindow::BuildToolbar(QWidget* bar) {
-    auto* rows = new QVBoxLayout(bar);
-    rows->setContentsMargins(4, 2, 4, 2);
-    rows->setSpacing(0);
-    QHBoxLayout* row = nullptr;
-    int used = 0;
-    for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
-        auto* tool = new QToolButton(bar);
-        tool->setObjectName(QString("tb%1").arg(button.number));
-        tool->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        tool->setAutoRaise(true);
-        tool->setText(ButtonText(button));
-        const int wide = tool->sizeHint().width() + 2;
-        if (!row || used + wide > bar->width() - 8) {
-            if (row) row->addStretch(1);
-            row = new QHBoxLayout;
-            row->setSpacing(2);
-            rows->addLayout(row);
-            used = 0;
-        }
-        used += wide;
-        // A click on the toolbar leaves the focus in the dialog's control;
-        // Tab reaches the buttons for those who work without a mouse.
-        tool->setFocusPolicy(Qt::TabFocus);
-        const int number = button.number;
-        connect(tool, &QToolButton::clicked, this, [this, number] {
-            XQQtDeliver([this, number] { m_dialog.ClickToolbarButton(number); });
-        });
-        row->addWidget(tool);
-        m_toolbar[number] = tool;
-    }
-    if (row) row->addStretch(1);
 }
 
 void XQQtWindow::BuildControl(CWnd& control) {
@@ -389,25 +298,9 @@ void XQQtWindow::Flush(const std::set<CWnd*>* changed) {
     setWindowTitle(ToQt(m_dialog.GetCaption()));
     for (auto& binding : m_bindings)
         if (!changed || changed->count(binding->control)) binding->Update();
-    UpdateToolbar();
+    m_toolbar->Update();
     UpdateFocus();
     m_updating = false;
-}
-
-void XQQtWindow::UpdateToolbar() {
-    for (const CXQDialog::ToolbarButton& button : m_dialog.ToolbarButtons()) {
-        auto it = m_toolbar.find(button.number);
-        if (it == m_toolbar.end()) continue;
-        QToolButton* tool = it->second;
-        tool->setText(ButtonText(button));
-        tool->setToolTip(ButtonTip(button));
-        tool->setEnabled(button.enabled);
-        tool->setVisible(button.visible);
-        if (auto item = m_menu.find(button.number); item != m_menu.end()) {
-            item->second->setEnabled(button.enabled);
-            item->second->setVisible(button.visible);
-        }
-    }
 }
 
 namespace {

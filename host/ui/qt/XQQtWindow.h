@@ -13,11 +13,11 @@
 
 #include "host/dlg/XQDialog.h"
 
-class QAction;
+class QStatusBar;
 class QTimer;
-class QToolButton;
 class XQQtBinding;
 class XQQtFormLayout;
+class XQQtToolbar;
 
 QString ToQt(const CString& text);
 CString FromQt(const QString& text);
@@ -59,14 +59,12 @@ class XQQtWindow : public QDialog {
 
   private:
     void Build();
-    void BuildToolbar(QWidget* bar);
-    void BuildMenu();
     void BuildControl(CWnd& control);
-    void UpdateToolbar();
     // The size and place the window had when this workstation last closed
     // it (by the dialog's template), kept in the practice's home.
     void RestoreGeometry();
     void SaveGeometry();
+    void BuildStatusBar(int id);
     void UpdateFocus();
     void LeaveByExit();
     XQQtBinding* BindingOf(QObject* object) const;
@@ -78,10 +76,10 @@ class XQQtWindow : public QDialog {
     CXQDialog& m_dialog;
     QWidget* m_page = nullptr;
     XQQtFormLayout* m_form = nullptr;  // the page's
+    QStatusBar* m_status = nullptr;  // holds the status control, if the dialog has one
     std::vector<std::unique_ptr<XQQtBinding>> m_bindings;
     std::map<QObject*, XQQtBinding*> m_byWidget;
-    std::map<int, QToolButton*> m_toolbar;
-    std::map<int, QAction*> m_menu;  // the main window's menu entries
+    XQQtToolbar* m_toolbar = nullptr;  // and the main window's menu
     CWnd* m_focusShown = nullptr;
     QTimer* m_timer = nullptr;
     bool m_updating = false;
