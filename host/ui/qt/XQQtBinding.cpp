@@ -154,11 +154,12 @@ class EditBinding : public XQQtBinding {
     }
 
   private:
-    // A text the model changes while the field shows it (a Kürzel expanded)
+    // A text the model changes upon a key in the field (a Kürzel expanded)
     // becomes one edit of the field's own: Ctrl+Z in the field brings back
-    // what was there before, which setText would forget.
+    // what was there before, which setText would forget. Other changes (the
+    // next record shown) start the field's history afresh.
     void Show(const QString& text) {
-        if (!m_edit->isVisible() || m_edit->isReadOnly()) {
+        if (XQQtKeyField() != m_edit || m_edit->isReadOnly()) {
             m_edit->setText(text);
             return;
         }
@@ -255,7 +256,7 @@ class MemoBinding : public XQQtBinding {
     // As the edit's: one step of the memo's history, replacing only the
     // lines' changed span.
     void Show(const QString& text) {
-        if (!m_memo->isVisible() || m_memo->isReadOnly()) {
+        if (XQQtKeyField() != m_memo || m_memo->isReadOnly()) {
             m_memo->setPlainText(text);
             return;
         }

@@ -33,7 +33,23 @@ CString FromQt(const QString& text) {
     return Utf8ToCp1252(text.toStdString());
 }
 
+namespace {
+QWidget* s_keyField = nullptr;
+}  // namespace
+
+QWidget* XQQtKeyField() {
+    return s_keyField;
+}
+
+void XQQtDeliverKey(QWidget* field, const std::function<void()>& action) {
+    XQQtDeliver(action);
+    // Set after the action: boxes and dialogs it opened took actions of their own.
+    s_keyField = field;
+}
+
 void XQQtDeliver(const std::function<void()>& action, bool flush) {
+    // A timer's tick (no flush asked) is no action of the user's.
+    if (flush) s_keyField = nullptr;
     // The reason goes to the log; the user learns that the action failed.
     const bool done = XQGuard("Aktion im Fenster", false, [&] {
         action();
@@ -439,13 +455,14 @@ bool XQQtWindow::RouteKey(QKeyEvent* event, XQQtBinding* binding) {
         return false;
     const bool dialogKey = key.key == XQKey::Escape || key.key == XQKey::Ctrl ||
                            (key.key >= XQKey::F1 && key.key <= XQKey::F12);
+    QWidget* field = text ? binding->input : nullptr;
     if (dialogKey) {
-        XQQtDeliver([&] { m_dialog.PressKey(key, control); });
+        XQQtDeliverKey(field, [&] { m_dialog.PressKey(key, control); });
         return true;
     }
     if (!control || !control->onKeyDown) return false;
     bool swallowed = false;
-    XQQtDeliver([&] { swallowed = control->onKeyDown(key); });
+    XQQtDeliverKey(field, [&] { swallowed = control->onKeyDown(key); });
     return swallowed;
 }
 

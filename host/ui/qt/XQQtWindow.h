@@ -32,6 +32,12 @@ void XQQtScheduleFlush();
 // flush: show the model afterwards even where it told no change (focus,
 // caret).
 void XQQtDeliver(const std::function<void()>& action, bool flush = true);
+// As XQQtDeliver, for a key the user pressed in field (a text field, or
+// nullptr): what the model then writes into that field is the user's own
+// edit, which Ctrl+Z there takes back (a Kürzel expanded by its key).
+void XQQtDeliverKey(QWidget* field, const std::function<void()>& action);
+// The text field whose key started the user's last action (nullptr: none).
+QWidget* XQQtKeyField();
 
 class XQQtWindow : public QDialog {
   public:
@@ -76,7 +82,7 @@ class XQQtWindow : public QDialog {
     CXQDialog& m_dialog;
     QWidget* m_page = nullptr;
     XQQtFormLayout* m_form = nullptr;  // the page's
-    QStatusBar* m_status = nullptr;  // holds the status control, if the dialog has one
+    QStatusBar* m_status = nullptr;    // holds the status control, if the dialog has one
     std::vector<std::unique_ptr<XQQtBinding>> m_bindings;
     std::map<QObject*, XQQtBinding*> m_byWidget;
     XQQtToolbar* m_toolbar = nullptr;  // and the main window's menu

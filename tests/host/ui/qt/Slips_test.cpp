@@ -86,6 +86,13 @@ TEST_F(SlipsTest, CtrlZUndoesAnExpansionInOneStepAndTheModelLearnsIt) {
             EXPECT_EQ(c.widget->property(c.property).toString(), QString(c.typed));
             EXPECT_EQ(c.model(), c.typed);
         }
+        // A text the dialog writes without a key in the field starts its
+        // history afresh: Ctrl+Z cannot bring back what it replaced.
+        dialog.field.SetText("Neu");
+        Settle();
+        QTest::keyClick(cases[0].widget, Qt::Key_Z, Qt::ControlModifier);
+        Settle();
+        EXPECT_EQ(dialog.field.GetText(), "Neu");
     });
 }
 
