@@ -36,9 +36,15 @@ inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
 
+// The model's answer to an event reaches the widgets once the event loop runs.
+inline void Settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
 inline void Shoot(QWidget* window, const char* name) {
     const char* dir = std::getenv("Q7_SCREENSHOTS");
     if (!dir || !*dir) return;
+    Settle();  // the layout has grown the captions that wrap
     QDir().mkpath(dir);
     EXPECT_TRUE(window->grab().save(QString("%1/%2.png").arg(dir, name)));
 }
@@ -53,11 +59,6 @@ inline void Key(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifie
 
 inline void Type(QWidget* to, const QString& text) {
     for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
-}
-
-// The model's answer to an event reaches the widgets once the event loop runs.
-inline void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
 }
 
 // While it lives, answers every modal window that comes up.

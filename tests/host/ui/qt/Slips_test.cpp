@@ -108,6 +108,7 @@ TEST_F(SlipsTest, BoxesNameTheirBlockAndHandTheKeyboardBack) {
             title = box->windowTitle();
             if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
                 selected = edit->selectedText();
+            Shoot(box, "platzhalter");
             TypeThen("140/90", Qt::Key_Return);
         });
         TypeThen("HYP", Qt::Key_F3);

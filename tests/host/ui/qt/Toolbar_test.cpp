@@ -59,7 +59,6 @@ TEST(ToolbarTest, ButtonsShowIconsTipsAndStateAndRunOnClick) {
         EXPECT_EQ(w->findChild<QToolButton*>(QString("tb%1").arg(kOwn))->icon().name(), "go-next");
         EXPECT_EQ(w->width(), w->findChild<QWidget*>("page")->width())
             << "the toolbar leaves the window's width to the page";
-        Shoot(w, "werkzeugleiste");
 
         auto click = [&](int number) {
             QTest::mouseClick(w->findChild<QToolButton*>(QString("tb%1").arg(number)),
