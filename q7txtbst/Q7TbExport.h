@@ -10,6 +10,7 @@ class CWnd;
 class CXQLMemoX;
 class CXQLEditX;
 class CQTbEntry;
+struct CQOps_Fields;
 
 extern "C" {
 // Text block family. The searching variants expand silently first and open
@@ -51,4 +52,11 @@ Q7TB_API bool Q7SuchIcdZahnmedizinAU(bool codeOnly, CWnd* parent, CString* code,
 Q7TB_API bool Q7SuchIcdFreitextdiagnosenKZBV(CWnd* parent, bool codeOnly, CString* code1,
                                              CString* zusatz1, CString* text1, CString* code2,
                                              CString* zusatz2, CString* text2);
+
+// Procedure search: the modal result (1 accepted, 2 cancelled, -1 the dialog
+// could not be created). noSide: no side is asked or appended; date: the
+// treatment date yyyymmdd, which chooses the fee schedule's edition. On
+// accept only, *result gets the field set of the chosen catalogue row, its
+// code with the side letter appended.
+Q7TB_API int Q7SuchOPS(bool noSide, const CString& date, CWnd* parent, CQOps_Fields* result);
 }
