@@ -6,6 +6,7 @@
 
 #include "app/ModuleLibrary.h"
 #include "host/base/Cp1252.h"
+#include "host/db/Ops.h"
 #include "host/db/Records.h"
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
@@ -40,6 +41,9 @@ struct CallSpec {
     size_t argumentCount;
     // Calls the function; false when the module does not export it.
     std::function<bool(CallContext&)> run;
+    // Optional: the German reason (UTF-8) why the arguments do not fit, or
+    // empty when they do.
+    std::function<std::string(const CallContext&)> check;
 };
 
 template <class Function>
@@ -81,8 +85,19 @@ void PrintCodeResult(const CallContext& call, bool result, const CString& code,
     call.Print("addition", addition);
 }
 
-// Every exported function of the module the host calls: the text block and
-// the diagnosis families.
+// The procedure search's field set, one line per column of the "ops" data.
+void PrintOpsFields(const CallContext& call, const CQOps_Fields& fields) {
+    call.Print("ops.code", fields.Code);
+    call.Print("ops.chapter", fields.Kapitel);
+    call.Print("ops.group", fields.Gruppe);
+    call.Print("ops.category", fields.Kategorie);
+    call.Print("ops.snz", fields.SNZ);
+    call.Print("ops.side", fields.Seite);
+    call.Print("ops.extended", fields.Erweitert);
+}
+
+// Every exported function of the module the host calls: the text block, the
+// diagnosis and the procedure families.
 const std::map<std::string, CallSpec>& ModuleCalls() {
     static const std::map<std::string, CallSpec> calls = {
         {"DoTbEntryXQL", SearchingMemo("DoTbEntryXQL")},
@@ -200,6 +215,18 @@ const std::map<std::string, CallSpec>& ModuleCalls() {
               call.Print("text2", text2);
               return true;
           }}},
+        {"Q7SuchOPS",
+         {2,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7SuchOPS)>(call, "Q7SuchOPS");
+              if (!function) return false;
+              CQOps_Fields fields;
+              const int result = function(call.Arg(0) == "1", call.Arg(1), call.parent, &fields);
+              call.PrintResult(result);
+              PrintOpsFields(call, fields);
+              return true;
+          },
+          [](const CallContext& call) { return TreatmentDateProblem(call.Arg(1).str()); }}},
     };
     return calls;
 }
@@ -207,7 +234,7 @@ const std::map<std::string, CallSpec>& ModuleCalls() {
 // Functions of the host's contract whose services this module does not
 // offer yet: a clear message rather than "unknown function".
 bool IsContractFunction(const std::string& name) {
-    static const char* const kNames[] = {"Q7SuchOPS", "Q7VAStammView"};
+    static const char* const kNames[] = {"Q7VAStammView"};
     for (const char* known : kNames)
         if (name == known) return true;
     return false;
@@ -218,6 +245,12 @@ std::string MissingFunction(const std::string& name) {
 }
 
 }  // namespace
+
+std::string TreatmentDateProblem(const std::string& date) {
+    if (IsValidDate(date)) return std::string();
+    return "Das Behandlungsdatum muss ein Tag in der Form JJJJMMTT sein, nicht „" +
+           Cp1252ToUtf8(date) + "“.";
+}
 
 std::string PrintedValue(const CString& text) {
     return XQEscapeField(Cp1252ToUtf8(text.str()));
@@ -256,6 +289,10 @@ ExitStatus RunCall(const ModuleLibrary& module, const std::vector<std::string>& 
         call.args.push_back(Utf8ToCp1252(words[i]));
     }
     call.args.resize(spec->second.argumentCount);
+    if (spec->second.check) {
+        error = spec->second.check(call);
+        if (!error.empty()) return ExitStatus::BadCommandLine;
+    }
     if (!spec->second.run(call)) {
         error = MissingFunction(name);
         return ExitStatus::Other;

@@ -15,6 +15,10 @@ class ModuleLibrary;
 // A module text as the host prints it: UTF-8, escaped as in host data files.
 std::string PrintedValue(const CString& text);
 
+// Why a treatment date argument (yyyymmdd, Windows-1252) is no calendar day
+// (German, UTF-8), or empty when it is one.
+std::string TreatmentDateProblem(const std::string& date);
+
 // words: the function's name and its arguments (UTF-8). Missing trailing
 // arguments are empty. Returns the exit status (BadCommandLine for an unknown
 // function or too many or undecodable arguments, Other for a function the

@@ -148,5 +148,9 @@ const char* UsageText() {
            "  load ART DATEI               lädt Praxisdaten aus einer TSV-Datei\n"
            "  dump ART                     gibt Praxisdaten als TSV aus\n"
            "  seed-demo                    legt die Demo-Praxis an\n"
-           "  (kein Befehl)                öffnet den Praxis-Arbeitsplatz\n";
+           "  (kein Befehl)                öffnet den Praxis-Arbeitsplatz\n"
+           "\n"
+           "Die OP-Schlüssel-Suche: call Q7SuchOPS OHNESEITE DATUM oder\n"
+           "dialog CdiaSuchOPS OHNESEITE DATUM [SCHLÜSSEL [SEITE]]; OHNESEITE 0 oder 1,\n"
+           "DATUM das Behandlungsdatum JJJJMMTT.\n";
 }

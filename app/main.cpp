@@ -163,13 +163,18 @@ ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, st
     if (!runtimeClass) {
         // Dialog classes of the host's contract whose services this module
         // does not offer yet: a clear message rather than "unknown class".
-        static const char* const kContractClasses[] = {"CdiaSuchOPS", "CdiaVAStammView",
-                                                       "CdiaKRWStammView", "CdiaKRWRegelDetails"};
+        static const char* const kContractClasses[] = {"CdiaVAStammView", "CdiaKRWStammView",
+                                                       "CdiaKRWRegelDetails"};
         for (const char* known : kContractClasses)
             if (name == known)
                 return Fail(ExitStatus::Other,
                             "Die Dialogklasse „" + name + "“ ist in diesem Modul nicht vorhanden.");
         return Fail(ExitStatus::BadCommandLine, "Unbekannte Dialogklasse „" + name + "“.");
+    }
+    // The procedure search's second argument is the treatment date.
+    if (name == "CdiaSuchOPS" && words.size() > 3) {
+        const std::string problem = TreatmentDateProblem(args[1].str());
+        if (!problem.empty()) return Fail(ExitStatus::BadCommandLine, problem);
     }
     std::unique_ptr<CXQDialog> dialog = runtimeClass->create(args, mainWindow);
     if (!dialog)
@@ -177,6 +182,9 @@ ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, st
                     "Die Argumente passen nicht zur Dialogklasse „" + name + "“.");
     const int result = dialog->DoModal();
     out << "result: " << result << '\n';
+    if (runtimeClass->results)
+        for (const auto& [field, value] : runtimeClass->results(*dialog, result))
+            out << PrintedValue(field) << ": " << PrintedValue(value) << '\n';
     return ExitStatus::Done;
 }
 

@@ -8,11 +8,12 @@ XQResourceModule& TbResourceModule() {
         m.name = kModuleName;
         for (const XQDialogTemplate& t :
              {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate(),
-              SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate()})
+              SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate(), SuchOPSTemplate()})
             m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
         m.classes.push_back(TbRuntimeClass());
         m.classes.push_back(SuchIcdRuntimeClass());
+        m.classes.push_back(SuchOPSRuntimeClass());
         return m;
     }();
     return module;

@@ -16,6 +16,7 @@ enum : int {
     IDD_SUCHICD = 7200,
     IDD_CONFIGSUCHICD = 7205,  // its settings
     IDD_SUCHICDKZBV = 7210,    // dental free-text diagnoses
+    IDD_SUCHOPS = 7300,
 };
 
 // The module's resources, registered when the library is loaded.
@@ -46,3 +47,5 @@ XQDialogTemplate SuchIcdKZBVTemplate();
 XQDialogTemplate SuchIcdTemplate();
 XQRuntimeClass SuchIcdRuntimeClass();
 XQDialogTemplate ConfigSuchIcdTemplate();
+XQDialogTemplate SuchOPSTemplate();
+XQRuntimeClass SuchOPSRuntimeClass();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "host/base/CString.h"
@@ -69,6 +70,9 @@ struct Q7HOST_API XQRuntimeClass {
     CString name;  // "CdiaSuchTB"
     std::function<std::unique_ptr<CXQDialog>(const std::vector<CString>& args, CWnd* parent)>
         create;
+    // Optional: the named values a host that ran the dialog may report
+    // after it ended with that modal result, in their order (name, value).
+    std::function<std::vector<std::pair<CString, CString>>(CXQDialog& dialog, int result)> results;
 };
 
 // A module's resources: its dialog templates, its plain string resources
