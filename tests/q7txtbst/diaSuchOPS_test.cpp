@@ -160,14 +160,15 @@ TEST_F(SuchOPSTest, TheSideIndicatorRulesLineChangeAndAccept) {
             c.message ? std::vector<CString>{"Hinweis|" + *c.message} : std::vector<CString>{};
         EXPECT_EQ(beeping.shownMessages, shown);
     }
-    Run(
-        [](CdiaSuchOPS& dlg) {
-            dlg.m_grid.UserSelectLine(1);
-            EXPECT_EQ(Sides(dlg), "");
-            EXPECT_FALSE(dlg.m_frameSeite.IsWindowVisible());
-            dlg.ClickToolbarButton(XQTB_ACCEPT);
-        },
-        true);
+    EXPECT_EQ(Run(
+                  [](CdiaSuchOPS& dlg) {
+                      dlg.m_grid.UserSelectLine(1);
+                      EXPECT_EQ(Sides(dlg), "");
+                      EXPECT_FALSE(dlg.m_frameSeite.IsWindowVisible());
+                      dlg.ClickToolbarButton(XQTB_ACCEPT);
+                  },
+                  true),
+              1);
     EXPECT_EQ(dialog->m_Ops.Code, "5-812.5");
 }
 
@@ -244,6 +245,7 @@ TEST_F(SuchOPSTest, SettingsBelongToTheWorkstationAndOnlyAnAcceptWritesThem) {
         EXPECT_EQ(GridKeys(dlg.m_grid), "");  // B: none extended-only
         dlg.m_comboKategorie.UserSelect(1);   // A
         dlg.m_checkAmtlich.UserClick();
+        dlg.ClickToolbarButton(XQTB_EXIT);
     });
     EXPECT_EQ(Q7SuchOPS(false, "20261205", nullptr, &fields), 2);
     EXPECT_EQ(fields.Code, "frei");
