@@ -122,6 +122,8 @@ TEST_F(OpsTest, FavouritesBelongToThePhysician) {
     dbMdId = "2";
     EXPECT_FALSE(CQOps::HasFavoriten());
     EXPECT_EQ(Search("", "", {}, true), "-");
+    Load("opsfav", "code\n5-010.0\n");
+    EXPECT_EQ(Search("", "", {}, true), "5-010.0");
     dbMdId = "1";
     EXPECT_EQ(CQOps::DelFromFavoriten("5-812.6"), XQ_OK);
     EXPECT_EQ(CQOps::DelFromFavoriten("5-812.6"), XQ_NOTFOUND);
