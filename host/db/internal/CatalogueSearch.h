@@ -98,12 +98,13 @@ inline std::string WordFoldSql(const std::string& text) {
            ",'ä','ae'),'ö','oe'),'ü','ue'),'Ä','Ae'),'Ö','Oe'),'Ü','Ue'),'ß','ss')";
 }
 
-// CREATE statement of a contentless word index (rows by the row id of the
-// table they index; a row is forgotten by its old words).
-inline std::string WordIndexSql(const std::string& name) {
-    return "CREATE VIRTUAL TABLE IF NOT EXISTS " + name +
-           " USING fts5(words, content='', prefix='1 2 3', "
-           "tokenize='unicode61 remove_diacritics 2')";
+// CREATE statement of a word index (rows by the row id of the table they
+// index). A contentless one forgets a row by its old words; one that keeps
+// its words forgets a row by its id.
+inline std::string WordIndexSql(const std::string& name, bool contentless = true) {
+    return "CREATE VIRTUAL TABLE IF NOT EXISTS " + name + " USING fts5(words, " +
+           (contentless ? "content='', " : "") +
+           "prefix='1 2 3', tokenize='unicode61 remove_diacritics 2')";
 }
 
 // WHERE clause and its values, in the order of their placeholders.
