@@ -148,7 +148,12 @@ TEST_F(OpsTest, TextsChaptersAndFeeScheduleReadInOrder) {
               "z0,z1,z2,z3,z4,z5,z6,z7,z8,z9,z10");
     Load("opstext", "code\ttype\ttext\n5-812.6\t8\tneu\n");
     EXPECT_EQ(Hits(entry, entry.GetByEntryTyp("5-812.6", "8"), &CQOpsEntry::Text), "neu");
-    EXPECT_EQ(Search("", "menisk"), "5-812.5,5-812.6");
+    // The words follow a replaced text, and a row that comes after its text.
+    Load("opstext", "code\ttype\ttext\n5-812.6\t3\tNeuer Text\n9-1\t3\tSp\xC3\xA4ter\n");
+    Load("ops", "code\tchapter\tgroup\tcategory\tsnz\tside\textended\n9-1\t9\t\t\t\t\t0\n");
+    EXPECT_EQ(Search("", "menisk"), "5-812.5");
+    EXPECT_EQ(Search("", "neu"), "5-812.6");
+    EXPECT_EQ(Search("", "spaet"), "9-1");
 
     ops->SetKey(2);
     ops->ClearAll();
@@ -188,6 +193,8 @@ TEST_F(OpsTest, DamagedFileIsRefusedWholeNamingTheLine) {
     EXPECT_EQ(Dump("ops"), kOps);
     EXPECT_EQ(Search("", "neu"), "-");
     EXPECT_EQ(Dump("opsfav"), "code\n");
+    XQFailNthCall(1);
+    EXPECT_EQ(Search("5", ""), "status 14");
 }
 
 }  // namespace
