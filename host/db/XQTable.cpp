@@ -230,19 +230,20 @@ const XQTableDef kDiag{"diag",
 // id, so that a text search reads no line: triggers on both tables keep it
 // right, whichever is loaded first. It keeps its words, so that a row is
 // forgotten by its id alone.
-// Indexes the procedure text of the ops row with the code, if there is
-// such a row and it has a text.
-std::string OpsWordsSql(const std::string& code) {
+std::string OpsWordsForget(const std::string& code) {
+    return "DELETE FROM ops_words WHERE rowid IN (SELECT rowid FROM ops WHERE k_code=" + code + ")";
+}
+
+std::string OpsWordsIndex(const std::string& code) {
     return "INSERT INTO ops_words(rowid, words) SELECT o.rowid, (SELECT " +
            xq::WordFoldSql("group_concat(t.text, ' ')") +
            " FROM opstext t WHERE t.k_code=o.k_code AND t.k_typ=x'33') FROM ops o WHERE o.k_code=" +
            code + " AND EXISTS(SELECT 1 FROM opstext t WHERE t.k_code=" + code +
-           " AND t.k_typ=x'33'); ";
+           " AND t.k_typ=x'33')";
 }
 
 std::string OpsTextWordsSql(const std::string& row) {
-    return "DELETE FROM ops_words WHERE rowid IN (SELECT rowid FROM ops WHERE k_code=" + row +
-           ".k_code); " + OpsWordsSql(row + ".k_code");
+    return OpsWordsForget(row + ".k_code") + "; " + OpsWordsIndex(row + ".k_code") + "; ";
 }
 
 const XQTableDef kOps{
@@ -260,13 +261,13 @@ const XQTableDef kOps{
     0,
     {std::string("CREATE INDEX IF NOT EXISTS ops_code ON ops(") + XQ_OPS_TYPED_CODE + ")",
      xq::WordIndexSql("ops_words", false),
-     "CREATE TRIGGER IF NOT EXISTS ops_ai AFTER INSERT ON ops BEGIN " + OpsWordsSql("new.k_code") +
-         "END",
+     "CREATE TRIGGER IF NOT EXISTS ops_ai AFTER INSERT ON ops BEGIN " +
+         OpsWordsIndex("new.k_code") + "; END",
      "CREATE TRIGGER IF NOT EXISTS ops_ad AFTER DELETE ON ops BEGIN "
      "DELETE FROM ops_words WHERE rowid=old.rowid; END",
      "CREATE TRIGGER IF NOT EXISTS ops_au AFTER UPDATE OF code ON ops BEGIN "
      "DELETE FROM ops_words WHERE rowid=old.rowid; " +
-         OpsWordsSql("new.k_code") + "END"}};
+         OpsWordsIndex("new.k_code") + "; END"}};
 
 // The texts of the OPS rows, one row a line; lfd numbers the lines of a code
 // and type in file order. A procedure text line that comes or goes indexes
@@ -341,6 +342,12 @@ const XQTableDef& XQTableIcdFav() {
 }
 const XQTableDef& XQTableDiag() {
     return kDiag;
+}
+std::string XQOpsWordsForgetSql(const std::string& code) {
+    return OpsWordsForget(code);
+}
+std::string XQOpsWordsIndexSql(const std::string& code) {
+    return OpsWordsIndex(code);
 }
 const XQTableDef& XQTableOps() {
     return kOps;

@@ -154,6 +154,13 @@ TEST_F(OpsTest, TextsChaptersAndFeeScheduleReadInOrder) {
     EXPECT_EQ(Search("", "menisk"), "5-812.5");
     EXPECT_EQ(Search("", "neu"), "5-812.6");
     EXPECT_EQ(Search("", "spaet"), "9-1");
+    CQOpsEntry line(dbDatabase);  // a load leaves the index kept by every write
+    line.Code = "1-100";
+    line.Typ = OPS_ENTRY_TEXT;
+    line.Lfd = "1";
+    line.Text = "Zusatz";
+    ASSERT_EQ(line.Write(), XQ_OK);
+    EXPECT_EQ(Search("", "klinisch zusatz"), "1-100");
 
     ops->SetKey(2);
     ops->ClearAll();
