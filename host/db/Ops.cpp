@@ -40,12 +40,7 @@ std::string TypedCode(const CString& code) {
     return Cp1252ToUtf8(typed);
 }
 
-// Rows of ops whose procedure text has a line with a word the term begins.
-// One condition per typed word, so that the words of a text that runs over
-// several lines are found in any of them.
-const char* const kWordMatch =
-    "k_code IN (SELECT t.k_code FROM opstext t WHERE t.rowid IN "
-    "(SELECT rowid FROM ops_words WHERE ops_words MATCH ?))";
+const char* const kWordMatch = "rowid IN (SELECT rowid FROM ops_words WHERE ops_words MATCH ?)";
 
 }  // namespace
 
@@ -78,7 +73,8 @@ int CQOps::GetForSuche(const CString& text, bool favoriten) {
         if (!Gruppe.IsEmpty()) w.Add("k_gruppe=?", Key(Gruppe));
         if (!Kategorie.IsEmpty()) w.Add("k_kategorie=?", Key(Kategorie));
         if (!Erweitert.IsEmpty()) w.Add("erweitert=?", Utf8(Cp1252ToUtf8(Erweitert.str())));
-        for (const std::string& term : xq::WordTerms(text)) w.Add(kWordMatch, Utf8(term));
+        const std::string words = xq::WordQuery(text);
+        if (!words.empty()) w.Add(kWordMatch, Utf8(words));
         if (favoriten) w.Add("k_code IN (SELECT f.k_code FROM opsfav f WHERE f.k_mdid=?)", MdId());
         return QueryIds("SELECT rowid FROM ops WHERE " + w.sql + " ORDER BY k_code", w.values);
     });
@@ -178,7 +174,8 @@ namespace {
 // those a row may not leave blank, and the columns a row replaces stored rows
 // by. lines: rows of one replace key are lines numbered in file order into
 // column lfd, and the key's stored rows go when the file first names it.
-// fav: the table's first column is the current physician.
+// fav: the table's first column is the current physician. words: the rows
+// are the texts the search's words come from (opstext).
 struct OpsKind {
     const char* kind;
     const XQTableDef& (*table)();
@@ -187,13 +184,14 @@ struct OpsKind {
     std::vector<int> replaceKey;
     int lines;  // column numbered, -1: none
     bool fav;
+    bool words;
 };
 
 const OpsKind kKinds[] = {
-    {"ops", XQTableOps, {0, 1, 2, 3, 4, 5, 6}, {0}, {0}, -1, false},
-    {"opstext", XQTableOpsText, {0, 1, 3}, {0, 1}, {0, 1}, 2, false},
-    {"opsfav", XQTableOpsFav, {1}, {1}, {0, 1}, -1, true},
-    {"go", XQTableGo, {0, 1, 2}, {1}, {0, 1}, -1, false},
+    {"ops", XQTableOps, {0, 1, 2, 3, 4, 5, 6}, {0}, {0}, -1, false, false},
+    {"opstext", XQTableOpsText, {0, 1, 3}, {0, 1}, {0, 1}, 2, false, true},
+    {"opsfav", XQTableOpsFav, {1}, {1}, {0, 1}, -1, true, false},
+    {"go", XQTableGo, {0, 1, 2}, {1}, {0, 1}, -1, false, false},
 };
 
 const OpsKind* FindKind(const CString& kind) {
@@ -213,7 +211,27 @@ class OpsLoader {
           // out what it holds at every statement.
           m_insert(db, m_table, 512) {}
 
-    int Finish() { return m_insert.Flush(); }
+    // Stores the rows still gathered; the procedures whose text changed get
+    // their words anew, once each.
+    int Finish() {
+        if (m_insert.Flush() != XQ_OK) return XQ_LOCKED;
+        if (!m_kind.words) return XQ_OK;
+        const std::string forget = XQOpsWordsForgetSql("?");
+        const std::string index = XQOpsWordsIndexSql("?");
+        for (const XQValue& code : m_texts) {
+            for (const std::string* sql : {&forget, &index}) {
+                sqlite3_stmt* stmt = xq::Statement(m_db, *sql);
+                if (!stmt) return XQ_LOCKED;
+                xq::StmtUse use(stmt);
+                for (int i = sqlite3_bind_parameter_count(stmt); i > 0; --i)
+                    xq::Bind(stmt, i, code);
+                if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
+            }
+        }
+        for (const std::string& create : m_triggers)
+            if (m_db.ExecRaw(create.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        return XQ_OK;
+    }
 
     bool Header(std::string_view line, CString& error) {
         std::vector<std::string_view> names = xq::TsvSplit(line);
@@ -275,6 +293,7 @@ class OpsLoader {
             for (const XQValue& value : m_key) id += value.s + '\0';
             auto [next, first] = m_lines.emplace(std::move(id), 0);
             if (first && m_replace->Replace(m_key) != XQ_OK) return xq::TsvWriteError(m_db, error);
+            if (first && m_kind.words && Field(1).cp == OPS_ENTRY_TEXT) m_texts.push_back(m_key[0]);
             Field(m_kind.lines).Set(FormatString("%3d", next->second++));
         } else if (m_replace->Replace(m_key) != XQ_OK) {
             return xq::TsvWriteError(m_db, error);
@@ -300,6 +319,30 @@ class OpsLoader {
                           {}, existing) != XQ_OK)
             return XQ_LOCKED;
         m_replace.emplace(m_db, m_table.name, sql, existing, m_insert);
+        return m_kind.words ? SuspendTriggers() : XQ_OK;
+    }
+
+    // A text's triggers would index its procedure anew at every line stored
+    // or replaced; in the load's transaction they rest until Finish.
+    int SuspendTriggers() {
+        sqlite3_stmt* stmt = xq::Statement(
+            m_db, "SELECT name, sql FROM sqlite_master WHERE type='trigger' AND tbl_name=?");
+        if (!stmt) return XQ_LOCKED;
+        std::vector<std::string> names;
+        {
+            xq::StmtUse use(stmt);
+            xq::BindText(stmt, 1, m_table.name);
+            int rc;
+            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
+                names.push_back(xq::ColumnUtf8(stmt, 0));
+                m_triggers.push_back(xq::ColumnUtf8(stmt, 1));
+            }
+            if (rc != SQLITE_DONE) return XQ_LOCKED;
+        }
+        for (const std::string& name : names) {
+            const std::string drop = "DROP TRIGGER \"" + name + "\"";
+            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
+        }
         return XQ_OK;
     }
 
@@ -313,7 +356,9 @@ class OpsLoader {
     std::vector<size_t> m_source;  // file position of each of m_kind.columns
     std::vector<std::string_view> m_fields;
     std::vector<XQValue> m_key;
-    std::map<std::string, int> m_lines;  // next line number of each key
+    std::map<std::string, int> m_lines;   // next line number of each key
+    std::vector<XQValue> m_texts;         // codes whose procedure text the file gives
+    std::vector<std::string> m_triggers;  // CREATE statements of suspended triggers
 };
 
 }  // namespace

@@ -63,6 +63,10 @@ const XQTableDef& XQTableOpsText();
 const XQTableDef& XQTableOpsFav();
 // The code of an ops row as typed: without "-" and ".", upper case. The
 // search compares by this very expression, so that its index serves.
+// The statements that index the procedure text of the ops row with the code
+// (an SQL expression: a value or a placeholder) anew: forget, then index.
+std::string XQOpsWordsForgetSql(const std::string& code);
+std::string XQOpsWordsIndexSql(const std::string& code);
 inline constexpr const char* XQ_OPS_TYPED_CODE = "upper(replace(replace(code,'-',''),'.',''))";
 
 // All tables of the practice database.
