@@ -4,6 +4,7 @@
 
 #include "host/base/Helpers.h"
 #include "host/base/XQGuard.h"
+#include "host/db/internal/CatalogueSearch.h"
 #include "host/db/internal/IcdInternal.h"
 #include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
@@ -32,99 +33,13 @@ XQValue Utf8(const std::string& text) {
 
 using xq::IcdSearchCode;
 
-bool IsWordChar(unsigned char b) {
-    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) return true;
-    if (b >= 0xC0) return b != 0xD7 && b != 0xF7;  // letters but × and ÷
-    switch (b) {
-        case 0x83:  // ƒ
-        case 0x8A:  // Š
-        case 0x8C:  // Œ
-        case 0x8E:  // Ž
-        case 0x9A:
-        case 0x9C:
-        case 0x9E:
-        case 0x9F:  // Ÿ
-        case 0xAA:  // ª
-        case 0xB2:  // ²
-        case 0xB3:
-        case 0xB5:  // µ
-        case 0xB9:
-        case 0xBA:  // º
-            return true;
-        default:
-            return false;
-    }
-}
-
-// FTS5 expression for "every typed word begins a word": each word a quoted
-// prefix phrase. The umlauts are folded as the word index folds them; case
-// and other accents are the tokenizer's. Empty when the text has no word.
-// Only word characters get in, so the expression cannot hold a quote.
-std::string WordQuery(const CString& text) {
-    std::string query;
-    std::string word;
-    auto flush = [&] {
-        if (word.empty()) return;
-        if (!query.empty()) query += ' ';
-        query += '"' + Cp1252ToUtf8(word) + "\"*";
-        word.clear();
-    };
-    for (char c : text.str()) {
-        auto b = static_cast<unsigned char>(c);
-        if (!IsWordChar(b)) {
-            flush();
-            continue;
-        }
-        switch (b) {
-            case 0xC4:
-            case 0xE4:
-                word += "ae";
-                break;
-            case 0xD6:
-            case 0xF6:
-                word += "oe";
-                break;
-            case 0xDC:
-            case 0xFC:
-                word += "ue";
-                break;
-            case 0xDF:
-                word += "ss";
-                break;
-            default:
-                word += c;
-        }
-    }
-    flush();
-    return query;
-}
+using xq::WordQuery;
 
 bool LongKeyWord(const CString& schlagwort) {
     return Trim(schlagwort).GetLength() >= ICD_SCHLAGWORT_MIN;
 }
 
-// WHERE clause and its values, in the order of their placeholders.
-struct Where {
-    std::string sql;
-    std::vector<XQValue> values;
-
-    void Add(const std::string& condition) {
-        sql += sql.empty() ? "" : " AND ";
-        sql += condition;
-    }
-    void Add(const std::string& condition, XQValue value) {
-        Add(condition);
-        values.push_back(std::move(value));
-    }
-    void Add(const std::string& condition, XQValue a, XQValue b) {
-        Add(condition, std::move(a));
-        values.push_back(std::move(b));
-    }
-    void Add(const Where& other, const std::string& before, const std::string& after) {
-        Add(before + other.sql + after);
-        values.insert(values.end(), other.values.begin(), other.values.end());
-    }
-};
+using xq::Where;
 
 const char* const kTextMatch = "i.rowid IN (SELECT rowid FROM icd_text WHERE icd_text MATCH ?)";
 const char* const kThesMatch =
@@ -173,20 +88,9 @@ void Filters(Where& w, bool favoriten, const CString& patientId, bool auszug, bo
     }
 }
 
-// Code prefix as a range over the comparable form: [prefix, prefix with its
-// last byte raised).
+// Code prefix as a range over the comparable form.
 void CodePrefix(Where& w, const CString& code) {
-    CString prefix = IcdSearchCode(code);
-    if (prefix.IsEmpty()) return;
-    XQValue low = Key(prefix);
-    XQValue high = low;
-    while (!high.s.empty() && static_cast<unsigned char>(high.s.back()) == 0xFF) high.s.pop_back();
-    if (high.s.empty()) {
-        w.Add("i.k_code>=?", low);
-        return;
-    }
-    high.s.back() = static_cast<char>(high.s.back() + 1);
-    w.Add("i.k_code>=? AND i.k_code<?", low, high);
+    xq::PrefixRange(w, "i.k_code", Key(IcdSearchCode(code)));
 }
 
 void Places(Where& w, const CQIcd& r) {

@@ -13,6 +13,7 @@
 // order, case-blind, umlauts and ß folded both ways.
 #include "host/base/CString.h"
 #include "host/base/Export.h"
+#include "host/db/Records.h"
 #include "host/db/XQRSet.h"
 
 // Values of CQOps::Kategorie for the catalogue's hierarchy rows, and for a
@@ -100,15 +101,9 @@ class Q7HOST_API CQOpsEntry : public CXQRSet {
     int GetByEntryTyp(const CString& code, const CString& typ);
 };
 
-// Fee schedule. Key 1 = (Ausgabe, Nummer), unique.
-class Q7HOST_API CQGO : public CXQRSet {
-  public:
-    explicit CQGO(CXQDatabase* db);
-
-    CString Ausgabe;  // edition letter: "h", "f", "e", "b"
-    CString Nummer;   // fee number, without blanks
-    CString Text;
-};
+// The fee schedule (CQGO: Ausgabe the edition letter "h", "f", "e" or "b",
+// Nummer the fee number without blanks, Text; key 1 = (Ausgabe, Nummer)) is
+// declared with the other host records in host/db/Records.h.
 
 // OPS favourites. Key 1 = (MdId, Code), unique; MdId compares by value.
 class Q7HOST_API CQOpsFav : public CXQRSet {

@@ -686,6 +686,7 @@ bool ReadTsvFile(const std::string& path, const CString& source, std::string& co
 int LoadTsvContent(const CString& kind, std::string_view content, const CString& source,
                    CString& error) {
     if (xq::IcdIsTsvKind(kind)) return xq::IcdLoadTsv(kind, content, source, error);
+    if (xq::OpsIsTsvKind(kind)) return xq::OpsLoadTsv(kind, content, source, error);
     const XQTableDef* table = KindTable(kind, &error);
     if (!table) return XQ_NODB;
     if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
@@ -722,7 +723,8 @@ int Guarded(const char* where, const CString& what, const char* outcome, CString
 }  // namespace
 
 bool XQIsTsvKind(const CString& kind) {
-    return XQFindTableByKind(kind.str()) != nullptr || xq::IcdIsTsvKind(kind);
+    return XQFindTableByKind(kind.str()) != nullptr || xq::IcdIsTsvKind(kind) ||
+           xq::OpsIsTsvKind(kind);
 }
 
 int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) {
@@ -730,7 +732,8 @@ int XQLoadTsv(const CString& kind, const std::string& path, CString* errorText) 
     CString& error = errorText ? *errorText : dummy;
     const CString source = Utf8ToCp1252(path);
     return Guarded("Daten laden", De("Das Laden der Datei ") + source, kNothingLoaded, error, [&] {
-        if (!xq::IcdIsTsvKind(kind) && !KindTable(kind, &error)) return XQ_NODB;
+        if (!xq::IcdIsTsvKind(kind) && !xq::OpsIsTsvKind(kind) && !KindTable(kind, &error))
+            return XQ_NODB;
         std::string content;
         if (!ReadTsvFile(path, source, content, error)) return XQ_READERR;
         return LoadTsvContent(kind, content, source, error);
@@ -751,6 +754,7 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
     return Guarded("Daten ausgeben", De("Die Ausgabe von „") + kind + De("“"), "", error, [&] {
         error.Empty();
         if (xq::IcdIsTsvKind(kind)) return xq::IcdDumpTsv(kind, out, error);
+        if (xq::OpsIsTsvKind(kind)) return xq::OpsDumpTsv(kind, out, error);
         const XQTableDef* table = KindTable(kind, &error);
         if (!table) return XQ_NODB;
         CXQDatabase* db = xq::ReadDb();

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/db/internal/CatalogueSearch.h"
+
 namespace {
 
 using K = XQKeyForm;
@@ -57,10 +59,10 @@ const XQTableDef kRSetEx{"rsetex",
                          {}};
 
 const XQTableDef kGo{"go",
-                     nullptr,
-                     {{"ausgabe", K::Text, false, nullptr},
-                      {"nummer", K::Text, false, nullptr},
-                      {"text", K::None, false, nullptr},
+                     nullptr,  // own loader, with the OPS catalogue's kinds
+                     {{"ausgabe", K::Text, false, "edition"},
+                      {"nummer", K::Text, false, "number"},
+                      {"text", K::None, false, "text"},
                       {"tbkasse1", K::None, false, nullptr},
                       {"tbkasse2", K::None, false, nullptr},
                       {"tbprivat1", K::None, false, nullptr},
@@ -147,15 +149,8 @@ const XQTableDef kStrings{"strings",
 // The catalogue's indexes beyond its keys: the systematic search walks
 // icd_search in code order and tests every filter in it, without the table;
 // icd_text and icd_thes hold the word beginnings of code texts and index
-// lines. Triggers keep the word indexes right whoever writes the table. The
-// umlauts and ß become two letters before the tokenizer, which folds case
-// and the other accents, sees them, so "oesophag" and "ösophag" find the
-// same words.
+// lines. Triggers keep the word indexes right whoever writes the table.
 std::vector<std::string> IcdExtraSql() {
-    auto fold = [](const std::string& row) {
-        return "replace(replace(replace(replace(replace(replace(replace(" + row +
-               ".text,'ä','ae'),'ö','oe'),'ü','ue'),'Ä','Ae'),'Ö','Oe'),'Ü','Ue'),'ß','ss')";
-    };
     // Contentless FTS5 tables forget a row by its old words.
     auto index = [&](const std::string& row, bool add) {
         std::string sql;
@@ -164,7 +159,8 @@ std::vector<std::string> IcdExtraSql() {
             sql +=
                 "INSERT INTO " + fts +
                 (add ? "(rowid, words) SELECT " : "(" + fts + ", rowid, words) SELECT 'delete', ") +
-                row + ".rowid, " + fold(row) + " WHERE " + row + ".ebene='" + level + "'; ";
+                row + ".rowid, " + xq::WordFoldSql(row + ".text") + " WHERE " + row + ".ebene='" +
+                level + "'; ";
         }
         return sql;
     };
@@ -172,10 +168,7 @@ std::vector<std::string> IcdExtraSql() {
         "CREATE INDEX IF NOT EXISTS icd_search ON icd(k_ebene, k_code, k_kapitel, k_gruppe, "
         "k_untergruppe, auszug, hausarzt, facharzt, arztgruppen)",
         "CREATE INDEX IF NOT EXISTS icd_partner ON icd(partner, ebene)"};
-    for (const char* fts : {"icd_text", "icd_thes"})
-        sql.push_back(std::string("CREATE VIRTUAL TABLE IF NOT EXISTS ") + fts +
-                      " USING fts5(words, content='', prefix='1 2 3', "
-                      "tokenize='unicode61 remove_diacritics 2')");
+    for (const char* fts : {"icd_text", "icd_thes"}) sql.push_back(xq::WordIndexSql(fts));
     sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ai AFTER INSERT ON icd BEGIN " +
                   index("new", true) + "END");
     sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ad AFTER DELETE ON icd BEGIN " +
@@ -229,6 +222,63 @@ const XQTableDef kDiag{"diag",
                        0,
                        {}};
 
+// The OPS catalogue: chapters, groups and procedures in one table, told
+// apart by kategorie ("$0" chapter, "$1" group). ops_code orders the codes
+// as typed (XQ_OPS_TYPED_CODE; codes are ASCII), so that the search finds
+// "5-812.5" from "5812" by a range.
+const XQTableDef kOps{
+    "ops",
+    nullptr,  // own loader, so that every column is mandatory
+    {{"code", K::Text, false, "code"},
+     {"kapitel", K::Text, false, "chapter"},
+     {"gruppe", K::Text, false, "group"},
+     {"kategorie", K::Text, false, "category"},
+     {"snz", K::None, false, "snz"},
+     {"seite", K::None, false, "side"},
+     {"erweitert", K::None, false, "extended"}},
+    {{{0}, true}, {{3, 1, 2, 0}, true}},
+    0,
+    0,
+    {std::string("CREATE INDEX IF NOT EXISTS ops_code ON ops(") + XQ_OPS_TYPED_CODE + ")"}};
+
+// The texts of the OPS rows, one row a line; lfd numbers the lines of a code
+// and type in file order. ops_words holds the word beginnings of the
+// procedure texts (type "3") by opstext row id, kept right by triggers.
+std::vector<std::string> OpsTextExtraSql() {
+    auto index = [](const std::string& row, bool add) {
+        return std::string("INSERT INTO ops_words") +
+               (add ? "(rowid, words) SELECT " : "(ops_words, rowid, words) SELECT 'delete', ") +
+               row + ".rowid, " + xq::WordFoldSql(row + ".text") + " WHERE " + row + ".typ='3'; ";
+    };
+    return {xq::WordIndexSql("ops_words"),
+            "CREATE TRIGGER IF NOT EXISTS opstext_ai AFTER INSERT ON opstext BEGIN " +
+                index("new", true) + "END",
+            "CREATE TRIGGER IF NOT EXISTS opstext_ad AFTER DELETE ON opstext BEGIN " +
+                index("old", false) + "END",
+            "CREATE TRIGGER IF NOT EXISTS opstext_au AFTER UPDATE OF typ, text ON opstext BEGIN " +
+                index("old", false) + index("new", true) + "END"};
+}
+
+const XQTableDef kOpsText{"opstext",
+                          nullptr,  // own loader: lines numbered per code and type
+                          {{"code", K::Text, false, "code"},
+                           {"typ", K::Text, false, "type"},
+                           {"lfd", K::Number, false, nullptr},
+                           {"text", K::None, false, "text"}},
+                          {{{0, 1, 2}, true}},
+                          0,
+                          0,
+                          OpsTextExtraSql()};
+
+// OPS favourites of each physician (dbMdId).
+const XQTableDef kOpsFav{"opsfav",
+                         nullptr,  // own loader: the file has no physician column
+                         {{"mdid", K::Number, false, nullptr}, {"code", K::Text, false, "code"}},
+                         {{{0, 1}, true}},
+                         0,
+                         0,
+                         {}};
+
 }  // namespace
 
 const XQTableDef& XQTableTb() {
@@ -273,11 +323,20 @@ const XQTableDef& XQTableIcdFav() {
 const XQTableDef& XQTableDiag() {
     return kDiag;
 }
+const XQTableDef& XQTableOps() {
+    return kOps;
+}
+const XQTableDef& XQTableOpsText() {
+    return kOpsText;
+}
+const XQTableDef& XQTableOpsFav() {
+    return kOpsFav;
+}
 
 const std::vector<const XQTableDef*>& XQAllTables() {
     static const std::vector<const XQTableDef*> all{
-        &kTb,     &kTbEntry,    &kParPool, &kRSetEx,  &kGo,  &kPat,    &kFreiText,
-        &kPraxis, &kMandantAdr, &kSp,      &kStrings, &kIcd, &kIcdFav, &kDiag};
+        &kTb, &kTbEntry, &kParPool, &kRSetEx, &kGo,   &kPat, &kFreiText, &kPraxis, &kMandantAdr,
+        &kSp, &kStrings, &kIcd,     &kIcdFav, &kDiag, &kOps, &kOpsText,  &kOpsFav};
     return all;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Internals of the TSV loads and dumps (Tsv.cpp, IcdData.cpp) and of the
+// Internals of the TSV loads and dumps (Tsv.cpp, IcdData.cpp, Ops.cpp) and of the
 // readers of host data.
 #ifndef Q7HOST_INTERNAL
 #error "host/db/internal/TsvInternal.h is internal to the host"
@@ -39,6 +39,13 @@ bool IcdIsTsvKind(const CString& kind);
 int IcdLoadTsv(const CString& kind, std::string_view content, const CString& source,
                CString& error);
 int IcdDumpTsv(const CString& kind, std::ostream& out, CString& error);
+
+// The OPS catalogue's TSV kinds (ops, opstext, opsfav) and the fee schedule
+// (go), loaded and dumped by host/db/Ops.cpp.
+bool OpsIsTsvKind(const CString& kind);
+int OpsLoadTsv(const CString& kind, std::string_view content, const CString& source,
+               CString& error);
+int OpsDumpTsv(const CString& kind, std::ostream& out, CString& error);
 
 // The connection reads go to: dbDatabaseRO, else dbDatabase; null when
 // neither is open.

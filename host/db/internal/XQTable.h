@@ -58,6 +58,12 @@ const XQTableDef& XQTableStrings();
 const XQTableDef& XQTableIcd();
 const XQTableDef& XQTableIcdFav();
 const XQTableDef& XQTableDiag();
+const XQTableDef& XQTableOps();
+const XQTableDef& XQTableOpsText();
+const XQTableDef& XQTableOpsFav();
+// The code of an ops row as typed: without "-" and ".", upper case. The
+// search compares by this very expression, so that its index serves.
+inline constexpr const char* XQ_OPS_TYPED_CODE = "upper(replace(replace(code,'-',''),'.',''))";
 
 // All tables of the practice database.
 const std::vector<const XQTableDef*>& XQAllTables();
