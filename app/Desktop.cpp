@@ -113,6 +113,20 @@ CString PhysicianName() {
     return "Arzt " + dbMdId;
 }
 
+// A date typed as d.m.yyyy (day and month with one or two digits) as
+// yyyymmdd; anything else as "", which no check takes for a date.
+std::string TreatmentDate(const std::string& typed) {
+    const size_t first = typed.find('.'), second = typed.find('.', first + 1);
+    if (first == std::string::npos || second == std::string::npos) return {};
+    const std::string day = typed.substr(0, first),
+                      month = typed.substr(first + 1, second - first - 1),
+                      year = typed.substr(second + 1);
+    if (day.empty() || day.size() > 2 || month.empty() || month.size() > 2 || year.size() != 4)
+        return {};
+    return year + std::string(2 - month.size(), '0') + month + std::string(2 - day.size(), '0') +
+           day;
+}
+
 }  // namespace
 
 void RegisterHostDialogs() {
@@ -287,12 +301,10 @@ void CPraxisDesktop::SearchProcedure() {
     }
     CString shown = m_opsDate.GetText();
     shown.Trim();
-    const std::string date = shown.GetLength() == 10 && shown[2] == '.' && shown[5] == '.'
-                                 ? (shown.Mid(6, 4) + shown.Mid(3, 2) + shown.Left(2)).str()
-                                 : std::string();
+    const std::string date = TreatmentDate(shown.str());
     if (!IsValidDate(date)) {
         HaltE("Praxis-Arbeitsplatz", "Das Behandlungsdatum \x84" + shown +
-                                         "\x93 ist kein Kalendertag. Bitte als TT.MM.JJJJ "
+                                         "\x93 ist kein g\xFCltiges Datum. Bitte als TT.MM.JJJJ "
                                          "eingeben, zum Beispiel " +
                                          Db2Date(GetXQDate()) + ".");
         return;
