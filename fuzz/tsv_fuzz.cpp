@@ -12,9 +12,10 @@
 
 namespace {
 
-const char* const kKinds[] = {
-    "tb",   "par",        "pat",       "freitext",     "praxis", "mandant", "sp",         "strings",
-    "diag", "icdkapitel", "icdgruppe", "icdsubgruppe", "icd",    "icdthes", "icdversion", "icdfav"};
+const char* const kKinds[] = {"tb",        "par",          "pat",     "freitext", "praxis",
+                              "mandant",   "sp",           "strings", "diag",     "icdkapitel",
+                              "icdgruppe", "icdsubgruppe", "icd",     "icdthes",  "icdversion",
+                              "icdfav",    "ops",          "opstext", "opsfav",   "go"};
 
 std::string g_home;
 

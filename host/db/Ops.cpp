@@ -40,12 +40,7 @@ std::string TypedCode(const CString& code) {
     return Cp1252ToUtf8(typed);
 }
 
-// Rows of ops whose procedure text has a line with a word the term begins.
-// One condition per typed word, so that the words of a text that runs over
-// several lines are found in any of them.
-const char* const kWordMatch =
-    "k_code IN (SELECT t.k_code FROM opstext t WHERE t.rowid IN "
-    "(SELECT rowid FROM ops_words WHERE ops_words MATCH ?))";
+const char* const kWordMatch = "rowid IN (SELECT rowid FROM ops_words WHERE ops_words MATCH ?)";
 
 }  // namespace
 
@@ -78,7 +73,8 @@ int CQOps::GetForSuche(const CString& text, bool favoriten) {
         if (!Gruppe.IsEmpty()) w.Add("k_gruppe=?", Key(Gruppe));
         if (!Kategorie.IsEmpty()) w.Add("k_kategorie=?", Key(Kategorie));
         if (!Erweitert.IsEmpty()) w.Add("erweitert=?", Utf8(Cp1252ToUtf8(Erweitert.str())));
-        for (const std::string& term : xq::WordTerms(text)) w.Add(kWordMatch, Utf8(term));
+        const std::string words = xq::WordQuery(text);
+        if (!words.empty()) w.Add(kWordMatch, Utf8(words));
         if (favoriten) w.Add("k_code IN (SELECT f.k_code FROM opsfav f WHERE f.k_mdid=?)", MdId());
         return QueryIds("SELECT rowid FROM ops WHERE " + w.sql + " ORDER BY k_code", w.values);
     });

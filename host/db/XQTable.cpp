@@ -225,7 +225,26 @@ const XQTableDef kDiag{"diag",
 // The OPS catalogue: chapters, groups and procedures in one table, told
 // apart by kategorie ("$0" chapter, "$1" group). ops_code orders the codes
 // as typed (XQ_OPS_TYPED_CODE; codes are ASCII), so that the search finds
-// "5-812.5" from "5812" by a range.
+// "5-812.5" from "5812" by a range. ops_words holds the words of each row's
+// procedure text (its opstext lines of type "3", all in one) by the ops row
+// id, so that a text search reads no line: triggers on both tables keep it
+// right, whichever is loaded first. It keeps its words, so that a row is
+// forgotten by its id alone.
+// Indexes the procedure text of the ops row with the code, if there is
+// such a row and it has a text.
+std::string OpsWordsSql(const std::string& code) {
+    return "INSERT INTO ops_words(rowid, words) SELECT o.rowid, (SELECT " +
+           xq::WordFoldSql("group_concat(t.text, ' ')") +
+           " FROM opstext t WHERE t.k_code=o.k_code AND t.k_typ=x'33') FROM ops o WHERE o.k_code=" +
+           code + " AND EXISTS(SELECT 1 FROM opstext t WHERE t.k_code=" + code +
+           " AND t.k_typ=x'33'); ";
+}
+
+std::string OpsTextWordsSql(const std::string& row) {
+    return "DELETE FROM ops_words WHERE rowid IN (SELECT rowid FROM ops WHERE k_code=" + row +
+           ".k_code); " + OpsWordsSql(row + ".k_code");
+}
+
 const XQTableDef kOps{
     "ops",
     nullptr,  // own loader, so that every column is mandatory
@@ -239,36 +258,36 @@ const XQTableDef kOps{
     {{{0}, true}, {{3, 1, 2, 0}, true}},
     0,
     0,
-    {std::string("CREATE INDEX IF NOT EXISTS ops_code ON ops(") + XQ_OPS_TYPED_CODE + ")"}};
+    {std::string("CREATE INDEX IF NOT EXISTS ops_code ON ops(") + XQ_OPS_TYPED_CODE + ")",
+     xq::WordIndexSql("ops_words", false),
+     "CREATE TRIGGER IF NOT EXISTS ops_ai AFTER INSERT ON ops BEGIN " + OpsWordsSql("new.k_code") +
+         "END",
+     "CREATE TRIGGER IF NOT EXISTS ops_ad AFTER DELETE ON ops BEGIN "
+     "DELETE FROM ops_words WHERE rowid=old.rowid; END",
+     "CREATE TRIGGER IF NOT EXISTS ops_au AFTER UPDATE OF code ON ops BEGIN "
+     "DELETE FROM ops_words WHERE rowid=old.rowid; " +
+         OpsWordsSql("new.k_code") + "END"}};
 
 // The texts of the OPS rows, one row a line; lfd numbers the lines of a code
-// and type in file order. ops_words holds the word beginnings of the
-// procedure texts (type "3") by opstext row id, kept right by triggers.
-std::vector<std::string> OpsTextExtraSql() {
-    auto index = [](const std::string& row, bool add) {
-        return std::string("INSERT INTO ops_words") +
-               (add ? "(rowid, words) SELECT " : "(ops_words, rowid, words) SELECT 'delete', ") +
-               row + ".rowid, " + xq::WordFoldSql(row + ".text") + " WHERE " + row + ".typ='3'; ";
-    };
-    return {xq::WordIndexSql("ops_words"),
-            "CREATE TRIGGER IF NOT EXISTS opstext_ai AFTER INSERT ON opstext BEGIN " +
-                index("new", true) + "END",
-            "CREATE TRIGGER IF NOT EXISTS opstext_ad AFTER DELETE ON opstext BEGIN " +
-                index("old", false) + "END",
-            "CREATE TRIGGER IF NOT EXISTS opstext_au AFTER UPDATE OF typ, text ON opstext BEGIN " +
-                index("old", false) + index("new", true) + "END"};
-}
-
-const XQTableDef kOpsText{"opstext",
-                          nullptr,  // own loader: lines numbered per code and type
-                          {{"code", K::Text, false, "code"},
-                           {"typ", K::Text, false, "type"},
-                           {"lfd", K::Number, false, nullptr},
-                           {"text", K::None, false, "text"}},
-                          {{{0, 1, 2}, true}},
-                          0,
-                          0,
-                          OpsTextExtraSql()};
+// and type in file order. A procedure text line that comes or goes indexes
+// its row's words anew.
+const XQTableDef kOpsText{
+    "opstext",
+    nullptr,  // own loader: lines numbered per code and type
+    {{"code", K::Text, false, "code"},
+     {"typ", K::Text, false, "type"},
+     {"lfd", K::Number, false, nullptr},
+     {"text", K::None, false, "text"}},
+    {{{0, 1, 2}, true}},
+    0,
+    0,
+    {"CREATE TRIGGER IF NOT EXISTS opstext_ai AFTER INSERT ON opstext WHEN new.typ='3' BEGIN " +
+         OpsTextWordsSql("new") + "END",
+     "CREATE TRIGGER IF NOT EXISTS opstext_ad AFTER DELETE ON opstext WHEN old.typ='3' BEGIN " +
+         OpsTextWordsSql("old") + "END",
+     "CREATE TRIGGER IF NOT EXISTS opstext_au AFTER UPDATE OF code, typ, text ON opstext "
+     "WHEN old.typ='3' OR new.typ='3' BEGIN " +
+         OpsTextWordsSql("old") + OpsTextWordsSql("new") + "END"}};
 
 // OPS favourites of each physician (dbMdId).
 const XQTableDef kOpsFav{"opsfav",

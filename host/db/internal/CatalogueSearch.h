@@ -40,16 +40,17 @@ inline bool IsWordChar(unsigned char b) {
     }
 }
 
-// Each typed word as an FTS5 prefix phrase ("word"*, UTF-8), in typed
-// order. The umlauts are folded as the word indexes fold them; case and
-// other accents are the tokenizer's. Only word characters get in, so a
-// phrase cannot hold a quote.
-inline std::vector<std::string> WordTerms(const CString& text) {
-    std::vector<std::string> terms;
+// FTS5 expression for "every typed word begins a word": each word a quoted
+// prefix phrase. The umlauts are folded as the word indexes fold them; case
+// and other accents are the tokenizer's. Empty when the text has no word.
+// Only word characters get in, so the expression cannot hold a quote.
+inline std::string WordQuery(const CString& text) {
+    std::string query;
     std::string word;
     auto flush = [&] {
         if (word.empty()) return;
-        terms.push_back('"' + Cp1252ToUtf8(word) + "\"*");
+        if (!query.empty()) query += ' ';
+        query += '"' + Cp1252ToUtf8(word) + "\"*";
         word.clear();
     };
     for (char c : text.str()) {
@@ -79,14 +80,6 @@ inline std::vector<std::string> WordTerms(const CString& text) {
         }
     }
     flush();
-    return terms;
-}
-
-// FTS5 expression for "every typed word begins a word" of one indexed row;
-// empty when the text has no word.
-inline std::string WordQuery(const CString& text) {
-    std::string query;
-    for (const std::string& term : WordTerms(text)) query += (query.empty() ? "" : " ") + term;
     return query;
 }
 
@@ -98,12 +91,13 @@ inline std::string WordFoldSql(const std::string& text) {
            ",'ä','ae'),'ö','oe'),'ü','ue'),'Ä','Ae'),'Ö','Oe'),'Ü','Ue'),'ß','ss')";
 }
 
-// CREATE statement of a contentless word index (rows by the row id of the
-// table they index; a row is forgotten by its old words).
-inline std::string WordIndexSql(const std::string& name) {
-    return "CREATE VIRTUAL TABLE IF NOT EXISTS " + name +
-           " USING fts5(words, content='', prefix='1 2 3', "
-           "tokenize='unicode61 remove_diacritics 2')";
+// CREATE statement of a word index (rows by the row id of the table they
+// index). A contentless one forgets a row by its old words; one that keeps
+// its words forgets a row by its id.
+inline std::string WordIndexSql(const std::string& name, bool contentless = true) {
+    return "CREATE VIRTUAL TABLE IF NOT EXISTS " + name + " USING fts5(words, " +
+           (contentless ? "content='', " : "") +
+           "prefix='1 2 3', tokenize='unicode61 remove_diacritics 2')";
 }
 
 // WHERE clause and its values, in the order of their placeholders.
