@@ -1,7 +1,10 @@
 #include "app/Desktop.h"
 
+#include "app/CommandLine.h"
 #include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
+#include "host/base/XQGuard.h"
+#include "host/db/Ops.h"
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQMessages.h"
 #include "host/dlg/XQResource.h"
@@ -21,6 +24,9 @@ enum : int {
     IDC_DESKTOP_EDITOR = 30007,
     IDC_DESKTOP_ICD = 30008,
     IDC_DESKTOP_KZBV = 30009,
+    IDC_DESKTOP_OPS = 30010,
+    IDC_DESKTOP_OPSDATE = 30011,
+    IDC_DESKTOP_NOSIDE = 30012,
 };
 
 // The desktop's toolbar: one entry per service, beside the buttons.
@@ -29,6 +35,7 @@ enum : int {
     kTbEditor = 30102,
     kTbSuchIcd = 30103,
     kTbKZBV = 30104,
+    kTbSuchOPS = 30105,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -36,7 +43,7 @@ XQDialogTemplate DesktopTemplate() {
     t.number = IDD_DESKTOP;
     t.caption = "Praxis-Arbeitsplatz";
     t.width = 780;
-    t.height = 450;
+    t.height = 480;
     XQAddControl(t, IDC_DESKTOP_MEMO, XQKind::Memo, "&Behandlungseintrag", 10, 10, 760, 260,
                  "K\xFCrzel eingeben und F3 dr\xFC"
                  "cken");
@@ -57,8 +64,15 @@ XQDialogTemplate DesktopTemplate() {
     XQAddControl(t, IDC_DESKTOP_KZBV, XQKind::Button, "Diagnosefreitext (&KZBV)", 220, 340, 200, 24,
                  "Einen zahn\xE4rztlichen Diagnosefreitext in ICD-Codes \xFC"
                  "berleiten");
-    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 374, 760, 20, "");
-    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 410, 760, 20, "");
+    XQAddControl(t, IDC_DESKTOP_OPS, XQKind::Button, "&OP-Schl\xFCssel suchen", 430, 340, 200, 24,
+                 "Eine Prozedur im OPS suchen, mit Seite und den Leistungen zum Behandlungsdatum");
+    XQAddControl(t, IDC_DESKTOP_OPSDATE, XQKind::Edit, "Behandlungsda&tum", 430, 370, 200, 22,
+                 "Behandlungsdatum der OPS-Suche (TT.MM.JJJJ): bestimmt die Ausgabe der "
+                 "Geb\xFChrenordnung");
+    XQAddControl(t, IDC_DESKTOP_NOSIDE, XQKind::Check, "o&hne Seite", 640, 370, 130, 22,
+                 "Die OPS-Suche fragt keine Seite (R, L, B) ab");
+    XQAddControl(t, IDC_DESKTOP_CHOSEN, XQKind::Caption, "Gew\xE4hlt", 10, 404, 760, 20, "");
+    XQAddControl(t, IDC_DESKTOP_STATUS, XQKind::Caption, "Status", 10, 440, 760, 20, "");
     t.statusControl = IDC_DESKTOP_STATUS;
     t.toolbar = {
         {XQTB_EXIT, "ESC - Beenden"},
@@ -69,6 +83,7 @@ XQDialogTemplate DesktopTemplate() {
          .hint = "\xDC"
                  "berleitung: Diagnosefreitext (KZBV)",
          .icon = "edit-find-replace"},
+        {.number = kTbSuchOPS, .hint = "Suche: OP-Schl\xFCssel (OPS)", .icon = "document-open"},
         {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
@@ -98,6 +113,20 @@ CString PhysicianName() {
     return "Arzt " + dbMdId;
 }
 
+// A date typed as d.m.yyyy (day and month with one or two digits) as
+// yyyymmdd; anything else as "", which no check takes for a date.
+std::string TreatmentDate(const std::string& typed) {
+    const size_t first = typed.find('.'), second = typed.find('.', first + 1);
+    if (first == std::string::npos || second == std::string::npos) return {};
+    const std::string day = typed.substr(0, first),
+                      month = typed.substr(first + 1, second - first - 1),
+                      year = typed.substr(second + 1);
+    if (day.empty() || day.size() > 2 || month.empty() || month.size() > 2 || year.size() != 4)
+        return {};
+    return year + std::string(2 - month.size(), '0') + month + std::string(2 - day.size(), '0') +
+           day;
+}
+
 }  // namespace
 
 void RegisterHostDialogs() {
@@ -117,6 +146,9 @@ CPraxisDesktop::CPraxisDesktop(const ModuleLibrary& module)
     DDX_Control(IDC_DESKTOP_EDITOR, m_editor);
     DDX_Control(IDC_DESKTOP_ICD, m_icd);
     DDX_Control(IDC_DESKTOP_KZBV, m_kzbv);
+    DDX_Control(IDC_DESKTOP_OPS, m_ops);
+    DDX_Control(IDC_DESKTOP_OPSDATE, m_opsDate);
+    DDX_Control(IDC_DESKTOP_NOSIDE, m_noSide);
 }
 
 bool CPraxisDesktop::OnInitDialog() {
@@ -142,10 +174,17 @@ bool CPraxisDesktop::OnInitDialog() {
     m_icd.EnableWindow(m_module.Find("Q7SuchIcd") != nullptr);
     m_kzbv.onClick = [this] { TransferFreeText(); };
     m_kzbv.EnableWindow(m_module.Find("Q7SuchIcdFreitextdiagnosenKZBV") != nullptr);
+    m_ops.onClick = [this] { SearchProcedure(); };
+    m_opsDate.onReturn = [this] { SearchProcedure(); };
+    m_ops.EnableWindow(m_module.Find("Q7SuchOPS") != nullptr);
+    m_opsDate.SetText(Db2Date(GetXQDate()));
     CQPat patient(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
     if (patient.GetAll() == 0 && patient.AnzHits() > 0) m_patient = patient.Nummer;
-    const std::pair<int, const CXQButtonX*> entries[] = {
-        {kTbSuchTB, &m_search}, {kTbEditor, &m_editor}, {kTbSuchIcd, &m_icd}, {kTbKZBV, &m_kzbv}};
+    const std::pair<int, const CXQButtonX*> entries[] = {{kTbSuchTB, &m_search},
+                                                         {kTbEditor, &m_editor},
+                                                         {kTbSuchIcd, &m_icd},
+                                                         {kTbKZBV, &m_kzbv},
+                                                         {kTbSuchOPS, &m_ops}};
     for (const auto& [number, button] : entries)
         EnableToolbarButton(number, button->IsWindowEnabled());
     m_status.SetCaption(StatusText());
@@ -214,6 +253,9 @@ void CPraxisDesktop::OnToolbarButton(int number) {
         case kTbKZBV:
             TransferFreeText();
             break;
+        case kTbSuchOPS:
+            SearchProcedure();
+            break;
         default:
             break;
     }
@@ -237,6 +279,39 @@ void CPraxisDesktop::TransferFreeText() {
     if (transfer(this, false, &code1, &addition1, &text1, &code2, &addition2, &text2))
         m_chosen.SetCaption(code1 + " " + addition1 +
                             (code2.IsEmpty() ? CString() : " / " + code2 + " " + addition2));
+}
+
+// The dialog would open empty on a practice without a catalogue, so the user
+// hears why instead. The date picks the edition of the fee schedule, which is
+// why a date that is no calendar day is refused rather than passed on.
+void CPraxisDesktop::SearchProcedure() {
+    auto search = m_module.FindAs<decltype(&Q7SuchOPS)>("Q7SuchOPS");
+    if (!search) return;
+    CQOps catalogue(dbDatabaseRO ? dbDatabaseRO : dbDatabase);
+    catalogue.Database()->ClearError();
+    const int status = catalogue.GetAll();
+    if (status == 4) {
+        HaltI("Praxis-Arbeitsplatz", "Es ist kein OPS-Katalog geladen.");
+        return;
+    }
+    if (status != 0) {
+        XQLog("desktop", catalogue.Database()->LastError());
+        HaltE("Praxis-Arbeitsplatz", "Der OPS-Katalog kann nicht gelesen werden.");
+        return;
+    }
+    CString shown = m_opsDate.GetText();
+    shown.Trim();
+    const std::string date = TreatmentDate(shown.str());
+    if (!IsValidDate(date)) {
+        HaltE("Praxis-Arbeitsplatz", "Das Behandlungsdatum \x84" + shown +
+                                         "\x93 ist kein g\xFCltiges Datum. Bitte als TT.MM.JJJJ "
+                                         "eingeben, zum Beispiel " +
+                                         Db2Date(GetXQDate()) + ".");
+        return;
+    }
+    CQOps_Fields result;
+    if (search(m_noSide.GetCheck(), CString(date.c_str()), this, &result) == 1)
+        m_chosen.SetCaption(result.Code);
 }
 
 CString CPraxisDesktop::StatusText() const {

@@ -26,6 +26,7 @@ class CPraxisDesktop : public CXQDialog {
     void EditTextBlocks();
     void SearchDiagnosis();
     void TransferFreeText();
+    void SearchProcedure();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;
@@ -37,6 +38,9 @@ class CPraxisDesktop : public CXQDialog {
     CXQButtonX m_editor;
     CXQButtonX m_icd;
     CXQButtonX m_kzbv;
+    CXQButtonX m_ops;
+    CXQLEditX m_opsDate;  // treatment date of the procedure search, dd.mm.yyyy
+    CXQLCheckX m_noSide;
     CXQLabelX m_chosen;
     CXQLabelX m_status;
     CString m_patient;            // number of the patient the desktop works for

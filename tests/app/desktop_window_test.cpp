@@ -1,6 +1,7 @@
 // The practice desktop as a window, on the demo practice: a known Kürzel and
 // F3 expand in the memo; an unknown one opens the search dialog, and the
-// block chosen there lands in the memo. With Q7_SCREENSHOTS=DIR the desktop
+// block chosen there lands in the memo; the procedure search gets the
+// treatment date and the side choice. With Q7_SCREENSHOTS=DIR the desktop
 // is saved as DIR/desktop.png.
 #include <map>
 #include <string>
@@ -8,8 +9,30 @@
 
 #include "app/Desktop.h"
 #include "app/ModuleLibrary.h"
+#include "host/base/HostContext.h"
+#include "host/db/Ops.h"
 #include "q7txtbst/Q7TbExport.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
+
+namespace {
+
+// What the desktop handed to the procedure search; the search itself is the
+// module's and has its own tests.
+struct {
+    int calls = 0;
+    bool noSide = false;
+    CString date;
+} opsSearch;
+
+int FakeSuchOPS(bool noSide, const CString& date, CWnd*, CQOps_Fields* result) {
+    ++opsSearch.calls;
+    opsSearch.noSide = noSide;
+    opsSearch.date = date;
+    result->Code = "5-812.5L";
+    return 1;
+}
+
+}  // namespace
 
 // This program links the module, so the desktop finds its functions here
 // instead of in a loaded library.
@@ -24,7 +47,8 @@ void* ModuleLibrary::Find(const char* name) const {
         {"Q7SuchTB", reinterpret_cast<void*>(&Q7SuchTB)},
         {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
         {"Q7SuchIcdFreitextdiagnosenKZBV",
-         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)}};
+         reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)},
+        {"Q7SuchOPS", reinterpret_cast<void*>(&FakeSuchOPS)}};
     auto it = exported.find(name);
     return it == exported.end() ? nullptr : it->second;
 }
@@ -50,7 +74,8 @@ TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3) {
             << memo->toPlainText().toStdString();
         Shoot(w, "desktop");
         // Every service is in the main window's menu as well.
-        for (const char* entry : {"menu30101", "menu30102", "menu30103", "menu30104"}) {
+        for (const char* entry :
+             {"menu30101", "menu30102", "menu30103", "menu30104", "menu30105"}) {
             auto* action = w->findChild<QAction*>(entry);
             EXPECT_TRUE(action && action->isEnabled()) << entry;
         }
@@ -154,6 +179,54 @@ TEST_F(DesktopWindowTest, LeavingAsksBeforeDroppingTheEntry) {
             EXPECT_TRUE(desktop.IsEnded());
         });
     }
+}
+
+// Without a catalogue the desktop says so instead of opening the search; a
+// date that is no calendar day is refused; otherwise the search gets the date
+// as yyyymmdd and the side choice, and the key it hands back shows.
+TEST_F(DesktopWindowTest, ProcedureSearchGetsDateAndSideChoice) {
+    RegisterHostDialogs();
+    ModuleLibrary module;
+    std::vector<QString> boxes;
+    AnswerModals answerer([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes.push_back(box->text());
+            Button(box, "OK")->click();
+        }
+    });
+    opsSearch = {};
+    CPraxisDesktop desktop(module);
+    RunShown(desktop, [&](QWidget* w) {
+        auto* search = w->findChild<QPushButton*>("ctl30010");
+        auto* date = ByLabel<QLineEdit>(w, "Behandlungsda&tum");
+        auto* noSide = w->findChild<QCheckBox*>("ctl30012");
+        auto* chosen = w->findChild<QLabel*>("ctl30005");
+        ASSERT_TRUE(search && date && noSide && chosen);
+        EXPECT_EQ(date->text(), Q(Db2Date(GetXQDate())));
+        search->click();
+        Settle();
+        LoadDemo({"ops"});
+        for (const char* typed : {"31.02.2010", "1.1.2010"}) {
+            date->selectAll();
+            Type(date, typed);
+            search->click();
+            Settle();
+        }
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0], "Es ist kein OPS-Katalog geladen.");
+        EXPECT_TRUE(
+            boxes[1].startsWith(Q("Das Behandlungsdatum \x84"
+                                  "31.02.2010\x93 ist kein g\xFCltiges")))
+            << boxes[1].toStdString();
+        EXPECT_EQ(opsSearch.calls, 1);
+        EXPECT_EQ(opsSearch.date, "20100101");
+        EXPECT_FALSE(opsSearch.noSide);
+        noSide->click();
+        search->click();
+        Settle();
+        EXPECT_TRUE(opsSearch.noSide);
+        EXPECT_EQ(chosen->text(), "5-812.5L");
+    });
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The diagnosis search as the practice system calls it, on the demo
 // practice: a code found by text typed without umlauts comes back with its
 // certainty and side, the secondary-code search lists a code's partners, and
-// the dental transition hands back two codes.
+// the dental transition hands back two codes. The same demo brings the
+// procedure catalogue and its fee schedule.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "tests/app/RunQ7.h"
@@ -61,6 +64,32 @@ TEST_F(IcdAppTest, DentalTransitionHandsBackTwoCodes) {
     EXPECT_EQ(run.out,
               "result: 1\ncode1: K021\naddition1: G\ntext1: Karies des Dentins\n"
               "code2: K041\naddition2: V\ntext2: Nekrose der Pulpa\n");
+}
+
+// Enough procedures and chapters to search in, and every edition of the fee
+// schedule, so that the treatment date shows in the dialog.
+TEST_F(IcdAppTest, DemoBringsAProcedureCatalogueAndFeeSchedule) {
+    // Column n (from 0) of every row below the header.
+    auto column = [](const std::string& kind, int n) {
+        std::istringstream rows(RunQ7({"--home", dir, "dump", kind}).out);
+        std::multiset<std::string> values;
+        std::string row;
+        for (std::getline(rows, row); std::getline(rows, row);) {
+            size_t at = 0;
+            for (int i = 0; i < n; ++i) at = row.find('\t', at) + 1;
+            values.insert(row.substr(at, row.find('\t', at) - at));
+        }
+        return values;
+    };
+    const std::multiset<std::string> categories = column("ops", 3);
+    const std::multiset<std::string> editions = column("go", 0);
+    const size_t chapters = categories.count("$0");
+    const size_t procedures = categories.size() - chapters - categories.count("$1");
+    const std::set<std::string> kinds(editions.begin(), editions.end());
+    const std::set<std::string> allFour{"b", "e", "f", "h"};
+    EXPECT_TRUE(procedures >= 200 && chapters >= 6 && kinds == allFour)
+        << procedures << " procedures, " << chapters << " chapters, " << kinds.size()
+        << " editions";
 }
 
 }  // namespace
