@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the demo practice's procedure catalogue: demo/ops.tsv, demo/opstext.tsv,
-demo/go.tsv, demo/opsfav.tsv and the rows of the list "opskategorien" in demo/sp.tsv.
+demo/go.tsv and the rows of the list "opskategorien" in demo/sp.tsv.
 
 The codes and texts are made up in the style of the public procedure catalogue; the fee
 numbers and their texts are invented as well. Run from the source tree:
@@ -703,8 +703,8 @@ def main():
           sorted(ops, key=lambda r: r[0].encode()))
     write("opstext.tsv", ["code", "type", "text"], texts)
     write("go.tsv", ["edition", "number", "text"], go)
-    write("opsfav.tsv", ["code"], [(c,) for c in ["1-650.1", "5-385.70", "5-530.31",
-                                                  "5-812.5", "5-894.1e", "8-200.5"]])
+    # No favourites: the search opens on the whole catalogue, so that any key
+    # of the demo is found as typed.
 
     # The category list goes into the demo's system parameter lists.
     path = os.path.join(DEMO, "sp.tsv")
