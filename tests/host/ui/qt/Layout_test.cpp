@@ -6,6 +6,7 @@
 #include "q7txtbst/TbExchange.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
+#include "q7txtbst/diaSuchOPS.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
 
 namespace {
@@ -62,6 +63,7 @@ std::vector<int> WordStarts(const QImage& image, const QRect& band) {
 
 TEST_F(LayoutTest, ModuleWindowsOpenWithNoTextCutAndAlignTheColumnTitles) {
     LoadIcdDemo();
+    LoadDemo({"ops", "opstext", "go"});
     const std::string path = home + "/import.xml";
     std::ofstream(path) << "<?xml version=\"1.0\"?><dazo_tb><software>q7</software><tb><id>KNIE"
                         << "</id><group>e</group><member>k</member><description>Knie frei"
@@ -95,8 +97,9 @@ TEST_F(LayoutTest, ModuleWindowsOpenWithNoTextCutAndAlignTheColumnTitles) {
     CdiaTB editor(false, nullptr);
     CdiaSuchIcd icd(false, "1", nullptr);
     CdiaConfigSuchIcd config(false, "", nullptr);
+    CdiaSuchOPS ops(false, "20261205", nullptr);
     for (CXQDialog* dialog :
-         std::initializer_list<CXQDialog*>{&search, &kzbv, &editor, &icd, &config})
+         std::initializer_list<CXQDialog*>{&search, &kzbv, &editor, &icd, &config, &ops})
         RunShown(*dialog, ExpectNoTextCut);
 }
 

@@ -6,6 +6,7 @@
 
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaSuchIcdKZBV.h"
+#include "q7txtbst/diaSuchOPS.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
 
 namespace {
@@ -36,6 +37,7 @@ TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
 // diagnoses show the demo's transition file.
 TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
     LoadIcdDemo();
+    LoadDemo({"ops", "opstext", "go"});
     const std::string path = home + "/import.xml";
     auto block = [](const char* id, const char* text) {
         return std::string("<tb><id>") + id + "</id><group>e</group><member>k</member>" +
@@ -69,6 +71,7 @@ TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecords) {
     show(CdiaExportTB(nullptr), "export");
     show(CdiaSuchIcd(false, "1", nullptr), "icd-suche");
     show(CdiaConfigSuchIcd(false, "", nullptr), "icd-einstellungen");
+    show(CdiaSuchOPS(false, "20261205", nullptr), "ops-suche");
 }
 
 }  // namespace
