@@ -107,18 +107,9 @@ class Loader {
     }
 
     bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names;
-        SplitTabs(line, names);
-        m_width = names.size();
         std::map<std::string, size_t> positions;
-        for (size_t i = 0; i < names.size(); ++i) {
-            std::string name(names[i]);
-            if (!positions.emplace(name, i).second) {
-                error = De("Die Spalte „") + Utf8ToCp1252(name) +
-                        De("“ steht zweimal in der Kopfzeile.");
-                return false;
-            }
-        }
+        if (!xq::TsvHeader(line, positions, error)) return false;
+        m_width = positions.size();
         m_source.assign(m_table.columns.size(), kMissing);
         for (size_t c = 0; c < m_table.columns.size(); ++c) {
             const char* name = m_table.columns[c].tsvName;
@@ -154,11 +145,7 @@ class Loader {
     int Row(std::string_view line, CString& error) {
         if (!m_rows && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
         SplitTabs(line, m_fields);
-        if (m_fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
-                                 static_cast<int>(m_width));
-            return XQ_READERR;
-        }
+        if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
         for (size_t c = 0; c < m_values.size(); ++c) {
             if (m_source[c] == kMissing) {
                 m_values[c].cp.Empty();
@@ -232,27 +219,7 @@ class Loader {
     }
 
     int DropIndexes(const char* table) {
-        sqlite3_stmt* stmt = xq::Statement(
-            m_db,
-            "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? AND "
-            "sql IS NOT NULL ORDER BY rowid");
-        if (!stmt) return XQ_LOCKED;
-        std::vector<std::string> names;
-        {
-            xq::StmtUse use(stmt);
-            xq::BindText(stmt, 1, table);
-            int rc;
-            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
-                names.push_back(xq::ColumnUtf8(stmt, 0));
-                m_dropped.push_back(xq::ColumnUtf8(stmt, 1));
-            }
-            if (rc != SQLITE_DONE) return XQ_LOCKED;
-        }
-        for (const std::string& name : names) {
-            const std::string drop = "DROP INDEX \"" + name + "\"";
-            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
-        }
-        return XQ_OK;
+        return xq::TsvDropSchema(m_db, "index", table, m_dropped);
     }
 
     // The block's lines: the text split at LF (a CR before it belongs to the
@@ -332,6 +299,51 @@ std::vector<std::string_view> TsvSplit(std::string_view line) {
     std::vector<std::string_view> fields;
     SplitTabs(line, fields);
     return fields;
+}
+
+bool TsvHeader(std::string_view line, std::map<std::string, size_t>& positions, CString& error) {
+    std::vector<std::string_view> names;
+    SplitTabs(line, names);
+    positions.clear();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!positions.emplace(std::string(names[i]), i).second) {
+            error = De("Die Spalte „") + Utf8ToCp1252(names[i]) +
+                    De("“ steht zweimal in der Kopfzeile.");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TsvWidth(size_t fields, size_t width, CString& error) {
+    if (fields == width) return true;
+    error = FormatString("%d Felder statt %d.", static_cast<int>(fields), static_cast<int>(width));
+    return false;
+}
+
+int TsvDropSchema(CXQDatabase& db, const char* type, const char* table,
+                  std::vector<std::string>& creates) {
+    sqlite3_stmt* stmt = Statement(db,
+                                   "SELECT name, sql FROM sqlite_master WHERE type=? AND "
+                                   "tbl_name=? AND sql IS NOT NULL ORDER BY rowid");
+    if (!stmt) return XQ_LOCKED;
+    std::vector<std::string> names;
+    {
+        StmtUse use(stmt);
+        BindText(stmt, 1, type);
+        BindText(stmt, 2, table);
+        int rc;
+        while ((rc = Step(stmt)) == SQLITE_ROW) {
+            names.push_back(ColumnUtf8(stmt, 0));
+            creates.push_back(ColumnUtf8(stmt, 1));
+        }
+        if (rc != SQLITE_DONE) return XQ_LOCKED;
+    }
+    for (const std::string& name : names) {
+        const std::string drop = std::string("DROP ") + type + " \"" + name + "\"";
+        if (db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
+    }
+    return XQ_OK;
 }
 
 bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error) {
@@ -691,11 +703,7 @@ int LoadTsvContent(const CString& kind, std::string_view content, const CString&
     if (!table) return XQ_NODB;
     if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
     Loader loader(*dbDatabase, *table, kind == "tb");
-    return xq::TsvLoad(content, source,
-                       {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-                        [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                        [&] { return loader.Finish(); }},
-                       error);
+    return xq::TsvLoad(content, source, xq::TsvRowsOf(loader), error);
 }
 
 const char* const kNothingLoaded = " Es wurde nichts geladen.";
