@@ -98,7 +98,7 @@ class IcdLoader {
         m_width = positions.size();
         for (int column : m_kind.columns) {
             auto found = positions.find(TsvName(column));
-            m_source.push_back(found == positions.end() ? kMissing : found->second);
+            m_source.push_back(found == positions.end() ? xq::kTsvMissing : found->second);
         }
         for (int column : m_kind.key) {
             if (positions.count(TsvName(column)) == 0) {
@@ -114,29 +114,13 @@ class IcdLoader {
         if (!m_replace && Start() != XQ_OK) return WriteError(error);
         xq::TsvSplit(line).swap(m_fields);
         if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
-        for (xq::TsvValue& value : m_row) {
-            value.cp.Empty();
-            value.utf8.clear();
-        }
-        for (size_t i = 0; i < m_kind.columns.size(); ++i) {
-            if (m_source[i] == kMissing) continue;
-            const int column = m_kind.columns[i];
-            CString reason;
-            if (!xq::TsvFieldValue(m_fields[m_source[i]], Field(column), reason)) {
-                error = De("Spalte „") + TsvName(column) + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
+        if (!xq::TsvRowValues(m_fields, XQTableIcd(), m_kind.columns, m_source, m_row, error))
+            return XQ_READERR;
         // Codes in the catalogue's form, whatever the file wrote.
         if (m_kind.codeFrom == kIcdCode) Field(kIcdCode).Set(xq::IcdSearchCode(Field(kIcdCode).cp));
         if (!Field(kIcdPartner).cp.IsEmpty())
             Field(kIcdPartner).Set(xq::IcdSearchCode(Field(kIcdPartner).cp));
-        for (int column : m_kind.key) {
-            if (Trim(Field(column).cp).IsEmpty()) {
-                error = De("Spalte „") + TsvName(column) + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
+        if (!xq::TsvNotBlank(m_row, XQTableIcd(), m_kind.key, error)) return XQ_READERR;
         if (!m_kind.ebene) return Favourite(error);
         Field(kIcdEbene).Set(m_kind.ebene);
         if (m_kind.codeFrom < 0)
@@ -159,8 +143,6 @@ class IcdLoader {
     }
 
   private:
-    static constexpr size_t kMissing = static_cast<size_t>(-1);
-
     xq::TsvValue& Field(int column) { return m_row[static_cast<size_t>(column)]; }
 
     // The columns besides Ebene whose stored rows a row replaces.

@@ -218,24 +218,9 @@ class OpsLoader {
         if (!m_replace && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
         xq::TsvSplit(line).swap(m_fields);
         if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
-        for (xq::TsvValue& value : m_row) {
-            value.cp.Empty();
-            value.utf8.clear();
-        }
-        for (size_t i = 0; i < m_kind.columns.size(); ++i) {
-            const int column = m_kind.columns[i];
-            CString reason;
-            if (!xq::TsvFieldValue(m_fields[m_source[i]], Field(column), reason)) {
-                error = De("Spalte „") + Name(column) + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
-        for (int column : m_kind.notBlank) {
-            if (Trim(Field(column).cp).IsEmpty()) {
-                error = De("Spalte „") + Name(column) + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
+        if (!xq::TsvRowValues(m_fields, m_table, m_kind.columns, m_source, m_row, error) ||
+            !xq::TsvNotBlank(m_row, m_table, m_kind.notBlank, error))
+            return XQ_READERR;
         if (m_kind.fav) Field(0).Set(dbMdId);
         m_key.clear();
         for (int column : m_kind.replaceKey)

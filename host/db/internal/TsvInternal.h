@@ -84,6 +84,20 @@ struct TsvValue {
 // A file field as value, or false with the German reason.
 bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error);
 
+// A column's place in the file when the header does not name it.
+inline constexpr size_t kTsvMissing = static_cast<size_t>(-1);
+
+// A row's values, in table column order: each of columns from the field at
+// its place in source (the same order; kTsvMissing: not in the file), every
+// other column blank. false with the German reason naming the column.
+bool TsvRowValues(const std::vector<std::string_view>& fields, const XQTableDef& table,
+                  const std::vector<int>& columns, const std::vector<size_t>& source,
+                  std::vector<TsvValue>& values, CString& error);
+// Whether none of columns is blank (or blanks only); false with the German
+// reason naming the first that is.
+bool TsvNotBlank(const std::vector<TsvValue>& values, const XQTableDef& table,
+                 const std::vector<int>& columns, CString& error);
+
 // Inserts rows of one table: each column's text, its comparable form and
 // its folded form, as XQInsertRow stores them. Rows of a table with word
 // indexes are best gathered and stored by one statement for each batch:
