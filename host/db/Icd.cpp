@@ -1,34 +1,22 @@
 #include "host/db/Icd.h"
 
-#include <map>
-
 #include "host/base/Helpers.h"
 #include "host/base/XQGuard.h"
 #include "host/db/internal/CatalogueSearch.h"
+#include "host/db/internal/Favourites.h"
 #include "host/db/internal/IcdInternal.h"
-#include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 
 namespace {
 
-using xq::De;
+using xq::TextKey;
+using xq::Utf8Text;
 
 std::vector<CString*> IcdFields(CQIcd& r) {
     return {&r.Code,        &r.Ebene,    &r.Lfd,         &r.Kapitel,  &r.Gruppe,
             &r.Untergruppe, &r.Text,     &r.Notation,    &r.Partner,  &r.Auszug,
             &r.Hausarzt,    &r.Facharzt, &r.Arztgruppen, &r.VAKapitel};
-}
-
-XQValue Key(const CString& value) {
-    return XQKeyValue(XQKeyForm::Text, value);
-}
-
-XQValue Utf8(const std::string& text) {
-    XQValue v;
-    v.kind = XQValue::Text;
-    v.s = text;
-    return v;
 }
 
 using xq::IcdSearchCode;
@@ -49,7 +37,7 @@ const char* const kThesMatch =
 // Code rows of alias i; the version row is no code.
 void CodeRows(Where& w) {
     w.Add("i.k_ebene=x''");
-    w.Add("i.k_code<>?", Key(ICD_CODE_VERSION));
+    w.Add("i.k_code<>?", TextKey(ICD_CODE_VERSION));
 }
 
 // The physician group: the stored list, blanks removed and framed by commas,
@@ -63,12 +51,12 @@ void GroupFilter(Where& w, const CString& arztgruppe) {
     const std::string g = Cp1252ToUtf8(code.str());
     const size_t point = g.find('.');
     if (point == g.size() - 1) {
-        w.Add("instr(" + list + ",?)>0", Utf8("," + g));
+        w.Add("instr(" + list + ",?)>0", Utf8Text("," + g));
     } else if (point != std::string::npos) {
-        w.Add("(instr(" + list + ",?)>0 OR instr(" + list + ",?)>0)", Utf8("," + g + ","),
-              Utf8("," + g.substr(0, point + 1) + ","));
+        w.Add("(instr(" + list + ",?)>0 OR instr(" + list + ",?)>0)", Utf8Text("," + g + ","),
+              Utf8Text("," + g.substr(0, point + 1) + ","));
     } else {
-        w.Add("instr(" + list + ",?)>0", Utf8("," + g + ","));
+        w.Add("instr(" + list + ",?)>0", Utf8Text("," + g + ","));
     }
 }
 
@@ -90,13 +78,13 @@ void Filters(Where& w, bool favoriten, const CString& patientId, bool auszug, bo
 
 // Code prefix as a range over the comparable form.
 void CodePrefix(Where& w, const CString& code) {
-    xq::PrefixRange(w, "i.k_code", Key(IcdSearchCode(code)));
+    xq::PrefixRange(w, "i.k_code", TextKey(IcdSearchCode(code)));
 }
 
 void Places(Where& w, const CQIcd& r) {
-    if (!r.Kapitel.IsEmpty()) w.Add("i.k_kapitel=?", Key(r.Kapitel));
-    if (!r.Gruppe.IsEmpty()) w.Add("i.k_gruppe=?", Key(r.Gruppe));
-    if (!r.Untergruppe.IsEmpty()) w.Add("i.k_untergruppe=?", Key(r.Untergruppe));
+    if (!r.Kapitel.IsEmpty()) w.Add("i.k_kapitel=?", TextKey(r.Kapitel));
+    if (!r.Gruppe.IsEmpty()) w.Add("i.k_gruppe=?", TextKey(r.Gruppe));
+    if (!r.Untergruppe.IsEmpty()) w.Add("i.k_untergruppe=?", TextKey(r.Untergruppe));
 }
 
 }  // namespace
@@ -121,7 +109,7 @@ int CQIcd::GetForSuche(bool favoriten, const CString& patientId, bool auszug, bo
         CodePrefix(w, Code);
         Places(w, *this);
         std::string words = WordQuery(Text);
-        if (!words.empty()) w.Add(kTextMatch, Utf8(words));
+        if (!words.empty()) w.Add(kTextMatch, Utf8Text(words));
         Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
         return QueryIds(CodeQuery(w), w.values);
     });
@@ -137,8 +125,8 @@ int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
         Places(w, *this);
         std::string words = LongKeyWord(schlagwort) ? WordQuery(schlagwort) : std::string();
         if (!words.empty())
-            w.Add(std::string("(") + kTextMatch + " OR " + kThesMatch + ")", Utf8(words),
-                  Utf8(words));
+            w.Add(std::string("(") + kTextMatch + " OR " + kThesMatch + ")", Utf8Text(words),
+                  Utf8Text(words));
         Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
         return QueryIds(CodeQuery(w), w.values);
     });
@@ -154,7 +142,7 @@ int CQIcd::GetByThesaurus(const CString& schlagwort, bool auszug, bool hausarzt,
         }
         Where w;
         CodeRows(w);
-        w.Add(kThesMatch, Utf8(words));
+        w.Add(kThesMatch, Utf8Text(words));
         Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
         return QueryIds(CodeQuery(w), w.values);
     });
@@ -168,8 +156,8 @@ int CQIcd::GetByK1FilteredByFG(int matchMode, bool auszug, bool hausarzt, bool f
             return XQ_NOTFOUND;
         }
         Where w;
-        w.Add("i.k_code=?", Key(Code));
-        w.Add("i.k_ebene=?", Key(Ebene));
+        w.Add("i.k_code=?", TextKey(Code));
+        w.Add("i.k_ebene=?", TextKey(Ebene));
         w.Add("i.k_lfd=?", XQKeyValue(XQKeyForm::Number, Lfd));
         Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
         return QueryIds(CodeQuery(w), w.values);
@@ -185,7 +173,7 @@ int CQIcd::GetBySekundaerCode(const CString& primaerCode, bool auszug, bool haus
             return XQ_NOTFOUND;
         }
         Where w;
-        w.Add("i.partner=? AND i.ebene=''", Utf8(Cp1252ToUtf8(primary.str())));
+        w.Add("i.partner=? AND i.ebene=''", Utf8Text(Cp1252ToUtf8(primary.str())));
         Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
         return QueryIds(CodeQuery(w), w.values);
     });
@@ -200,10 +188,11 @@ int CQIcd::GetForThesaurus(const CString& code, const CString& schlagwort, bool 
             return XQ_NOTFOUND;
         }
         Where w;
-        w.Add("t.k_code=? AND t.k_ebene=?", Key(stored), Key(ICD_EBENE_THESAURUS));
+        w.Add("t.k_code=? AND t.k_ebene=?", TextKey(stored), TextKey(ICD_EBENE_THESAURUS));
         std::string words = LongKeyWord(schlagwort) ? WordQuery(schlagwort) : std::string();
         if (!words.empty())
-            w.Add("t.rowid IN (SELECT rowid FROM icd_thes WHERE icd_thes MATCH ?)", Utf8(words));
+            w.Add("t.rowid IN (SELECT rowid FROM icd_thes WHERE icd_thes MATCH ?)",
+                  Utf8Text(words));
         Where code;
         code.Add("i.k_code=t.k_code AND i.k_ebene=x''");
         Filters(code, false, "", auszug, hausarzt, facharzt, arztgruppe);
@@ -226,44 +215,17 @@ CString CQIcd::RemovePoint(const CString& code) {
 }
 
 bool CQIcd::HasFavoriten() {
-    return XQGuard("ICD-Favoriten lesen", false, [] {
-        CXQDatabase* db = xq::ReadDb();
-        if (!db) return false;
-        sqlite3_stmt* stmt =
-            xq::Statement(*db, "SELECT EXISTS(SELECT 1 FROM icdfav WHERE k_mdid=?)");
-        if (!stmt) return false;
-        xq::StmtUse use(stmt);
-        xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
-        return xq::Step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
-    });
+    return XQGuard("ICD-Favoriten lesen", false, [] { return xq::HasFavourites("icdfav"); });
 }
 
 int CQIcd::AddToFavoriten(const CString& code) {
-    return XQGuard("ICD-Favorit speichern", XQ_LOCKED, [&] {
-        if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-        CQIcdFav fav(dbDatabase);
-        fav.MdId = dbMdId;
-        fav.Code = IcdSearchCode(code);
-        if (fav.Code.IsEmpty()) return XQ_NOTFOUND;
-        int status = fav.GetByK1(XQ_MATCH_EQUAL);
-        if (status == XQ_OK) return XQ_OK;
-        if (status != XQ_NOTFOUND) return status;
-        return fav.Write();
-    });
+    return XQGuard("ICD-Favorit speichern", XQ_LOCKED,
+                   [&] { return xq::AddFavourite<CQIcdFav>(IcdSearchCode(code)); });
 }
 
 int CQIcd::DelFromFavoriten(const CString& code) {
-    return XQGuard("ICD-Favorit entfernen", XQ_LOCKED, [&] {
-        if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-        sqlite3_stmt* stmt =
-            xq::Statement(*dbDatabase, "DELETE FROM icdfav WHERE k_mdid=? AND k_code=?");
-        if (!stmt) return XQ_LOCKED;
-        xq::StmtUse use(stmt);
-        xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
-        xq::Bind(stmt, 2, Key(IcdSearchCode(code)));
-        if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
-        return sqlite3_changes(xq::Handle(*dbDatabase)) > 0 ? XQ_OK : XQ_NOTFOUND;
-    });
+    return XQGuard("ICD-Favorit entfernen", XQ_LOCKED,
+                   [&] { return xq::DelFavourite("icdfav", IcdSearchCode(code)); });
 }
 
 // ---------------------------------------------------------------- others

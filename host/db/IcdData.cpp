@@ -6,12 +6,14 @@
 #include "host/base/Helpers.h"
 #include "host/db/Icd.h"
 #include "host/db/XQDatabase.h"
+#include "host/db/internal/CatalogueSearch.h"
 #include "host/db/internal/IcdInternal.h"
 #include "host/db/internal/TsvInternal.h"
 
 namespace {
 
 using xq::De;
+using xq::TextKey;
 using enum xq::IcdColumn;
 
 // A catalogue kind: the rows of one Ebene of the icd table (or the
@@ -58,10 +60,6 @@ const char* TsvName(int column) {
     return XQTableIcd().columns[static_cast<size_t>(column)].tsvName;
 }
 
-XQValue Key(const CString& value) {
-    return XQKeyValue(XQKeyForm::Text, value);
-}
-
 // Hierarchy rows are in the extract when a code below them is, so that the
 // dialog's chapter lists can leave the others out in extract mode. The codes
 // of the extract are gathered once for each level rather than looked for
@@ -95,19 +93,12 @@ class IcdLoader {
     int Finish() { return m_insert.Flush(); }
 
     bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names = xq::TsvSplit(line);
-        m_width = names.size();
         std::map<std::string, size_t> positions;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!positions.emplace(std::string(names[i]), i).second) {
-                error = De("Die Spalte „") + Utf8ToCp1252(names[i]) +
-                        De("“ steht zweimal in der Kopfzeile.");
-                return false;
-            }
-        }
+        if (!xq::TsvHeader(line, positions, error)) return false;
+        m_width = positions.size();
         for (int column : m_kind.columns) {
             auto found = positions.find(TsvName(column));
-            m_source.push_back(found == positions.end() ? kMissing : found->second);
+            m_source.push_back(found == positions.end() ? xq::kTsvMissing : found->second);
         }
         for (int column : m_kind.key) {
             if (positions.count(TsvName(column)) == 0) {
@@ -122,58 +113,36 @@ class IcdLoader {
     int Row(std::string_view line, CString& error) {
         if (!m_replace && Start() != XQ_OK) return WriteError(error);
         xq::TsvSplit(line).swap(m_fields);
-        if (m_fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
-                                 static_cast<int>(m_width));
+        if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
+        if (!xq::TsvRowValues(m_fields, XQTableIcd(), m_kind.columns, m_source, m_row, error))
             return XQ_READERR;
-        }
-        for (xq::TsvValue& value : m_row) {
-            value.cp.Empty();
-            value.utf8.clear();
-        }
-        for (size_t i = 0; i < m_kind.columns.size(); ++i) {
-            if (m_source[i] == kMissing) continue;
-            const int column = m_kind.columns[i];
-            CString reason;
-            if (!xq::TsvFieldValue(m_fields[m_source[i]], Field(column), reason)) {
-                error = De("Spalte „") + TsvName(column) + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
         // Codes in the catalogue's form, whatever the file wrote.
         if (m_kind.codeFrom == kIcdCode) Field(kIcdCode).Set(xq::IcdSearchCode(Field(kIcdCode).cp));
         if (!Field(kIcdPartner).cp.IsEmpty())
             Field(kIcdPartner).Set(xq::IcdSearchCode(Field(kIcdPartner).cp));
-        for (int column : m_kind.key) {
-            if (Trim(Field(column).cp).IsEmpty()) {
-                error = De("Spalte „") + TsvName(column) + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
+        if (!xq::TsvNotBlank(m_row, XQTableIcd(), m_kind.key, error)) return XQ_READERR;
         if (!m_kind.ebene) return Favourite(error);
         Field(kIcdEbene).Set(m_kind.ebene);
         if (m_kind.codeFrom < 0)
             Field(kIcdCode).Set(ICD_CODE_VERSION);
         else if (m_kind.codeFrom != kIcdCode)
             Field(kIcdCode) = Field(m_kind.codeFrom);
-        m_key.assign(1, Key(Field(kIcdEbene).cp));
+        m_key.assign(1, TextKey(Field(kIcdEbene).cp));
         if (*m_kind.ebene == *ICD_EBENE_THESAURUS) {
             // A code's lines are replaced as a whole, the first time the
             // file names the code, and numbered in file order.
             auto [next, first] = m_lines.emplace(Field(kIcdCode).cp.str(), 0);
-            m_key.push_back(Key(Field(kIcdCode).cp));
+            m_key.push_back(TextKey(Field(kIcdCode).cp));
             if (first && m_replace->Replace(m_key) != XQ_OK) return WriteError(error);
             Field(kIcdLfd).Set(FormatString("%3d", next->second++));
         } else {
-            for (int column : ReplaceKey()) m_key.push_back(Key(Field(column).cp));
+            for (int column : ReplaceKey()) m_key.push_back(TextKey(Field(column).cp));
             if (m_replace->Replace(m_key) != XQ_OK) return WriteError(error);
         }
         return m_insert.Insert(m_row) == XQ_OK ? XQ_OK : WriteError(error);
     }
 
   private:
-    static constexpr size_t kMissing = static_cast<size_t>(-1);
-
     xq::TsvValue& Field(int column) { return m_row[static_cast<size_t>(column)]; }
 
     // The columns besides Ebene whose stored rows a row replaces.
@@ -196,7 +165,7 @@ class IcdLoader {
             sql += " AND " + XQKeyColumn(XQTableIcd().columns[static_cast<size_t>(column)]) + "=?";
         bool existing = false;
         if (xq::TsvExists(m_db, "SELECT EXISTS(SELECT 1 FROM icd WHERE k_ebene=?)",
-                          {Key(m_kind.ebene)}, existing) != XQ_OK)
+                          {TextKey(m_kind.ebene)}, existing) != XQ_OK)
             return XQ_LOCKED;
         m_replace.emplace(m_db, "icd", sql, existing, m_insert);
         return XQ_OK;
@@ -242,14 +211,12 @@ int IcdLoadTsv(const CString& kindName, std::string_view content, const CString&
     // Index lines and the version do not change the extract of hierarchy rows.
     const std::string name = kind->kind;
     const bool marks = kind->ebene && name != "icdthes" && name != "icdversion";
-    return TsvLoad(content, source,
-                   {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-                    [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                    [&] {
-                        if (loader.Finish() != XQ_OK) return XQ_LOCKED;
-                        return marks ? MarkExtractRows(*dbDatabase) : XQ_OK;
-                    }},
-                   error);
+    TsvRows rows = TsvRowsOf(loader);
+    rows.finish = [&] {
+        if (loader.Finish() != XQ_OK) return XQ_LOCKED;
+        return marks ? MarkExtractRows(*dbDatabase) : XQ_OK;
+    };
+    return TsvLoad(content, source, rows, error);
 }
 
 int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
@@ -268,13 +235,13 @@ int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     spec.table = &XQTableIcd();
     spec.columns = kind->columns;
     spec.where = "k_ebene=?";
-    spec.values.push_back(Key(kind->ebene));
+    spec.values.push_back(TextKey(kind->ebene));
     if (kind->codeFrom < 0) {
         spec.where += " AND k_code=?";
-        spec.values.push_back(Key(ICD_CODE_VERSION));
+        spec.values.push_back(TextKey(ICD_CODE_VERSION));
     } else if (kind->codeFrom == kIcdCode && *kind->ebene == 0) {
         spec.where += " AND k_code<>?";
-        spec.values.push_back(Key(ICD_CODE_VERSION));
+        spec.values.push_back(TextKey(ICD_CODE_VERSION));
     }
     spec.order = kind->key;
     spec.order.push_back(kIcdLfd);

@@ -6,6 +6,7 @@
 #include "host/base/Helpers.h"
 #include "host/base/XQGuard.h"
 #include "host/db/internal/CatalogueSearch.h"
+#include "host/db/internal/Favourites.h"
 #include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
@@ -13,18 +14,9 @@
 namespace {
 
 using xq::De;
+using xq::TextKey;
+using xq::Utf8Text;
 using xq::Where;
-
-XQValue Key(const CString& value) {
-    return XQKeyValue(XQKeyForm::Text, value);
-}
-
-XQValue Utf8(const std::string& text) {
-    XQValue v;
-    v.kind = XQValue::Text;
-    v.s = text;
-    return v;
-}
 
 XQValue MdId() {
     return XQKeyValue(XQKeyForm::Number, dbMdId);
@@ -67,58 +59,32 @@ int CQOps::GetForSuche(const CString& text, bool favoriten) {
     return XQGuard("OPS-Suche", XQ_NODB, [&] {
         Where w;
         // Chapters and groups are what the dialog's lists offer, never hits.
-        w.Add("k_kategorie NOT IN (?,?)", Key(OPS_KATEGORIE_KAPITEL), Key(OPS_KATEGORIE_GRUPPE));
-        xq::PrefixRange(w, XQ_OPS_TYPED_CODE, Utf8(TypedCode(Code)));
-        if (!Kapitel.IsEmpty()) w.Add("k_kapitel=?", Key(Kapitel));
-        if (!Gruppe.IsEmpty()) w.Add("k_gruppe=?", Key(Gruppe));
-        if (!Kategorie.IsEmpty()) w.Add("k_kategorie=?", Key(Kategorie));
-        if (!Erweitert.IsEmpty()) w.Add("erweitert=?", Utf8(Cp1252ToUtf8(Erweitert.str())));
+        w.Add("k_kategorie NOT IN (?,?)", TextKey(OPS_KATEGORIE_KAPITEL),
+              TextKey(OPS_KATEGORIE_GRUPPE));
+        xq::PrefixRange(w, XQ_OPS_TYPED_CODE, Utf8Text(TypedCode(Code)));
+        if (!Kapitel.IsEmpty()) w.Add("k_kapitel=?", TextKey(Kapitel));
+        if (!Gruppe.IsEmpty()) w.Add("k_gruppe=?", TextKey(Gruppe));
+        if (!Kategorie.IsEmpty()) w.Add("k_kategorie=?", TextKey(Kategorie));
+        if (!Erweitert.IsEmpty()) w.Add("erweitert=?", Utf8Text(Cp1252ToUtf8(Erweitert.str())));
         const std::string words = xq::WordQuery(text);
-        if (!words.empty()) w.Add(kWordMatch, Utf8(words));
+        if (!words.empty()) w.Add(kWordMatch, Utf8Text(words));
         if (favoriten) w.Add("k_code IN (SELECT f.k_code FROM opsfav f WHERE f.k_mdid=?)", MdId());
         return QueryIds("SELECT rowid FROM ops WHERE " + w.sql + " ORDER BY k_code", w.values);
     });
 }
 
 bool CQOps::HasFavoriten() {
-    return XQGuard("OPS-Favoriten lesen", false, [] {
-        CXQDatabase* db = xq::ReadDb();
-        if (!db) return false;
-        sqlite3_stmt* stmt =
-            xq::Statement(*db, "SELECT EXISTS(SELECT 1 FROM opsfav WHERE k_mdid=?)");
-        if (!stmt) return false;
-        xq::StmtUse use(stmt);
-        xq::Bind(stmt, 1, MdId());
-        return xq::Step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
-    });
+    return XQGuard("OPS-Favoriten lesen", false, [] { return xq::HasFavourites("opsfav"); });
 }
 
 int CQOps::AddToFavoriten(const CString& code) {
-    return XQGuard("OPS-Favorit speichern", XQ_LOCKED, [&] {
-        if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-        CQOpsFav fav(dbDatabase);
-        fav.MdId = dbMdId;
-        fav.Code = Trim(code);
-        if (fav.Code.IsEmpty()) return XQ_NOTFOUND;
-        int status = fav.GetByK1(XQ_MATCH_EQUAL);
-        if (status == XQ_OK) return XQ_OK;
-        if (status != XQ_NOTFOUND) return status;
-        return fav.Write();
-    });
+    return XQGuard("OPS-Favorit speichern", XQ_LOCKED,
+                   [&] { return xq::AddFavourite<CQOpsFav>(Trim(code)); });
 }
 
 int CQOps::DelFromFavoriten(const CString& code) {
-    return XQGuard("OPS-Favorit entfernen", XQ_LOCKED, [&] {
-        if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-        sqlite3_stmt* stmt =
-            xq::Statement(*dbDatabase, "DELETE FROM opsfav WHERE k_mdid=? AND k_code=?");
-        if (!stmt) return XQ_LOCKED;
-        xq::StmtUse use(stmt);
-        xq::Bind(stmt, 1, MdId());
-        xq::Bind(stmt, 2, Key(Trim(code)));
-        if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
-        return sqlite3_changes(xq::Handle(*dbDatabase)) > 0 ? XQ_OK : XQ_NOTFOUND;
-    });
+    return XQGuard("OPS-Favorit entfernen", XQ_LOCKED,
+                   [&] { return xq::DelFavourite("opsfav", Trim(code)); });
 }
 
 // ---------------------------------------------------------------- CQOpsEntry
@@ -141,8 +107,8 @@ CString CQOpsEntry::GetEntries(const CString& code, const CString& typ, bool all
         };
         if (!stmt) return failed();
         xq::StmtUse use(stmt);
-        xq::Bind(stmt, 1, Key(code));
-        xq::Bind(stmt, 2, Key(typ));
+        xq::Bind(stmt, 1, TextKey(code));
+        xq::Bind(stmt, 2, TextKey(typ));
         CString text;
         int rc;
         for (bool first = true; (rc = xq::Step(stmt)) == SQLITE_ROW; first = false) {
@@ -158,7 +124,7 @@ int CQOpsEntry::GetByEntryTyp(const CString& code, const CString& typ) {
     return XQGuard("OPS-Text lesen", XQ_NODB, [&] {
         return QueryIds(
             "SELECT rowid FROM opstext WHERE k_code=? AND k_typ=? ORDER BY k_lfd, rowid",
-            {Key(code), Key(typ)});
+            {TextKey(code), TextKey(typ)});
     });
 }
 
@@ -234,16 +200,9 @@ class OpsLoader {
     }
 
     bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names = xq::TsvSplit(line);
-        m_width = names.size();
         std::map<std::string, size_t> positions;
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!positions.emplace(std::string(names[i]), i).second) {
-                error = De("Die Spalte „") + Utf8ToCp1252(names[i]) +
-                        De("“ steht zweimal in der Kopfzeile.");
-                return false;
-            }
-        }
+        if (!xq::TsvHeader(line, positions, error)) return false;
+        m_width = positions.size();
         for (int column : m_kind.columns) {
             auto found = positions.find(Name(column));
             if (found == positions.end()) {
@@ -258,29 +217,10 @@ class OpsLoader {
     int Row(std::string_view line, CString& error) {
         if (!m_replace && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
         xq::TsvSplit(line).swap(m_fields);
-        if (m_fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
-                                 static_cast<int>(m_width));
+        if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
+        if (!xq::TsvRowValues(m_fields, m_table, m_kind.columns, m_source, m_row, error) ||
+            !xq::TsvNotBlank(m_row, m_table, m_kind.notBlank, error))
             return XQ_READERR;
-        }
-        for (xq::TsvValue& value : m_row) {
-            value.cp.Empty();
-            value.utf8.clear();
-        }
-        for (size_t i = 0; i < m_kind.columns.size(); ++i) {
-            const int column = m_kind.columns[i];
-            CString reason;
-            if (!xq::TsvFieldValue(m_fields[m_source[i]], Field(column), reason)) {
-                error = De("Spalte „") + Name(column) + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
-        for (int column : m_kind.notBlank) {
-            if (Trim(Field(column).cp).IsEmpty()) {
-                error = De("Spalte „") + Name(column) + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
         if (m_kind.fav) Field(0).Set(dbMdId);
         m_key.clear();
         for (int column : m_kind.replaceKey)
@@ -324,27 +264,7 @@ class OpsLoader {
 
     // A text's triggers would index its procedure anew at every line stored
     // or replaced; in the load's transaction they rest until Finish.
-    int SuspendTriggers() {
-        sqlite3_stmt* stmt = xq::Statement(
-            m_db, "SELECT name, sql FROM sqlite_master WHERE type='trigger' AND tbl_name=?");
-        if (!stmt) return XQ_LOCKED;
-        std::vector<std::string> names;
-        {
-            xq::StmtUse use(stmt);
-            xq::BindText(stmt, 1, m_table.name);
-            int rc;
-            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
-                names.push_back(xq::ColumnUtf8(stmt, 0));
-                m_triggers.push_back(xq::ColumnUtf8(stmt, 1));
-            }
-            if (rc != SQLITE_DONE) return XQ_LOCKED;
-        }
-        for (const std::string& name : names) {
-            const std::string drop = "DROP TRIGGER \"" + name + "\"";
-            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
-        }
-        return XQ_OK;
-    }
+    int SuspendTriggers() { return xq::TsvDropSchema(m_db, "trigger", m_table.name, m_triggers); }
 
     CXQDatabase& m_db;
     const OpsKind& m_kind;
@@ -375,11 +295,7 @@ int OpsLoadTsv(const CString& kindName, std::string_view content, const CString&
     if (!kind) return XQ_NODB;
     if (!dbDatabase) return TsvLoad(content, source, {}, error);  // says it is not open
     OpsLoader loader(*dbDatabase, *kind);
-    return TsvLoad(content, source,
-                   {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-                    [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                    [&] { return loader.Finish(); }},
-                   error);
+    return TsvLoad(content, source, TsvRowsOf(loader), error);
 }
 
 int OpsDumpTsv(const CString& kindName, std::ostream& out, CString& error) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <numeric>
 #include <optional>
 
 #include "host/base/Helpers.h"
@@ -103,23 +104,16 @@ class Loader {
                 if (table.tsvKind && std::string_view(kind) == table.tsvKind &&
                     table.columns[c].tsvName &&
                     std::string_view(column) == table.columns[c].tsvName)
-                    m_notEmpty.push_back(c);
+                    m_notEmpty.push_back(static_cast<int>(c));
     }
 
     bool Header(std::string_view line, CString& error) {
-        std::vector<std::string_view> names;
-        SplitTabs(line, names);
-        m_width = names.size();
         std::map<std::string, size_t> positions;
-        for (size_t i = 0; i < names.size(); ++i) {
-            std::string name(names[i]);
-            if (!positions.emplace(name, i).second) {
-                error = De("Die Spalte „") + Utf8ToCp1252(name) +
-                        De("“ steht zweimal in der Kopfzeile.");
-                return false;
-            }
-        }
-        m_source.assign(m_table.columns.size(), kMissing);
+        if (!xq::TsvHeader(line, positions, error)) return false;
+        m_width = positions.size();
+        m_source.assign(m_table.columns.size(), xq::kTsvMissing);
+        m_columns.resize(m_table.columns.size());
+        std::iota(m_columns.begin(), m_columns.end(), 0);
         for (size_t c = 0; c < m_table.columns.size(); ++c) {
             const char* name = m_table.columns[c].tsvName;
             if (!name) continue;
@@ -128,11 +122,11 @@ class Loader {
         }
         if (m_withText) {
             auto found = positions.find("text");
-            m_textSource = found != positions.end() ? found->second : kMissing;
+            m_textSource = found != positions.end() ? found->second : xq::kTsvMissing;
         }
         // The columns that name a record are mandatory.
         for (int c : IdentityKey().columns) {
-            if (m_source[static_cast<size_t>(c)] == kMissing) {
+            if (m_source[static_cast<size_t>(c)] == xq::kTsvMissing) {
                 error = De("Die Pflichtspalte „") +
                         m_table.columns[static_cast<size_t>(c)].tsvName +
                         De("“ fehlt in der Kopfzeile.");
@@ -154,32 +148,13 @@ class Loader {
     int Row(std::string_view line, CString& error) {
         if (!m_rows && Start() != XQ_OK) return xq::TsvWriteError(m_db, error);
         SplitTabs(line, m_fields);
-        if (m_fields.size() != m_width) {
-            error = FormatString("%d Felder statt %d.", static_cast<int>(m_fields.size()),
-                                 static_cast<int>(m_width));
+        if (!xq::TsvWidth(m_fields.size(), m_width, error)) return XQ_READERR;
+        if (!xq::TsvRowValues(m_fields, m_table, m_columns, m_source, m_values, error) ||
+            !xq::TsvNotBlank(m_values, m_table, m_notEmpty, error))
             return XQ_READERR;
-        }
-        for (size_t c = 0; c < m_values.size(); ++c) {
-            if (m_source[c] == kMissing) {
-                m_values[c].cp.Empty();
-                m_values[c].utf8.clear();
-                continue;
-            }
-            CString reason;
-            if (!xq::TsvFieldValue(m_fields[m_source[c]], m_values[c], reason)) {
-                error = De("Spalte „") + m_table.columns[c].tsvName + De("“ ") + reason;
-                return XQ_READERR;
-            }
-        }
-        for (size_t c : m_notEmpty) {
-            if (Trim(m_values[c].cp).IsEmpty()) {
-                error = De("Spalte „") + m_table.columns[c].tsvName + De("“ ist leer.");
-                return XQ_READERR;
-            }
-        }
         m_text.cp.Empty();
         m_text.utf8.clear();
-        if (m_withText && m_textSource != kMissing) {
+        if (m_withText && m_textSource != xq::kTsvMissing) {
             CString reason;
             if (!xq::TsvFieldValue(m_fields[m_textSource], m_text, reason)) {
                 error = De("Spalte „text“ ") + reason;
@@ -201,8 +176,6 @@ class Loader {
     }
 
   private:
-    static constexpr size_t kMissing = static_cast<size_t>(-1);
-
     const XQKeyDef& IdentityKey() const {
         return m_table.keys[static_cast<size_t>(m_table.identityKey)];
     }
@@ -232,27 +205,7 @@ class Loader {
     }
 
     int DropIndexes(const char* table) {
-        sqlite3_stmt* stmt = xq::Statement(
-            m_db,
-            "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name=? AND "
-            "sql IS NOT NULL ORDER BY rowid");
-        if (!stmt) return XQ_LOCKED;
-        std::vector<std::string> names;
-        {
-            xq::StmtUse use(stmt);
-            xq::BindText(stmt, 1, table);
-            int rc;
-            while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
-                names.push_back(xq::ColumnUtf8(stmt, 0));
-                m_dropped.push_back(xq::ColumnUtf8(stmt, 1));
-            }
-            if (rc != SQLITE_DONE) return XQ_LOCKED;
-        }
-        for (const std::string& name : names) {
-            const std::string drop = "DROP INDEX \"" + name + "\"";
-            if (m_db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
-        }
-        return XQ_OK;
+        return xq::TsvDropSchema(m_db, "index", table, m_dropped);
     }
 
     // The block's lines: the text split at LF (a CR before it belongs to the
@@ -298,9 +251,10 @@ class Loader {
     const XQTableDef& m_table;
     bool m_withText;
     size_t m_width = 0;
+    std::vector<int> m_columns;  // every column, each from its place in m_source
     std::vector<size_t> m_source;
-    std::vector<size_t> m_notEmpty;  // columns a row may not leave blank
-    size_t m_textSource = kMissing;
+    std::vector<int> m_notEmpty;  // columns a row may not leave blank
+    size_t m_textSource = xq::kTsvMissing;
     std::vector<std::string_view> m_fields;
     std::vector<xq::TsvValue> m_values;
     xq::TsvValue m_text;
@@ -332,6 +286,82 @@ std::vector<std::string_view> TsvSplit(std::string_view line) {
     std::vector<std::string_view> fields;
     SplitTabs(line, fields);
     return fields;
+}
+
+bool TsvHeader(std::string_view line, std::map<std::string, size_t>& positions, CString& error) {
+    std::vector<std::string_view> names;
+    SplitTabs(line, names);
+    positions.clear();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!positions.emplace(std::string(names[i]), i).second) {
+            error = De("Die Spalte „") + Utf8ToCp1252(names[i]) +
+                    De("“ steht zweimal in der Kopfzeile.");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TsvRowValues(const std::vector<std::string_view>& fields, const XQTableDef& table,
+                  const std::vector<int>& columns, const std::vector<size_t>& source,
+                  std::vector<TsvValue>& values, CString& error) {
+    for (TsvValue& value : values) {
+        value.cp.Empty();
+        value.utf8.clear();
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (source[i] == kTsvMissing) continue;
+        const auto column = static_cast<size_t>(columns[i]);
+        CString reason;
+        if (!TsvFieldValue(fields[source[i]], values[column], reason)) {
+            error = De("Spalte „") + table.columns[column].tsvName + De("“ ") + reason;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TsvNotBlank(const std::vector<TsvValue>& values, const XQTableDef& table,
+                 const std::vector<int>& columns, CString& error) {
+    for (int column : columns) {
+        const auto c = static_cast<size_t>(column);
+        if (Trim(values[c].cp).IsEmpty()) {
+            error = De("Spalte „") + table.columns[c].tsvName + De("“ ist leer.");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TsvWidth(size_t fields, size_t width, CString& error) {
+    if (fields == width) return true;
+    error = FormatString("%d Felder statt %d.", static_cast<int>(fields), static_cast<int>(width));
+    return false;
+}
+
+int TsvDropSchema(CXQDatabase& db, const char* type, const char* table,
+                  std::vector<std::string>& creates) {
+    sqlite3_stmt* stmt = Statement(db,
+                                   "SELECT name, sql FROM sqlite_master WHERE type=? AND "
+                                   "tbl_name=? AND sql IS NOT NULL ORDER BY rowid");
+    if (!stmt) return XQ_LOCKED;
+    std::vector<std::string> names;
+    {
+        StmtUse use(stmt);
+        BindText(stmt, 1, type);
+        BindText(stmt, 2, table);
+        int rc;
+        while ((rc = Step(stmt)) == SQLITE_ROW) {
+            names.push_back(ColumnUtf8(stmt, 0));
+            creates.push_back(ColumnUtf8(stmt, 1));
+        }
+        if (rc != SQLITE_DONE) return XQ_LOCKED;
+    }
+    for (const std::string& name : names) {
+        const std::string drop = std::string("DROP ") + type + " \"" + name + "\"";
+        if (db.ExecRaw(drop.c_str()) != SQLITE_OK) return XQ_LOCKED;
+    }
+    return XQ_OK;
 }
 
 bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error) {
@@ -691,11 +721,7 @@ int LoadTsvContent(const CString& kind, std::string_view content, const CString&
     if (!table) return XQ_NODB;
     if (!dbDatabase) return xq::TsvLoad(content, source, {}, error);  // says it is not open
     Loader loader(*dbDatabase, *table, kind == "tb");
-    return xq::TsvLoad(content, source,
-                       {[&](std::string_view line, CString& e) { return loader.Header(line, e); },
-                        [&](std::string_view line, CString& e) { return loader.Row(line, e); },
-                        [&] { return loader.Finish(); }},
-                       error);
+    return xq::TsvLoad(content, source, xq::TsvRowsOf(loader), error);
 }
 
 const char* const kNothingLoaded = " Es wurde nichts geladen.";

@@ -1,7 +1,8 @@
 #pragma once
 // What the catalogue searches (ICD, OPS) share: the word matcher over their
 // FTS5 word indexes, the fold the indexes apply before the tokenizer, a
-// code prefix as a key range, and the WHERE clause they build up.
+// code prefix as a key range, the WHERE clause they build up and the values
+// it binds.
 #ifndef Q7HOST_INTERNAL
 #error "host/db/internal/CatalogueSearch.h is internal to the host"
 #endif
@@ -14,6 +15,17 @@
 #include "host/db/internal/XQTable.h"
 
 namespace xq {
+
+// A text key column's value (its comparable form), and a text as stored.
+inline XQValue TextKey(const CString& value) {
+    return XQKeyValue(XQKeyForm::Text, value);
+}
+inline XQValue Utf8Text(const std::string& utf8) {
+    XQValue v;
+    v.kind = XQValue::Text;
+    v.s = utf8;
+    return v;
+}
 
 // Letters and digits of Windows-1252: what a word of a search is made of.
 inline bool IsWordChar(unsigned char b) {

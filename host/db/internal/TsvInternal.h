@@ -6,6 +6,7 @@
 #endif
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -32,6 +33,21 @@ struct TsvRows {
 int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error);
 std::vector<std::string_view> TsvSplit(std::string_view line);
 bool TsvField(std::string_view escaped, CString& value, CString& error);
+
+// The rows of a loader of its own kind (Header, Row and Finish as above).
+template <class Loader>
+TsvRows TsvRowsOf(Loader& loader) {
+    return {[&loader](std::string_view line, CString& e) { return loader.Header(line, e); },
+            [&loader](std::string_view line, CString& e) { return loader.Row(line, e); },
+            [&loader] { return loader.Finish(); }};
+}
+
+// A header line's column positions by name; false with the German reason
+// when a name stands twice.
+bool TsvHeader(std::string_view line, std::map<std::string, size_t>& positions, CString& error);
+// Whether a row has as many fields as the header; false with the German
+// reason.
+bool TsvWidth(size_t fields, size_t width, CString& error);
 
 // The ICD catalogue's TSV kinds (icdkapitel, icdgruppe, icdsubgruppe, icd,
 // icdthes, icdversion, icdfav), loaded and dumped by host/db/IcdData.cpp.
@@ -67,6 +83,20 @@ struct TsvValue {
 
 // A file field as value, or false with the German reason.
 bool TsvFieldValue(std::string_view escaped, TsvValue& value, CString& error);
+
+// A column's place in the file when the header does not name it.
+inline constexpr size_t kTsvMissing = static_cast<size_t>(-1);
+
+// A row's values, in table column order: each of columns from the field at
+// its place in source (the same order; kTsvMissing: not in the file), every
+// other column blank. false with the German reason naming the column.
+bool TsvRowValues(const std::vector<std::string_view>& fields, const XQTableDef& table,
+                  const std::vector<int>& columns, const std::vector<size_t>& source,
+                  std::vector<TsvValue>& values, CString& error);
+// Whether none of columns is blank (or blanks only); false with the German
+// reason naming the first that is.
+bool TsvNotBlank(const std::vector<TsvValue>& values, const XQTableDef& table,
+                 const std::vector<int>& columns, CString& error);
 
 // Inserts rows of one table: each column's text, its comparable form and
 // its folded form, as XQInsertRow stores them. Rows of a table with word
@@ -135,6 +165,13 @@ class TsvReplacer {
     std::unordered_map<std::string, Rows> m_seen;
     Rows* m_current = nullptr;
 };
+
+// Drops what the database keeps of table's triggers or indexes (type
+// "trigger" or "index") as statements of their own, so that a load does not
+// keep them up row by row; their CREATE statements are added to creates, to
+// be run when the rows are in. 0 or XQ_LOCKED.
+int TsvDropSchema(CXQDatabase& db, const char* type, const char* table,
+                  std::vector<std::string>& creates);
 
 // Whether the query (SELECT EXISTS(...)) finds a row; 0 or XQ_LOCKED.
 int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,
