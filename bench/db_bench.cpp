@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/BenchSupport.h"
@@ -12,12 +11,8 @@
 
 namespace {
 
-struct Practice {
-    std::string home;
-    Practice() {
-        home = BenchHome("q7dbb");
-        CString error;
-        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+struct Practice : BenchPractice {
+    Practice() : BenchPractice("q7dbb") {
         RandomWords word(7);
         CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
@@ -29,17 +24,7 @@ struct Practice {
         }
         if (transaction.Commit() != XQ_OK) std::abort();
     }
-    ~Practice() {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
-    }
 };
-
-Practice& ThePractice() {
-    static Practice practice;
-    return practice;
-}
 
 struct Filter {
     int mode;
@@ -54,7 +39,7 @@ const Filter kFilters[] = {
 };
 
 void BM_KuerzelQueryAnd20Rows(benchmark::State& state) {
-    ThePractice();
+    BenchOnce<Practice>();
     const Filter& f = kFilters[state.range(0)];
     CQTb search(dbDatabaseRO);
     search.SetKey(2);
@@ -64,14 +49,14 @@ void BM_KuerzelQueryAnd20Rows(benchmark::State& state) {
         search.Beschreibung = f.text;
         search.Gruppe = f.gruppe;
         search.GetByKuerzel(f.mode);
-        for (int i = 1; i < 20; ++i) search.Next();
+        FetchGridPage(search);
     }
     state.counters["hits"] = search.AnzHits();
 }
 BENCHMARK(BM_KuerzelQueryAnd20Rows)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 void BM_FarJumps(benchmark::State& state) {
-    ThePractice();
+    BenchOnce<Practice>();
     CQTb all(dbDatabaseRO);
     all.GetAll();
     for (auto _ : state) {

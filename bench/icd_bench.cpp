@@ -2,16 +2,11 @@
 // keystroke in the code, text or key word field of the search dialog starts,
 // through the first 20 grid lines. Argument: the number of characters typed.
 #include <benchmark/benchmark.h>
-#include <stdio.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "host/base/Cp1252.h"
 #include "host/db/Icd.h"
-#include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQFrontEnd.h"
 #include "q7txtbst/Module.h"
@@ -20,52 +15,22 @@
 namespace {
 
 // One practice with the whole catalogue for all benchmarks of the run.
-struct Practice {
-    std::string home;
-    std::string error;  // UTF-8; not empty: the catalogue is not there
-    Practice() {
-        home = BenchHome("q7icdb");
-        CString dbError;
-        if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
-        for (const char* kind :
-             {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion"}) {
-            std::string content = ReadCatalogueFile(std::string(kind) + ".tsv");
-            CString loadError;
-            if (content.empty()) {
-                error = std::string("ICD-Katalog fehlt: ") + kind + ".tsv in " + CatalogueDir();
-                return;
-            }
-            if (XQLoadTsvText(kind, content, kind, &loadError) != 0) {
-                error = Cp1252ToUtf8(loadError.str());
-                return;
-            }
+struct Practice : BenchPractice {
+    Practice() : BenchPractice("q7icdb") {
+        for (const char* kind : kIcdKinds) {
+            const std::string content = ReadIcdKind(kind, error);
+            if (content.empty() || !Load(kind, content)) return;
         }
     }
-    ~Practice() {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
-    }
 };
-
-Practice& ThePractice() {
-    static Practice practice;
-    return practice;
-}
 
 // What the user types, one field per benchmark.
 const char* const kCode = "S72.01";
 const char* const kText = "diabetes m";
 const char* const kSchlagwort = "lungenentz";
 
-void TwentyLines(CQIcd& search) {
-    for (int i = 1; i < 20; ++i) search.Next();
-}
-
 bool Ready(benchmark::State& state) {
-    const std::string& error = ThePractice().error;
-    if (!error.empty()) state.SkipWithError(error.c_str());
-    return error.empty();
+    return BenchOnce<Practice>().Ready(state);
 }
 
 void BM_CodeKeystroke(benchmark::State& state) {
@@ -77,7 +42,7 @@ void BM_CodeKeystroke(benchmark::State& state) {
         search.ClearAll();
         search.Code = CQIcd::RemovePoint(typed);
         search.GetForSuche(false, "", false, false, false, "");
-        TwentyLines(search);
+        FetchGridPage(search);
     }
     state.counters["hits"] = search.AnzHits();
 }
@@ -92,7 +57,7 @@ void BM_TextKeystroke(benchmark::State& state) {
         search.ClearAll();
         search.Text = typed;
         search.GetForSuche(false, "", false, false, false, "");
-        TwentyLines(search);
+        FetchGridPage(search);
     }
     state.counters["hits"] = search.AnzHits();
 }
@@ -111,7 +76,7 @@ void BM_SchlagwortKeystroke(benchmark::State& state) {
             search.GetByThesaurus(typed, false, false, false, "");
         else
             search.GetByK1FilteredByFG(XQ_MATCH_EQUAL, false, false, false, "");
-        TwentyLines(search);
+        FetchGridPage(search);
     }
     state.counters["hits"] = search.AnzHits();
 }
@@ -126,7 +91,7 @@ void BM_CombinedKeystroke(benchmark::State& state) {
     for (auto _ : state) {
         search.ClearAll();
         search.GetForSucheOrThesaurus(typed, false, "", false, false, false, "");
-        TwentyLines(search);
+        FetchGridPage(search);
     }
     state.counters["hits"] = search.AnzHits();
 }

@@ -44,8 +44,7 @@ struct Transition {
     }
     ~Transition() {
         XQSetFrontEnd(nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
+        RemoveBenchHome(home);
     }
 };
 

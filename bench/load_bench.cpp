@@ -12,13 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench/BenchSupport.h"
 #include "host/base/Cp1252.h"
-#include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 
 namespace {
@@ -66,9 +64,8 @@ double Load(const std::vector<File>& files, const std::string& home, std::string
     }
     const Clock::time_point start = Clock::now();
     for (const File& file : files) {
-        CString loadError;
-        if (XQLoadTsvText(file.kind, file.content, file.kind, &loadError) != 0) {
-            error = Cp1252ToUtf8(loadError.str());
+        error = LoadTsv(file.kind, file.content);
+        if (!error.empty()) {
             XQClosePracticeDatabase();
             return -1;
         }
@@ -147,11 +144,6 @@ double BareInsert(const std::vector<Table>& tables, const std::string& home) {
     return ok ? seconds : -1;
 }
 
-void RemoveHome(const std::string& home) {
-    std::error_code ec;
-    std::filesystem::remove_all(home, ec);
-}
-
 // The files of a case and the rows their load stores, prepared once.
 struct Case {
     std::vector<File> files;
@@ -163,7 +155,7 @@ struct Case {
     void Prepare() {
         std::string home = BenchHome("q7load");
         if (Load(files, home, error) >= 0) rows = StoredRows(home, tables);
-        RemoveHome(home);
+        RemoveBenchHome(home);
         for (const Table& t : rows) rowCount += static_cast<int64_t>(t.rows.size());
     }
 };
@@ -182,13 +174,9 @@ Case& Blocks() {
 Case& Catalogue() {
     static Case catalogue = [] {
         Case c;
-        for (const char* kind :
-             {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion"}) {
-            c.files.push_back({kind, ReadCatalogueFile(std::string(kind) + ".tsv")});
-            if (c.files.back().content.empty()) {
-                c.error = std::string("ICD-Katalog fehlt: ") + kind + ".tsv in " + CatalogueDir();
-                return c;
-            }
+        for (const char* kind : kIcdKinds) {
+            c.files.push_back({kind, ReadIcdKind(kind, c.error)});
+            if (!c.error.empty()) return c;
         }
         c.tables = {"icd"};
         c.Prepare();
@@ -211,10 +199,10 @@ void RunLoad(benchmark::State& state, Case& c) {
         std::string home = BenchHome("q7load");
         std::string error;
         const double load = Load(c.files, home, error);
-        RemoveHome(home);
+        RemoveBenchHome(home);
         home = BenchHome("q7load");
         const double bare = BareInsert(c.rows, home);
-        RemoveHome(home);
+        RemoveBenchHome(home);
         if (load < 0 || bare < 0) {
             state.SkipWithError(error.empty() ? "bare insert failed" : error.c_str());
             return;
@@ -238,7 +226,7 @@ void RunBare(benchmark::State& state, Case& c) {
     for (auto _ : state) {
         std::string home = BenchHome("q7load");
         const double bare = BareInsert(c.rows, home);
-        RemoveHome(home);
+        RemoveBenchHome(home);
         if (bare < 0) {
             state.SkipWithError("bare insert failed");
             return;

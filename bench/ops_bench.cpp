@@ -5,15 +5,11 @@
 // Argument: the number of characters typed.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
-#include "host/db/Tsv.h"
-#include "host/db/XQDatabase.h"
 #include "host/dlg/XQFrontEnd.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/diaSuchOPS.h"
@@ -33,13 +29,8 @@ std::string Code(int i) {
     return code;
 }
 
-struct Practice {
-    std::string home;
-    std::string error;  // UTF-8; not empty: the catalogue could not be loaded
-    Practice() {
-        home = BenchHome("q7opsb");
-        CString dbError;
-        if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
+struct Practice : BenchPractice {
+    Practice() : BenchPractice("q7opsb") {
         RandomWords words(7);
         std::string ops = "code\tchapter\tgroup\tcategory\tsnz\tside\textended\n";
         std::string texts = "code\ttype\ttext\n";
@@ -69,31 +60,12 @@ struct Practice {
             for (int n = 30000; n < 31000; ++n)
                 go += std::string(edition) + "\t" + std::to_string(n) + "\t" + words(4, 12) + " " +
                       words(4, 12) + "\n";
-        for (const auto& [kind, content] :
-             {std::pair{"ops", &ops}, std::pair{"opstext", &texts}, std::pair{"go", &go}}) {
-            CString loadError;
-            if (XQLoadTsvText(kind, *content, kind, &loadError) != 0) {
-                error = Cp1252ToUtf8(loadError.str());
-                return;
-            }
-        }
-    }
-    ~Practice() {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
+        if (Load("ops", ops) && Load("opstext", texts)) Load("go", go);
     }
 };
 
-Practice& ThePractice() {
-    static Practice practice;
-    return practice;
-}
-
 bool Ready(benchmark::State& state) {
-    const std::string& error = ThePractice().error;
-    if (!error.empty()) state.SkipWithError(error.c_str());
-    return error.empty();
+    return BenchOnce<Practice>().Ready(state);
 }
 
 // Runs act inside the modal run of the dialog.

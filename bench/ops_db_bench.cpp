@@ -4,13 +4,11 @@
 // number of characters typed.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/BenchSupport.h"
 #include "host/base/Cp1252.h"
 #include "host/db/Ops.h"
-#include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 
 namespace {
@@ -18,13 +16,9 @@ namespace {
 constexpr int kProcedures = 30000;
 const int kChapters[] = {1, 3, 5, 6, 8, 9};
 
-struct Practice {
-    std::string home;
+struct Practice : BenchPractice {
     std::string typedText;  // the beginning of a text the catalogue has
-    Practice() {
-        home = BenchHome("q7opsb");
-        CString error;
-        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+    Practice() : BenchPractice("q7opsb") {
         RandomWords words(7);
         std::string ops = "code\tchapter\tgroup\tcategory\tsnz\tside\textended\n";
         std::string texts = "code\ttype\ttext\n";
@@ -49,24 +43,12 @@ struct Practice {
                 if (i == 100 && line == 0) typedText = text;
             }
         }
-        if (XQLoadTsvText("ops", ops, "ops", &error) != 0 ||
-            XQLoadTsvText("opstext", texts, "opstext", &error) != 0)
-            std::abort();
-    }
-    ~Practice() {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
+        if (!Load("ops", ops) || !Load("opstext", texts)) std::abort();
     }
 };
 
-Practice& ThePractice() {
-    static Practice practice;
-    return practice;
-}
-
 void Keystroke(benchmark::State& state, bool code) {
-    const Practice& practice = ThePractice();
+    const Practice& practice = BenchOnce<Practice>();
     CQOps search(dbDatabaseRO);
     const std::string full = code ? "5-123.4a" : practice.typedText;
     const CString typed = CString(full.c_str()).Left(static_cast<int>(state.range(0)));
@@ -74,7 +56,7 @@ void Keystroke(benchmark::State& state, bool code) {
         search.ClearAll();
         if (code) search.Code = typed;
         search.GetForSuche(code ? CString() : typed, false);
-        for (int i = 1; i < 20; ++i) search.Next();
+        FetchGridPage(search);
     }
     state.SetLabel(Cp1252ToUtf8(typed.str()));
     state.counters["hits"] = search.AnzHits();

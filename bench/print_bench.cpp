@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/BenchSupport.h"
@@ -24,14 +23,10 @@ struct CountingFrontEnd : CXQSilentFrontEnd {
     void Print(const CString&) override { ++printed; }
 };
 
-struct Practice {
-    std::string home;
+struct Practice : BenchPractice {
     CountingFrontEnd front;
-    Practice() {
-        home = BenchHome("q7prt");
+    Practice() : BenchPractice("q7prt") {
         Q7SetHome(home);
-        CString error;
-        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
         XQInstallDefaultStrings();
         CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
@@ -56,11 +51,7 @@ struct Practice {
         if (transaction.Commit() != XQ_OK) std::abort();
         XQSetFrontEnd(&front);
     }
-    ~Practice() {
-        XQSetFrontEnd(nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
-    }
+    ~Practice() { XQSetFrontEnd(nullptr); }
 };
 
 void BM_Print1000Blocks(benchmark::State& state) {

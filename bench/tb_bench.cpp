@@ -3,7 +3,6 @@
 #include <malloc.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/BenchSupport.h"
@@ -19,12 +18,8 @@ namespace {
 constexpr int kBlocks = 100000;
 
 // One practice for all benchmarks of the run, filled once.
-struct Practice {
-    std::string home;
-    Practice() {
-        home = BenchHome("q7bench");
-        CString error;
-        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+struct Practice : BenchPractice {
+    Practice() : BenchPractice("q7bench") {
         XQInstallDefaultStrings();
         RandomWords word(11);
         CXQTransaction transaction(dbDatabase);
@@ -51,20 +46,10 @@ struct Practice {
         line.Write();
         if (transaction.Commit() != XQ_OK) std::abort();
     }
-    ~Practice() {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
-    }
 };
 
-Practice& ThePractice() {
-    static Practice practice;
-    return practice;
-}
-
 void BM_DoTbEntryString_NoSearch(benchmark::State& state) {
-    ThePractice();
+    BenchOnce<Practice>();
     CQTbEntry lines(dbDatabase);
     for (auto _ : state) {
         CString text = "Befund: [rrb] ok";
@@ -76,7 +61,7 @@ BENCHMARK(BM_DoTbEntryString_NoSearch)->Unit(benchmark::kMicrosecond);
 // One keystroke in the search dialog's Kürzel filter: the query and the
 // grid's first 20 lines, with and without part-word matching.
 void BM_SearchDialogKeystroke(benchmark::State& state) {
-    ThePractice();
+    BenchOnce<Practice>();
     const bool teilwort = state.range(0) != 0;
     CdiaSuchTB::s_Groups.clear();
     CdiaSuchTB dialog(nullptr);
@@ -106,7 +91,7 @@ BENCHMARK(BM_SearchDialogKeystroke)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecon
 
 // Heap held by a query over all 100,000 blocks while the grid shows it.
 void BM_AllHitsMemory(benchmark::State& state) {
-    ThePractice();
+    BenchOnce<Practice>();
     for (auto _ : state) {
         malloc_trim(0);
         const struct mallinfo2 before = mallinfo2();

@@ -51,13 +51,9 @@ struct AcceptingFrontEnd : CXQSilentFrontEnd {
     }
 };
 
-struct Practice {
-    std::string home;
+struct Practice : BenchPractice {
     AcceptingFrontEnd front;
-    Practice() {
-        home = BenchHome("q7xml");
-        CString error;
-        if (XQOpenPracticeDatabase(home, &error) != 0) std::abort();
+    Practice() : BenchPractice("q7xml") {
         XQInstallDefaultStrings();
         CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
@@ -80,20 +76,11 @@ struct Practice {
         front.path = (home + "/dazo_tb.xml").c_str();
         XQSetFrontEnd(&front);
     }
-    ~Practice() {
-        XQSetFrontEnd(nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
-    }
+    ~Practice() { XQSetFrontEnd(nullptr); }
 };
 
-Practice& P() {
-    static Practice p;
-    return p;
-}
-
 void BM_Export10000(benchmark::State& state) {
-    P();
+    BenchOnce<Practice>();
     for (auto _ : state) {
         CTbResourceSwitch sw;
         CdiaExportTB dlg(nullptr);
@@ -103,7 +90,7 @@ void BM_Export10000(benchmark::State& state) {
 BENCHMARK(BM_Export10000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 void BM_Import10000(benchmark::State& state) {
-    P();
+    BenchOnce<Practice>();
     {
         CTbResourceSwitch sw;
         CdiaExportTB dlg(nullptr);
@@ -127,10 +114,7 @@ std::string WriteShape(const char* name, const std::string& head,
                        const std::function<std::string(size_t)>& body, const std::string& tail) {
     static const std::string dir = BenchHome("q7xmlmem");
     static const struct Cleanup {
-        ~Cleanup() {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        }
+        ~Cleanup() { RemoveBenchHome(dir); }
     } cleanup;
     const std::string path = dir + "/" + name + ".xml";
     std::ofstream out(path, std::ios::binary);
