@@ -2,6 +2,7 @@
 
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/SuchControls.h"
 
 namespace {
 
@@ -70,16 +71,14 @@ bool CdiaConfigSuchIcd::OnInitDialog() {
 }
 
 void CdiaConfigSuchIcd::OnStartChoice(CXQLCheckX& clicked) {
-    CXQLCheckX* const boxes[] = {&m_checkSystematisch, &m_checkAlphabetisch, &m_checkBeide};
+    const auto boxes = {&m_checkSystematisch, &m_checkAlphabetisch, &m_checkBeide};
     if (clicked.GetCheck()) {
-        for (CXQLCheckX* box : boxes)
-            if (box != &clicked) box->SetCheck(false);
+        CheckAlone(clicked, boxes);
         return;
     }
     for (CXQLCheckX* other : boxes) {
         if (other == &clicked || !other->GetCheck()) continue;
-        for (CXQLCheckX* box : boxes)
-            if (box != other) box->SetCheck(false);
+        CheckAlone(*other, boxes);
         return;
     }
     clicked.SetCheck(true);

@@ -6,6 +6,7 @@
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/IcdSuchEinstellungen.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/SuchControls.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 
 namespace {
@@ -268,12 +269,7 @@ CdiaSuchIcd::CdiaSuchIcd(bool codeOnly, const CString& patientId, CWnd* parent)
         box->onClick = [this, box] { OnCertainty(*box); };
     for (CXQLCheckX* box : {&m_checkR, &m_checkL, &m_checkB})
         box->onClick = [this, box] { OnSide(*box); };
-    m_grid.onWantLineDown = [this] { OnOnWantLineDownXqgridSuchgrid(); };
-    m_grid.onWantLineUp = [this] { OnOnWantLineUpXqgridSuchgrid(); };
-    m_grid.onSkipLines = [this](int count) {
-        m_bHasHits = false;
-        m_Icd.Jump(count);
-    };
+    BindSuchGrid(m_grid, m_Icd, m_bHasHits);
     m_grid.onFillLine = [this] { OnOnFillLineXqgridSuchgrid(); };
     m_grid.onLineChanged = [this] { OnOnLineChangedXqgridSuchgrid(); };
     m_grid.onDblClick = [this] {
@@ -558,25 +554,6 @@ void CdiaSuchIcd::OnOnChangeXqlcomboGruppe() {
     RestartGrid();
 }
 
-void CdiaSuchIcd::OnOnWantLineDownXqgridSuchgrid() {
-    // Right after a search the set stands on the first hit already.
-    if (m_bHasHits) {
-        m_bHasHits = false;
-    } else if (m_Icd.Next() != XQ_OK) {
-        return;
-    }
-    m_grid.LineDown();
-}
-
-void CdiaSuchIcd::OnOnWantLineUpXqgridSuchgrid() {
-    if (m_bHasHits) {
-        m_bHasHits = false;
-    } else if (m_Icd.Prev() != XQ_OK) {
-        return;
-    }
-    m_grid.LineUp();
-}
-
 void CdiaSuchIcd::OnOnFillLineXqgridSuchgrid() {
     m_grid.SetText(0, CQIcd::AddPoint(m_Icd.Code));
     m_grid.SetText(1, m_Icd.Text);
@@ -622,10 +599,9 @@ void CdiaSuchIcd::OnOnLineChangedXqgridSuchgrid() {
 }
 
 void CdiaSuchIcd::OnCertainty(CXQLCheckX& clicked) {
-    CXQLCheckX* const boxes[] = {&m_checkG, &m_checkV, &m_checkZ, &m_checkA};
+    const auto boxes = {&m_checkG, &m_checkV, &m_checkZ, &m_checkA};
     if (clicked.GetCheck()) {
-        for (CXQLCheckX* box : boxes)
-            if (box != &clicked) box->SetCheck(false);
+        CheckAlone(clicked, boxes);
         return;
     }
     // Once a certainty is chosen, one stays chosen.
@@ -635,9 +611,7 @@ void CdiaSuchIcd::OnCertainty(CXQLCheckX& clicked) {
 }
 
 void CdiaSuchIcd::OnSide(CXQLCheckX& clicked) {
-    if (!clicked.GetCheck()) return;
-    for (CXQLCheckX* box : {&m_checkR, &m_checkL, &m_checkB})
-        if (box != &clicked) box->SetCheck(false);
+    if (clicked.GetCheck()) CheckAlone(clicked, {&m_checkR, &m_checkL, &m_checkB});
 }
 
 CString CdiaSuchIcd::SuchCode() const {

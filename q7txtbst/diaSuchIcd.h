@@ -86,8 +86,6 @@ class Q7TB_API CdiaSuchIcd : public CXQSuchDialog {
     void OnOnChangeXqlcomboGruppe();
     void OnOnChangeXqlcomboArztgruppe();
     void OnOnClickXqlcheckxFK();
-    void OnOnWantLineDownXqgridSuchgrid();
-    void OnOnWantLineUpXqgridSuchgrid();
     void OnOnFillLineXqgridSuchgrid();
     void OnOnLineChangedXqgridSuchgrid();
     void OnCertainty(CXQLCheckX& clicked);

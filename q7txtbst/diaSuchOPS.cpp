@@ -8,6 +8,7 @@
 #include "host/db/XQStatus.h"
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/SuchControls.h"
 
 namespace {
 
@@ -203,12 +204,7 @@ CdiaSuchOPS::CdiaSuchOPS(bool noSide, const CString& date, CWnd* parent)
     m_checkErweitert.onClick = [this] { OnCatalogueBox(m_checkErweitert, m_checkAmtlich); };
     for (CXQLCheckX* box : {&m_checkR, &m_checkL, &m_checkB})
         box->onClick = [this, box] { OnSide(*box); };
-    m_grid.onWantLineDown = [this] { OnOnWantLineDownXqgridSuchgrid(); };
-    m_grid.onWantLineUp = [this] { OnOnWantLineUpXqgridSuchgrid(); };
-    m_grid.onSkipLines = [this](int count) {
-        m_bHasHits = false;
-        m_Ops.Jump(count);
-    };
+    BindSuchGrid(m_grid, m_Ops, m_bHasHits);
     m_grid.onFillLine = [this] { OnOnFillLineXqgridSuchgrid(); };
     m_grid.onLineChanged = [this] { OnOnLineChangedXqgridSuchgrid(); };
     m_grid.onDblClick = [this] {
@@ -465,28 +461,7 @@ void CdiaSuchOPS::OnCatalogueBox(CXQLCheckX& clicked, CXQLCheckX& other) {
 }
 
 void CdiaSuchOPS::OnSide(CXQLCheckX& clicked) {
-    if (!clicked.GetCheck()) return;
-    for (CXQLCheckX* box : {&m_checkR, &m_checkL, &m_checkB})
-        if (box != &clicked) box->SetCheck(false);
-}
-
-void CdiaSuchOPS::OnOnWantLineDownXqgridSuchgrid() {
-    // Right after a search the set stands on the first hit already.
-    if (m_bHasHits) {
-        m_bHasHits = false;
-    } else if (m_Ops.Next() != XQ_OK) {
-        return;
-    }
-    m_grid.LineDown();
-}
-
-void CdiaSuchOPS::OnOnWantLineUpXqgridSuchgrid() {
-    if (m_bHasHits) {
-        m_bHasHits = false;
-    } else if (m_Ops.Prev() != XQ_OK) {
-        return;
-    }
-    m_grid.LineUp();
+    if (clicked.GetCheck()) CheckAlone(clicked, {&m_checkR, &m_checkL, &m_checkB});
 }
 
 void CdiaSuchOPS::OnOnFillLineXqgridSuchgrid() {

@@ -81,8 +81,6 @@ class Q7TB_API CdiaSuchOPS : public CXQSuchDialog {
     void OnOnChangeXqlcomboKapitel();
     void OnCatalogueBox(CXQLCheckX& clicked, CXQLCheckX& other);
     void OnSide(CXQLCheckX& clicked);
-    void OnOnWantLineDownXqgridSuchgrid();
-    void OnOnWantLineUpXqgridSuchgrid();
     void OnOnFillLineXqgridSuchgrid();
     void OnOnLineChangedXqgridSuchgrid();
     void ShowSides(int indicator);

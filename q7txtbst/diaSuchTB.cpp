@@ -2,6 +2,7 @@
 
 #include "host/dlg/XQMessages.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/SuchControls.h"
 #include "q7txtbst/diatb.h"
 
 namespace {
@@ -106,12 +107,7 @@ CdiaSuchTB::CdiaSuchTB(CWnd* parent)
         m_grid.SetText(0, m_Tb.Kuerzel);
         m_grid.SetText(1, m_Tb.Beschreibung);
     };
-    m_grid.onWantLineDown = [this] { OnOnWantLineDown(); };
-    m_grid.onWantLineUp = [this] { OnOnWantLineUp(); };
-    m_grid.onSkipLines = [this](int count) {
-        m_freshSearch = false;
-        m_Tb.Jump(count);
-    };
+    BindSuchGrid(m_grid, m_Tb, m_freshSearch);
     m_grid.onLineChanged = [this] { ShowCurrent(); };
     m_grid.onDblClick = [this] { OnOnDblClickGrid(); };
 }
@@ -235,21 +231,6 @@ bool CdiaSuchTB::OnOnKeyDownUntergruppe(const XQKeyEvent& key) {
         m_comboUntergruppe.SetCurSel(FindTbMember(s_Groups[static_cast<size_t>(g)], ' '));
     RestartGrid();
     return true;
-}
-
-void CdiaSuchTB::OnOnWantLineDown() {
-    // Right after a search the record set stands on the first hit already.
-    if (m_freshSearch) {
-        m_freshSearch = false;
-        m_grid.LineDown();
-        return;
-    }
-    if (m_Tb.Next() == XQ_OK) m_grid.LineDown();
-}
-
-void CdiaSuchTB::OnOnWantLineUp() {
-    m_freshSearch = false;
-    if (m_Tb.Prev() == XQ_OK) m_grid.LineUp();
 }
 
 void CdiaSuchTB::OnOnDblClickGrid() {

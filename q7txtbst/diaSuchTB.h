@@ -53,8 +53,6 @@ class Q7TB_API CdiaSuchTB : public CXQSuchDialog {
     void OnOnCloseUpUntergruppe();
     bool OnOnKeyDownGruppe(const XQKeyEvent& key);
     bool OnOnKeyDownUntergruppe(const XQKeyEvent& key);
-    void OnOnWantLineDown();
-    void OnOnWantLineUp();
     void OnOnDblClickGrid();
 
     bool m_freshSearch = false;
