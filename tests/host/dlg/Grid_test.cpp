@@ -119,7 +119,7 @@ TEST(Grid, InitDownAndSeekingKeepRecordAndCursorTogether) {
     EXPECT_LE(h.grid.FetchedCount(), 400);
 }
 
-TEST(Grid, EndOfListAndUnansweredRequests) {
+TEST(Grid, EndOfListEmptyListsAndUserActions) {
     GridHarness h;
     h.Query(30, 30);
     h.grid.SeekLine(29, false);
@@ -137,11 +137,28 @@ TEST(Grid, EndOfListAndUnansweredRequests) {
     EXPECT_EQ(h.grid.GetCurLine(), 4);
     EXPECT_EQ(h.rs.index, 4);
 
-    // No records although hits were claimed: an empty list.
+    // No records although hits were claimed: an empty list, no current line
+    // and nothing for a double click.
+    int dbl = 0;
+    h.grid.onDblClick = [&] { ++dbl; };
+    const int before = h.lineChanges;
     h.Query(0, 3);
     EXPECT_EQ(h.grid.GetLineCount(), 0);
     EXPECT_EQ(h.grid.GetCurLine(), -1);
+    EXPECT_EQ(h.grid.FetchedCount(), 0);
+    EXPECT_EQ(h.lineChanges, before);
+    h.grid.UserDblClick(-1);
+    EXPECT_EQ(dbl, 0);
     EXPECT_EQ(h.misaligned, 0);
+
+    // A double click moves the record set; a disabled grid ignores the user.
+    h.Query(50, 50);
+    h.grid.UserDblClick(7);
+    EXPECT_EQ(dbl, 1);
+    EXPECT_EQ(h.rs.index, 7);
+    h.grid.EnableWindow(false);
+    h.grid.UserSelectLine(9);
+    EXPECT_EQ(h.grid.GetCurLine(), 7);
 }
 
 TEST(Grid, WithoutSkipHandlerMovesLineByLine) {
@@ -173,27 +190,6 @@ TEST(Grid, DialogMovesAndFrontEndFetchesStayAligned) {
     ASSERT_NE(h.grid.FetchedLine(510), nullptr);
     EXPECT_EQ((*h.grid.FetchedLine(510))[0], "510");
     EXPECT_EQ(h.misaligned, 0);
-}
-
-TEST(Grid, EmptyListsAndUserActions) {
-    GridHarness h;
-    int dbl = 0;
-    h.grid.onDblClick = [&] { ++dbl; };
-    h.Query(0, 0);
-    EXPECT_EQ(h.lineChanges, 0);
-    h.grid.UserDblClick(-1);
-    EXPECT_EQ(dbl, 0);
-
-    h.Query(50, 50);
-    h.grid.UserDblClick(7);
-    EXPECT_EQ(dbl, 1);
-    EXPECT_EQ(h.rs.index, 7);
-    h.grid.EnableWindow(false);
-    h.grid.UserSelectLine(9);
-    EXPECT_EQ(h.grid.GetCurLine(), 7);
-
-    h.grid.Clear();
-    EXPECT_EQ(h.grid.FetchedCount(), 0);
 }
 
 TEST(Grid, PageLinesCountsTheScrollBarHeight) {

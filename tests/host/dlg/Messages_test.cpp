@@ -80,11 +80,9 @@ TEST(ParamBox, PlaceholdersAreParsedAndReplaced) {
 
     // No placeholder: no box, text unchanged.
     const size_t boxes = fe.offered.size();
-    for (const char* plain : {"kein Platzhalter", "nur <<offen", "<<>>"}) {
-        CString text = plain;
-        EXPECT_TRUE(XQParamBox(text));
-        EXPECT_EQ(text, plain);
-    }
+    CString plain = "nur <<offen <<>>";
+    EXPECT_TRUE(XQParamBox(plain));
+    EXPECT_EQ(plain, "nur <<offen <<>>");
     EXPECT_EQ(fe.offered.size(), boxes);
 
     CString text = "Hallo <<Name>>";  // cancelled

@@ -273,7 +273,6 @@ TEST_F(TextFrontEndTest, ScriptsThatDoNotFitTheDialogAreMisfitsNamingTheLine) {
         {"type Gesperrt x", "gesperrt"},
         {"click #10005", "gesperrt"},
         {"key Tab Gesperrt", "gesperrt"},
-        {"click Nirgends", "kein Steuerelement"},
         {"type Privat x", "schreiben"},
         {"select Art Zz", "kein Eintrag"},
         {"line grid 3", "3 Zeilen"},
