@@ -181,9 +181,10 @@ TEST_F(IcdTest, EveryKindDumpsWhatItLoaded) {
     EXPECT_EQ(Thesaurus("neue"), "B10");
 }
 
-// Malformed files in general are the loader's test; here the catalogue's own keys.
+// The kinds of messages are the loader's test; here the catalogue's own checks.
 TEST_F(IcdTest, DamagedFileIsRefusedWithAGermanMessageAndLoadsNothing) {
     for (const auto& [kind, content] : {std::pair{"icd", "code\ttext\nX01\tGut\n\tohne Code\n"},
+                                        {"icd", "code\ttext\nX01\tGut\nX02\tzu\tviele\n"},
                                         {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"}}) {
         CString error;
         EXPECT_NE(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << kind;

@@ -99,13 +99,11 @@ TEST_F(OpsTest, FavouritesBelongToThePhysician) {
     EXPECT_EQ(Search("5", "", {}, true), "5-812.6");
     EXPECT_EQ(Dump("opsfav"), "code\n1-100\n5-812.6\n");
     dbMdId = "2";
-    EXPECT_FALSE(CQOps::HasFavoriten());
     EXPECT_EQ(Search("", "", {}, true), "-");
     Load("opsfav", "code\n5-010.0\n");
     EXPECT_EQ(Search("", "", {}, true), "5-010.0");
     dbMdId = "1";
     EXPECT_EQ(CQOps::DelFromFavoriten("5-812.6"), XQ_OK);
-    EXPECT_EQ(CQOps::DelFromFavoriten("5-812.6"), XQ_NOTFOUND);
     EXPECT_EQ(Search("", "", {}, true), "1-100");
 }
 
@@ -113,6 +111,8 @@ TEST_F(OpsTest, TextsReadInOrderAndLoadsKeepTheWordIndex) {
     EXPECT_EQ(Dump("ops"), kOps);
     EXPECT_EQ(Dump("opstext"), kTexts);
     CQOpsEntry entry(dbDatabaseRO);
+    EXPECT_EQ(entry.GetEntries("5-812.5", OPS_ENTRY_TEXT, false),
+              "Arthroskopische Operation am Gelenkknorpel");
     EXPECT_EQ(entry.GetEntries("5-812.5", OPS_ENTRY_TEXT, true),
               "Arthroskopische Operation am Gelenkknorpel\r\nund an den Menisken: Resektion");
     EXPECT_EQ(entry.GetEntries("5-812.5", OPS_ENTRY_EXKLUSIVA, true), "");
