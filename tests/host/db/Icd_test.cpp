@@ -83,6 +83,7 @@ TEST_F(IcdTest, TextWordsAreWordBeginningsInAnyOrderWithUmlautsFolded) {
     EXPECT_EQ(Search("", "bronchitis"), "B10,B100");
     EXPECT_EQ(Search("", "ronch"), "-");  // not a word beginning
     EXPECT_EQ(Search("", "oesophag"), "A000");
+    EXPECT_EQ(Search("", "Ösophag"), "A000");
     EXPECT_EQ(Search("", "grüße"), "A001,A002");
     EXPECT_EQ(Search("B100", "kind"), "-");
 }
@@ -91,6 +92,7 @@ TEST_F(IcdTest, CatalogueAndPhysicianGroupFilters) {
     EXPECT_EQ(Search("", "", true), "B10,UUU");
     EXPECT_EQ(Search("", "", false, true), "A001,A002,B100,UUU");
     EXPECT_EQ(Search("", "", false, true, "13.1"), "A001,B100");  // stored umbrella covers it
+    EXPECT_EQ(Search("", "", false, true, "10  "), "B100");
     EXPECT_EQ(Search("", "", false, true, "4."), "A002");
     EXPECT_EQ(Search("", "", false, true, "4.1 "), "-");
     EXPECT_EQ(Search("", "", false, false, "13.1"), "A000,A001,A002,B10,B100,C01,C02,UUU");
@@ -103,6 +105,7 @@ TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
     EXPECT_EQ(Thesaurus("kindl hust"), "B10");
     EXPECT_EQ(Thesaurus("speiseroehrenentz"), "A000");
     EXPECT_EQ(Thesaurus("geister"), "-");  // its code is not in the catalogue
+    EXPECT_EQ(Thesaurus(" "), "-");
 
     // Combined: catalogue text or index line; a short key word does not filter.
     EXPECT_EQ(Combined("bronch"), "B10,B100");
