@@ -85,7 +85,7 @@ TEST_F(TbModes, InjectionLikeKuerzelIsJustAKuerzel) {
     EXPECT_EQ(Walk(tb), evil);
 }
 
-TEST_F(TbModes, PrevNextFavouriteAndFieldCopy) {
+TEST_F(TbModes, PrevNextAndTheWorkstationsFavourite) {
     CQTb tb(dbDatabase);
     bool prev = true, next = true;
     tb.Kuerzel = "Zahn";
@@ -109,12 +109,6 @@ TEST_F(TbModes, PrevNextFavouriteAndFieldCopy) {
     EXPECT_EQ(other.GetWsFavorit(), XQ_OK);
     EXPECT_EQ(other.Kuerzel, "ab");
     EXPECT_EQ(other.Beschreibung, "Abrechnung");
-
-    CQTb copy(dbDatabase);
-    copy.SetFields(other.GetFields());
-    EXPECT_EQ(copy.Write(), XQ_LOCKED);  // same Kürzel
-    copy.Kuerzel = "ab2";
-    EXPECT_EQ(copy.Write(), XQ_OK);
 }
 
 TEST_F(DbTest, LineSetFindsExactlyOneKuerzelsLinesInLineOrder) {
