@@ -257,7 +257,6 @@ TEST_F(SuchOPSTest, SettingsBelongToTheWorkstationAndOnlyAnAcceptWritesThem) {
     EXPECT_EQ(fields.Kategorie, "B");
     EXPECT_EQ(Setting("wstokat001"), "B");
     EXPECT_EQ(Setting("wstopse001"), "3");
-    EXPECT_EQ(Setting("wstopse002"), "2");
 }
 
 }  // namespace

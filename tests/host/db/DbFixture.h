@@ -34,6 +34,20 @@ class DbTest : public ::testing::Test {
         return out.str();
     }
     std::string DbPath() const { return home + "/praxis.db"; }
+    static void Load(const char* kind, const std::string& content) {
+        CString error;
+        ASSERT_EQ(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << error.GetString();
+    }
+    // A field of the hits (the code unless told) from the first on; "-" for none.
+    template <class R>
+    static std::string Hits(R& r, int status, CString R::*field = &R::Code) {
+        if (status == XQ_NOTFOUND) return "-";
+        if (status != XQ_OK) return "status " + std::to_string(status);
+        std::string out;
+        do out += (out.empty() ? "" : ",") + Cp1252ToUtf8((r.*field).str());
+        while (r.Next() == XQ_OK);
+        return out;
+    }
 
     static int AddTb(const char* kuerzel, const char* gruppe = "", const char* untergruppe = "",
                      const char* beschreibung = "") {

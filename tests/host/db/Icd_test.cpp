@@ -46,20 +46,6 @@ class IcdTest : public DbTest {
         icd.reset();
         DbTest::TearDown();
     }
-    static void Load(const char* kind, const std::string& content) {
-        CString error;
-        ASSERT_EQ(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << error.GetString();
-    }
-    // Codes (or texts) of the hits from the first on; "-" for none.
-    static std::string Hits(CQIcd& r, int status, bool texts = false) {
-        if (status == XQ_NOTFOUND) return "-";
-        if (status != XQ_OK) return "status " + std::to_string(status);
-        std::string out;
-        do {
-            out += (out.empty() ? "" : ",") + Cp1252ToUtf8((texts ? r.Text : r.Code).str());
-        } while (r.Next() == XQ_OK);
-        return out;
-    }
     std::string Search(const char* code, const char* text, bool hk = false, bool fk = false,
                        const char* fg = "", bool extract = false) {
         icd->ClearAll();
@@ -98,7 +84,6 @@ TEST_F(IcdTest, TextWordsAreWordBeginningsInAnyOrderWithUmlautsFolded) {
     EXPECT_EQ(Search("", "ronch"), "-");  // not a word beginning
     EXPECT_EQ(Search("", "oesophag"), "A000");
     EXPECT_EQ(Search("", "Ösophag"), "A000");
-    EXPECT_EQ(Search("", "Gruesse"), "A001,A002");
     EXPECT_EQ(Search("", "grüße"), "A001,A002");
     EXPECT_EQ(Search("B100", "kind"), "-");
 }
@@ -117,7 +102,6 @@ TEST_F(IcdTest, CatalogueAndPhysicianGroupFilters) {
 
 TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
     EXPECT_EQ(Thesaurus("husten"), "B10");  // not "Raucherhusten": word beginnings only
-    EXPECT_EQ(Thesaurus("raucherh"), "B100");
     EXPECT_EQ(Thesaurus("kindl hust"), "B10");
     EXPECT_EQ(Thesaurus("speiseroehrenentz"), "A000");
     EXPECT_EQ(Thesaurus("geister"), "-");  // its code is not in the catalogue
@@ -129,11 +113,12 @@ TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
     EXPECT_EQ(Combined("ra", true), "B10,UUU");
 
     // The memo: a code's lines in file order, or those the key word matches.
-    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, false, ""), true),
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, false, ""), &CQIcd::Text),
               "Husten, kindlicher,Bronchialkatarrh");
-    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "bronchialk", false, false, false, ""), true),
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "bronchialk", false, false, false, ""),
+                   &CQIcd::Text),
               "Bronchialkatarrh");
-    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, true, ""), true), "-");
+    EXPECT_EQ(Hits(*icd, icd->GetForThesaurus("B10", "", false, false, true, "")), "-");
 }
 
 TEST_F(IcdTest, ExactLookupAndSecondaryCodes) {
@@ -149,13 +134,10 @@ TEST_F(IcdTest, ExactLookupAndSecondaryCodes) {
     EXPECT_EQ(Hits(*icd, icd->GetBySekundaerCode("B10", false, false, false, "")), "-");
 }
 
-TEST_F(IcdTest, HierarchyRowsListByLevelAndKnowTheExtract) {
+// The search dialog's combos list the levels; here the extract mark a group
+// takes from its codes.
+TEST_F(IcdTest, HierarchyRowsKnowTheExtract) {
     icd->SetKey(2);
-    icd->ClearAll();
-    icd->Ebene = ICD_EBENE_KAPITEL;
-    ASSERT_EQ(icd->GetByK2(XQ_MATCH_FIELDS), XQ_OK);
-    EXPECT_EQ(icd->AnzHits(), 2);
-    EXPECT_EQ(icd->Kapitel, "01");
     icd->ClearAll();
     icd->Ebene = ICD_EBENE_GRUPPE;
     icd->Kapitel = "01";
@@ -202,20 +184,16 @@ TEST_F(IcdTest, EveryKindDumpsWhatItLoaded) {
     EXPECT_EQ(Thesaurus("neue"), "B10");
 }
 
+// The kinds of messages are the loader's test; here the catalogue's own checks.
 TEST_F(IcdTest, DamagedFileIsRefusedWithAGermanMessageAndLoadsNothing) {
-    const std::pair<const char*, const char*> bad[] = {
-        {"icd", "code\ttext\nX01\tGut\nX02\tzu\tviele\n"},
-        {"icd", "code\ttext\nX01\tGut\n\tohne Code\n"},
-        {"icdthes", "code\ttext\nX01\tGut\nX02\tkaputt \\q\n"},
-        {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"}};
-    for (const auto& [kind, content] : bad) {
+    for (const auto& [kind, content] : {std::pair{"icd", "code\ttext\nX01\tGut\n\tohne Code\n"},
+                                        {"icd", "code\ttext\nX01\tGut\nX02\tzu\tviele\n"},
+                                        {"icdgruppe", "chapter\ttext\n01\tohne Gruppe\n"}}) {
         CString error;
         EXPECT_NE(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << kind;
-        std::string message = Cp1252ToUtf8(error.str());
-        EXPECT_NE(message.find("Zeile"), std::string::npos) << message;
+        EXPECT_NE(Cp1252ToUtf8(error.str()).find("Zeile"), std::string::npos);
     }
     EXPECT_EQ(Search("X", ""), "-");
-    EXPECT_EQ(Thesaurus("gut"), "-");
 }
 
 // Every failing SQLite call of a query or a load becomes a status; a load is
