@@ -17,6 +17,11 @@ enum : int {
     IDD_CONFIGSUCHICD = 7205,  // its settings
     IDD_SUCHICDKZBV = 7210,    // dental free-text diagnoses
     IDD_SUCHOPS = 7300,
+    // The coding rules keep the numbers the host's callers construct them with.
+    IDD_KRWSTAMMVIEW = 1531,
+    IDD_KRWREGELVIEW = 1532,  // rules switched off for patients
+    IDD_KRWAENDERUNGEN = 1533,
+    IDD_KRWREGELDETAILS = 1534,
 };
 
 // The module's resources, registered when the library is loaded.
@@ -49,3 +54,10 @@ XQRuntimeClass SuchIcdRuntimeClass();
 XQDialogTemplate ConfigSuchIcdTemplate();
 XQDialogTemplate SuchOPSTemplate();
 XQRuntimeClass SuchOPSRuntimeClass();
+XQDialogTemplate KRWStammViewTemplate();
+XQRuntimeClass KRWStammViewRuntimeClass();
+XQDialogTemplate KRWRegelDetailsTemplate();
+XQRuntimeClass KRWRegelDetailsRuntimeClass();
+XQDialogTemplate KRWAenderungenTemplate();
+XQRuntimeClass KRWAenderungenRuntimeClass();
+XQDialogTemplate KRWRegelInaktivViewTemplate();

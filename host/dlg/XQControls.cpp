@@ -355,6 +355,15 @@ void CXQListBoxX::UserSelect(int index) {
     if (onSelChange) onSelChange();
 }
 
+void CXQListBoxX::UserClick(int index) {
+    if (!Usable(*this)) return;
+    if (index >= 0 && index < GetCount() && index != m_curSel) {
+        SetCurSel(index);
+        if (onSelChange) onSelChange();
+    }
+    if (m_curSel >= 0 && onClick) onClick();
+}
+
 void CXQListBoxX::UserDblClick(int index) {
     if (!Usable(*this)) return;
     if (index >= 0 && index < GetCount() && index != m_curSel) {

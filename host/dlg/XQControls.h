@@ -244,10 +244,13 @@ class Q7HOST_API CXQListBoxX : public CWnd {
     bool IsFixedPitch() const { return m_fixedPitch; }
     // The user's actions.
     void UserSelect(int index);              // selection, then onSelChange
+    void UserClick(int index);               // selection, then onClick
     void UserDblClick(int index);            // selection, then onDblClick
     void UserTick(int index, bool checked);  // tick, then onCheckChange(index)
 
     std::function<void()> onSelChange;
+    // A click on a line (after the selection moved there, if it did).
+    std::function<void()> onClick;
     std::function<void()> onDblClick;
     std::function<void(int)> onCheckChange;
 

@@ -6,3 +6,4 @@
 void XQFailNthCall(int n);
 bool XQFaultFired();
 void XQSetPrintWriteFault(int n);
+void XQSetFileFault(int n);
