@@ -1,13 +1,16 @@
 #include "q7txtbst/diaSuchIcd.h"
 
 #include "host/base/Helpers.h"
+#include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/XQStatus.h"
 #include "host/dlg/XQMessages.h"
+#include "q7txtbst/Akr.h"
 #include "q7txtbst/IcdSuchEinstellungen.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/SuchControls.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
+#include "q7txtbst/diaKRWStammView.h"
 
 namespace {
 
@@ -59,10 +62,22 @@ const char kTabBeide[] = "Systematisches und alphabetisches Verzeichnis";
 constexpr int kKapitelWidth = 59;
 constexpr int kUntergruppeWidth = 35;
 
-// The coding rules are not part of this module yet: their buttons and the
-// lookups that reach outside the dialog stay disabled.
+// Whether the coding rules apply to the practice: only then do their
+// buttons work. The check may ask the user, during the introduction phase,
+// whether to activate them.
 bool AKRPermission() {
-    return false;
+    CQPraxis praxis(dbDatabaseRO);
+    praxis.SetReadOnly(true);
+    praxis.SetForwardOnly(true);
+    praxis.Id = dbPraxisId;
+    if (praxis.GetByK1(XQ_MATCH_EQUAL) != XQ_OK) return false;
+    unsigned datum = 0;
+    return CheckAkrActivation(praxis.KvRegion, datum);
+}
+
+void OnOnClickXqbitbtnAkrView() {
+    CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
+    view.DoModal();
 }
 
 const struct {
@@ -323,9 +338,11 @@ bool CdiaSuchIcd::OnInitDialog() {
                 break;
             }
     }
-    const bool akr = AKRPermission();
-    for (int button : {kTbKodierregeln, kTbVerschluesselung, kTbOnline, kTbQualitaet})
-        EnableToolbarButton(button, akr);
+    EnableToolbarButton(kTbKodierregeln, AKRPermission());
+    EnableToolbarButton(kTbVerschluesselung, AKRPermission());
+    // The online code page and the quality management are not built yet.
+    EnableToolbarButton(kTbOnline, false);
+    EnableToolbarButton(kTbQualitaet, false);
 
     m_IcdKatalog.ClearAll();
     m_IcdKatalog.Code = ICD_CODE_VERSION;
@@ -719,4 +736,9 @@ void CdiaSuchIcd::OnConfig() {
     CdiaConfigSuchIcd config(m_bAuszug || m_bReduziert, m_strArztgruppe, this);
     config.DoModal();
     ReadConfig();
+}
+
+void CdiaSuchIcd::OnToolbarButton(int number) {
+    // The coding manual's button has no viewer to open yet.
+    if (number == kTbKodierregeln) OnOnClickXqbitbtnAkrView();
 }

@@ -47,6 +47,7 @@ class Q7TB_API CdiaSuchIcd : public CXQSuchDialog {
     bool OnInitDialog() override;
     void OnSaveAndExit() override;
     void OnConfig() override;
+    void OnToolbarButton(int number) override;
 
     // 0 when the grid has hits (and took the focus), else 1.
     int Reset();
