@@ -256,9 +256,12 @@ TEST_F(KrwDetailsTest, SavingStoresApplicationStatusAndCodeOrRefusesWithItsReaso
     });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(Par("A2"), "215");
-    // A second save rewrites the same row.
-    Details("A2", [](CdiaKRWRegelDetails& d) { d.ClickToolbarButton(XQTB_ACCEPT); });
-    EXPECT_EQ(Par("A2"), "215");
+    // A second save rewrites the row.
+    Details("A2", [](CdiaKRWRegelDetails& d) {
+        d.m_checkKodierung.UserClick();
+        d.ClickToolbarButton(XQTB_ACCEPT);
+    });
+    EXPECT_EQ(Par("A2"), "213");
     // An obligate rule saved as loaded.
     EXPECT_EQ(Details("A1", [](CdiaKRWRegelDetails& d) { d.ClickToolbarButton(XQTB_ACCEPT); }), 1);
     EXPECT_EQ(Par("A1"), "111");
