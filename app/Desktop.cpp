@@ -36,6 +36,7 @@ enum : int {
     kTbSuchIcd = 30103,
     kTbKZBV = 30104,
     kTbSuchOPS = 30105,
+    kTbKrw = 30106,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -84,6 +85,7 @@ XQDialogTemplate DesktopTemplate() {
                  "berleitung: Diagnosefreitext (KZBV)",
          .icon = "edit-find-replace"},
         {.number = kTbSuchOPS, .hint = "Suche: OP-Schl\xFCssel (OPS)", .icon = "document-open"},
+        {.number = kTbKrw, .hint = "Kodierregelwerk-Stammdatei", .icon = "accessories-dictionary"},
         {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
@@ -187,6 +189,7 @@ bool CPraxisDesktop::OnInitDialog() {
                                                          {kTbSuchOPS, &m_ops}};
     for (const auto& [number, button] : entries)
         EnableToolbarButton(number, button->IsWindowEnabled());
+    EnableToolbarButton(kTbKrw, XQFindRuntimeClass("CdiaKRWStammView") != nullptr);
     m_status.SetCaption(StatusText());
     m_memo.SetSaved();
     return CXQDialog::OnInitDialog();
@@ -239,6 +242,14 @@ void CPraxisDesktop::EditTextBlocks() {
     if (std::unique_ptr<CXQDialog> editor = editorClass->create({"0"}, this)) editor->DoModal();
 }
 
+// The coding rule view by its run-time class, as the ICD search opens it:
+// no text, no parent window.
+void CPraxisDesktop::ShowCodingRules() {
+    const XQRuntimeClass* viewClass = XQFindRuntimeClass("CdiaKRWStammView");
+    if (!viewClass) return;
+    if (std::unique_ptr<CXQDialog> view = viewClass->create({}, this)) view->DoModal();
+}
+
 void CPraxisDesktop::OnToolbarButton(int number) {
     switch (number) {
         case kTbSuchTB:
@@ -255,6 +266,9 @@ void CPraxisDesktop::OnToolbarButton(int number) {
             break;
         case kTbSuchOPS:
             SearchProcedure();
+            break;
+        case kTbKrw:
+            ShowCodingRules();
             break;
         default:
             break;

@@ -27,6 +27,7 @@ class CPraxisDesktop : public CXQDialog {
     void SearchDiagnosis();
     void TransferFreeText();
     void SearchProcedure();
+    void ShowCodingRules();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;
