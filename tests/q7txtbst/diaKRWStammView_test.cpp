@@ -165,20 +165,20 @@ TEST_F(KrwViewTest, CtrlPSwitchesARuleOffOncePerPatientAndQuarterWithRunningNumb
     };
     Run([&](CdiaKRWStammView& v) {
         v.OnCTRL_P();  // nothing selected
-        for (int line : {0, 1, 0}) {
+        for (int line : {0, 1, 3, 0}) {
             v.m_list.SetCurSel(line);
             front.messageAnswers = {0, 0};
             choose();
             v.OnCTRL_P();
         }
     });
-    EXPECT_EQ(Switches(), "      4711|264|  0|A1;      4711|264|  1|A2;");
-    ASSERT_EQ(front.shownMessages.size(), 7u);
+    EXPECT_EQ(Switches(), "      4711|264|  0|A1;      4711|264|  1|A2;      4711|264|  2|A4;");
+    ASSERT_EQ(front.shownMessages.size(), 9u);
     EXPECT_EQ(front.shownMessages[0], "Hinweis|Bitte w\344hlen Sie zuerst eine Kodierregel aus!");
     EXPECT_EQ(front.shownMessages[2],
               "Hinweis|Kodierregel A1\nM\366chten Sie die Kodierregel "
               "f\374r Patient 4711 in diesem Quartal inaktivieren?");
-    EXPECT_EQ(front.shownMessages[6],
+    EXPECT_EQ(front.shownMessages[8],
               "Fehler|Die Kodierregel A1 wurde f\374r Patient 4711 in "
               "diesem Quartal bereits inaktiviert.");
 }
