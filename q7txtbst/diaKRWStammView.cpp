@@ -81,8 +81,9 @@ XQDialogTemplate KRWStammViewTemplate() {
     t.toolbar = {
         {XQTB_EXIT, "ESC - Abbrechen"},
         {XQTB_HELP, "F1 - Hilfe"},
-        {KRW_TB_PATIENT, "Strg + p  -  Patientenstammdaten", true, true, "list-remove-user"},
-        {KRW_TB_AENDERUNGEN, "\304nderungen im Kodierregelwerk", true, true, "view-history"},
+        {KRW_TB_PATIENT, "Strg + p  -  Patientenstammdaten", true, true, "user-info"},
+        {KRW_TB_AENDERUNGEN, "\304nderungen im Kodierregelwerk", true, true,
+         "document-open-recent"},
         {KRW_TB_INAKTIV, "Inaktivierte patientenbezogene Kodierregeln", true, true, "system-users"},
         {XQTB_SEARCH, "F5 - Suchen"},
     };

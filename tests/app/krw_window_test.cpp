@@ -1,0 +1,60 @@
+// The coding rule view as a window on the demo practice: every rule a line,
+// the switched-off ones in red, and a mouse click on a line opens that rule's
+// details. With Q7_SCREENSHOTS=DIR the view is saved as DIR/kodierregeln.png.
+#include <filesystem>
+
+#include "host/base/HostContext.h"
+#include "q7txtbst/Krw.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaKRWStammView.h"
+#include "tests/host/ui/qt/QtTestSupport.h"
+
+namespace {
+
+class KrwWindowTest : public DemoWindowTest {
+  protected:
+    void SetUp() override {
+        DemoWindowTest::SetUp();
+        LoadDemo({"par"});
+        Q7SetHome(home);
+        CKrw::ForgetKbvPath();
+        const std::filesystem::path kbv = home + "/data/Kbv";
+        std::filesystem::create_directories(kbv);
+        for (const auto& file :
+             std::filesystem::directory_iterator(std::string(Q7_SOURCE_DIR) + "/demo/data/Kbv"))
+            std::filesystem::copy_file(file.path(), kbv / file.path().filename());
+    }
+    void TearDown() override {
+        CKrw::ForgetKbvPath();
+        DemoWindowTest::TearDown();
+    }
+};
+
+TEST_F(KrwWindowTest, EveryRuleIsALineAndAClickOpensItsDetails) {
+    CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
+    QString details;
+    RunShown(view, [&](QWidget* w) {
+        EXPECT_TRUE(w->windowTitle().startsWith("Kodierregelwerk - Stammdatei 01.10.2026"));
+        auto* list = w->findChild<QListWidget*>("ctl1001");
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->count(), 47);
+        EXPECT_EQ(list->item(1)->foreground().color(), QColor(255, 0, 0));
+        Shoot(w, "kodierregeln");
+        WhenModal([&](QWidget* d) {
+            details = d->windowTitle();
+            d->close();
+        });
+        // A mouse click on the line, as the user's hand gives it.
+        const QPointF at = list->visualItemRect(list->item(1)).center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+        Settle();
+    });
+    EXPECT_EQ(details, "Kodierregel - AKR002");
+}
+
+}  // namespace
