@@ -20,10 +20,11 @@ const CXQXMLElement* CXQXMLElement::FirstChild(const CString& childName) const {
 
 namespace {
 
-// A name without its prefix.
+// A name without its prefix. Without namespace processing "a:" is a name
+// too; it keeps its colon rather than become no name.
 CString Local(const XML_Char* name) {
     const char* colon = std::strrchr(name, ':');
-    return SAXContentHandlerImpl::W2S(colon ? colon + 1 : name);
+    return SAXContentHandlerImpl::W2S(colon && colon[1] ? colon + 1 : name);
 }
 
 struct Builder {
