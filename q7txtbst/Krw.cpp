@@ -273,9 +273,14 @@ class BodyReader {
         ++m_zaehler;
         KrwDetailEintrag e;
         e.regelId = m_rec.id;
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "%3u", m_zaehler);
-        e.zaehler = buffer;
+        if (m_zaehler < 1000) {
+            char z[3] = {' ', ' ', static_cast<char>('0' + m_zaehler % 10)};
+            if (m_zaehler >= 10) z[1] = static_cast<char>('0' + m_zaehler / 10 % 10);
+            if (m_zaehler >= 100) z[0] = static_cast<char>('0' + m_zaehler / 100);
+            e.zaehler = CString(z, 3);
+        } else {
+            e.zaehler = FormatString("%3u", m_zaehler);
+        }
         e.quelle = m_quelle;
         e.art = art;
         e.text = text;
@@ -283,7 +288,8 @@ class BodyReader {
     }
     void Store() {
         if (!IsBlank(m_rec.id)) {
-            m_regeln.emplace(m_rec.id, m_rec);
+            auto [it, neu] = m_regeln.try_emplace(m_rec.id);
+            if (neu) it->second = std::move(m_rec);
             for (KrwDetailEintrag& e : m_pending) {
                 CString key = e.regelId + e.art + e.zaehler;
                 m_details.emplace(std::move(key), std::move(e));
@@ -848,20 +854,29 @@ bool CKrw::ReadLine(CXQFile& file, CString& line, bool* zuLang) {
     std::string& s = line.str();
     s.clear();
     if (zuLang) *zuLang = false;
-    char c;
-    while (file.GetByte(c)) {
-        if (c == '\r') {
-            char dropped;
-            file.GetByte(dropped);
-            return true;
-        }
-        if (c == '\n') return true;
-        if (s.size() >= static_cast<size_t>(kMaxZeile)) {
+    // Bytes gather in a small block first: appending them one by one costs
+    // more than taking them from the file.
+    char block[256];
+    size_t n = 0;
+    const auto flush = [&] {
+        if (s.size() + n > static_cast<size_t>(kMaxZeile)) {
             if (zuLang) *zuLang = true;
             return false;
         }
-        s.push_back(c);
+        s.append(block, n);
+        n = 0;
+        return true;
+    };
+    char c;
+    while (file.GetByte(c)) {
+        if (c == '\r' || c == '\n') {
+            if (c == '\r') file.GetByte(c);  // the byte after a CR, whatever it is
+            return flush();
+        }
+        block[n++] = c;
+        if (n == sizeof block && !flush()) return false;
     }
+    flush();
     return false;
 }
 
