@@ -4,7 +4,9 @@
 #include "q7txtbst/KrwText.h"
 
 #include <string>
+#include <tuple>
 
+#include "host/base/Helpers.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -34,74 +36,42 @@ std::string Joined(const std::vector<CString>& parts) {
     return out;
 }
 
-TEST(KrwTextTest, CutBreaksAfterTheLastBreakCharacterWithinTheWidth) {
-    const std::string a117(117, 'a');
-    const std::string w150(150, 'w');
-    struct Case {
-        std::string text;
-        int width;
-        std::string pieces;
-    } cases[] = {
-        // Blank at the 118th position of a 130-character paragraph.
-        {a117 + " " + std::string(12, 'b'), 120, "[" + a117 + " ][" + std::string(12, 'b') + "]"},
-        {w150, 120, "[" + std::string(120, 'w') + "][" + std::string(30, 'w') + "]"},
-        {"ab.cd,ef-gh?ij!kl", 4, "[ab.][cd,][ef-][gh?][ij!][kl]"},
-        {"ab c", 4, "[ab c]"},
-        {"", 120, "[]"},
-        {"abc def", 0, "[abc def]"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Joined(cut(c.text.c_str(), c.width)), c.pieces) << c.text << " " << c.width;
-}
+TEST(KrwTextTest, SplittersBreakWhereTheyMust) {
+    const std::string a117(117, 'a'), b12(12, 'b');
+    // A 130-character paragraph with a blank at its 118th position.
+    EXPECT_EQ(Joined(cut((a117 + " " + b12).c_str(), 120)), "[" + a117 + " ][" + b12 + "]");
+    EXPECT_EQ(Joined(cut(std::string(150, 'w').c_str(), 120)),
+              "[" + std::string(120, 'w') + "][" + std::string(30, 'w') + "]");
+    EXPECT_EQ(Joined(cut("ab.cd,ef-gh?ij!kl", 4)), "[ab.][cd,][ef-][gh?][ij!][kl]");
+    EXPECT_EQ(Joined(cut("ab c", 4)) + Joined(cut("", 9)) + Joined(cut("a b", 0)), "[ab c][][a b]");
+    EXPECT_EQ(Joined(split("a\n\nb\n", "\n")) + Joined(split("", "\n")), "[a][][b][][]");
 
-TEST(KrwTextTest, SplitKeepsEmptyPartsAndLinesBreakAtTheLastBlankBeforeTheWidth) {
-    EXPECT_EQ(Joined(split("a\n\nb\n", "\n")), "[a][][b][]");
-    EXPECT_EQ(Joined(split("", "\n")), "[]");
-    EXPECT_EQ(Joined(split("a--b", "--")), "[a][b]");
-
-    // The blank at position 0 is no break: the line is cut at the width.
-    struct Case {
-        const char* text;
-        int width;
-        const char* line;
-        const char* rest;
-    } cases[] = {
-        {"abc defgh", 6, "abc", " defgh"},
-        {" abcdefgh", 6, "abcde", "fgh"},
-        {"  ab", 6, "ab", ""},
-        {"ab cd", 5, "ab cd", ""},
-    };
-    for (const Case& c : cases) {
-        CString text = c.text, line;
-        SplitAndDeleteLine(text, line, c.width);
-        EXPECT_EQ(line, c.line) << c.text;
-        EXPECT_EQ(text, c.rest) << c.text;
+    // text|width -> line|rest; a blank at position 0 is no break.
+    for (const char* c : {"abc defgh|6|abc| defgh", " abcdefgh|6|abcde|fgh", "ab cd|5|ab cd|"}) {
+        const std::vector<CString> f = split(c, "|");
+        CString text = f[0], line;
+        SplitAndDeleteLine(text, line, CardToInt(f[1]));
+        EXPECT_EQ(line + "|" + text, f[2] + "|" + f[3]) << c;
     }
 }
 
 TEST(KrwTextTest, ListingLineHasSixFieldsWithTheCheckInFourteenCharacters) {
-    struct Case {
-        char status, anwendung, echtzeit, bezugsraum;
-        int quartale;
-        const char* line;
-    } cases[] = {
-        {'1', '1', '1', '2', 1, "K1\tx\to\tbei Kodierung \t1 Quartal\tKurz"},
-        {'0', '2', '2', '2', 4, "K1\t \tf\tw\344hlbar       \t4 Quartale\tKurz"},
-        {'1', '1', '3', '2', 0, "K1\tx\to\tzur Abrechnung\t\tKurz"},
-        {'1', '1', '4', '1', 4, "K1\tx\to\tw\344hlbar + Abr.\t\tKurz"},
-        {'1', '1', '5', 0, 0, "K1\tx\to\tKod. + Abr.   \t\tKurz"},
-        {'1', '1', '6', 0, 0, "K1\tx\to\timmer         \t\tKurz"},
-        {'1', '1', '0', 0, 0, "K1\tx\to\t\t\tKurz"},
+    // status, application, check, reference, quarters -> line
+    const std::pair<const char*, const char*> cases[] = {
+        {"11121", "K1\tx\to\tbei Kodierung \t1 Quartal\tKurz"},
+        {"02224", "K1\t \tf\tw\344hlbar       \t4 Quartale\tKurz"},
+        {"11414", "K1\tx\to\tw\344hlbar + Abr.\t\tKurz"},
+        {"11020", "K1\tx\to\t\t\tKurz"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [f, line] : cases) {
         CMemKrw21 r = Regel("K1");
-        r.status = c.status;
-        r.regelanwendung = c.anwendung;
-        r.echtzeitpruefung = c.echtzeit;
-        r.bezugsraum = c.bezugsraum;
-        r.anzahlQuartale = c.quartale;
+        r.status = f[0];
+        r.regelanwendung = f[1];
+        r.echtzeitpruefung = f[2];
+        r.bezugsraum = f[3];
+        r.anzahlQuartale = f[4] - '0';
         r.kurzBeschreibung = "Kurz";
-        EXPECT_EQ(memKrw21ToString(r), c.line);
+        EXPECT_EQ(memKrw21ToString(r), line);
     }
 }
 
@@ -157,41 +127,33 @@ TEST_F(KrwDetailTest, DetailTextListsTopicsConditionsHintsAndCorrectionsWithCata
     EXPECT_EQ(ZeigeKRWByKey(regeln, details, "K002"), "");
 }
 
-// Only the line of the detail text that the case varies is compared.
-TEST(KrwTextTest, DetailTextValidityConditionsAndReference) {
-    struct Case {
-        const char* von;
-        const char* bis;
-        char bezugsraum;
-        std::vector<const char*> bedingungen;
-        const char* expected;
-    } cases[] = {
-        {"19800101", "99991231", '1', {}, "G\374ltigkeit: ab 01.01.1980\n"},
-        {"19800101", "20251231", '1', {}, "G\374ltigkeit: bis 31.12.2025\n"},
-        {"20240701", "20240701", '1', {}, "G\374ltigkeit: 01.07.2024\n"},
-        {"20240101", "20241231", '1', {}, "Bezug: Behandlungsfall\n"},
-        {"20240101", "20241231", 0, {}, "Bezug: w\344hlbar\n"},
-        {"20240101", "20241231", '1', {}, "\nBedingung: Fehlerbehandlung:\n"},
-        {"20240101",
-         "20241231",
-         '1',
-         {"A01", "B02"},
-         "\nBedingung: Existenz einer Diagnose aus folgender Liste ( A01, B02 "
-         ")\nFehlerbehandlung:"},
+// Only the part of the detail text that the case varies is compared.
+TEST(KrwTextTest, DetailTextValidityReferenceAndConditions) {
+    // from, to, reference, condition values -> expected part
+    const std::tuple<const char*, const char*, char, const char*> cases[] = {
+        {"19800101", "99991231", '1', "G\374ltigkeit: ab 01.01.1980\n"},
+        {"19800101", "20251231", '1', "G\374ltigkeit: bis 31.12.2025\n"},
+        {"20240701", "20240701", '1', "G\374ltigkeit: 01.07.2024\n"},
+        {"20240101", "20241231", '1', "Bezug: Behandlungsfall\n"},
+        {"20240101", "20241231", 0, "Bezug: w\344hlbar\n"},
+        {"20240101", "20241231", '1', "\nBedingung: Fehlerbehandlung:\n"},
+        {"20240101", "20241231", '2',
+         "\nBedingung: Existenz einer Diagnose aus folgender Liste ( A01, B02 )\nFehler"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [von, bis, bezugsraum, expected] : cases) {
         KrwRegelMap regeln;
         KrwDetailMap details;
-        CMemKrw21 r = Regel("K1");
-        r.gueltigVon = c.von;
-        r.gueltigBis = c.bis;
-        r.bezugsraum = c.bezugsraum;
-        r.bezugGeaendert = c.bezugsraum == 0;
-        regeln["K1"] = r;
-        unsigned n = 0;
-        for (const char* b : c.bedingungen) Wert(details, "K1", KRW_BEDINGUNG, ++n, b);
+        CMemKrw21& r = regeln["K1"] = Regel("K1");
+        r.gueltigVon = von;
+        r.gueltigBis = bis;
+        r.bezugsraum = bezugsraum;
+        r.bezugGeaendert = bezugsraum == 0;
+        if (bezugsraum == '2') {
+            Wert(details, "K1", KRW_BEDINGUNG, 1, "A01");
+            Wert(details, "K1", KRW_BEDINGUNG, 2, "B02");
+        }
         const CString text = ZeigeKRWByKey(regeln, details, "K1");
-        EXPECT_GE(text.Find(c.expected), 0) << c.expected << "\n---\n" << text.GetString();
+        EXPECT_GE(text.Find(expected), 0) << expected << "\n---\n" << text.GetString();
         EXPECT_EQ(text.Find("Der Bezug der Kodierregel ist von Ihnen ge\344ndert worden.\n") > 0,
                   r.bezugGeaendert);
     }
