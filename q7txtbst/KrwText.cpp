@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "host/base/Helpers.h"
+#include "host/base/XQGuard.h"
 #include "host/db/Icd.h"
 #include "host/db/XQDatabase.h"
 
@@ -83,8 +84,13 @@ class IcdTexte {
         }
         m_icd->ClearAll();
         m_icd->Code = key;
-        if (m_icd->GetByK1(XQ_MATCH_EQUAL) != XQ_OK || m_icd->Code != key)
-            return {false, CString()};
+        const int status = m_icd->GetByK1(XQ_MATCH_EQUAL);
+        // The rule still shows, the code marked unreadable; the reason of a
+        // failed read goes to the host log.
+        if (status != XQ_OK && status != XQ_NOTFOUND)
+            XQLog("Kodierregel anzeigen",
+                  "ICD-Katalog nicht lesbar (" + key + "): " + dbDatabaseRO->LastError());
+        if (status != XQ_OK || m_icd->Code != key) return {false, CString()};
         return {true, m_icd->Text};
     }
 
