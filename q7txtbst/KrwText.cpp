@@ -44,14 +44,14 @@ CString Liste(const std::vector<CString>& werte) {
     return liste;
 }
 
-// text in lines of at most width, each behind prefix (the first behind
-// none when continuationOnly), each ended by "\n"; a blank rest ends it.
-void Zeilen(CString& out, CString text, int width, const char* prefix, bool continuationOnly) {
+// text in lines of at most width, each ended by "\n", every line after the
+// first behind fortsetzung; a blank rest makes no line.
+void Zeilen(CString& out, CString text, int width, const char* fortsetzung = "") {
     bool first = true;
     while (!Trim(text).IsEmpty()) {
         CString line;
         SplitAndDeleteLine(text, line, width);
-        if (!(first && continuationOnly)) out += prefix;
+        if (!first) out += fortsetzung;
         out += line;
         out += '\n';
         first = false;
@@ -282,15 +282,15 @@ CString DetailText(const KrwRegelMap& regeln, const KrwDetailMap& details, const
                " )\n";
 
     out += "Fehlerbehandlung:\n";
-    Zeilen(out, r.hinweis, kHinweisBreite, "", false);
+    Zeilen(out, r.hinweis, kHinweisBreite);
     out += "Vorschlag:\n";
-    Zeilen(out, r.vorschlag, kHinweisBreite, "", false);
+    Zeilen(out, r.vorschlag, kHinweisBreite);
 
     for (const CString& code : Werte(details, id, KRW_KORREKTUR)) {
         const CString padded = AddBlanks(code, kCodeBreite);
         CString text;
         if (icd.Text(code, text))
-            Zeilen(out, padded + text, kKorrekturBreite, kFortsetzung, true);
+            Zeilen(out, padded + text, kKorrekturBreite, kFortsetzung);
         else
             out += padded + "ICD-Kode nicht lesbar?!\n";
     }
