@@ -1,8 +1,12 @@
 #include "q7txtbst/KrwText.h"
 
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "host/base/Helpers.h"
+#include "host/base/XQGuard.h"
 #include "host/db/Icd.h"
 #include "host/db/XQDatabase.h"
 
@@ -40,31 +44,62 @@ CString Liste(const std::vector<CString>& werte) {
     return liste;
 }
 
-// text in lines of at most width, each behind prefix (the first behind
-// none when continuationOnly), each ended by "\n"; a blank rest ends it.
-void Zeilen(CString& out, CString text, int width, const char* prefix, bool continuationOnly) {
+// text in lines of at most width, each ended by "\n", every line after the
+// first behind fortsetzung; a blank rest makes no line.
+void Zeilen(CString& out, CString text, int width, const char* fortsetzung = "") {
     bool first = true;
     while (!Trim(text).IsEmpty()) {
         CString line;
         SplitAndDeleteLine(text, line, width);
-        if (!(first && continuationOnly)) out += prefix;
+        if (!first) out += fortsetzung;
         out += line;
         out += '\n';
         first = false;
     }
 }
 
-// The catalogue text of a code given with or without point; false when the
-// catalogue does not hold exactly that code.
-bool IcdText(CQIcd& icd, const CString& code, CString& text) {
-    const CString key = CQIcd::RemovePoint(code);
-    if (key.IsEmpty()) return false;
-    icd.ClearAll();
-    icd.Code = key;
-    if (icd.GetByK1(XQ_MATCH_EQUAL) != XQ_OK || icd.Code != key) return false;
-    text = icd.Text;
-    return true;
-}
+// Catalogue texts of correction codes. The rules of an edition name the same
+// few diagnoses again and again, so a line list of many rules asks the
+// catalogue once per code through one record set.
+class IcdTexte {
+  public:
+    // The text of a code given with or without point; false when the
+    // catalogue does not hold exactly that code.
+    bool Text(const CString& code, CString& text) {
+        const CString key = CQIcd::RemovePoint(code);
+        auto known = m_texte.find(key);
+        if (known == m_texte.end()) known = m_texte.emplace(key, Lookup(key)).first;
+        if (!known->second.first) return false;
+        text = known->second.second;
+        return true;
+    }
+
+  private:
+    std::pair<bool, CString> Lookup(const CString& key) {
+        if (key.IsEmpty() || !dbDatabaseRO) return {false, CString()};
+        if (!m_icd) {
+            m_icd = std::make_unique<CQIcd>(dbDatabaseRO);
+            m_icd->SetReadOnly(true);
+            m_icd->SetForwardOnly(true);
+        }
+        m_icd->ClearAll();
+        m_icd->Code = key;
+        const int status = m_icd->GetByK1(XQ_MATCH_EQUAL);
+        // The rule still shows, the code marked unreadable; the reason of a
+        // failed read goes to the host log.
+        if (status != XQ_OK && status != XQ_NOTFOUND)
+            XQLog("Kodierregel anzeigen",
+                  "ICD-Katalog nicht lesbar (" + key + "): " + dbDatabaseRO->LastError());
+        if (status != XQ_OK || m_icd->Code != key) return {false, CString()};
+        return {true, m_icd->Text};
+    }
+
+    std::unique_ptr<CQIcd> m_icd;
+    std::map<CString, std::pair<bool, CString>> m_texte;
+};
+
+CString DetailText(const KrwRegelMap& regeln, const KrwDetailMap& details, const CString& id,
+                   IcdTexte& icd);
 
 }  // namespace
 
@@ -172,6 +207,14 @@ CString memKrw21ToString(const CMemKrw21& regel) {
 }
 
 CString ZeigeKRWByKey(const KrwRegelMap& regeln, const KrwDetailMap& details, const CString& id) {
+    IcdTexte icd;
+    return DetailText(regeln, details, id, icd);
+}
+
+namespace {
+
+CString DetailText(const KrwRegelMap& regeln, const KrwDetailMap& details, const CString& id,
+                   IcdTexte& icd) {
     auto found = regeln.find(id);
     if (found == regeln.end()) return CString();
     const CMemKrw21& r = found->second;
@@ -239,32 +282,29 @@ CString ZeigeKRWByKey(const KrwRegelMap& regeln, const KrwDetailMap& details, co
                " )\n";
 
     out += "Fehlerbehandlung:\n";
-    Zeilen(out, r.hinweis, kHinweisBreite, "", false);
+    Zeilen(out, r.hinweis, kHinweisBreite);
     out += "Vorschlag:\n";
-    Zeilen(out, r.vorschlag, kHinweisBreite, "", false);
+    Zeilen(out, r.vorschlag, kHinweisBreite);
 
-    const std::vector<CString> korrekturen = Werte(details, id, KRW_KORREKTUR);
-    if (!korrekturen.empty()) {
-        CQIcd icd(dbDatabaseRO);
-        icd.SetReadOnly(true);
-        icd.SetForwardOnly(true);
-        for (const CString& code : korrekturen) {
-            const CString padded = AddBlanks(code, kCodeBreite);
-            CString text;
-            if (dbDatabaseRO && IcdText(icd, code, text))
-                Zeilen(out, padded + text, kKorrekturBreite, kFortsetzung, true);
-            else
-                out += padded + "ICD-Kode nicht lesbar?!\n";
-        }
+    for (const CString& code : Werte(details, id, KRW_KORREKTUR)) {
+        const CString padded = AddBlanks(code, kCodeBreite);
+        CString text;
+        if (icd.Text(code, text))
+            Zeilen(out, padded + text, kKorrekturBreite, kFortsetzung);
+        else
+            out += padded + "ICD-Kode nicht lesbar?!\n";
     }
     return out;
 }
 
+}  // namespace
+
 std::vector<krline> renderLines(const KrwRegelMap& regeln, const KrwDetailMap& details) {
     std::vector<krline> lines;
+    IcdTexte icd;
     for (const auto& [id, regel] : regeln) {
         const unsigned int farbe = regel.status == '1' ? kKrwSchwarz : kKrwRot;
-        for (const CString& part : split(ZeigeKRWByKey(regeln, details, id), "\n")) {
+        for (const CString& part : split(DetailText(regeln, details, id, icd), "\n")) {
             const CString trimmed = Trim(part);
             if (trimmed.IsEmpty()) continue;
             for (const CString& piece : cut(trimmed, kZeilenBreite)) {
