@@ -163,8 +163,7 @@ ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, st
     if (!runtimeClass) {
         // Dialog classes of the host's contract whose services this module
         // does not offer yet: a clear message rather than "unknown class".
-        static const char* const kContractClasses[] = {"CdiaVAStammView", "CdiaKRWStammView",
-                                                       "CdiaKRWRegelDetails"};
+        static const char* const kContractClasses[] = {"CdiaVAStammView"};
         for (const char* known : kContractClasses)
             if (name == known)
                 return Fail(ExitStatus::Other,

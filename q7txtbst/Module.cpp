@@ -8,12 +8,17 @@ XQResourceModule& TbResourceModule() {
         m.name = kModuleName;
         for (const XQDialogTemplate& t :
              {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate(),
-              SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate(), SuchOPSTemplate()})
+              SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate(), SuchOPSTemplate(),
+              KRWStammViewTemplate(), KRWRegelInaktivViewTemplate(), KRWAenderungenTemplate(),
+              KRWRegelDetailsTemplate()})
             m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
         m.classes.push_back(TbRuntimeClass());
         m.classes.push_back(SuchIcdRuntimeClass());
         m.classes.push_back(SuchOPSRuntimeClass());
+        m.classes.push_back(KRWStammViewRuntimeClass());
+        m.classes.push_back(KRWRegelDetailsRuntimeClass());
+        m.classes.push_back(KRWAenderungenRuntimeClass());
         return m;
     }();
     return module;
