@@ -23,7 +23,7 @@ class AkrTest : public TbTest {
         Q7SetHome(home);
         kbv = std::filesystem::path(home) / "data" / "Kbv";
         std::filesystem::create_directories(kbv);
-        WriteFile(kbv / "AkrG.Dat", "38;20110701\r\n");
+        WriteFile(kbv / "AkrG.Dat", "38;20110101\r\n");
         ResetAkrProzessFlag();
     }
     void TearDown() override {
@@ -113,8 +113,9 @@ TEST_F(AkrTest, StoredAnswerDecidesWhetherToAsk) {
 
     // Activating wants a confirmation; without it the reminder follows.
     EXPECT_FALSE(Check("20111216", {0, 1, 0}));
-    EXPECT_EQ(front.shownMessages[1], "Frage|M\xF6"
-                                      "chten Sie die Aktivierung jetzt wirklich durchf\xFChren?");
+    EXPECT_EQ(front.shownMessages[1],
+              "Frage|M\xF6"
+              "chten Sie die Aktivierung jetzt wirklich durchf\xFChren?");
     EXPECT_EQ(Gespeichert(), "20111217\r\n");
     EXPECT_TRUE(Check("20111218", {0, 0}));
     EXPECT_EQ(Gespeichert(), "99999999\r\n");
