@@ -1,6 +1,8 @@
 #pragma once
 // The host's patient selection and its list search, for dialogs of every
 // module.
+#include <memory>
+
 #include "host/db/Records.h"
 #include "host/dlg/XQDialog.h"
 
@@ -17,9 +19,18 @@ class Q7HOST_API CdiaPatWahl : public CXQDialog {
     // After accept: the chosen patient's fields (Nummer as stored).
     CQPat m_Pat;
     const CString& GetPatNr() const { return m_Pat.Nummer; }
+
+  protected:
+    bool OnInitDialog() override;
+    void OnSaveAndExit() override;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
-// Asks "Suchen" in a parameter box and makes current the next line from the
-// current one on (the first line when none is current) whose text holds the
-// answer, case-blind; none: the host's beep.
+// Asks "Suchen" in a parameter box and makes current the next line after the
+// current one (from the first line when none is current) whose text holds
+// the answer, case-blind; none: the host's beep. The list's selection event
+// fires as for a user's move.
 Q7HOST_API void SearchInLListbox(CXQListBoxX& list, CXQDialog& dialog);

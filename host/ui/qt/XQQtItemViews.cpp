@@ -179,6 +179,13 @@ class ListBinding : public XQQtBinding {
             if (!Updating() && row >= 0 && row != m_model.GetCurSel())
                 XQQtDeliver([&] { m_model.UserSelect(row); });
         });
+        // A mouse click on a line is a click (the press already made it
+        // current); the arrow keys only move the current line.
+        QObject::connect(m_list, &QListWidget::itemClicked, &Window(),
+                         [this](QListWidgetItem* item) {
+                             if (!Updating())
+                                 XQQtDeliver([&] { m_model.UserClick(m_list->row(item)); });
+                         });
         QObject::connect(m_list, &QListWidget::itemDoubleClicked, &Window(),
                          [this](QListWidgetItem* item) {
                              if (!Updating())

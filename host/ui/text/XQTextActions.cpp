@@ -209,7 +209,22 @@ void CXQTextActions::Check(CXQDialog& dialog, const CString& rest) {
 }
 
 void CXQTextActions::Click(CXQDialog& dialog, const CString& rest) {
-    const XQTarget t = m_names.Usable(dialog, Unquote(rest, nullptr));
+    // "click NAME", or "click LIST N" for a line of a list: the whole text
+    // as a name first, as for dblclick.
+    CString name = rest, head, number;
+    int line = -1;
+    SplitLastWord(rest, head, number);
+    if (m_names.Resolve(dialog, Unquote(name, nullptr)).empty() && !head.IsEmpty() &&
+        Number(number)) {
+        name = head;
+        line = *Number(number);
+    }
+    const XQTarget t = m_names.Usable(dialog, Unquote(name, nullptr));
+    if (auto* list = dynamic_cast<CXQListBoxX*>(t.control)) {
+        if (FocusLine(dialog, list, line)) list->UserClick(line);
+        return;
+    }
+    if (line >= 0) m_script.Misfit("keine Liste");
     if (t.toolbar) return dialog.ClickToolbarButton(t.toolbar);
     auto* button = dynamic_cast<CXQButtonX*>(t.control);
     auto* check = dynamic_cast<CXQLCheckX*>(t.control);

@@ -4,6 +4,7 @@
 // clicking their buttons.
 #include "host/ui/qt/XQQtFrontEnd.h"
 
+#include <QTest>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,9 @@ class AllDialog : public CXQDialog {
         liste.SetItemColor(1, XQRGB(255, 0, 0));
         liste.onCheckChange = [this](int line) {
             log.push_back(FormatString("tick:%d", line).str());
+        };
+        liste.onClick = [this] {
+            log.push_back(FormatString("click:%d", liste.GetCurSel()).str());
         };
         StartLines(30);
         const HTREEITEM a = kapitel.InsertItem("Kapitel I");
@@ -208,7 +212,13 @@ TEST_F(QtFrontEndTest, UserActionsReachTheModel) {
         Key(gruppe, Qt::Key_Down);  // a key the control leaves goes to the widget
         Key(gruppe, Qt::Key_Backspace);
         w->findChild<QCheckBox*>("ctl3")->click();
-        w->findChild<QListWidget*>("ctl5")->item(0)->setCheckState(Qt::Checked);
+        auto* liste = w->findChild<QListWidget*>("ctl5");
+        liste->item(0)->setCheckState(Qt::Checked);
+        // A mouse click on a line is a click; the arrow keys only move.
+        QTest::mouseClick(liste->viewport(), Qt::LeftButton, {},
+                          liste->visualItemRect(liste->item(1)).center());
+        Key(liste, Qt::Key_Up);
+        EXPECT_EQ(dialog.liste.GetCurSel(), 0);
         w->findChild<QPushButton*>("ctl10")->click();
 
         auto* memo = w->findChild<QPlainTextEdit*>("ctl4");
@@ -242,8 +252,8 @@ TEST_F(QtFrontEndTest, UserActionsReachTheModel) {
     });
     EXPECT_EQ(result, 2);
     const std::vector<std::string> expected = {
-        "change:BEFx", "return",     "F5",     "ctrl+e", "gruppe:Rezepte",
-        "backspace",   "privat:off", "tick:0", "suchen", "dbl:50002"};
+        "change:BEFx", "return", "F5",      "ctrl+e", "gruppe:Rezepte", "backspace",
+        "privat:off",  "tick:0", "click:1", "suchen", "dbl:50002"};
     EXPECT_EQ(dialog.log, expected);
 }
 

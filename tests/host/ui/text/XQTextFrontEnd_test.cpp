@@ -84,6 +84,7 @@ class MainDialog : public CXQDialog {
         m_art.onSelChange = [this] { Log(FormatString("art:%d", m_art.GetCurSel())); };
         m_privat.onClick = [] { Log("privat"); };
         m_treffer.onCheckChange = [](int line) { Log(FormatString("tick:%d", line)); };
+        m_treffer.onClick = [this] { Log(FormatString("click:%d", m_treffer.GetCurSel())); };
         // The record set behind the grid: line m_row of m_rows.
         m_grid.onFillLine = [this] {
             m_grid.SetText(0, FormatString("%d", m_row));
@@ -249,6 +250,7 @@ TEST_F(TextFrontEndTest, NamesByIndexHintStartAndKindAndActionsAsTheUserDoesThem
             "click F10 - Weiter\nclick #10010\n"
             "type memo Eins\\nZwei\n"
             "tick list 2 on\ntick list 0 on\n"  // already ticked: nothing happens
+            "line list 1\nclick list 2\n"       // only the click is one
             "dblclick grid 2\nline tree 2\n"
             "select Art Arz\nselect Art 1\ncheck Privat off\n"
             "speech n\303\244chster Eintrag\n"
@@ -260,8 +262,8 @@ TEST_F(TextFrontEndTest, NamesByIndexHintStartAndKindAndActionsAsTheUserDoesThem
     EXPECT_EQ(dialog.m_tree.GetItemText(dialog.m_tree.GetSelectedItem()), CString("B"));
     EXPECT_EQ(out, "OPEN: help:diaTest\n");
     EXPECT_EQ(g_log,
-              "kill:kuerzel set:gruppe2 change:G2 next next kill:kuerzel tick:2 grid:2 art:0 art:1 "
-              "privat speech:n\344chster Eintrag:0 set:gruppe2 timer:1 exit:outer ");
+              "kill:kuerzel set:gruppe2 change:G2 next next kill:kuerzel tick:2 click:2 grid:2 "
+              "art:0 art:1 privat speech:n\344chster Eintrag:0 set:gruppe2 timer:1 exit:outer ");
 }
 
 TEST_F(TextFrontEndTest, ScriptsThatDoNotFitTheDialogAreMisfitsNamingTheLine) {
@@ -276,6 +278,7 @@ TEST_F(TextFrontEndTest, ScriptsThatDoNotFitTheDialogAreMisfitsNamingTheLine) {
         {"type Privat x", "schreiben"},
         {"select Art Zz", "kein Eintrag"},
         {"line grid 3", "3 Zeilen"},
+        {"click Art 1", "keine Liste"},
         {"tab 1", "unbekannte Aktion"},
         {"key Hyper", "Taste"},
         {"answer yes", "keine Meldung"},
