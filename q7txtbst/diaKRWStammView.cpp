@@ -4,6 +4,7 @@
 
 #include "host/base/Helpers.h"
 #include "host/base/HostContext.h"
+#include "host/db/HostData.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/XQStatus.h"

@@ -1,0 +1,325 @@
+// The coding rule view as a practice uses it: the filters, the colours, a
+// rule's details with the stored setting read back, the switch of a rule for
+// one patient and quarter, and the changes between two editions.
+#include "q7txtbst/diaKRWStammView.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "host/base/HostContext.h"
+#include "host/dlg/XQPatWahl.h"
+#include "q7txtbst/KrwText.h"
+#include "q7txtbst/Module.h"
+#include "q7txtbst/diaKRWAenderungen.h"
+#include "q7txtbst/diaKRWRegelDetails.h"
+#include "tests/q7txtbst/TbFixture.h"
+
+namespace {
+
+// A rule: id, application, reference (7 case, 21 quarters), published
+// real-time check (1 coding, 2 billing, 3 selectable), short description.
+std::string Rule(const char* id, char anwendung, const char* bezug, char echtzeit,
+                 const char* kurz) {
+    std::string bezugsraum = std::string("<krw:bezugsraum V=\"") + bezug + "\"";
+    bezugsraum += std::string(bezug) == "21"
+                      ? ">\n<krw:anzahl_quartale V=\"4\"/>\n</krw:bezugsraum>\n"
+                      : "/>\n";
+    return std::string("<krw:kodierregel lfd_nr=\"1\">\n<krw:id V=\"") + id +
+           "\"/>\n<krw:service_tmr V=\"2026-01-01..\"/>\n<krw:kurz_beschreibung V=\"" + kurz +
+           "\"/>\n<krw:regelanwendung V=\"" + anwendung + "\"/>\n" + bezugsraum +
+           "<krw:echtzeitpruefung_liste>\n<krw:echtzeitpruefung V=\"" + echtzeit +
+           "\"/>\n</krw:echtzeitpruefung_liste>\n</krw:kodierregel>\n";
+}
+
+// Published files indent every element but the first two lines.
+std::string Edition(const std::string& rules) {
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<ehd:ehd xmlns:ehd=\"urn:ehd/001\">\n"
+        "<ehd:header>\n<ehd:id EX=\"krw\"/>\n<ehd:service_tmr V=\"2026-10-01..2026-12-31\"/>\n"
+        "</ehd:header>\n<ehd:body>\n" +
+        rules + "</ehd:body>\n</ehd:ehd>\n";
+    for (size_t at = text.find("\n<ehd:header"); at != std::string::npos;
+         at = text.find("\n<", at + 1))
+        text.insert(at + 1, "  ");
+    return text;
+}
+
+// A1 obligate, case, coding; A2 quarters, billing; A3 selectable, stored as
+// switched off and always checked; A4 selectable, stored as selectable and
+// billing.
+const std::string kRules =
+    Rule("A1", '1', "7", '1', "Herz Leiden") + Rule("A2", '2', "21", '2', "Lunge") +
+    Rule("A3", '2', "7", '3', "Niere HERZ") + Rule("A4", '2', "7", '3', "Leber");
+
+class KrwViewTest : public TbTest {
+  protected:
+    void SetUp() override {
+        TbTest::SetUp();
+        Q7SetHome(home);
+        Q7SetToday("20261115");
+        CKrw::ForgetKbvPath();
+        std::filesystem::create_directories(home + "/data/Kbv");
+        Put("krw_1.40_74_tf+2026q4_nr1.xml", Edition(kRules));
+        Load("par", "key1\tkey2\tvalue\n 29\tkA3\t206\n 29\tkA4\t214\n");
+    }
+    void TearDown() override {
+        Q7SetHome("");
+        Q7SetToday("");
+        CKrw::ForgetKbvPath();
+        TbTest::TearDown();
+    }
+    void Put(const char* name, const std::string& text) {
+        std::ofstream(home + "/data/Kbv/" + name, std::ios::binary) << text;
+    }
+    int Run(std::function<void(CdiaKRWStammView&)> act) {
+        Script<CdiaKRWStammView>(std::move(act));
+        CTbResourceSwitch sw;
+        CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
+        return view.DoModal();
+    }
+    static std::string Ids(const CdiaKRWStammView& v) {
+        std::string out;
+        for (const CString& id : v.angezeigteRegeln) out += (out.empty() ? "" : ",") + id.str();
+        return out;
+    }
+    static CString Par(const char* id) {
+        CQParPool par(dbDatabase);
+        par.Key1 = " 29";
+        par.Key2 = CString("k") + id;
+        return par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK ? par.Value : CString("-");
+    }
+    // Freitext rows as "f1|f3|f5|f7;...".
+    static std::string Switches() {
+        CQFreiText f(dbDatabase);
+        std::string out;
+        if (f.GetAll() == XQ_OK) do
+                out += f.F1.str() + "|" + f.F3.str() + "|" + f.F5.str() + "|" + f.F7.str() + ";";
+            while (f.Next() == XQ_OK);
+        return out;
+    }
+    static std::string Lines(const CXQListBoxX& list) {
+        std::string out;
+        for (int i = 0; i < list.GetCount(); ++i)
+            out += list.GetText(i).str() + "{" + std::to_string(list.GetItemColor(i)) + "}\n";
+        return out;
+    }
+};
+
+TEST_F(KrwViewTest, FiltersByEveryComboAndTheShortDescription) {
+    const struct {
+        int bezug, anwendung, status, echtzeit;
+        const char *text, *ids;
+    } cases[] = {
+        {0, 0, 0, 0, "", "A1,A2,A3,A4"}, {1, 0, 0, 0, "", "A1,A3,A4"}, {2, 0, 0, 0, "", "A2"},
+        {0, 1, 0, 0, "", "A1"},          {0, 2, 0, 0, "", "A2,A3,A4"}, {0, 0, 1, 0, "", "A1,A2,A4"},
+        {0, 0, 2, 0, "", "A3"},          {0, 0, 0, 1, "", "A1,A3"},    {0, 0, 0, 2, "", "A3,A4"},
+        {0, 0, 0, 3, "", "A2,A3,A4"},    {0, 0, 0, 4, "", "A3,A4"},    {0, 0, 0, 5, "", "A3"},
+        {0, 0, 0, 0, "herz", "A1,A3"},   {1, 2, 0, 0, "Herz", "A3"},
+    };
+    Run([&](CdiaKRWStammView& v) {
+        EXPECT_EQ(v.GetCaption(), "Kodierregelwerk - Stammdatei 01.10.2026 - 31.12.2026");
+        EXPECT_EQ(v.m_list.GetHint(), "Anwendung (Anw.): o - obligat, f - fakultativ");
+        EXPECT_EQ(v.m_list.GetTabStops(), (std::vector<int>{80, 120, 160, 270, 360, 1024}));
+        EXPECT_EQ(Lines(v.m_list),
+                  "A1\tx\to\tbei Kodierung \t\tHerz Leiden{0}\n"
+                  "A2\tx\tf\tzur Abrechnung\t4 Quartale\tLunge{0}\n"
+                  "A3\t \tf\timmer         \t\tNiere HERZ{255}\n"
+                  "A4\tx\tf\tw\344hlbar + Abr.\t\tLeber{0}\n");
+        for (const auto& c : cases) {
+            v.m_comboBezug.UserSelect(c.bezug);
+            v.m_comboAnwendung.UserSelect(c.anwendung);
+            v.m_comboStatus.UserSelect(c.status);
+            v.m_comboEchtzeit.UserSelect(c.echtzeit);
+            v.m_editKurzBeschreibung.UserType(c.text);
+            EXPECT_EQ(Ids(v), c.ids) << c.bezug << c.anwendung << c.status << c.echtzeit << c.text;
+            EXPECT_EQ(v.m_list.GetCount(), static_cast<int>(v.angezeigteRegeln.size()));
+        }
+    });
+}
+
+TEST_F(KrwViewTest, AnAcceptedDetailDialogReloadsAndDropsTheRuleThatNoLongerPasses) {
+    CString opened;
+    Run([&](CdiaKRWStammView& v) {
+        v.m_comboStatus.UserSelect(1);
+        Script<CdiaKRWRegelDetails>([](CdiaKRWRegelDetails& d) {
+            d.m_checkInaktiv.UserClick();
+            d.ClickToolbarButton(XQTB_ACCEPT);
+        });
+        v.m_list.UserClick(1);
+        EXPECT_EQ(Par("A2"), "203");
+        EXPECT_EQ(Ids(v), "A1,A4");
+        EXPECT_EQ(v.m_list.GetCount(), 2);
+        // The line that moved into its place opens its own rule; a cancel
+        // leaves the list as it is.
+        Script<CdiaKRWRegelDetails>([&](CdiaKRWRegelDetails& d) { opened = d.GetCaption(); });
+        v.m_list.UserClick(1);
+        EXPECT_EQ(Ids(v), "A1,A4");
+    });
+    EXPECT_EQ(opened, "Kodierregel - A4");
+}
+
+TEST_F(KrwViewTest, CtrlPSwitchesARuleOffOncePerPatientAndQuarterWithRunningNumbers) {
+    Load("pat", "number\tname\tfirstname\tbirthdate\n4711\tMeier\tAnna\t19600101\n");
+    auto choose = [&] {
+        Script<CdiaPatWahl>([](CdiaPatWahl& p) { p.ClickToolbarButton(XQTB_ACCEPT); });
+    };
+    Run([&](CdiaKRWStammView& v) {
+        v.OnCTRL_P();  // nothing selected
+        for (int line : {0, 1, 0}) {
+            v.m_list.SetCurSel(line);
+            front.messageAnswers = {0, 0};
+            choose();
+            v.OnCTRL_P();
+        }
+    });
+    EXPECT_EQ(Switches(), "      4711|264|  0|A1;      4711|264|  1|A2;");
+    ASSERT_EQ(front.shownMessages.size(), 7u);
+    EXPECT_EQ(front.shownMessages[0], "Hinweis|Bitte w\344hlen Sie zuerst eine Kodierregel aus!");
+    EXPECT_EQ(front.shownMessages[2],
+              "Hinweis|Kodierregel A1\nM\366chten Sie die Kodierregel "
+              "f\374r Patient 4711 in diesem Quartal inaktivieren?");
+    EXPECT_EQ(front.shownMessages[6],
+              "Fehler|Die Kodierregel A1 wurde f\374r Patient 4711 in "
+              "diesem Quartal bereits inaktiviert.");
+}
+
+TEST_F(KrwViewTest, ChangesListNewAndExpiredRulesUnderTheirTitles) {
+    std::string shown;
+    auto changes = [&] {
+        Script<CdiaKRWAenderungen>([&](CdiaKRWAenderungen& a) { shown = Lines(a.m_list); });
+        Run([](CdiaKRWStammView& v) { v.ClickToolbarButton(KRW_TB_AENDERUNGEN); });
+    };
+    changes();
+    EXPECT_EQ(shown, "");
+    Put("krw_1.40_74_tf+2026q3_nr1.xml", Edition(Rule("A0", '2', "7", '1', "Alt") + kRules));
+    Put("krw_1.40_74_tf+2026q4_nr1.xml", Edition(kRules + Rule("A9", '2', "7", '1', "Neu")));
+    changes();
+    EXPECT_TRUE(shown.starts_with("Neue Kodierregeln{0}\n{0}\n{0}\nKodierregel A9{0}\n")) << shown;
+    const size_t alt = shown.find("{0}\n{0}\nVerfallene Kodierregeln{0}\nKodierregel A0{0}\n");
+    EXPECT_NE(alt, std::string::npos) << shown;
+    EXPECT_GT(alt, shown.find("Kodierregel A9"));
+}
+
+class KrwDetailsTest : public KrwViewTest {
+  protected:
+    int Details(const char* id, std::function<void(CdiaKRWRegelDetails&)> act) {
+        Script<CdiaKRWRegelDetails>(std::move(act));
+        CTbResourceSwitch sw;
+        CdiaKRWRegelDetails d(id, nullptr);
+        return d.DoModal();
+    }
+    static std::string Boxes(const CdiaKRWRegelDetails& d) {
+        std::string out;
+        for (const CXQLCheckX* b : {&d.m_checkAktiv, &d.m_checkInaktiv, &d.m_checkKodierung,
+                                    &d.m_checkWahl, &d.m_checkAbr})
+            out += std::string(b->GetCheck() ? "+" : "-") + (b->IsWindowEnabled() ? "" : "d");
+        return out;
+    }
+};
+
+TEST_F(KrwDetailsTest, BoxesFollowTheRuleAndKeepOneMomentOn) {
+    const struct {
+        const char* id;
+        const char* clicks;  // A aktiv, I inaktiv, K kodierung, W wahl, R abrechnung
+        const char* boxes;
+    } cases[] = {
+        {"A1", "", "+d-d+-d-"},   // obligate: status fixed; published at coding
+        {"A1", "K", "+d-d+-d-"},  // the only moment cannot go off
+        {"A2", "I", "-+--+"},    {"A2", "IA", "+---+"},
+        {"A3", "KW", "-++d-+"},  // published selectable: coding stays out
+        {"A4", "WR", "+--d-+"},
+    };
+    for (const auto& c : cases)
+        Details(c.id, [&](CdiaKRWRegelDetails& d) {
+            for (const char* k = c.clicks; *k; ++k) {
+                CXQLCheckX* box = *k == 'A'   ? &d.m_checkAktiv
+                                  : *k == 'I' ? &d.m_checkInaktiv
+                                  : *k == 'K' ? &d.m_checkKodierung
+                                  : *k == 'W' ? &d.m_checkWahl
+                                              : &d.m_checkAbr;
+                box->UserClick();
+            }
+            EXPECT_EQ(Boxes(d), c.boxes) << c.id << c.clicks;
+        });
+}
+
+TEST_F(KrwDetailsTest, SavingStoresApplicationStatusAndCodeOrRefusesWithItsReason) {
+    int result = Details("A2", [](CdiaKRWRegelDetails& d) {
+        EXPECT_EQ(d.GetCaption(), "Kodierregel - A2");
+        EXPECT_EQ(d.m_labelKurz.GetCaption(), "Lunge");
+        ASSERT_GT(d.m_listRegel.GetCount(), 1);
+        EXPECT_EQ(d.m_listRegel.GetText(0), "Kodierregel A2");
+        EXPECT_EQ(d.m_listRegel.GetItemColor(0), kKrwSchwarz);
+        EXPECT_EQ(d.m_listRegel.GetItemColor(1), kKrwGrau);
+        d.m_checkKodierung.UserClick();
+        d.ClickToolbarButton(XQTB_ACCEPT);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Par("A2"), "215");
+    // A second save rewrites the same row.
+    Details("A2", [](CdiaKRWRegelDetails& d) { d.ClickToolbarButton(XQTB_ACCEPT); });
+    EXPECT_EQ(Par("A2"), "215");
+    // An obligate rule saved as loaded.
+    EXPECT_EQ(Details("A1", [](CdiaKRWRegelDetails& d) { d.ClickToolbarButton(XQTB_ACCEPT); }), 1);
+    EXPECT_EQ(Par("A1"), "111");
+
+    const struct {
+        const char* id;
+        std::function<void(CdiaKRWRegelDetails&)> set;
+        const char* message;
+    } refused[] = {
+        {"A4",
+         [](CdiaKRWRegelDetails& d) {
+             d.m_checkKodierung.SetCheck(true);
+             d.m_checkAbr.SetCheck(false);
+         },
+         "Fehler|Pr\344fzeitpunkt ung\374ltig."},
+        {"A1", [](CdiaKRWRegelDetails& d) { d.m_checkAktiv.SetCheck(false); },
+         "Fehler|Nur fakultative Kodierregeln k\366nnen deaktiviert werden."},
+    };
+    for (const auto& r : refused) {
+        front.shownMessages.clear();
+        const CString before = Par(r.id);
+        Details(r.id, [&](CdiaKRWRegelDetails& d) {
+            r.set(d);
+            d.ClickToolbarButton(XQTB_ACCEPT);
+            EXPECT_FALSE(d.IsEnded());
+        });
+        EXPECT_EQ(front.shownMessages, std::vector<CString>{r.message});
+        EXPECT_EQ(Par(r.id), before);
+    }
+}
+
+TEST_F(KrwViewTest, TheChangesDialogReadsItsLinesFromAHostDataFile) {
+    const struct {
+        const char* tsv;
+        const char* lines;  // "-" refused
+    } cases[] = {
+        {"text\tcolour\nNeue Kodierregeln\t0\nA\\tB\t255\n", "Neue Kodierregeln{0}\nA\tB{255}\n"},
+        {"text\tcolour\n", ""},
+        {"Neue Kodierregeln\t0\n", "-"},
+        {"text\tcolour\nA\trot\n", "-"},
+        {"text\tcolour\nA\t16777216\n", "-"},
+        {"text\tcolour\nA\n", "-"},
+    };
+    const XQRuntimeClass* cls = XQFindRuntimeClass("CdiaKRWAenderungen");
+    ASSERT_NE(cls, nullptr);
+    const std::string path = home + "/zeilen.tsv";
+    for (const auto& c : cases) {
+        std::ofstream(path) << c.tsv;
+        testing::internal::CaptureStderr();
+        std::unique_ptr<CXQDialog> d = cls->create({CString(path)}, nullptr);
+        const std::string log = testing::internal::GetCapturedStderr();
+        if (!d) {
+            EXPECT_STREQ(c.lines, "-") << c.tsv;
+            EXPECT_NE(log.find("zeilen.tsv"), std::string::npos) << log;
+            continue;
+        }
+        Script<CdiaKRWAenderungen>(
+            [&](CdiaKRWAenderungen& a) { EXPECT_EQ(Lines(a.m_list), c.lines); });
+        CTbResourceSwitch sw;
+        d->DoModal();
+    }
+}
+
+}  // namespace
