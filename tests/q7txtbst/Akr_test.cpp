@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host/base/HostContext.h"
+#include "q7txtbst/Krw.h"
 #include "tests/q7txtbst/TbFixture.h"
 
 namespace {
@@ -21,6 +22,7 @@ class AkrTest : public TbTest {
     void SetUp() override {
         TbTest::SetUp();
         Q7SetHome(home);
+        CKrw::ForgetKbvPath();
         kbv = std::filesystem::path(home) / "data" / "Kbv";
         std::filesystem::create_directories(kbv);
         WriteFile(kbv / "AkrG.Dat", "38;20110101\r\n");
@@ -30,6 +32,7 @@ class AkrTest : public TbTest {
         ResetAkrProzessFlag();
         Q7SetToday("");
         Q7SetHome("");
+        CKrw::ForgetKbvPath();
         TbTest::TearDown();
     }
     // The check on that day for region 38, with the given buttons pressed
