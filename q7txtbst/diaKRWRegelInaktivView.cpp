@@ -79,7 +79,7 @@ bool CdiaKRWRegelView::OnInitDialog() {
         const bool fortschritt = anzahl > kOhneFortschritt;
         if (fortschritt) Q7OpenProgressBox("Die Kodierregeln werden zusammengestellt...");
         for (long long k = 1;; ++k) {
-            // Runs up to 70: the list is not done before it is shown.
+            // Reading takes the box to 70; the rest is the dialog coming up.
             if (!fortschritt ||
                 Q7UpdateProgressBox(static_cast<int>(k * 7000 / (anzahl * 100)), CString())) {
                 m_Eintraege.push_back(
