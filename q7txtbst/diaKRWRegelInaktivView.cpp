@@ -79,7 +79,7 @@ bool CdiaKRWRegelView::OnInitDialog() {
         const bool fortschritt = anzahl > kOhneFortschritt;
         if (fortschritt) Q7OpenProgressBox("Die Kodierregeln werden zusammengestellt...");
         for (long long k = 1;; ++k) {
-            // Runs up to 70: the list is not done before it is shown.
+            // Reading takes the box to 70; the rest is the dialog coming up.
             if (!fortschritt ||
                 Q7UpdateProgressBox(static_cast<int>(k * 7000 / (anzahl * 100)), CString())) {
                 m_Eintraege.push_back(
@@ -132,14 +132,20 @@ void CdiaKRWRegelView::OnSaveAndExit() {
         m_FreiText.F5 = e.lfdNr;
         // Each rule on its own: one that fails stays switched off, the
         // others are switched on all the same.
-        int status = m_FreiText.GetByK1(XQ_MATCH_EQUAL);
+        const int status = m_FreiText.GetByK1(XQ_MATCH_EQUAL);
         if (status == XQ_NOTFOUND) {
             HaltE(kTitel, "Die zu aktivierende Kodierregel " + e.regelId +
                               " kann in der Datenbank nicht gefunden werden!");
             continue;
         }
-        if (status == XQ_OK) status = m_FreiText.Delete();
-        if (status != XQ_OK && status != XQ_NOTFOUND) {
+        bool fehler = status != XQ_OK;
+        if (!fehler) {
+            // A deletion moves on to the next hit: whether there is one, or
+            // it can be read, is not this rule's concern.
+            const int geloescht = m_FreiText.Delete();
+            fehler = geloescht == XQ_LOCKED || geloescht == XQ_NODB;
+        }
+        if (fehler) {
             XQLog("Kodierregel aktivieren", e.regelId + ": " + dbDatabase->LastError());
             HaltE(kTitel, "Fehler beim aktivieren der Kodierregel " + e.regelId + "!");
         }
