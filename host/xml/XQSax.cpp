@@ -1,49 +1,17 @@
 #include "host/xml/XQSax.h"
 
-#include "host/base/HostContext.h"
-
-// The system expat is built with DTD support; its header declares the
-// amplification limits only then.
-#ifndef XML_DTD
-#define XML_DTD
-#endif
-#include <expat.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
-#include "host/base/Cp1252.h"
+#include "host/base/HostContext.h"
+#include "host/xml/internal/XQExpat.h"
 
 namespace {
 
+using xqexpat::kChunk;
+using xqexpat::Parser;
+
 constexpr char kSeparator = '\x01';  // cannot occur in a name or URI
-// expat scans a token that spans chunks again with every chunk, so a huge
-// token (a long attribute value) costs time quadratic in its length over the
-// chunk size: large chunks keep that small.
-constexpr int kChunk = 1024 * 1024;
-
-// Decodes the one code point a UTF-8 text of one character holds.
-int CodePoint(const std::string& utf8) {
-    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
-    if (utf8.size() == 1) return s[0];
-    if (utf8.size() == 2) return ((s[0] & 0x1F) << 6) | (s[1] & 0x3F);
-    if (utf8.size() == 3) return ((s[0] & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
-    return -1;
-}
-
-int XMLCALL UnknownEncoding(void* /*data*/, const XML_Char* name, XML_Encoding* info) {
-    CString n(name);
-    n.MakeLower();
-    if (n != "windows-1252" && n != "cp1252" && n != "x-cp1252") return XML_STATUS_ERROR;
-    for (int b = 0; b < 256; ++b)
-        info->map[b] = CodePoint(Cp1252ToUtf8(std::string(1, static_cast<char>(b))));
-    info->data = nullptr;
-    info->convert = nullptr;
-    info->release = nullptr;
-    return XML_STATUS_OK;
-}
 
 struct Context {
     SAXContentHandlerImpl* handler;
@@ -118,12 +86,6 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     c.text.append(text, take);
 }
 
-struct ParserFree {
-    void operator()(XML_Parser p) const { XML_ParserFree(p); }
-};
-
-using Parser = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
-
 Parser MakeParser(Context& context) {
     Parser p(XML_ParserCreateNS(nullptr, kSeparator));
     if (!p) return p;
@@ -132,83 +94,12 @@ Parser MakeParser(Context& context) {
     XML_SetUserData(p.get(), &context);
     XML_SetElementHandler(p.get(), OnStart, OnEnd);
     XML_SetCharacterDataHandler(p.get(), OnText);
-    XML_SetUnknownEncodingHandler(p.get(), UnknownEncoding, nullptr);
-    // Never read the external DTD subset or parameter entities; without an
-    // external entity handler no external general entity is opened either.
-    XML_SetParamEntityParsing(p.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-    // The texts a handler gets are capped, but expat builds an attribute
-    // value whole, and expanding costs time: an exchange file declares no
-    // entities, so beyond the first MiB the file may not grow by more than
-    // its own size.
-    XML_SetBillionLaughsAttackProtectionActivationThreshold(p.get(),
-                                                            CXQSAXReader::kAmplificationThreshold);
-    XML_SetBillionLaughsAttackProtectionMaximumAmplification(p.get(),
-                                                             CXQSAXReader::kMaxAmplification);
+    xqexpat::Secure(p.get());
     return p;
 }
 
-// What expat found wrong, in German.
-const char* Reason(XML_Error code) {
-    switch (code) {
-        case XML_ERROR_NO_MEMORY:
-            return "nicht genug Speicher";
-        case XML_ERROR_SYNTAX:
-            return "Syntaxfehler";
-        case XML_ERROR_NO_ELEMENTS:
-            return "kein Element gefunden";
-        case XML_ERROR_INVALID_TOKEN:
-            return "ung\xFCltiges Zeichen oder Token";
-        case XML_ERROR_UNCLOSED_TOKEN:
-            return "Datei endet mitten in einem Tag";
-        case XML_ERROR_PARTIAL_CHAR:
-            return "unvollst\xE4ndiges Zeichen";
-        case XML_ERROR_TAG_MISMATCH:
-            return "schlie\xDF"
-                   "endes Tag passt nicht zum offenen Element";
-        case XML_ERROR_DUPLICATE_ATTRIBUTE:
-            return "Attribut doppelt";
-        case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
-            return "Daten nach dem Wurzelelement";
-        case XML_ERROR_UNDEFINED_ENTITY:
-            return "unbekannte Entit\xE4t";
-        case XML_ERROR_RECURSIVE_ENTITY_REF:
-            return "Entit\xE4t verweist auf sich selbst";
-        case XML_ERROR_BAD_CHAR_REF:
-            return "ung\xFCltiger Zeichenverweis";
-        case XML_ERROR_UNKNOWN_ENCODING:
-            return "unbekannte Zeichenkodierung";
-        case XML_ERROR_INCORRECT_ENCODING:
-            return "Zeichenkodierung passt nicht zum Inhalt";
-        case XML_ERROR_UNCLOSED_CDATA_SECTION:
-            return "CDATA-Abschnitt nicht geschlossen";
-        case XML_ERROR_UNBOUND_PREFIX:
-            return "Namensraum-Pr\xE4"
-                   "fix nicht deklariert";
-        case XML_ERROR_XML_DECL:
-            return "fehlerhafte XML-Deklaration";
-        case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
-            return "Entit\xE4ten w\xFC"
-                   "rden die Datei auf mehr als das Doppelte anwachsen lassen";
-        default:
-            return nullptr;
-    }
-}
-
 CString ErrorOf(XML_Parser p, const SAXContentHandlerImpl& handler) {
-    const XML_Error code = XML_GetErrorCode(p);
-    CString what;
-    if (code == XML_ERROR_ABORTED && !handler.Refusal().IsEmpty()) {
-        what = "Datei abgelehnt: " + handler.Refusal();
-    } else if (code == XML_ERROR_AMPLIFICATION_LIMIT_BREACH) {
-        what = CString("Datei abgelehnt: ") + Reason(code);
-    } else if (const char* reason = Reason(code)) {
-        what = CString("Datei nicht wohlgeformt: ") + reason;
-    } else {
-        what.Format("Datei nicht wohlgeformt: %s", XML_ErrorString(code));
-    }
-    what.AppendFormat(" (Zeile %d, Spalte %d)", static_cast<int>(XML_GetCurrentLineNumber(p)),
-                      static_cast<int>(XML_GetCurrentColumnNumber(p)) + 1);
-    return what;
+    return xqexpat::ErrorOf(p, handler.Refusal());
 }
 
 }  // namespace
@@ -308,18 +199,10 @@ bool CXQSAXReader::parse(const std::string& document) {
         return false;
     }
     m_handler->startDocument();
-    // In chunks, as from a file: expat would copy a whole document first.
-    size_t at = 0;
-    do {
-        const size_t n = std::min<size_t>(kChunk, document.size() - at);
-        const bool last = at + n == document.size();
-        if (XML_Parse(p.get(), document.data() + at, static_cast<int>(n), last) ==
-            XML_STATUS_ERROR) {
-            m_error = ErrorOf(p.get(), *m_handler);
-            return false;
-        }
-        at += n;
-    } while (at < document.size());
+    if (!xqexpat::FeedAll(p.get(), document)) {
+        m_error = ErrorOf(p.get(), *m_handler);
+        return false;
+    }
 
     m_handler->endDocument();
     return true;

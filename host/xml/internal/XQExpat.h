@@ -1,0 +1,182 @@
+#pragma once
+// What the host's two XML readers share on expat: the encodings expat does
+// not know itself, the limits against hostile texts, and the German reasons.
+// Internal to the host.
+#ifndef Q7HOST_INTERNAL
+#error "host/xml/internal/XQExpat.h is internal to the host"
+#endif
+
+// The system expat is built with DTD support; its header declares the
+// amplification limits only then.
+#ifndef XML_DTD
+#define XML_DTD
+#endif
+#include <expat.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "host/base/CString.h"
+#include "host/base/Cp1252.h"
+#include "host/xml/XQSax.h"
+
+namespace xqexpat {
+
+// expat scans a token that spans chunks again with every chunk, so a huge
+// token (a long attribute value) costs time quadratic in its length over the
+// chunk size: large chunks keep that small.
+constexpr int kChunk = 1024 * 1024;
+
+// Decodes the one code point a UTF-8 text of one character holds.
+inline int CodePoint(const std::string& utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    if (utf8.size() == 1) return s[0];
+    if (utf8.size() == 2) return ((s[0] & 0x1F) << 6) | (s[1] & 0x3F);
+    if (utf8.size() == 3) return ((s[0] & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F);
+    return -1;
+}
+
+// ISO 8859-15 is Latin-1 with eight places changed; the KBV declares it for
+// its files (the euro sign is 0xA4 there).
+inline int Latin9(int b) {
+    switch (b) {
+        case 0xA4:
+            return 0x20AC;
+        case 0xA6:
+            return 0x0160;
+        case 0xA8:
+            return 0x0161;
+        case 0xB4:
+            return 0x017D;
+        case 0xB8:
+            return 0x017E;
+        case 0xBC:
+            return 0x0152;
+        case 0xBD:
+            return 0x0153;
+        case 0xBE:
+            return 0x0178;
+        default:
+            return b;
+    }
+}
+
+// The single-byte encodings beyond expat's own: Windows-1252 and ISO 8859-15.
+inline int XMLCALL UnknownEncoding(void* /*data*/, const XML_Char* name, XML_Encoding* info) {
+    CString n(name);
+    n.MakeLower();
+    const bool cp1252 = n == "windows-1252" || n == "cp1252" || n == "x-cp1252";
+    const bool latin9 = n == "iso-8859-15" || n == "iso8859-15" || n == "latin-9" || n == "latin9";
+    if (!cp1252 && !latin9) return XML_STATUS_ERROR;
+    for (int b = 0; b < 256; ++b)
+        info->map[b] =
+            cp1252 ? CodePoint(Cp1252ToUtf8(std::string(1, static_cast<char>(b)))) : Latin9(b);
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+struct ParserFree {
+    void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
+using Parser = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
+
+// The encodings and limits every reader sets on its parser.
+inline void Secure(XML_Parser p) {
+    XML_SetUnknownEncodingHandler(p, UnknownEncoding, nullptr);
+    // Never read the external DTD subset or parameter entities; without an
+    // external entity handler no external general entity is opened either.
+    XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+    // Readers cap what they keep, but expat builds an attribute value whole
+    // and expanding costs time: the files we read declare no entities, so
+    // beyond the first MiB a file may not grow by more than its own size.
+    XML_SetBillionLaughsAttackProtectionActivationThreshold(p,
+                                                            CXQSAXReader::kAmplificationThreshold);
+    XML_SetBillionLaughsAttackProtectionMaximumAmplification(p, CXQSAXReader::kMaxAmplification);
+}
+
+// What expat found wrong, in German; nullptr for the rarer codes.
+inline const char* Reason(XML_Error code) {
+    switch (code) {
+        case XML_ERROR_NO_MEMORY:
+            return "nicht genug Speicher";
+        case XML_ERROR_SYNTAX:
+            return "Syntaxfehler";
+        case XML_ERROR_NO_ELEMENTS:
+            return "kein Element gefunden";
+        case XML_ERROR_INVALID_TOKEN:
+            return "ung\xFCltiges Zeichen oder Token";
+        case XML_ERROR_UNCLOSED_TOKEN:
+            return "Datei endet mitten in einem Tag";
+        case XML_ERROR_PARTIAL_CHAR:
+            return "unvollst\xE4ndiges Zeichen";
+        case XML_ERROR_TAG_MISMATCH:
+            return "schlie\xDF"
+                   "endes Tag passt nicht zum offenen Element";
+        case XML_ERROR_DUPLICATE_ATTRIBUTE:
+            return "Attribut doppelt";
+        case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
+            return "Daten nach dem Wurzelelement";
+        case XML_ERROR_UNDEFINED_ENTITY:
+            return "unbekannte Entit\xE4t";
+        case XML_ERROR_RECURSIVE_ENTITY_REF:
+            return "Entit\xE4t verweist auf sich selbst";
+        case XML_ERROR_BAD_CHAR_REF:
+            return "ung\xFCltiger Zeichenverweis";
+        case XML_ERROR_UNKNOWN_ENCODING:
+            return "unbekannte Zeichenkodierung";
+        case XML_ERROR_INCORRECT_ENCODING:
+            return "Zeichenkodierung passt nicht zum Inhalt";
+        case XML_ERROR_UNCLOSED_CDATA_SECTION:
+            return "CDATA-Abschnitt nicht geschlossen";
+        case XML_ERROR_UNBOUND_PREFIX:
+            return "Namensraum-Pr\xE4"
+                   "fix nicht deklariert";
+        case XML_ERROR_XML_DECL:
+            return "fehlerhafte XML-Deklaration";
+        case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
+            return "Entit\xE4ten w\xFC"
+                   "rden die Datei auf mehr als das Doppelte anwachsen lassen";
+        default:
+            return nullptr;
+    }
+}
+
+// The German error of a failed parse with its line and column; refusal is
+// the reader's own reason when it stopped the parser itself.
+inline CString ErrorOf(XML_Parser p, const CString& refusal) {
+    const XML_Error code = XML_GetErrorCode(p);
+    CString what;
+    if (code == XML_ERROR_ABORTED && !refusal.IsEmpty()) {
+        what = "Datei abgelehnt: " + refusal;
+    } else if (code == XML_ERROR_AMPLIFICATION_LIMIT_BREACH) {
+        what = CString("Datei abgelehnt: ") + Reason(code);
+    } else if (const char* reason = Reason(code)) {
+        what = CString("Datei nicht wohlgeformt: ") + reason;
+    } else {
+        what.Format("Datei nicht wohlgeformt: %s", XML_ErrorString(code));
+    }
+    what.AppendFormat(" (Zeile %d, Spalte %d)", static_cast<int>(XML_GetCurrentLineNumber(p)),
+                      static_cast<int>(XML_GetCurrentColumnNumber(p)) + 1);
+    return what;
+}
+
+// Parses a document in memory in chunks, as from a file (expat would copy a
+// whole document first). False when expat failed or was stopped.
+inline bool FeedAll(XML_Parser p, const std::string& document) {
+    size_t at = 0;
+    do {
+        const size_t n = std::min<size_t>(kChunk, document.size() - at);
+        const bool last = at + n == document.size();
+        if (XML_Parse(p, document.data() + at, static_cast<int>(n), last) == XML_STATUS_ERROR)
+            return false;
+        at += n;
+    } while (at < document.size());
+    return true;
+}
+
+}  // namespace xqexpat
