@@ -87,6 +87,9 @@ class Q7TB_API CKrw {
     // The KBV folder (read-only data path + "Kbv\"); false while the host
     // gives no data path (it is asked again at the next call then).
     static bool GetKbvPath(CString& folder);
+    // Forgets the remembered data path, so that the next call asks the host
+    // again (a test's fresh installation, a changed home).
+    static void ForgetKbvPath();
     // Fills dateien from folder; pattern becomes folder + the newest
     // edition's name, or folder + pattern when there is none.
     void FindKrwFiles(const CString& folder, CString& pattern);
@@ -99,8 +102,8 @@ class Q7TB_API CKrw {
     // The rules of the newest edition missing from the one before (with
     // their list values), and those of the one before missing from the
     // newest. All four stay empty without two readable editions of one
-    // format version. The owner's map pointers are left pointing at
-    // temporary maps: the caller points them back.
+    // format version. The owner's map pointers are set back to what they
+    // were before the call.
     void DiffKrw(KrwRegelMap& neueRegeln, KrwDetailMap& neueDetails, KrwRegelMap& alteRegeln,
                  KrwDetailMap& alteDetails);
 

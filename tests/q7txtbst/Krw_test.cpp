@@ -1,0 +1,369 @@
+// The coding rule editions as the reader finds and reads them in a practice's
+// KBV folder: which edition it picks, what it makes of damaged files, the
+// practice's stored settings over the rules, and the rules two editions do
+// not share.
+#include "q7txtbst/Krw.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "host/base/HostContext.h"
+#include "host/base/XQFile.h"
+#include "tests/host/db/DbFixture.h"
+
+namespace {
+
+const char* const kQ3 = "krw_1.40_74_tf+2011q3_nr1.xml";
+const char* const kQ4 = "krw_1.40_74_tf+2011q4_nr1.xml";
+
+// Lines in the published layout: prefixed elements, every one indented.
+std::string Head() {
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n"
+           "<kbv:ehd xmlns:kbv=\"urn:ehd/krw/001\">\r\n"
+           "  <kbv:header>\r\n"
+           "    <kbv:origination_dttm V=\"2011-07-01\"/>\r\n"
+           "    <kbv:service_tmr V=\"2011-10-01..2011-12-31\"/>\r\n"
+           "  </kbv:header>\r\n"
+           "  <kbv:body>\r\n";
+}
+std::string Rule(const std::string& id, const std::string& inner = "") {
+    return "    <kbv:kodierregel V=\"1\">\r\n      <kbv:id V=\"" + id + "\"/>\r\n" + inner +
+           "    </kbv:kodierregel>\r\n";
+}
+const char* const kGrundlage =
+    "      <kbv:pruefgrundlage_liste>\r\n        <kbv:pruefgrundlage V=\"x\"/>\r\n"
+    "      </kbv:pruefgrundlage_liste>\r\n";
+std::string Edition(const std::string& rules) {
+    return Head() + rules + "  </kbv:body>\r\n</kbv:ehd>\r\n";
+}
+
+class KrwTest : public DbTest {
+  protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        Q7SetHome(home);
+        CKrw::ForgetKbvPath();
+        folder = home + "/data/Kbv/";
+        std::filesystem::create_directories(folder);
+        krw.regeln = &regeln;
+        krw.details = &details;
+    }
+    void TearDown() override {
+        XQSetFileFault(0);
+        Q7SetHome("");
+        CKrw::ForgetKbvPath();
+        DbTest::TearDown();
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder + name, std::ios::binary) << bytes;
+    }
+    // Reads into fresh maps; log gets what went to the host log.
+    bool Read(bool newest, std::string* log = nullptr) {
+        regeln.clear();
+        details.clear();
+        testing::internal::CaptureStderr();
+        const bool ok = krw.ReadKrw(newest);
+        const std::string written = testing::internal::GetCapturedStderr();
+        if (log) *log = written;
+        return ok;
+    }
+    // "id=description/quarters" of every rule.
+    std::string Rules() const {
+        std::string out;
+        for (const auto& [id, r] : regeln)
+            out += (out.empty() ? "" : ";") + id.str() + "=" + r.beschreibung.str() + "/" +
+                   std::to_string(r.anzahlQuartale);
+        return out;
+    }
+
+    std::string folder;
+    CKrw krw;
+    KrwRegelMap regeln;
+    KrwDetailMap details;
+};
+
+TEST_F(KrwTest, ChoosesTheNewestEditionOfTheHighestFormatAndTheOneBeforeIt) {
+    struct Case {
+        std::vector<const char*> names;
+        const char* newest;  // rule read, "-" for a failed read
+        const char* before;
+    } cases[] = {
+        {{kQ3, kQ4}, "krw_1.40_74_tf+2011q4_nr1.xml", "krw_1.40_74_tf+2011q3_nr1.xml"},
+        {{kQ4}, "krw_1.40_74_tf+2011q4_nr1.xml", "-"},
+        {{kQ4, "krw_1.40_74_tf+2011q4_nr2.xml"}, "krw_1.40_74_tf+2011q4_nr2.xml", kQ4},
+        // Equal keys: the later listed name is kept and wins.
+        {{kQ4, "krw_1.40_74_tf+2011q4_nr01.xml"}, kQ4, "-"},
+        // A newer format is not read, and an older edition does not stand in.
+        {{kQ3, kQ4, "krw_1.50_74_tf+2011q4_nr1.xml"}, "-", "-"},
+        // The format counts before the date; the last two dates differ in format.
+        {{kQ4, "krw_1.39_74_tf+2012q1_nr1.xml"}, kQ4, "-"},
+        {{kQ4, "krw_x.40_74_tf+2012q1_nr1.xml", "krw_1.40_74_tf+2012q1_nrx.xml", "krw_1.40.xml"},
+         kQ4,
+         "-"},
+        {{}, "-", "-"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        for (const char* name : c.names) Put(name, Edition(Rule(name)));
+        std::string got[2];
+        for (int i = 0; i < 2; ++i)
+            got[i] = Read(i == 0) ? Rules().substr(0, Rules().find('=')) : "-";
+        EXPECT_EQ(got[0], c.newest) << c.names.size() << " " << (c.names.empty() ? "" : c.names[0]);
+        EXPECT_EQ(got[1], c.before) << c.names.size() << " " << (c.names.empty() ? "" : c.names[0]);
+    }
+}
+
+TEST_F(KrwTest, ReadsEveryFieldAndListValueOfARule) {
+    const std::string inner =
+        "      <kbv:service_tmr V=\"2011-07-01..\"/>\r\n"
+        "      <kbv:beschreibung V=\"Diabetes: Typ &amp;quot;2&amp;quot;,  ohne&#xA;Koma\"/>\r\n"
+        "      <kbv:kurz_beschreibung V=\"kurz\"/>\r\n"
+        "      <kbv:regelkategorie V=\"Plausi\"/>\r\n"
+        "      <kbv:regelquelle_liste>\r\n"
+        "        <kbv:regelquelle V=\"1\">\r\n"
+        "          <kbv:regelthema_liste>\r\n"
+        "            <kbv:regelthema V=\"T1\" DN=\"Thema, eins\"/>\r\n"
+        "          </kbv:regelthema_liste>\r\n"
+        "        </kbv:regelquelle>\r\n"
+        "      </kbv:regelquelle_liste>\r\n"
+        "      <kbv:regelanwendung V=\"2\"/>\r\n"
+        "      <kbv:bezugsraum V=\"21\">\r\n"
+        "        <kbv:anzahl_quartale V=\"4\"/>\r\n"
+        "      </kbv:bezugsraum>\r\n"
+        "      <kbv:echtzeitpruefung_liste>\r\n"
+        "        <kbv:echtzeitpruefung V=\"3\"/>\r\n"
+        "      </kbv:echtzeitpruefung_liste>\r\n"
+        "      <kbv:pruefgrundlage_liste>\r\n"
+        "        <kbv:pruefgrundlage V=\"G\"/>\r\n"
+        "      </kbv:pruefgrundlage_liste>\r\n"
+        "      <kbv:bedingung>\r\n"
+        "        <kbv:parameter V=\"ICD\"/>\r\n"
+        "        <kbv:operator V=\"OR\"/>\r\n"
+        "        <kbv:existenz V=\"TRUE\"/>\r\n"
+        "        <kbv:value_liste>\r\n"
+        "          <kbv:value V=\"E10\"/>\r\n"
+        "          <kbv:value V=\"E11\"/>\r\n"
+        "        </kbv:value_liste>\r\n"
+        "        <kbv:value V=\"outside\"/>\r\n"
+        "        <kbv:subbedingung>\r\n"
+        "          <kbv:parameter V=\"DS\"/>\r\n"
+        "          <kbv:existenz V=\"FALSE\"/>\r\n"
+        "          <kbv:value_liste>\r\n"
+        "            <kbv:value V=\"S1\"/>\r\n"
+        "          </kbv:value_liste>\r\n"
+        "        </kbv:subbedingung>\r\n"
+        "      </kbv:bedingung>\r\n"
+        "      <kbv:pruefung>\r\n"
+        "        <kbv:parameter V=\"SL\"/>\r\n"
+        "        <kbv:operator V=\"AND\"/>\r\n"
+        "        <kbv:value_liste>\r\n"
+        "          <kbv:value V=\"P1\"/>\r\n"
+        "        </kbv:value_liste>\r\n"
+        "        <kbv:subpruefung>\r\n"
+        "          <kbv:operator V=\"XOR\"/>\r\n"
+        "          <kbv:value_liste>\r\n"
+        "            <kbv:value V=\"P2\"/>\r\n"
+        "          </kbv:value_liste>\r\n"
+        "        </kbv:subpruefung>\r\n"
+        "        <kbv:pruefung_existenz V=\"TRUE\"/>\r\n"
+        "      </kbv:pruefung>\r\n"
+        "      <kbv:fehlerbehandlung>\r\n"
+        "        <kbv:hinweis V=\"H\"/>\r\n"
+        "        <kbv:vorschlag V=\"V\"/>\r\n"
+        "        <kbv:korrektur>\r\n"
+        "          <kbv:parameter V=\"ICD\"/>\r\n"
+        "          <kbv:regel V=\"ADD\"/>\r\n"
+        "          <kbv:value_liste>\r\n"
+        "            <kbv:value V=\"K1\"/>\r\n"
+        "          </kbv:value_liste>\r\n"
+        "          <kbv:value V=\"K2\"/>\r\n"
+        "          <kbv:subkorrektur>\r\n"
+        "            <kbv:parameter V=\"DS\"/>\r\n"
+        "            <kbv:regel V=\"DELETE\"/>\r\n"
+        "            <kbv:value V=\"K3\"/>\r\n"
+        "          </kbv:subkorrektur>\r\n"
+        "        </kbv:korrektur>\r\n"
+        "      </kbv:fehlerbehandlung>\r\n";
+    Put(kQ4, Edition(Rule("R1", inner)));
+    ASSERT_TRUE(Read(true));
+    EXPECT_EQ(krw.kopfText.str().find("<?xml"), 0u);
+    EXPECT_NE(krw.kopfText.str().find("<kbv:service_tmr V=\"2011-10-01..2011-12-31\"/>  </kbv"),
+              std::string::npos);
+    ASSERT_EQ(regeln.size(), 1u);
+    const CMemKrw21& r = regeln.begin()->second;
+    EXPECT_EQ(r.gueltigVon, "20110701");
+    EXPECT_EQ(r.gueltigBis, "99991231");
+    EXPECT_EQ(r.beschreibung, "Diabetes: Typ \"2\", ohne Koma");
+    EXPECT_EQ(r.kurzBeschreibung, "kurz");
+    EXPECT_EQ(std::string() + r.regelkategorie + r.regelanwendung + r.status + r.bezugsraum +
+                  r.echtzeitpruefungDatei + r.echtzeitpruefung,
+              "P21222");
+    EXPECT_EQ(r.anzahlQuartale, 4);
+    EXPECT_EQ(r.pruefschema.str(), "1212 031    1221" + std::string(64, ' '));
+    EXPECT_EQ(r.hinweis + r.vorschlag, "HV");
+    std::string got;
+    for (const auto& [key, e] : details)
+        got += key.str() + "=" + (e.quelle ? e.quelle : '-') + e.regelId.str() + e.art +
+               e.zaehler.str() + e.text.str() + ";";
+    EXPECT_EQ(got,
+              "R11  1=1R11  1T1|Thema,eins;R12  1=-R12  13;R13  1=-R13  1G;"
+              "R14  1=-R14  1E10;R14  2=-R14  2E11;R15  1=-R15  1S1;R16  1=-R16  1P1;"
+              "R17  1=-R17  1P2;R18  1=-R18  1K1;R18  2=-R18  2K2;R19  3=-R19  3K3;");
+}
+
+TEST_F(KrwTest, DamagedEditionsStopCleanlyAndNameTheLine) {
+    const std::string ok = Edition(Rule("R1"));
+    std::string utf16;
+    for (char c : ok) utf16 += std::string(1, c) + '\0';
+    std::string lf = ok;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    std::string cr = lf;  // the byte after each CR is dropped: a blank of the indent
+    std::replace(cr.begin(), cr.end(), '\n', '\r');
+    const auto beschreibung = [](const std::string& v) {
+        return "      <kbv:beschreibung V=" + v + "/>\r\n";
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool ok;
+        const char* rules;
+        int stopLine;  // 0: nothing logged
+    } cases[] = {
+        {"CR LF", ok, true, "R1=/0", 0},
+        {"LF", lf, true, "R1=/0", 0},
+        {"CR alone", cr, true, "R1=/0", 0},
+        {"BOM", "\xEF\xBB\xBF" + ok, true, "R1=/0", 0},
+        {"head cut off", Head().substr(0, Head().find("  </kbv:header>")), false, "", 6},
+        {"body cut off", Head() + Rule("R1"), false, "R1=/0", 11},
+        {"last line without break", ok.substr(0, ok.size() - 14), false, "R1=/0", 11},
+        {"UTF-16", utf16, false, "", -1},
+        {"2 MiB line", Head() + "  " + std::string(2 << 20, 'x') + "\r\n" + Rule("R1"), false, "",
+         8},
+        {"NUL bytes, unknown tags",
+         Edition(std::string("\0\0\r\n", 4) + Rule("R1", "      <kbv:foo V=\"x\"/>\r\n")), true,
+         "R1=/0", 0},
+        {"id in column 0, blank id",
+         Edition("    <kbv:kodierregel V=\"1\">\r\n<id V=\"R0\"/>\r\n    </kbv:kodierregel>\r\n" +
+                 Rule(" ", kGrundlage)),
+         true, "", 0},
+        {"duplicate id keeps the first",
+         Edition(Rule("R1", beschreibung("\"a\"")) + Rule("R1", beschreibung("\"b\""))), true,
+         "R1=a/0", 0},
+        {"unclosed quote", Edition(Rule("R1", beschreibung("\"a b"))), true, "R1=a b/>/0", 0},
+        {"missing quote", Edition(Rule("R1", beschreibung("a"))), true, "R1=/0", 0},
+        {"colon in an unprefixed value",
+         Edition(Rule("R1", "      <beschreibung V=\"Hinweis: x:y\"/>\r\n")), true,
+         "R1=Hinweis: x:y/0", 0},
+        {"quarters only under 21",
+         Edition(Rule("R1",
+                      "      <kbv:bezugsraum V=\"7\">\r\n        <kbv:anzahl_quartale "
+                      "V=\"4\"/>\r\n      </kbv:bezugsraum>\r\n")),
+         true, "R1=/0", 0},
+    };
+    for (const Case& c : cases) {
+        Put(kQ4, c.bytes);
+        std::string log;
+        EXPECT_EQ(Read(true, &log), c.ok) << c.what;
+        EXPECT_EQ(Rules(), c.rules) << c.what;
+        if (c.stopLine == 0) {
+            EXPECT_EQ(log, "") << c.what;
+        } else {
+            const std::string zeile = c.stopLine < 0 ? "" : std::to_string(c.stopLine) + " ";
+            EXPECT_NE(log.find(std::string(kQ4) + "\xE2\x80\x9C ist ab Zeile " + zeile +
+                               (c.stopLine < 0 ? "" : "unvollst")),
+                      std::string::npos)
+                << c.what << ": " << log;
+            EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << c.what;
+        }
+        EXPECT_TRUE(details.empty()) << c.what;
+    }
+}
+
+TEST_F(KrwTest, StoredSettingsLieOverTheRulesAlsoAfterAFailedRead) {
+    Load("par", "key1\tkey2\tvalue\n 29\tkR1\t204\n 29\tkR2\t 0 \n 29\tkR3\t31\n 29\tkR9\t222\n");
+    const std::string echtzeit =
+        "      <kbv:regelanwendung V=\"1\"/>\r\n"
+        "      <kbv:echtzeitpruefung_liste>\r\n        <kbv:echtzeitpruefung V=\"1\"/>\r\n"
+        "      </kbv:echtzeitpruefung_liste>\r\n";
+    const std::string rules = Rule("R1", echtzeit) + Rule("R2", echtzeit) + Rule("R3", echtzeit);
+    for (const std::string& file : {Edition(rules), Head() + rules}) {
+        Put(kQ4, file);
+        const bool ok = Read(true);
+        EXPECT_EQ(ok, file.size() > (Head() + rules).size());
+        std::string got;  // application, status, changed, real-time check, changed
+        for (const auto& [id, r] : regeln)
+            got += id.str() + ":" + r.regelanwendung + r.status + (r.statusGeaendert ? '*' : '-') +
+                   r.echtzeitpruefung + (r.bezugGeaendert ? '*' : '-') + " ";
+        EXPECT_EQ(got, "R1:20*4* R2:10*1- R3:31-1- ");
+    }
+}
+
+TEST_F(KrwTest, ChangesAreTheRulesOneEditionLacksWithTheirValues) {
+    Put(kQ3, Edition(Rule("A12", kGrundlage) + Rule("R2") + Rule("R9", kGrundlage)));
+    KrwRegelMap neu, alt;
+    KrwDetailMap neuDetails, altDetails;
+    const auto diff = [&] {
+        for (auto* m : {&neu, &alt}) m->clear();
+        for (auto* m : {&neuDetails, &altDetails}) m->clear();
+        krw.DiffKrw(neu, neuDetails, alt, altDetails);
+        EXPECT_EQ(krw.regeln, &regeln);
+        EXPECT_EQ(krw.details, &details);
+        std::string out;
+        for (const auto* m : {&neu, &alt})
+            for (const auto& [id, r] : *m) out += id.str() + " ";
+        for (const auto* m : {&neuDetails, &altDetails})
+            for (const auto& [key, e] : *m) out += key.str() + " ";
+        return out;
+    };
+    EXPECT_EQ(diff(), "");  // one edition
+    Put(kQ4, Edition(Rule("A1", kGrundlage) + Rule("A12", kGrundlage) + Rule("R2")));
+    EXPECT_EQ(diff(), "A1 R9 A13  1 R93  1 ");
+    Put(kQ3, Head());  // the edition before cannot be read to the end
+    EXPECT_EQ(diff(), "");
+}
+
+TEST_F(KrwTest, AFileThatCannotBeOpenedOrReadIsNamedInTheLog) {
+    Put(kQ4, Edition(Rule("R1")));
+    for (int n : {1, 2}) {
+        XQSetFileFault(n);
+        std::string log;
+        EXPECT_FALSE(Read(true, &log)) << n;
+        XQSetFileFault(0);
+        EXPECT_NE(log.find(kQ4), std::string::npos) << log;
+        EXPECT_EQ(n == 2, log.find("ab Zeile 1 unvollst") != std::string::npos) << log;
+    }
+}
+
+TEST_F(KrwTest, LineHelpers) {
+    const struct {
+        const char* line;
+        const char* stripped;
+    } strip[] = {
+        {"  <a:b V=\"1\"/>", "  <b V=\"1\"/>"},
+        {"  </a:b>", "  </b>"},
+        {"  <b V=\"x:y\"/>", "  <b V=\"x:y\"/>"},
+        {"  <a/b:c>", "  <a/b:c>"},
+        {"x:<a:b>", "x:<a:b>"},
+    };
+    for (const auto& c : strip) {
+        CString line = c.line;
+        CKrw::StripNamespacePrefix(line);
+        EXPECT_EQ(line, c.stripped);
+    }
+    CString von, bis;
+    CKrw::GetAttributePeriod("<x V=\"20110701\"/>", "V=", von, bis);
+    EXPECT_EQ(von + bis, "2011070120110701");
+    CKrw::GetAttributePeriod("<x V=\"\"/>", "V=", von, bis);
+    EXPECT_EQ(von + bis, "1980010119800101");
+    int pos = 0;
+    unsigned value = 0;
+    EXPECT_TRUE(CKrw::ParseNumber(" +12x", pos, value));
+    EXPECT_EQ(pos * 100 + static_cast<int>(value), 412);
+    EXPECT_FALSE(CKrw::ParseNumber("x", pos = 0, value));
+}
+
+}  // namespace
