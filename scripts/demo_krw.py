@@ -57,7 +57,7 @@ def dotted(code):
     return code[:3] + "." + code[3:] if len(code) > 3 else code
 
 
-def validity(n, edition):
+def validity(n):
     """Open ends, an open start, and closed periods for the rules that come and go."""
     if n in EXPIRED:
         return "2024-01-01..2026-09-30"
@@ -100,7 +100,7 @@ def rule(n, texts, groups, edition):
 
     out.append((2, '<krw:kodierregel lfd_nr="%d">' % n))
     el(3, "id", "AKR%03d" % n)
-    el(3, "service_tmr", validity(n, edition))
+    el(3, "service_tmr", validity(n))
     if kind == 0:
         short = "%s: unspezifisch neben spezifisch" % name
         long_ = ("Neben der spezifischen Diagnose %s ist im selben Behandlungsfall die "
@@ -127,7 +127,7 @@ def rule(n, texts, groups, edition):
     open_(4, "regelquelle", "1")
     open_(5, "regelthema_liste")
     el(6, "regelthema", *TOPICS[group[0]])
-    if kind == 2:
+    if kind == 2 and other[0] != group[0]:
         el(6, "regelthema", *TOPICS[other[0]])
     close(5, "regelthema_liste")
     close(4, "regelquelle")
@@ -152,7 +152,7 @@ def rule(n, texts, groups, edition):
     close(3, "echtzeitpruefung_liste")
     open_(3, "pruefgrundlage_liste")
     el(4, "pruefgrundlage", CHECK_BASES[n % 3])
-    if kind == 2:
+    if kind == 2 and n % 3 != 1:
         el(4, "pruefgrundlage", CHECK_BASES[1])
     close(3, "pruefgrundlage_liste")
 

@@ -26,7 +26,8 @@ class FullDiskTest : public HomeTest {
         HomeTest::SetUp();
         disk = (dir / "disk").string();
         std::filesystem::create_directories(disk);
-        if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") != 0)
+        // The seeded demo practice, database log included, takes about 2 MB.
+        if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=3m") != 0)
             GTEST_SKIP() << "a small file system needs mount(2), which failed here ("
                          << std::strerror(errno) << "; the test must run as root)";
         mounted = true;
@@ -105,7 +106,7 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
     EXPECT_EQ(DumpTb(), after);
 
     // Read-only: the practice is read, writes are refused with the reason.
-    ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=2m"), 0)
+    ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=3m"), 0)
         << std::strerror(errno);
     EXPECT_EQ(DumpTb(), after);
     ProcessRun refused = Editor(
