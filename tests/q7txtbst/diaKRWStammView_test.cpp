@@ -187,8 +187,10 @@ TEST_F(KrwViewTest, CtrlPSwitchesARuleOffOncePerPatientAndQuarterWithRunningNumb
 // (the titles and rules of two editions: the end-to-end test).
 TEST_F(KrwViewTest, OneEditionOpensTheChangesEmpty) {
     std::string shown = "-";
-    Script<CdiaKRWAenderungen>([&](CdiaKRWAenderungen& a) { shown = Lines(a.m_list); });
-    Run([](CdiaKRWStammView& v) { v.ClickToolbarButton(KRW_TB_AENDERUNGEN); });
+    Run([&](CdiaKRWStammView& v) {
+        Script<CdiaKRWAenderungen>([&](CdiaKRWAenderungen& a) { shown = Lines(a.m_list); });
+        v.ClickToolbarButton(KRW_TB_AENDERUNGEN);
+    });
     EXPECT_EQ(shown, "");
 }
 
