@@ -28,8 +28,8 @@ enum : int {
     IDC_KRW_ECHTZEIT,
 };
 
-// The list's heading: its columns are aligned by the tab stops, not by the
-// blanks, which only keep the words apart in a proportional font.
+// The list's heading as the practice system has always shown it: blanks,
+// not tabs, set its words over the columns.
 const char kKopf[] =
     "Regel                 Aktiv      Anw.     Echtzeitpr\374fung            Pr\374fzeitraum      "
     "   Kurzbeschreibung";
@@ -226,8 +226,8 @@ void CdiaKRWStammView::OnListClicked() {
         angezeigteRegeln.erase(angezeigteRegeln.begin() + index);
         return;
     }
-    // The line keeps its colour: the list is not refiltered while the user
-    // works through it, so positions stay where they were.
+    // Only the text is replaced: the line keeps its place and its colour
+    // until the list is filtered again, so the user's place in it holds.
     const COLORREF farbe = m_list.GetItemColor(index);
     const long long data = m_list.GetItemData(index);
     m_list.DeleteString(index);
