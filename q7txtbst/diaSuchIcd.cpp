@@ -338,6 +338,7 @@ bool CdiaSuchIcd::OnInitDialog() {
                 break;
             }
     }
+    // Asked for each button; the check puts its question at most once.
     EnableToolbarButton(kTbKodierregeln, AKRPermission());
     EnableToolbarButton(kTbVerschluesselung, AKRPermission());
     // The online code page and the quality management are not built yet.
