@@ -72,11 +72,11 @@ XQDialogTemplate KRWStammViewTemplate() {
     t.width = 980;
     t.height = 600;
     XQAddControl(t, IDC_KRW_KURZ, XQKind::Edit, "&Kurzbeschreibung:", 10, 10, 400, 20);
-    XQAddControl(t, IDC_KRW_BEZUG, XQKind::Combo, "&Bezug:", 10, 38, 180, 20, "Kategoriefilter");
-    XQAddControl(t, IDC_KRW_ANWENDUNG, XQKind::Combo, "&Anwendung:", 200, 38, 180, 20,
+    XQAddControl(t, IDC_KRW_BEZUG, XQKind::Combo, "&Bezug:", 10, 38, 200, 20, "Kategoriefilter");
+    XQAddControl(t, IDC_KRW_ANWENDUNG, XQKind::Combo, "&Anwendung:", 220, 38, 250, 20,
                  "Anwendungsfilter");
-    XQAddControl(t, IDC_KRW_STATUS, XQKind::Combo, "Status:", 390, 38, 180, 20);
-    XQAddControl(t, IDC_KRW_ECHTZEIT, XQKind::Combo, "Echtzeitpr\374fung:", 580, 38, 200, 20);
+    XQAddControl(t, IDC_KRW_STATUS, XQKind::Combo, "Status:", 480, 38, 170, 20);
+    XQAddControl(t, IDC_KRW_ECHTZEIT, XQKind::Combo, "Echtzeitpr\374fung:", 660, 38, 310, 20);
     XQAddControl(t, IDC_KRW_LIST, XQKind::List, kKopf, 10, 70, 960, 480);
     t.toolbar = {
         {XQTB_EXIT, "ESC - Abbrechen"},

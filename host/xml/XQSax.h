@@ -2,8 +2,8 @@
 // SAX2 reading of XML files on expat, with namespace processing: elements
 // are reported with their namespace URI (empty without one), local name and
 // qualified name, texts in UTF-8. Files may be UTF-8 (with or without byte
-// order mark), UTF-16 (byte order mark), ISO-8859-1, US-ASCII or
-// windows-1252.
+// order mark), UTF-16 (byte order mark), ISO-8859-1, ISO-8859-15, US-ASCII
+// or windows-1252.
 //
 // Memory stays bounded whatever the file holds:
 // - the file is read in chunks;

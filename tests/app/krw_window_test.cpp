@@ -1,11 +1,13 @@
 // The coding rule view as a window on the demo practice: every rule a line,
 // the switched-off ones in red, and a mouse click on a line opens that rule's
-// details. With Q7_SCREENSHOTS=DIR the view is saved as DIR/kodierregeln.png.
+// details. With Q7_SCREENSHOTS=DIR the view and the details are saved as
+// DIR/kodierregeln.png and DIR/kodierregel-details.png.
 #include <filesystem>
 
 #include "host/base/HostContext.h"
 #include "q7txtbst/Krw.h"
 #include "q7txtbst/Module.h"
+#include "q7txtbst/diaKRWRegelInaktivView.h"
 #include "q7txtbst/diaKRWStammView.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
 
@@ -15,7 +17,7 @@ class KrwWindowTest : public DemoWindowTest {
   protected:
     void SetUp() override {
         DemoWindowTest::SetUp();
-        LoadDemo({"par"});
+        LoadDemo({"par", "icd"});
         Q7SetHome(home);
         CKrw::ForgetKbvPath();
         const std::filesystem::path kbv = home + "/data/Kbv";
@@ -42,6 +44,7 @@ TEST_F(KrwWindowTest, EveryRuleIsALineAndAClickOpensItsDetails) {
         Shoot(w, "kodierregeln");
         WhenModal([&](QWidget* d) {
             details = d->windowTitle();
+            Shoot(d, "kodierregel-details");
             d->close();
         });
         // A mouse click on the line, as the user's hand gives it.
@@ -55,6 +58,28 @@ TEST_F(KrwWindowTest, EveryRuleIsALineAndAClickOpensItsDetails) {
         Settle();
     });
     EXPECT_EQ(details, "Kodierregel - AKR002");
+}
+
+// The column header above the switched-off rules is drawn in the lines'
+// fixed-pitch font from where their text starts, so "PatNr" stands over the
+// numbers whatever font the window uses elsewhere.
+TEST_F(KrwWindowTest, SwitchedOffRulesStandUnderTheirColumnHeader) {
+    LoadDemo({"freitext"});
+    CdiaKRWRegelView view(nullptr);
+    RunShown(view, [&](QWidget* w) {
+        auto* list = w->findChild<QListWidget*>();
+        ASSERT_NE(list, nullptr);
+        ASSERT_GT(list->count(), 0);
+        QLabel* header = nullptr;
+        for (QLabel* label : w->findChildren<QLabel*>())
+            if (label->text().contains("PatNr")) header = label;
+        ASSERT_NE(header, nullptr);
+        const QFontMetrics lines(list->font());
+        // The header is as wide as its text in the lines' font.
+        EXPECT_GE(header->sizeHint().width(), lines.horizontalAdvance(header->text()));
+        Shoot(w, "kodierregeln-inaktiv");
+        w->close();
+    });
 }
 
 }  // namespace

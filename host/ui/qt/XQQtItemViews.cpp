@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <map>
 
@@ -126,15 +127,24 @@ class ColumnHeader : public QLabel {
         QPainter painter(this);
         painter.setFont(view->font());
         painter.setPen(palette().color(QPalette::WindowText));
-        const int left = view->viewport()->mapTo(window(), QPoint(TextLeft(*view, m_list), 0)).x() -
-                         mapTo(window(), QPoint(0, 0)).x();
+        // A heading aligned by blanks for a list the user ticks lines in
+        // gives the check box two characters: those stand over the box.
+        const int box = m_list.IsCheckable() && m_list.GetTabStops().empty()
+                            ? 2 * QFontMetrics(view->font()).horizontalAdvance(' ')
+                            : 0;
+        const int left =
+            view->viewport()->mapTo(window(), QPoint(TextLeft(*view, m_list) - box, 0)).x() -
+            mapTo(window(), QPoint(0, 0)).x();
         DrawColumns(painter, m_list, QRect(left, 0, width() - left, height()), Titles());
     }
 
   private:
-    // A caption without tabs separates its titles by two or more blanks.
+    // A caption without tabs separates its titles by two or more blanks; a
+    // list without tab stops aligns its columns by blanks in a fixed-pitch
+    // font, so its heading is drawn as it stands, blanks and all.
     QStringList Titles() const {
         if (text().contains('\t')) return text().split('\t');
+        if (m_list.GetTabStops().empty()) return {text()};
         return text().trimmed().split(QRegularExpression(" {2,}"));
     }
     const QListWidget* View() const {
@@ -143,6 +153,12 @@ class ColumnHeader : public QLabel {
 
     const CXQListBoxX& m_list;
 };
+
+// A list's own label that names its columns: titles separated by a tab or
+// by two blanks or more.
+bool IsColumnHeading(const CString& label) {
+    return QRegularExpression("\\S( {2,}|\\t)\\S").match(ToQt(label)).hasMatch();
+}
 
 // The caption that heads list: named "Spalten", just above it.
 bool Heads(const CWnd& caption, const CWnd& list) {
@@ -171,6 +187,17 @@ class ListBinding : public XQQtBinding {
                 Fill(m_list);
                 return;
             }
+        if (IsColumnHeading(m_model.GetLabel())) {
+            // The heading stands above the columns it names, in their font.
+            auto* column = new QVBoxLayout(box);
+            column->setContentsMargins(0, 0, 0, 0);
+            column->setSpacing(0);
+            label = XQQtColumnHeader(m_model, box);
+            m_list->setAccessibleName(ToQt(XQStripMnemonic(m_model.GetLabel())).simplified());
+            column->addWidget(label);
+            column->addWidget(m_list, 1);
+            return;
+        }
         LabelTop(m_list);
     }
 
