@@ -128,7 +128,8 @@ bool CdiaKRWStammView::LoadRegeln() {
     m_details.clear();
     regeln = &m_regeln;
     details = &m_details;
-    return ReadKrw(true);
+    m_bGelesen = ReadKrw(true);
+    return m_bGelesen;
 }
 
 bool CdiaKRWStammView::OnInitDialog() {
@@ -194,7 +195,7 @@ void CdiaKRWStammView::ShowRegeln() {
               status = m_comboStatus.GetCurSel(), echtzeit = m_comboEchtzeit.GetCurSel();
     const CString text = m_editKurzBeschreibung.GetText();
     std::vector<krline> zeilen;
-    if (regeln)
+    if (regeln && m_bGelesen)
         for (const auto& [id, regel] : *regeln) {
             if (!filterMatch(regel, bezug, anwendung, status, echtzeit, text)) continue;
             angezeigteRegeln.push_back(id);

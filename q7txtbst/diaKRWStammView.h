@@ -50,6 +50,10 @@ class Q7TB_API CdiaKRWStammView : public CXQDialog, public CKrw {
     KrwDetailMap m_details;
 
   protected:
-    // Empties the owned maps and reads the newest edition into them.
+    // Empties the owned maps and reads the newest edition into them; true
+    // when it was read to its end.
     bool LoadRegeln();
+    // Whether the last read reached the edition's end. The list shows none
+    // of a damaged edition's rules, though the maps keep what was read.
+    bool m_bGelesen = false;
 };

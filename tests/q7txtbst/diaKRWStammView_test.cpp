@@ -194,6 +194,22 @@ TEST_F(KrwViewTest, OneEditionOpensTheChangesEmpty) {
     EXPECT_EQ(shown, "");
 }
 
+// A damaged edition shows none of its rules, not the ones before the damage,
+// and the caption still names its period.
+TEST_F(KrwViewTest, ADamagedEditionListsNothing) {
+    const std::string whole = Edition(kRules);
+    Put("krw_1.40_74_tf+2026q4_nr1.xml",
+        whole.substr(0, whole.find("<krw:kodierregel", whole.find("</krw:kodierregel>"))));
+    std::string ids = "-", caption;
+    Run([&](CdiaKRWStammView& v) {
+        ids = Ids(v);
+        caption = v.GetCaption().str();
+        EXPECT_FALSE(v.m_regeln.empty());
+    });
+    EXPECT_EQ(ids, "");
+    EXPECT_EQ(caption, "Kodierregelwerk - Stammdatei 01.10.2026 - 31.12.2026");
+}
+
 class KrwDetailsTest : public KrwViewTest {
   protected:
     int Details(const char* id, std::function<void(CdiaKRWRegelDetails&)> act) {
