@@ -208,18 +208,23 @@ void CXQTextActions::Check(CXQDialog& dialog, const CString& rest) {
     if (check->GetCheck() != on) check->UserClick();
 }
 
-void CXQTextActions::Click(CXQDialog& dialog, const CString& rest) {
-    // "click NAME", or "click LIST N" for a line of a list: the whole text
-    // as a name first, as for dblclick.
+XQTarget CXQTextActions::LineTarget(CXQDialog& dialog, const CString& rest, int& line) {
+    // The whole text as a name first: a name may end in a number.
     CString name = rest, head, number;
-    int line = -1;
+    name.TrimRight(" \t");
     SplitLastWord(rest, head, number);
     if (m_names.Resolve(dialog, Unquote(name, nullptr)).empty() && !head.IsEmpty() &&
         Number(number)) {
         name = head;
         line = *Number(number);
     }
-    const XQTarget t = m_names.Usable(dialog, Unquote(name, nullptr));
+    return m_names.Usable(dialog, Unquote(name, nullptr));
+}
+
+void CXQTextActions::Click(CXQDialog& dialog, const CString& rest) {
+    // "click NAME", or "click LIST N" for a line of a list.
+    int line = -1;
+    const XQTarget t = LineTarget(dialog, rest, line);
     if (auto* list = dynamic_cast<CXQListBoxX*>(t.control)) {
         if (FocusLine(dialog, list, line)) list->UserClick(line);
         return;
@@ -266,17 +271,9 @@ void CXQTextActions::Line(CXQDialog& dialog, const CString& rest) {
 }
 
 void CXQTextActions::DblClick(CXQDialog& dialog, const CString& rest) {
-    // "dblclick NAME" or "dblclick NAME N": the whole text as a name first.
-    CString name = rest, head, number;
-    name.TrimRight(" \t");
+    // "dblclick NAME" or "dblclick NAME N".
     int line = -1;
-    SplitLastWord(rest, head, number);
-    if (m_names.Resolve(dialog, Unquote(name, nullptr)).empty() && !head.IsEmpty() &&
-        Number(number)) {
-        name = head;
-        line = *Number(number);
-    }
-    const XQTarget t = m_names.Usable(dialog, Unquote(name, nullptr));
+    const XQTarget t = LineTarget(dialog, rest, line);
     if (!FocusLine(dialog, t.control, line)) return;
     if (auto* grid = dynamic_cast<CXQGridX*>(t.control)) grid->UserDblClick(line);
     if (auto* list = dynamic_cast<CXQListBoxX*>(t.control)) list->UserDblClick(line);

@@ -5,6 +5,7 @@
 #include "host/base/CString.h"
 
 class CXQControlNames;
+struct XQTarget;
 class CWnd;
 class CXQDialog;
 class CXQScript;
@@ -30,6 +31,9 @@ class CXQTextActions {
     // Checks that control is a list, tree or grid with line (its current line
     // when line is -1) and focuses it; false when that ended the dialog.
     bool FocusLine(CXQDialog& dialog, CWnd* control, int& line);
+    // The control named by rest, and line N when rest ends in one that the
+    // name alone does not take (line keeps its value otherwise).
+    XQTarget LineTarget(CXQDialog& dialog, const CString& rest, int& line);
     void Line(CXQDialog& dialog, const CString& rest);
     void DblClick(CXQDialog& dialog, const CString& rest);
     void Tick(CXQDialog& dialog, const CString& rest);
