@@ -4,61 +4,24 @@
 // not share.
 #include "q7txtbst/Krw.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
-#include "host/base/HostContext.h"
-#include "host/base/XQFile.h"
-#include "tests/host/db/DbFixture.h"
+#include "tests/q7txtbst/KrwFixture.h"
 
 namespace {
 
 const char* const kQ3 = "krw_1.40_74_tf+2011q3_nr1.xml";
 const char* const kQ4 = "krw_1.40_74_tf+2011q4_nr1.xml";
-
-// Lines in the published layout: prefixed elements, every one indented.
-std::string Head() {
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n"
-           "<kbv:ehd xmlns:kbv=\"urn:ehd/krw/001\">\r\n"
-           "  <kbv:header>\r\n"
-           "    <kbv:origination_dttm V=\"2011-07-01\"/>\r\n"
-           "    <kbv:service_tmr V=\"2011-10-01..2011-12-31\"/>\r\n"
-           "  </kbv:header>\r\n"
-           "  <kbv:body>\r\n";
-}
-std::string Rule(const std::string& id, const std::string& inner = "") {
-    return "    <kbv:kodierregel V=\"1\">\r\n      <kbv:id V=\"" + id + "\"/>\r\n" + inner +
-           "    </kbv:kodierregel>\r\n";
-}
 const char* const kGrundlage =
     "      <kbv:pruefgrundlage_liste>\r\n        <kbv:pruefgrundlage V=\"x\"/>\r\n"
     "      </kbv:pruefgrundlage_liste>\r\n";
-std::string Edition(const std::string& rules) {
-    return Head() + rules + "  </kbv:body>\r\n</kbv:ehd>\r\n";
-}
 
-class KrwTest : public DbTest {
+class KrwTest : public KrwHomeTest {
   protected:
     void SetUp() override {
-        DbTest::SetUp();
-        Q7SetHome(home);
-        CKrw::ForgetKbvPath();
-        folder = home + "/data/Kbv/";
-        std::filesystem::create_directories(folder);
+        KrwHomeTest::SetUp();
         krw.regeln = &regeln;
         krw.details = &details;
-    }
-    void TearDown() override {
-        XQSetFileFault(0);
-        Q7SetHome("");
-        CKrw::ForgetKbvPath();
-        DbTest::TearDown();
-    }
-    void Put(const std::string& name, const std::string& bytes) {
-        std::ofstream(folder + name, std::ios::binary) << bytes;
     }
     // Reads into fresh maps; log gets what went to the host log.
     bool Read(bool newest, std::string* log = nullptr) {
@@ -79,7 +42,6 @@ class KrwTest : public DbTest {
         return out;
     }
 
-    std::string folder;
     CKrw krw;
     KrwRegelMap regeln;
     KrwDetailMap details;
@@ -92,7 +54,6 @@ TEST_F(KrwTest, ChoosesTheNewestEditionOfTheHighestFormatAndTheOneBeforeIt) {
         const char* before;
     } cases[] = {
         {{kQ3, kQ4}, "krw_1.40_74_tf+2011q4_nr1.xml", "krw_1.40_74_tf+2011q3_nr1.xml"},
-        {{kQ4}, "krw_1.40_74_tf+2011q4_nr1.xml", "-"},
         {{kQ4, "krw_1.40_74_tf+2011q4_nr2.xml"}, "krw_1.40_74_tf+2011q4_nr2.xml", kQ4},
         // Equal keys: the later listed name is kept and wins.
         {{kQ4, "krw_1.40_74_tf+2011q4_nr01.xml"}, kQ4, "-"},
@@ -106,9 +67,9 @@ TEST_F(KrwTest, ChoosesTheNewestEditionOfTheHighestFormatAndTheOneBeforeIt) {
         {{}, "-", "-"},
     };
     for (const Case& c : cases) {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        for (const char* name : c.names) Put(name, Edition(Rule(name)));
+        std::filesystem::remove_all(kbv);
+        std::filesystem::create_directories(kbv);
+        for (const char* name : c.names) Put(name, KrwEdition(KrwRule(name)));
         std::string got[2];
         for (int i = 0; i < 2; ++i)
             got[i] = Read(i == 0) ? Rules().substr(0, Rules().find('=')) : "-";
@@ -188,7 +149,7 @@ TEST_F(KrwTest, ReadsEveryFieldAndListValueOfARule) {
         "          </kbv:subkorrektur>\r\n"
         "        </kbv:korrektur>\r\n"
         "      </kbv:fehlerbehandlung>\r\n";
-    Put(kQ4, Edition(Rule("R1", inner)));
+    Put(kQ4, KrwEdition(KrwRule("R1", inner)));
     ASSERT_TRUE(Read(true));
     EXPECT_EQ(krw.kopfText.str().find("<?xml"), 0u);
     EXPECT_NE(krw.kopfText.str().find("<kbv:service_tmr V=\"2011-10-01..2011-12-31\"/>  </kbv"),
@@ -216,7 +177,7 @@ TEST_F(KrwTest, ReadsEveryFieldAndListValueOfARule) {
 }
 
 TEST_F(KrwTest, DamagedEditionsStopCleanlyAndNameTheLine) {
-    const std::string ok = Edition(Rule("R1"));
+    const std::string ok = KrwEdition(KrwRule("R1"));
     std::string utf16;
     for (char c : ok) utf16 += std::string(1, c) + '\0';
     std::string lf = ok;
@@ -237,31 +198,32 @@ TEST_F(KrwTest, DamagedEditionsStopCleanlyAndNameTheLine) {
         {"LF", lf, true, "R1=/0", 0},
         {"CR alone", cr, true, "R1=/0", 0},
         {"BOM", "\xEF\xBB\xBF" + ok, true, "R1=/0", 0},
-        {"head cut off", Head().substr(0, Head().find("  </kbv:header>")), false, "", 6},
-        {"body cut off", Head() + Rule("R1"), false, "R1=/0", 11},
+        {"head cut off", KrwHead().substr(0, KrwHead().find("  </kbv:header>")), false, "", 6},
+        {"body cut off", KrwHead() + KrwRule("R1"), false, "R1=/0", 11},
         {"last line without break", ok.substr(0, ok.size() - 14), false, "R1=/0", 11},
         {"UTF-16", utf16, false, "", -1},
-        {"2 MiB line", Head() + "  " + std::string(2 << 20, 'x') + "\r\n" + Rule("R1"), false, "",
-         8},
+        {"2 MiB line", KrwHead() + "  " + std::string(2 << 20, 'x') + "\r\n" + KrwRule("R1"), false,
+         "", 8},
         {"NUL bytes, unknown tags",
-         Edition(std::string("\0\0\r\n", 4) + Rule("R1", "      <kbv:foo V=\"x\"/>\r\n")), true,
-         "R1=/0", 0},
+         KrwEdition(std::string("\0\0\r\n", 4) + KrwRule("R1", "      <kbv:foo V=\"x\"/>\r\n")),
+         true, "R1=/0", 0},
         {"id in column 0, blank id",
-         Edition("    <kbv:kodierregel V=\"1\">\r\n<id V=\"R0\"/>\r\n    </kbv:kodierregel>\r\n" +
-                 Rule(" ", kGrundlage)),
+         KrwEdition(
+             "    <kbv:kodierregel V=\"1\">\r\n<id V=\"R0\"/>\r\n    </kbv:kodierregel>\r\n" +
+             KrwRule(" ", kGrundlage)),
          true, "", 0},
         {"duplicate id keeps the first",
-         Edition(Rule("R1", beschreibung("\"a\"")) + Rule("R1", beschreibung("\"b\""))), true,
-         "R1=a/0", 0},
-        {"unclosed quote", Edition(Rule("R1", beschreibung("\"a b"))), true, "R1=a b/>/0", 0},
-        {"missing quote", Edition(Rule("R1", beschreibung("a"))), true, "R1=/0", 0},
+         KrwEdition(KrwRule("R1", beschreibung("\"a\"")) + KrwRule("R1", beschreibung("\"b\""))),
+         true, "R1=a/0", 0},
+        {"unclosed quote", KrwEdition(KrwRule("R1", beschreibung("\"a b"))), true, "R1=a b/>/0", 0},
+        {"missing quote", KrwEdition(KrwRule("R1", beschreibung("a"))), true, "R1=/0", 0},
         {"colon in an unprefixed value",
-         Edition(Rule("R1", "      <beschreibung V=\"Hinweis: x:y\"/>\r\n")), true,
+         KrwEdition(KrwRule("R1", "      <beschreibung V=\"Hinweis: x:y\"/>\r\n")), true,
          "R1=Hinweis: x:y/0", 0},
         {"quarters only under 21",
-         Edition(Rule("R1",
-                      "      <kbv:bezugsraum V=\"7\">\r\n        <kbv:anzahl_quartale "
-                      "V=\"4\"/>\r\n      </kbv:bezugsraum>\r\n")),
+         KrwEdition(KrwRule("R1",
+                            "      <kbv:bezugsraum V=\"7\">\r\n        <kbv:anzahl_quartale "
+                            "V=\"4\"/>\r\n      </kbv:bezugsraum>\r\n")),
          true, "R1=/0", 0},
     };
     for (const Case& c : cases) {
@@ -289,11 +251,12 @@ TEST_F(KrwTest, StoredSettingsLieOverTheRulesAlsoAfterAFailedRead) {
         "      <kbv:regelanwendung V=\"1\"/>\r\n"
         "      <kbv:echtzeitpruefung_liste>\r\n        <kbv:echtzeitpruefung V=\"1\"/>\r\n"
         "      </kbv:echtzeitpruefung_liste>\r\n";
-    const std::string rules = Rule("R1", echtzeit) + Rule("R2", echtzeit) + Rule("R3", echtzeit);
-    for (const std::string& file : {Edition(rules), Head() + rules}) {
+    const std::string rules =
+        KrwRule("R1", echtzeit) + KrwRule("R2", echtzeit) + KrwRule("R3", echtzeit);
+    for (const std::string& file : {KrwEdition(rules), KrwHead() + rules}) {
         Put(kQ4, file);
         const bool ok = Read(true);
-        EXPECT_EQ(ok, file.size() > (Head() + rules).size());
+        EXPECT_EQ(ok, file.size() > (KrwHead() + rules).size());
         std::string got;  // application, status, changed, real-time check, changed
         for (const auto& [id, r] : regeln)
             got += id.str() + ":" + r.regelanwendung + r.status + (r.statusGeaendert ? '*' : '-') +
@@ -303,7 +266,7 @@ TEST_F(KrwTest, StoredSettingsLieOverTheRulesAlsoAfterAFailedRead) {
 }
 
 TEST_F(KrwTest, ChangesAreTheRulesOneEditionLacksWithTheirValues) {
-    Put(kQ3, Edition(Rule("A12", kGrundlage) + Rule("R2") + Rule("R9", kGrundlage)));
+    Put(kQ3, KrwEdition(KrwRule("A12", kGrundlage) + KrwRule("R2") + KrwRule("R9", kGrundlage)));
     KrwRegelMap neu, alt;
     KrwDetailMap neuDetails, altDetails;
     const auto diff = [&] {
@@ -320,14 +283,14 @@ TEST_F(KrwTest, ChangesAreTheRulesOneEditionLacksWithTheirValues) {
         return out;
     };
     EXPECT_EQ(diff(), "");  // one edition
-    Put(kQ4, Edition(Rule("A1", kGrundlage) + Rule("A12", kGrundlage) + Rule("R2")));
+    Put(kQ4, KrwEdition(KrwRule("A1", kGrundlage) + KrwRule("A12", kGrundlage) + KrwRule("R2")));
     EXPECT_EQ(diff(), "A1 R9 A13  1 R93  1 ");
-    Put(kQ3, Head());  // the edition before cannot be read to the end
+    Put(kQ3, KrwHead());  // the edition before cannot be read to the end
     EXPECT_EQ(diff(), "");
 }
 
 TEST_F(KrwTest, AFileThatCannotBeOpenedOrReadIsNamedInTheLog) {
-    Put(kQ4, Edition(Rule("R1")));
+    Put(kQ4, KrwEdition(KrwRule("R1")));
     for (int n : {1, 2}) {
         XQSetFileFault(n);
         std::string log;
