@@ -3,45 +3,32 @@
 // one patient and quarter.
 #include "q7txtbst/diaKRWStammView.h"
 
-#include <filesystem>
-#include <fstream>
-
-#include "host/base/HostContext.h"
 #include "host/dlg/XQPatWahl.h"
 #include "q7txtbst/KrwText.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/diaKRWAenderungen.h"
 #include "q7txtbst/diaKRWRegelDetails.h"
-#include "tests/q7txtbst/TbFixture.h"
+#include "tests/q7txtbst/KrwFixture.h"
 
 namespace {
+
+const char* const kPeriod = "2026-10-01..2026-12-31";
 
 // A rule: id, application, reference (7 case, 21 quarters), published
 // real-time check (1 coding, 2 billing, 3 selectable), short description.
 std::string Rule(const char* id, char anwendung, const char* bezug, char echtzeit,
                  const char* kurz) {
-    std::string bezugsraum = std::string("<krw:bezugsraum V=\"") + bezug + "\"";
-    bezugsraum += std::string(bezug) == "21"
-                      ? ">\n<krw:anzahl_quartale V=\"4\"/>\n</krw:bezugsraum>\n"
-                      : "/>\n";
-    return std::string("<krw:kodierregel lfd_nr=\"1\">\n<krw:id V=\"") + id +
-           "\"/>\n<krw:service_tmr V=\"2026-01-01..\"/>\n<krw:kurz_beschreibung V=\"" + kurz +
-           "\"/>\n<krw:regelanwendung V=\"" + anwendung + "\"/>\n" + bezugsraum +
-           "<krw:echtzeitpruefung_liste>\n<krw:echtzeitpruefung V=\"" + echtzeit +
-           "\"/>\n</krw:echtzeitpruefung_liste>\n</krw:kodierregel>\n";
-}
-
-// Published files indent every element but the first two lines.
-std::string Edition(const std::string& rules) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n<ehd:ehd xmlns:ehd=\"urn:ehd/001\">\n"
-        "<ehd:header>\n<ehd:id EX=\"krw\"/>\n<ehd:service_tmr V=\"2026-10-01..2026-12-31\"/>\n"
-        "</ehd:header>\n<ehd:body>\n" +
-        rules + "</ehd:body>\n</ehd:ehd>\n";
-    for (size_t at = text.find("\n<ehd:header"); at != std::string::npos;
-         at = text.find("\n<", at + 1))
-        text.insert(at + 1, "  ");
-    return text;
+    const std::string quartale = std::string(bezug) == "21"
+                                     ? ">\r\n        <kbv:anzahl_quartale V=\"4\"/>\r\n"
+                                       "      </kbv:bezugsraum>\r\n"
+                                     : "/>\r\n";
+    return KrwRule(id, std::string("      <kbv:service_tmr V=\"2026-01-01..\"/>\r\n"
+                                   "      <kbv:kurz_beschreibung V=\"") +
+                           kurz + "\"/>\r\n      <kbv:regelanwendung V=\"" + anwendung +
+                           "\"/>\r\n      <kbv:bezugsraum V=\"" + bezug + "\"" + quartale +
+                           "      <kbv:echtzeitpruefung_liste>\r\n        "
+                           "<kbv:echtzeitpruefung V=\"" +
+                           echtzeit + "\"/>\r\n      </kbv:echtzeitpruefung_liste>\r\n");
 }
 
 // A1 obligate, case, coding; A2 quarters, billing; A3 selectable, stored as
@@ -51,25 +38,13 @@ const std::string kRules =
     Rule("A1", '1', "7", '1', "Herz Leiden") + Rule("A2", '2', "21", '2', "Lunge") +
     Rule("A3", '2', "7", '3', "Niere HERZ") + Rule("A4", '2', "7", '3', "Leber");
 
-class KrwViewTest : public TbTest {
+class KrwViewTest : public KrwHomeTest {
   protected:
     void SetUp() override {
-        TbTest::SetUp();
-        Q7SetHome(home);
+        KrwHomeTest::SetUp();
         Q7SetToday("20261115");
-        CKrw::ForgetKbvPath();
-        std::filesystem::create_directories(home + "/data/Kbv");
-        Put("krw_1.40_74_tf+2026q4_nr1.xml", Edition(kRules));
+        Put("krw_1.40_74_tf+2026q4_nr1.xml", KrwEdition(kRules, kPeriod));
         Load("par", "key1\tkey2\tvalue\n 29\tkA3\t206\n 29\tkA4\t214\n");
-    }
-    void TearDown() override {
-        Q7SetHome("");
-        Q7SetToday("");
-        CKrw::ForgetKbvPath();
-        TbTest::TearDown();
-    }
-    void Put(const char* name, const std::string& text) {
-        std::ofstream(home + "/data/Kbv/" + name, std::ios::binary) << text;
     }
     int Run(std::function<void(CdiaKRWStammView&)> act) {
         Script<CdiaKRWStammView>(std::move(act));
@@ -110,11 +85,11 @@ TEST_F(KrwViewTest, FiltersByEveryComboAndTheShortDescription) {
         int bezug, anwendung, status, echtzeit;
         const char *text, *ids;
     } cases[] = {
-        {0, 0, 0, 0, "", "A1,A2,A3,A4"}, {1, 0, 0, 0, "", "A1,A3,A4"}, {2, 0, 0, 0, "", "A2"},
-        {0, 1, 0, 0, "", "A1"},          {0, 2, 0, 0, "", "A2,A3,A4"}, {0, 0, 1, 0, "", "A1,A2,A4"},
-        {0, 0, 2, 0, "", "A3"},          {0, 0, 0, 1, "", "A1,A3"},    {0, 0, 0, 2, "", "A3,A4"},
-        {0, 0, 0, 3, "", "A2,A3,A4"},    {0, 0, 0, 4, "", "A3,A4"},    {0, 0, 0, 5, "", "A3"},
-        {0, 0, 0, 0, "herz", "A1,A3"},   {1, 2, 0, 0, "Herz", "A3"},
+        {1, 0, 0, 0, "", "A1,A3,A4"}, {2, 0, 0, 0, "", "A2"},       {0, 1, 0, 0, "", "A1"},
+        {0, 2, 0, 0, "", "A2,A3,A4"}, {0, 0, 1, 0, "", "A1,A2,A4"}, {0, 0, 2, 0, "", "A3"},
+        {0, 0, 0, 1, "", "A1,A3"},    {0, 0, 0, 2, "", "A3,A4"},    {0, 0, 0, 3, "", "A2,A3,A4"},
+        {0, 0, 0, 4, "", "A3,A4"},    {0, 0, 0, 5, "", "A3"},       {0, 0, 0, 0, "herz", "A1,A3"},
+        {1, 2, 0, 0, "Herz", "A3"},
     };
     Run([&](CdiaKRWStammView& v) {
         EXPECT_EQ(v.GetCaption(), "Kodierregelwerk - Stammdatei 01.10.2026 - 31.12.2026");
@@ -197,9 +172,9 @@ TEST_F(KrwViewTest, OneEditionOpensTheChangesEmpty) {
 // A damaged edition shows none of its rules, not the ones before the damage,
 // and the caption still names its period.
 TEST_F(KrwViewTest, ADamagedEditionListsNothing) {
-    const std::string whole = Edition(kRules);
+    const std::string whole = KrwEdition(kRules, kPeriod);
     Put("krw_1.40_74_tf+2026q4_nr1.xml",
-        whole.substr(0, whole.find("<krw:kodierregel", whole.find("</krw:kodierregel>"))));
+        whole.substr(0, whole.find("    <kbv:kodierregel", whole.find("</kbv:kodierregel>"))));
     std::string ids = "-", caption;
     Run([&](CdiaKRWStammView& v) {
         ids = Ids(v);
