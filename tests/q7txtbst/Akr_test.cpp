@@ -2,36 +2,19 @@
 // question, the reminder answers and what is stored.
 #include "q7txtbst/Akr.h"
 
-#include <filesystem>
-
-#include "host/base/HostContext.h"
-#include "q7txtbst/Krw.h"
-#include "tests/q7txtbst/TbFixture.h"
+#include "tests/q7txtbst/KrwFixture.h"
 
 namespace {
 
-class AkrTest : public TbTest {
+class AkrTest : public KrwHomeTest {
   protected:
     void SetUp() override {
-        TbTest::SetUp();
-        Q7SetHome(home);
-        CKrw::ForgetKbvPath();
-        std::filesystem::create_directories(Kbv());
-        Write("AkrG.Dat", "38;20110101\r\n");
+        KrwHomeTest::SetUp();
+        Put("AkrG.Dat", "38;20110101\r\n");
         ResetAkrProzessFlag();
     }
-    void TearDown() override {
-        Q7SetToday("");
-        Q7SetHome("");
-        CKrw::ForgetKbvPath();
-        TbTest::TearDown();
-    }
-    std::filesystem::path Kbv() const { return std::filesystem::path(home) / "data" / "Kbv"; }
-    void Write(const char* name, const std::string& text) {
-        std::ofstream(Kbv() / name, std::ios::binary) << text;
-    }
     std::string Stored() const {
-        std::ifstream in(Kbv() / "AkrG_Einf\xC3\xBChrung.Dat", std::ios::binary);
+        std::ifstream in(kbv + "AkrG_Einf\xC3\xBChrung.Dat", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     // The check on that day with the buttons pressed (index from 0).
@@ -59,9 +42,9 @@ TEST_F(AkrTest, RegionLineAppliesFromItsDate) {
     };
     for (const auto& c : cases) {
         if (c.lines)
-            Write("AkrG.Dat", c.lines);
+            Put("AkrG.Dat", c.lines);
         else
-            std::filesystem::remove(Kbv() / "AkrG.Dat");
+            std::filesystem::remove(kbv + "AkrG.Dat");
         EXPECT_EQ(Check("20260101", {}, c.region), c.datum != 0) << c.region << c.datum;
         EXPECT_EQ(datum, c.datum) << c.region;
     }
@@ -81,7 +64,7 @@ TEST_F(AkrTest, ReminderStoresTheDayToAskAgain) {
         {"20111228", 1, "20120104"}, {"20111215", 3, "88888888"}, {"20111215", 4, "20111215"},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove(Kbv() / "AkrG_Einf\xC3\xBChrung.Dat");
+        std::filesystem::remove(kbv + "AkrG_Einf\xC3\xBChrung.Dat");
         ResetAkrProzessFlag();
         EXPECT_FALSE(Check(c.today, {1, c.button}));
         EXPECT_EQ(front.shownMessages.size(), 2u);
@@ -105,7 +88,7 @@ TEST_F(AkrTest, StoredAnswerDecidesWhetherToAsk) {
     EXPECT_TRUE(Check("20111219"));
     EXPECT_EQ(Stored(), "99999999\r\n");
 
-    Write("AkrG_Einf\xC3\xBChrung.Dat", "88888888\r\n");
+    Put("AkrG_Einf\xC3\xBChrung.Dat", "88888888\r\n");
     EXPECT_FALSE(Check("20111219"));
     EXPECT_TRUE(front.shownMessages.empty());
 }
