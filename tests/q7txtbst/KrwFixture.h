@@ -21,6 +21,12 @@ inline std::string KrwHead(const char* period = "2011-10-01..2011-12-31") {
                "    <kbv:service_tmr V=\"") +
            period + "\"/>\r\n  </kbv:header>\r\n  <kbv:body>\r\n";
 }
+// Elements separated by '|', each on its own indented line.
+inline std::string KrwLines(const std::string& elements) {
+    std::string out = "      <";
+    for (char c : elements) out += c == '|' ? std::string("\r\n      <") : std::string(1, c);
+    return out + "\r\n";
+}
 inline std::string KrwRule(const std::string& id, const std::string& inner = "") {
     return "    <kbv:kodierregel V=\"1\">\r\n      <kbv:id V=\"" + id + "\"/>\r\n" + inner +
            "    </kbv:kodierregel>\r\n";

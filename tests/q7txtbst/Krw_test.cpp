@@ -12,9 +12,8 @@ namespace {
 
 const char* const kQ3 = "krw_1.40_74_tf+2011q3_nr1.xml";
 const char* const kQ4 = "krw_1.40_74_tf+2011q4_nr1.xml";
-const char* const kGrundlage =
-    "      <kbv:pruefgrundlage_liste>\r\n        <kbv:pruefgrundlage V=\"x\"/>\r\n"
-    "      </kbv:pruefgrundlage_liste>\r\n";
+const std::string kGrundlage =
+    KrwLines("pruefgrundlage_liste>|pruefgrundlage V=\"x\"/>|/pruefgrundlage_liste>");
 
 class KrwTest : public KrwHomeTest {
   protected:
@@ -53,7 +52,7 @@ TEST_F(KrwTest, ChoosesTheNewestEditionOfTheHighestFormatAndTheOneBeforeIt) {
         const char* newest;  // rule read, "-" for a failed read
         const char* before;
     } cases[] = {
-        {{kQ3, kQ4}, "krw_1.40_74_tf+2011q4_nr1.xml", "krw_1.40_74_tf+2011q3_nr1.xml"},
+        {{kQ3, kQ4}, kQ4, kQ3},
         {{kQ4, "krw_1.40_74_tf+2011q4_nr2.xml"}, "krw_1.40_74_tf+2011q4_nr2.xml", kQ4},
         // Equal keys: the later listed name is kept and wins.
         {{kQ4, "krw_1.40_74_tf+2011q4_nr01.xml"}, kQ4, "-"},
@@ -79,76 +78,25 @@ TEST_F(KrwTest, ChoosesTheNewestEditionOfTheHighestFormatAndTheOneBeforeIt) {
 }
 
 TEST_F(KrwTest, ReadsEveryFieldAndListValueOfARule) {
-    const std::string inner =
-        "      <kbv:service_tmr V=\"2011-07-01..\"/>\r\n"
-        "      <kbv:beschreibung V=\"Diabetes: Typ &amp;quot;2&amp;quot;,  ohne&#xA;Koma\"/>\r\n"
-        "      <kbv:kurz_beschreibung V=\"kurz\"/>\r\n"
-        "      <kbv:regelkategorie V=\"Plausi\"/>\r\n"
-        "      <kbv:regelquelle_liste>\r\n"
-        "        <kbv:regelquelle V=\"1\">\r\n"
-        "          <kbv:regelthema_liste>\r\n"
-        "            <kbv:regelthema V=\"T1\" DN=\"Thema, eins\"/>\r\n"
-        "          </kbv:regelthema_liste>\r\n"
-        "        </kbv:regelquelle>\r\n"
-        "      </kbv:regelquelle_liste>\r\n"
-        "      <kbv:regelanwendung V=\"2\"/>\r\n"
-        "      <kbv:bezugsraum V=\"21\">\r\n"
-        "        <kbv:anzahl_quartale V=\"4\"/>\r\n"
-        "      </kbv:bezugsraum>\r\n"
-        "      <kbv:echtzeitpruefung_liste>\r\n"
-        "        <kbv:echtzeitpruefung V=\"3\"/>\r\n"
-        "      </kbv:echtzeitpruefung_liste>\r\n"
-        "      <kbv:pruefgrundlage_liste>\r\n"
-        "        <kbv:pruefgrundlage V=\"G\"/>\r\n"
-        "      </kbv:pruefgrundlage_liste>\r\n"
-        "      <kbv:bedingung>\r\n"
-        "        <kbv:parameter V=\"ICD\"/>\r\n"
-        "        <kbv:operator V=\"OR\"/>\r\n"
-        "        <kbv:existenz V=\"TRUE\"/>\r\n"
-        "        <kbv:value_liste>\r\n"
-        "          <kbv:value V=\"E10\"/>\r\n"
-        "          <kbv:value V=\"E11\"/>\r\n"
-        "        </kbv:value_liste>\r\n"
-        "        <kbv:value V=\"outside\"/>\r\n"
-        "        <kbv:subbedingung>\r\n"
-        "          <kbv:parameter V=\"DS\"/>\r\n"
-        "          <kbv:existenz V=\"FALSE\"/>\r\n"
-        "          <kbv:value_liste>\r\n"
-        "            <kbv:value V=\"S1\"/>\r\n"
-        "          </kbv:value_liste>\r\n"
-        "        </kbv:subbedingung>\r\n"
-        "      </kbv:bedingung>\r\n"
-        "      <kbv:pruefung>\r\n"
-        "        <kbv:parameter V=\"SL\"/>\r\n"
-        "        <kbv:operator V=\"AND\"/>\r\n"
-        "        <kbv:value_liste>\r\n"
-        "          <kbv:value V=\"P1\"/>\r\n"
-        "        </kbv:value_liste>\r\n"
-        "        <kbv:subpruefung>\r\n"
-        "          <kbv:operator V=\"XOR\"/>\r\n"
-        "          <kbv:value_liste>\r\n"
-        "            <kbv:value V=\"P2\"/>\r\n"
-        "          </kbv:value_liste>\r\n"
-        "        </kbv:subpruefung>\r\n"
-        "        <kbv:pruefung_existenz V=\"TRUE\"/>\r\n"
-        "      </kbv:pruefung>\r\n"
-        "      <kbv:fehlerbehandlung>\r\n"
-        "        <kbv:hinweis V=\"H\"/>\r\n"
-        "        <kbv:vorschlag V=\"V\"/>\r\n"
-        "        <kbv:korrektur>\r\n"
-        "          <kbv:parameter V=\"ICD\"/>\r\n"
-        "          <kbv:regel V=\"ADD\"/>\r\n"
-        "          <kbv:value_liste>\r\n"
-        "            <kbv:value V=\"K1\"/>\r\n"
-        "          </kbv:value_liste>\r\n"
-        "          <kbv:value V=\"K2\"/>\r\n"
-        "          <kbv:subkorrektur>\r\n"
-        "            <kbv:parameter V=\"DS\"/>\r\n"
-        "            <kbv:regel V=\"DELETE\"/>\r\n"
-        "            <kbv:value V=\"K3\"/>\r\n"
-        "          </kbv:subkorrektur>\r\n"
-        "        </kbv:korrektur>\r\n"
-        "      </kbv:fehlerbehandlung>\r\n";
+    const std::string inner = KrwLines(
+        "service_tmr V=\"2011-07-01..\"/>|"
+        "beschreibung V=\"Diabetes: Typ &amp;quot;2&amp;quot;,  ohne&#xA;Koma\"/>|"
+        "kurz_beschreibung V=\"kurz\"/>|regelkategorie V=\"Plausi\"/>|regelquelle_liste>|"
+        "regelquelle V=\"1\">|regelthema_liste>|regelthema V=\"T1\" DN=\"Thema, eins\"/>|"
+        "/regelthema_liste>|/regelquelle>|/regelquelle_liste>|regelanwendung V=\"2\"/>|"
+        "bezugsraum V=\"21\">|anzahl_quartale V=\"4\"/>|/bezugsraum>|echtzeitpruefung_liste>|"
+        "echtzeitpruefung V=\"3\"/>|/echtzeitpruefung_liste>|pruefgrundlage_liste>|"
+        "pruefgrundlage V=\"G\"/>|/pruefgrundlage_liste>|bedingung>|parameter V=\"ICD\"/>|"
+        "operator V=\"OR\"/>|existenz V=\"TRUE\"/>|value_liste>|value V=\"E10\"/>|"
+        "value V=\"E11\"/>|/value_liste>|value V=\"outside\"/>|subbedingung>|"
+        "parameter V=\"DS\"/>|existenz V=\"FALSE\"/>|value_liste>|value V=\"S1\"/>|/value_liste>|"
+        "/subbedingung>|/bedingung>|pruefung>|parameter V=\"SL\"/>|operator V=\"AND\"/>|"
+        "value_liste>|value V=\"P1\"/>|/value_liste>|subpruefung>|operator V=\"XOR\"/>|"
+        "value_liste>|value V=\"P2\"/>|/value_liste>|/subpruefung>|"
+        "pruefung_existenz V=\"TRUE\"/>|/pruefung>|fehlerbehandlung>|hinweis V=\"H\"/>|"
+        "vorschlag V=\"V\"/>|korrektur>|parameter V=\"ICD\"/>|regel V=\"ADD\"/>|value_liste>|"
+        "value V=\"K1\"/>|/value_liste>|value V=\"K2\"/>|subkorrektur>|parameter V=\"DS\"/>|"
+        "regel V=\"DELETE\"/>|value V=\"K3\"/>|/subkorrektur>|/korrektur>|/fehlerbehandlung>");
     Put(kQ4, KrwEdition(KrwRule("R1", inner)));
     ASSERT_TRUE(Read(true));
     EXPECT_EQ(krw.kopfText.str().find("<?xml"), 0u);
@@ -221,9 +169,8 @@ TEST_F(KrwTest, DamagedEditionsStopCleanlyAndNameTheLine) {
          KrwEdition(KrwRule("R1", "      <beschreibung V=\"Hinweis: x:y\"/>\r\n")), true,
          "R1=Hinweis: x:y/0", 0},
         {"quarters only under 21",
-         KrwEdition(KrwRule("R1",
-                            "      <kbv:bezugsraum V=\"7\">\r\n        <kbv:anzahl_quartale "
-                            "V=\"4\"/>\r\n      </kbv:bezugsraum>\r\n")),
+         KrwEdition(KrwRule("R1", KrwLines("bezugsraum V=\"7\">|anzahl_quartale V=\"4\"/>|"
+                                           "/bezugsraum>"))),
          true, "R1=/0", 0},
     };
     for (const Case& c : cases) {
@@ -247,10 +194,9 @@ TEST_F(KrwTest, DamagedEditionsStopCleanlyAndNameTheLine) {
 
 TEST_F(KrwTest, StoredSettingsLieOverTheRulesAlsoAfterAFailedRead) {
     Load("par", "key1\tkey2\tvalue\n 29\tkR1\t204\n 29\tkR2\t 0 \n 29\tkR3\t31\n 29\tkR9\t222\n");
-    const std::string echtzeit =
-        "      <kbv:regelanwendung V=\"1\"/>\r\n"
-        "      <kbv:echtzeitpruefung_liste>\r\n        <kbv:echtzeitpruefung V=\"1\"/>\r\n"
-        "      </kbv:echtzeitpruefung_liste>\r\n";
+    const std::string echtzeit = KrwLines(
+        "regelanwendung V=\"1\"/>|echtzeitpruefung_liste>|echtzeitpruefung V=\"1\"/>|"
+        "/echtzeitpruefung_liste>");
     const std::string rules =
         KrwRule("R1", echtzeit) + KrwRule("R2", echtzeit) + KrwRule("R3", echtzeit);
     for (const std::string& file : {KrwEdition(rules), KrwHead() + rules}) {

@@ -18,17 +18,13 @@ const char* const kPeriod = "2026-10-01..2026-12-31";
 // real-time check (1 coding, 2 billing, 3 selectable), short description.
 std::string Rule(const char* id, char anwendung, const char* bezug, char echtzeit,
                  const char* kurz) {
-    const std::string quartale = std::string(bezug) == "21"
-                                     ? ">\r\n        <kbv:anzahl_quartale V=\"4\"/>\r\n"
-                                       "      </kbv:bezugsraum>\r\n"
-                                     : "/>\r\n";
-    return KrwRule(id, std::string("      <kbv:service_tmr V=\"2026-01-01..\"/>\r\n"
-                                   "      <kbv:kurz_beschreibung V=\"") +
-                           kurz + "\"/>\r\n      <kbv:regelanwendung V=\"" + anwendung +
-                           "\"/>\r\n      <kbv:bezugsraum V=\"" + bezug + "\"" + quartale +
-                           "      <kbv:echtzeitpruefung_liste>\r\n        "
-                           "<kbv:echtzeitpruefung V=\"" +
-                           echtzeit + "\"/>\r\n      </kbv:echtzeitpruefung_liste>\r\n");
+    const std::string quartale =
+        std::string(bezug) == "21" ? ">|anzahl_quartale V=\"4\"/>|/bezugsraum>" : "/>";
+    return KrwRule(
+        id, KrwLines(std::string("service_tmr V=\"2026-01-01..\"/>|kurz_beschreibung V=\"") + kurz +
+                     "\"/>|regelanwendung V=\"" + anwendung + "\"/>|bezugsraum V=\"" + bezug +
+                     "\"" + quartale + "|echtzeitpruefung_liste>|echtzeitpruefung V=\"" + echtzeit +
+                     "\"/>|/echtzeitpruefung_liste>"));
 }
 
 // A1 obligate, case, coding; A2 quarters, billing; A3 selectable, stored as
