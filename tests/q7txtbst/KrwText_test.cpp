@@ -136,7 +136,6 @@ TEST(KrwTextTest, DetailTextValidityReferenceAndConditions) {
         {"20240701", "20240701", '1', "G\374ltigkeit: 01.07.2024\n"},
         {"20240101", "20241231", '1', "Bezug: Behandlungsfall\n"},
         {"20240101", "20241231", 0, "Bezug: w\344hlbar\n"},
-        {"20240101", "20241231", '1', "\nBedingung: Fehlerbehandlung:\n"},
         {"20240101", "20241231", '2',
          "\nBedingung: Existenz einer Diagnose aus folgender Liste ( A01, B02 )\nFehler"},
     };

