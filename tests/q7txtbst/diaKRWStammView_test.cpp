@@ -186,19 +186,17 @@ class KrwDetailsTest : public KrwViewTest {
         CdiaKRWRegelDetails d(id, nullptr);
         return d.DoModal();
     }
-    static std::string Boxes(const CdiaKRWRegelDetails& d) {
-        std::string out;
-        for (const CXQLCheckX* b : {&d.m_checkAktiv, &d.m_checkInaktiv, &d.m_checkKodierung,
-                                    &d.m_checkWahl, &d.m_checkAbr})
-            out += std::string(b->GetCheck() ? "+" : "-") + (b->IsWindowEnabled() ? "" : "d");
-        return out;
+    // Aktiv, Inaktiv, Kodierung, Wahl, Abrechnung: the letters of "AIKWR".
+    static std::vector<CXQLCheckX*> Boxes(CdiaKRWRegelDetails& d) {
+        return {&d.m_checkAktiv, &d.m_checkInaktiv, &d.m_checkKodierung, &d.m_checkWahl,
+                &d.m_checkAbr};
     }
 };
 
 TEST_F(KrwDetailsTest, BoxesFollowTheRuleAndKeepOneMomentOn) {
     const struct {
         const char* id;
-        const char* clicks;  // A aktiv, I inaktiv, K kodierung, W wahl, R abrechnung
+        const char* clicks;  // letters of the boxes
         const char* boxes;
     } cases[] = {
         {"A1", "", "+d-d+-d-"},   // obligate: status fixed; published at coding
@@ -209,15 +207,12 @@ TEST_F(KrwDetailsTest, BoxesFollowTheRuleAndKeepOneMomentOn) {
     };
     for (const auto& c : cases)
         Details(c.id, [&](CdiaKRWRegelDetails& d) {
-            for (const char* k = c.clicks; *k; ++k) {
-                CXQLCheckX* box = *k == 'A'   ? &d.m_checkAktiv
-                                  : *k == 'I' ? &d.m_checkInaktiv
-                                  : *k == 'K' ? &d.m_checkKodierung
-                                  : *k == 'W' ? &d.m_checkWahl
-                                              : &d.m_checkAbr;
-                box->UserClick();
-            }
-            EXPECT_EQ(Boxes(d), c.boxes) << c.id << c.clicks;
+            for (const char* k = c.clicks; *k; ++k)
+                Boxes(d)[std::string("AIKWR").find(*k)]->UserClick();
+            std::string boxes;
+            for (const CXQLCheckX* b : Boxes(d))
+                boxes += std::string(b->GetCheck() ? "+" : "-") + (b->IsWindowEnabled() ? "" : "d");
+            EXPECT_EQ(boxes, c.boxes) << c.id << c.clicks;
         });
 }
 
