@@ -188,7 +188,9 @@ std::string FormatToString(const char* format, va_list source) {
                 while (*p >= '0' && *p <= '9') directive += *p++;
             }
         }
-        std::string length;
+        // A view into the format or a literal: a std::string here trips
+        // GCC 12's uninitialised-use warning at -O3 (a false positive).
+        std::string_view length;
         if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
             length = "ll";
             p += 3;
@@ -198,10 +200,10 @@ std::string FormatToString(const char* format, va_list source) {
             length = "z";
             p += 1;
         } else if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
-            length.assign(p, 2);
+            length = std::string_view(p, 2);
             p += 2;
         } else if (*p && std::strchr("hlLzjt", *p)) {
-            length = *p++;
+            length = std::string_view(p++, 1);
         }
         const char conv = *p;
         if (conv == '%' && p == start + 1) {
