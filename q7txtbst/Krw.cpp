@@ -247,6 +247,12 @@ class BodyReader {
     BodyReader(KrwRegelMap& regeln, KrwDetailMap& details) : m_regeln(regeln), m_details(details) {}
 
     // False once "</body>" was seen: the body is complete.
+    // Whether the rules and values taken so far hold more than a reader
+    // may keep: every value copies its rule's id, so a long id over many
+    // short lines would otherwise turn a small file into gigabytes.
+    bool Voll() const { return m_speicher > kMaxSpeicher; }
+    static constexpr size_t kMaxSpeicher = 256u * 1024 * 1024;
+
     bool Line(const std::string& line) {
         const uint64_t found = Tags().Find(line);
         if (!found) return true;
@@ -284,12 +290,20 @@ class BodyReader {
         e.quelle = m_quelle;
         e.art = art;
         e.text = text;
+        m_speicher += sizeof(KrwDetailEintrag) + 2 * sizeof(CString) + e.regelId.str().size() +
+                      e.text.str().size();
         m_pending.push_back(std::move(e));
     }
     void Store() {
         if (!IsBlank(m_rec.id)) {
             auto [it, neu] = m_regeln.try_emplace(m_rec.id);
-            if (neu) it->second = std::move(m_rec);
+            if (neu) {
+                m_speicher += sizeof(CMemKrw21) + 2 * sizeof(CString) + 2 * m_rec.id.str().size() +
+                              m_rec.beschreibung.str().size() +
+                              m_rec.kurzBeschreibung.str().size() + m_rec.hinweis.str().size() +
+                              m_rec.vorschlag.str().size() + m_rec.pruefschema.str().size();
+                it->second = std::move(m_rec);
+            }
             for (KrwDetailEintrag& e : m_pending) {
                 CString key = e.regelId + e.art + e.zaehler;
                 m_details.emplace(std::move(key), std::move(e));
@@ -309,6 +323,7 @@ class BodyReader {
     std::vector<KrwDetailEintrag> m_pending;
     unsigned m_zaehler = 0;
     char m_quelle = 0;
+    size_t m_speicher = 0;  // bytes taken, roughly, with the containers' share
     uint64_t m_found = 0;
     const std::string* m_line = nullptr;
     bool m_inRule = false, m_inQuelle = false, m_inQuartal = false, m_inEchtzeit = false,
@@ -687,6 +702,11 @@ bool CKrw::ReadKrw(bool newest) {
                     StripNamespacePrefix(line);
                     RemoveBlankAfterComma(line);
                     body = !reader.Line(line.str());
+                    if (!body && reader.Voll()) {
+                        reason = "die Regeln belegen mehr als 256 MiB Speicher";
+                        stop = zeile;
+                        break;
+                    }
                 }
             }
             if (!body) {
