@@ -22,6 +22,7 @@ enum : int {
     IDD_KRWREGELVIEW = 1532,  // rules switched off for patients
     IDD_KRWAENDERUNGEN = 1533,
     IDD_KRWREGELDETAILS = 1534,
+    IDD_VASTAMMVIEW = 1512,  // the coding manual
 };
 
 // The module's resources, registered when the library is loaded.
@@ -61,3 +62,5 @@ XQRuntimeClass KRWRegelDetailsRuntimeClass();
 XQDialogTemplate KRWAenderungenTemplate();
 XQRuntimeClass KRWAenderungenRuntimeClass();
 XQDialogTemplate KRWRegelInaktivViewTemplate();
+XQDialogTemplate VAStammViewTemplate();
+XQRuntimeClass VAStammViewRuntimeClass();

@@ -59,4 +59,8 @@ Q7TB_API bool Q7SuchIcdFreitextdiagnosenKZBV(CWnd* parent, bool codeOnly, CStrin
 // accept only, *result gets the field set of the chosen catalogue row, its
 // code with the side letter appended.
 Q7TB_API int Q7SuchOPS(bool noSide, const CString& date, CWnd* parent, CQOps_Fields* result);
+
+// The coding manual for code (empty: the whole manual): 1 when the viewer
+// was closed with accept, else 0.
+Q7TB_API int Q7VAStammView(const CString& code, CWnd* parent);
 }

@@ -44,6 +44,7 @@ class Q7HOST_API CXQSimpleXMLReader {
     // count as closed there), or an element with an empty name when not
     // even the document element began.
     bool Parse(const std::string& text, CXQXMLElement& root);
+    bool ReadString(const std::string& text, CXQXMLElement& root) { return Parse(text, root); }
     // The same for a file (host path); an unreadable file gives false with
     // the file and reason in ErrorText and an empty root.
     bool ParseFile(const CString& path, CXQXMLElement& root);
