@@ -227,17 +227,16 @@ const std::map<std::string, CallSpec>& ModuleCalls() {
               return true;
           },
           [](const CallContext& call) { return TreatmentDateProblem(call.Arg(1).str()); }}},
+        {"Q7VAStammView",
+         {1,
+          [](CallContext& call) {
+              auto function = Lookup<decltype(&Q7VAStammView)>(call, "Q7VAStammView");
+              if (!function) return false;
+              call.PrintResult(function(call.Arg(0), call.parent));
+              return true;
+          }}},
     };
     return calls;
-}
-
-// Functions of the host's contract whose services this module does not
-// offer yet: a clear message rather than "unknown function".
-bool IsContractFunction(const std::string& name) {
-    static const char* const kNames[] = {"Q7VAStammView"};
-    for (const char* known : kNames)
-        if (name == known) return true;
-    return false;
 }
 
 std::string MissingFunction(const std::string& name) {
@@ -266,10 +265,6 @@ ExitStatus RunCall(const ModuleLibrary& module, const std::vector<std::string>& 
     const auto& calls = ModuleCalls();
     const auto spec = calls.find(name);
     if (spec == calls.end()) {
-        if (IsContractFunction(name)) {
-            error = MissingFunction(name);
-            return ExitStatus::Other;
-        }
         error = "Unbekannte Funktion „" + name + "“.";
         return ExitStatus::BadCommandLine;
     }

@@ -37,6 +37,7 @@ enum : int {
     kTbKZBV = 30104,
     kTbSuchOPS = 30105,
     kTbKrw = 30106,
+    kTbVa = 30107,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -86,6 +87,7 @@ XQDialogTemplate DesktopTemplate() {
          .icon = "edit-find-replace"},
         {.number = kTbSuchOPS, .hint = "Suche: OP-Schl\xFCssel (OPS)", .icon = "document-open"},
         {.number = kTbKrw, .hint = "Kodierregelwerk-Stammdatei", .icon = "accessories-dictionary"},
+        {.number = kTbVa, .hint = "Verschl\xFCsselungsanleitung", .icon = "x-office-document"},
         {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
@@ -190,6 +192,7 @@ bool CPraxisDesktop::OnInitDialog() {
     for (const auto& [number, button] : entries)
         EnableToolbarButton(number, button->IsWindowEnabled());
     EnableToolbarButton(kTbKrw, XQFindRuntimeClass("CdiaKRWStammView") != nullptr);
+    EnableToolbarButton(kTbVa, m_module.Find("Q7VAStammView") != nullptr);
     m_status.SetCaption(StatusText());
     m_memo.SetSaved();
     return CXQDialog::OnInitDialog();
@@ -250,6 +253,16 @@ void CPraxisDesktop::ShowCodingRules() {
     if (std::unique_ptr<CXQDialog> view = viewClass->create({}, this)) view->DoModal();
 }
 
+// Without a code the viewer shows the whole manual, so an empty answer is
+// one too.
+void CPraxisDesktop::ShowCodingManual() {
+    auto view = m_module.FindAs<decltype(&Q7VAStammView)>("Q7VAStammView");
+    if (!view) return;
+    CString code = "<<ICD-Code>>";
+    if (!XQParamBox(code, this, "Verschl\xFCsselungsanleitung")) return;
+    view(code.Trim(), this);
+}
+
 void CPraxisDesktop::OnToolbarButton(int number) {
     switch (number) {
         case kTbSuchTB:
@@ -269,6 +282,9 @@ void CPraxisDesktop::OnToolbarButton(int number) {
             break;
         case kTbKrw:
             ShowCodingRules();
+            break;
+        case kTbVa:
+            ShowCodingManual();
             break;
         default:
             break;

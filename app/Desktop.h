@@ -28,6 +28,7 @@ class CPraxisDesktop : public CXQDialog {
     void TransferFreeText();
     void SearchProcedure();
     void ShowCodingRules();
+    void ShowCodingManual();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;

@@ -160,16 +160,8 @@ ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, st
     std::vector<CString> args;
     for (size_t i = 2; i < words.size(); ++i) args.push_back(Utf8ToCp1252(words[i]));
     const XQRuntimeClass* runtimeClass = XQFindRuntimeClass(Utf8ToCp1252(name));
-    if (!runtimeClass) {
-        // Dialog classes of the host's contract whose services this module
-        // does not offer yet: a clear message rather than "unknown class".
-        static const char* const kContractClasses[] = {"CdiaVAStammView"};
-        for (const char* known : kContractClasses)
-            if (name == known)
-                return Fail(ExitStatus::Other,
-                            "Die Dialogklasse „" + name + "“ ist in diesem Modul nicht vorhanden.");
+    if (!runtimeClass)
         return Fail(ExitStatus::BadCommandLine, "Unbekannte Dialogklasse „" + name + "“.");
-    }
     // The procedure search's second argument is the treatment date.
     if (name == "CdiaSuchOPS" && words.size() > 3) {
         const std::string problem = TreatmentDateProblem(args[1].str());

@@ -10,7 +10,7 @@ XQResourceModule& TbResourceModule() {
              {SuchTBTemplate(), TbTemplate(), ExportTBTemplate(), ImportTBTemplate(),
               SuchIcdKZBVTemplate(), SuchIcdTemplate(), ConfigSuchIcdTemplate(), SuchOPSTemplate(),
               KRWStammViewTemplate(), KRWRegelInaktivViewTemplate(), KRWAenderungenTemplate(),
-              KRWRegelDetailsTemplate()})
+              KRWRegelDetailsTemplate(), VAStammViewTemplate()})
             m.templates[t.number] = t;
         m.classes.push_back(SuchTBRuntimeClass());
         m.classes.push_back(TbRuntimeClass());
@@ -19,6 +19,7 @@ XQResourceModule& TbResourceModule() {
         m.classes.push_back(KRWStammViewRuntimeClass());
         m.classes.push_back(KRWRegelDetailsRuntimeClass());
         m.classes.push_back(KRWAenderungenRuntimeClass());
+        m.classes.push_back(VAStammViewRuntimeClass());
         return m;
     }();
     return module;

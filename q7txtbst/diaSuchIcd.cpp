@@ -11,6 +11,7 @@
 #include "q7txtbst/SuchControls.h"
 #include "q7txtbst/diaConfigSuchIcd.h"
 #include "q7txtbst/diaKRWStammView.h"
+#include "q7txtbst/diaVAStammView.h"
 
 namespace {
 
@@ -77,6 +78,12 @@ bool AKRPermission() {
 
 void OnOnClickXqbitbtnAkrView() {
     CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
+    view.DoModal();
+}
+
+// The whole manual: the search's code need not be one the catalogue knows.
+void OnOnClickXqbitbtnVerschluesselung() {
+    CdiaVAStammView view("", nullptr);
     view.DoModal();
 }
 
@@ -740,6 +747,6 @@ void CdiaSuchIcd::OnConfig() {
 }
 
 void CdiaSuchIcd::OnToolbarButton(int number) {
-    // The coding manual's button has no viewer to open yet.
     if (number == kTbKodierregeln) OnOnClickXqbitbtnAkrView();
+    if (number == kTbVerschluesselung) OnOnClickXqbitbtnVerschluesselung();
 }

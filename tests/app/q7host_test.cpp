@@ -100,7 +100,6 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
         {{"dump", "nothing"}, "", 2, "Unbekannte Datenart"},
         {{"call", "Frobnicate"}, "", 2, "Unbekannte Funktion"},
         {{"call", "DoTbEntryString_NoSearch", "a", "b"}, "", 2, "höchstens 1"},
-        {{"call", "Q7VAStammView", ""}, "", 1, "nicht vorhanden"},
         {{"dialog", "CdiaSuchTB", "zuviel"}, "", 2, "Argumente passen nicht"},
         {{"--ui", "qt", "call", "Q7SuchTB"}, "", 1, "--ui text"},
         {{"--script", "/nonexistent/script.txt", "call", "Q7SuchTB"}, "", 2, "gibt es nicht"},
