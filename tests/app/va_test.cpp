@@ -1,6 +1,6 @@
 // The coding manual viewer on the demo practice, as the practice system calls
 // it: the whole manual of the edition current on the day, or the chapters of
-// one code.
+// one code, also from the diagnosis search.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,6 +45,16 @@ TEST_F(VaAppTest, ShowsTheWholeCurrentManualOrTheChaptersOfACode) {
         0u)
         << run.out;
     EXPECT_EQ(run.out.find("Allgemeine Kodierrichtlinien"), std::string::npos);
+
+    // The diagnosis search's button opens the whole manual.
+    run = RunQ7({"--home", home, "--today", "20261115", "--ui", "text", "--script", "-", "call",
+                 "Q7SuchIcd", "0", "0", "1", "", ""},
+                "click #10041\ndump\n");
+    EXPECT_EQ(run.out.rfind("== Verschluesselungsanleitung Stammdatei - 01.10.2026 - 31.12.2026\n"
+                            "list Verschl\xC3\xBCsselungsanleitung:\n  [0] \n  [1] {#FF0F00}Allg",
+                            0),
+              0u)
+        << run.out;
 
     // Before the fourth quarter its edition is not yet current.
     run = View("20260930", "");
