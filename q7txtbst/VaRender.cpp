@@ -1,6 +1,5 @@
 #include "q7txtbst/VaRender.h"
 
-#include <map>
 #include <string>
 #include <utility>
 
@@ -21,6 +20,11 @@ void Emit(std::vector<line>& lines, const CString& text, const CString& prefix, 
 
 void Leerzeile(std::vector<line>& lines, int level) {
     lines.push_back(line{CString(), CString(), kVaSchwarz, kGroesse, level});
+}
+
+// count blanks (none for count <= 0), then the three that part the columns.
+void Blanks(std::string& out, int count) {
+    out.append(static_cast<size_t>(count > 0 ? count : 0) + 3, ' ');
 }
 
 void Kinder(const CXQXMLElement& element, std::vector<line>& lines, int level) {
@@ -116,32 +120,41 @@ void renderTable(const CXQXMLElement& table, std::vector<line>& lines, int /*lev
             }
     }
 
-    // Every row starts below the tallest cell of the row before.
-    std::map<size_t, std::map<size_t, CString>> ausgabe;
+    // Every row starts below the tallest cell of the row before; cell j of
+    // output line i is ausgabe[i * n + j].
+    std::vector<CString> ausgabe;
     size_t zeilen = 0;
     for (const CXQXMLElement& row : table.children) {
         const size_t start = zeilen;
         for (size_t j = 0; j < row.children.size(); ++j) {
             tmp.clear();
             addLine(row.children[j], tmp, 0, breite[j]);
-            for (size_t k = 0; k < tmp.size(); ++k) ausgabe[start + k][j] = std::move(tmp[k].text);
-            if (start + tmp.size() > zeilen) zeilen = start + tmp.size();
+            if (start + tmp.size() > zeilen) {
+                zeilen = start + tmp.size();
+                ausgabe.resize(zeilen * n);
+            }
+            for (size_t k = 0; k < tmp.size(); ++k)
+                ausgabe[(start + k) * n + j] = std::move(tmp[k].text);
         }
     }
-    for (const auto& [nr, zellen] : ausgabe) {
-        CString text;
+    size_t breit = 0;
+    for (int b : breite) breit += static_cast<size_t>(b) + 3;
+    for (size_t i = 0; i < zeilen; ++i) {
+        std::string text;
+        text.reserve(breit);
         for (size_t j = 0; j < n; ++j) {
-            const auto it = zellen.find(j);
-            const int laenge = it == zellen.end() ? 0 : it->second.GetLength();
-            if (it != zellen.end()) text += it->second;
-            text += charCountToBlanks(breite[j] - laenge, j + 1 == n);
+            const std::string& zelle = ausgabe[i * n + j].str();
+            text += zelle;
+            Blanks(text, breite[j] - static_cast<int>(zelle.size()));
         }
-        lines.push_back(line{std::move(text), CString(), kVaSchwarz, kGroesse, 0});
+        lines.push_back(line{CString(std::move(text)), CString(), kVaSchwarz, kGroesse, 0});
     }
 }
 
 CString charCountToBlanks(int count, bool /*lastColumn*/) {
-    return CString(std::string(static_cast<size_t>(count > 0 ? count : 0) + 3, ' '));
+    std::string blanks;
+    Blanks(blanks, count);
+    return CString(std::move(blanks));
 }
 
 const CXQXMLElement* findKapitel(const CXQXMLElement& element, const CString& id) {

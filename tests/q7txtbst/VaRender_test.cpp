@@ -33,24 +33,27 @@ std::string Dump(const CXQXMLElement& element) {
 
 TEST(VaRenderTest, ElementsEmitTheirLinesAtTheirLevelAndColour) {
     const std::string a(117, 'a'), b(12, 'b');
-    EXPECT_EQ(Dump(Parsed("<r><p>P<titel V=\"T\"/><ul><li>" + a + " " + b +
-                          "</li></ul></p><td>z</td><div><p>q</p></div>"
-                          "<table><tr><td>c</td></tr></table></r>")),
-              "0 000000 []P\n"
-              "0 000000 []\n"
-              "1 000FFF []T\n"
-              "1 000000 []\n"
-              "2 000000 [ \x95 ]" +
-                  a +
-                  " \n"
-                  "2 000000 [ \x95 ]" +
-                  b +
-                  "\n"
-                  "0 454545 []z\n"
-                  "0 000000 []q\n"
-                  "0 000000 []\n"
-                  "0 000000 []c   \n"
-                  "0 000000 []\n");
+    EXPECT_EQ(
+        Dump(Parsed("<r><p>P<titel V=\"T\"/><ul><li>" + a + " " + b +
+                    "</li></ul></p><td>z</td><div><p>q</p></div>"
+                    "<table><tr><td><p>d</p><p>e</p></td></tr><tr><td>c</td></tr></table></r>")),
+        "0 000000 []P\n"
+        "0 000000 []\n"
+        "1 000FFF []T\n"
+        "1 000000 []\n"
+        "2 000000 [ \x95 ]" +
+            a +
+            " \n"
+            "2 000000 [ \x95 ]" +
+            b +
+            "\n"
+            "0 454545 []z\n"
+            "0 000000 []q\n"
+            "0 000000 []\n"
+            "0 000000 []d   \n"
+            "0 000000 []e   \n"
+            "0 000000 []c   \n"
+            "0 000000 []\n");
 }
 
 TEST(VaRenderTest, TableColumnsShrinkToTheirLongestLineAndHandOnTheRest) {
