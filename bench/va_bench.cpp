@@ -1,10 +1,11 @@
 // The coding manual viewer's work for the whole manual: a 5 MB master file in
-// the published layout (prefixed elements, head with its validity period,
-// chapters with titles, paragraphs, lists and tables, CR LF, UTF-8 umlauts)
-// parsed into the element tree and rendered into lines; beside it a bare
-// expat parse of the same text without handlers, the floor any reader stands
-// on. The aim: a median below 300 ms; the counter x_expat is the viewer's
-// time over the bare parse's, at most 3.
+// the published layout (ISO-8859-15, CR LF, prefixed elements, head with its
+// validity period, chapters with titles, paragraphs, lists, and a table in
+// every third chapter) parsed into the element tree and rendered into lines;
+// beside it a bare expat parse of the same text without handlers, the floor
+// any reader stands on. The aim: a median below 300 ms and at most 3 times
+// the bare parse (counter x_expat); render_ms is the rendering's share, and
+// BM_RenderOnly renders a tree parsed once.
 #include <benchmark/benchmark.h>
 #include <expat.h>
 
@@ -26,13 +27,13 @@ std::string Generate() {
         std::string t;
         for (int i = 0; i < n; ++i) {
             if (i) t += i % 7 == 6 ? ", " : " ";
-            t += i % 11 == 5 ? "Verschl\xC3\xBCsselung" : words(2, 12);
+            t += i % 11 == 5 ? "Verschl\xFCsselung" : words(2, 12);
         }
         return t;
     };
     const auto indent = [](int n) { return std::string(static_cast<size_t>(n), ' '); };
     std::string file =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\r\n"
         "<va:ehd xmlns:va=\"urn:ehd/va/001\" xmlns:xsi=\"http://www.w3.org/2001/"
         "XMLSchema-instance\">\r\n"
         "  <va:header>\r\n"
@@ -83,8 +84,22 @@ const std::string& Manual() {
     return manual;
 }
 
+// expat lacks ISO-8859-15; the reader hands it the byte map, and so does
+// the floor, so both read the bytes through the same tokenizer.
+int XMLCALL Latin9(void*, const XML_Char*, XML_Encoding* info) {
+    for (int b = 0; b < 256; ++b) info->map[b] = b;
+    const int euro[][2] = {{0xA4, 0x20AC}, {0xA6, 0x160}, {0xA8, 0x161}, {0xB4, 0x17D},
+                           {0xB8, 0x17E},  {0xBC, 0x152}, {0xBD, 0x153}, {0xBE, 0x178}};
+    for (const auto& [b, c] : euro) info->map[b] = c;
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
 bool ExpatParse(const std::string& text) {
     XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_SetUnknownEncodingHandler(parser, Latin9, nullptr);
     const bool ok =
         XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
     XML_ParserFree(parser);
@@ -105,6 +120,10 @@ double MedianExpatSeconds(const std::string& text) {
 
 void BM_RenderManual(benchmark::State& state) {
     const std::string& manual = Manual();
+    if (!ExpatParse(manual)) {
+        state.SkipWithError("expat las die Anleitung nicht");
+        return;
+    }
     const double expat = MedianExpatSeconds(manual);
     size_t count = 0;
     double total = 0, rendering = 0;
