@@ -46,6 +46,8 @@ inline constexpr const char* ICD_CODE_VERSION = "$vers";
 // character).
 inline constexpr int ICD_SCHLAGWORT_MIN = 3;
 
+class CWnd;
+
 class Q7HOST_API CQIcd : public CXQRSet {
   public:
     explicit CQIcd(CXQDatabase* db);
@@ -100,6 +102,16 @@ class Q7HOST_API CQIcd : public CXQRSet {
     static CString AddPoint(const CString& code);
     // Stored form from display form: every "." removed, blanks trimmed.
     static CString RemovePoint(const CString& code);
+
+    // Replaces the whole catalogue of db with the KBV ICD-10-GM master file
+    // at icdPath, the remedies master file at hmvPath and the dental and
+    // certificate extract (CSV) at extractPath, in one transaction, showing
+    // a progress box (parent: the window it belongs to, may be null). Returns
+    // XQ_OK, or a failure status after a box naming the file, the line and
+    // the reason; the catalogue is then unchanged. Defined with the host's
+    // readers (host/dlg/XQIcdImport.cpp).
+    static int ReadFromXMLFile(CXQDatabase* db, CWnd* parent, const CString& icdPath,
+                               const CString& hmvPath, const CString& extractPath);
 
     // Favourites of the current physician (dbMdId), on the practice database.
     // HasFavoriten: whether there is one (false also when unreadable).
