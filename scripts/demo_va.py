@@ -143,14 +143,14 @@ def general_part(w, edition):
     w.open("kapitel", "VA000120")
     w.titel("Zusatzkennzeichen für die Diagnosensicherheit")
     w.text("p", "Jede Diagnose trägt genau ein Kennzeichen der Sicherheit:")
-    w.table([[("th", "Kennzeichen"), ("th", "Bedeutung"), ("th", "Anwendung in der Praxis")],
-             ["G", "gesicherte Diagnose",
+    w.table([[("th", "Kennzeichen"), ("th", "Anwendung in der Praxis")],
+             ["G gesicherte Diagnose",
               "wenn die Diagnose nach den Befunden des Quartals feststeht, auch wenn sie "
               "von einer anderen Praxis übernommen und durch eigene Befunde bestätigt wurde"],
-             ["V", "Verdacht auf", "solange die Abklärung noch läuft"],
-             ["Z", "Zustand nach",
+             ["V Verdacht auf", "solange die Abklärung noch läuft"],
+             ["Z Zustand nach",
               "für abgelaufene Erkrankungen, die noch Einfluss auf die Behandlung haben"],
-             ["A", "ausgeschlossene Diagnose",
+             ["A ausgeschlossene Diagnose",
               "wenn ein früherer Verdacht im Quartal widerlegt wurde"]])
     w.close("kapitel")
 
