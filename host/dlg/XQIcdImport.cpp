@@ -185,7 +185,7 @@ class IcdReader : public SAXContentHandlerImpl {
             id.resize(8, ' ');
             m_diag.back().va += id;
         }
-        if (m_diag.size() > 1 && local == "diagnosen_liste" && m_diag.back().code.empty())
+        if (local == "diagnosen_liste" && parent == "diagnose" && m_diag.back().code.empty())
             Refuse("Diagnose ohne ICD-Code");
     }
 
