@@ -294,6 +294,20 @@ class IcdReader : public SAXContentHandlerImpl {
     bool m_failed = false;
 };
 
+// Empties the catalogue. Row by row, the delete trigger would take each
+// row's words out of the word indexes one at a time; they are emptied
+// whole instead, and the trigger made anew with the table's other objects.
+bool ClearCatalogue(CXQDatabase& db) {
+    if (db.ExecRaw("DROP TRIGGER IF EXISTS icd_ad") != SQLITE_OK ||
+        db.ExecRaw("DELETE FROM icd") != SQLITE_OK ||
+        db.ExecRaw("INSERT INTO icd_text(icd_text) VALUES('delete-all')") != SQLITE_OK ||
+        db.ExecRaw("INSERT INTO icd_thes(icd_thes) VALUES('delete-all')") != SQLITE_OK)
+        return false;
+    for (const std::string& sql : XQCreateSql(XQTableIcd()))
+        if (db.ExecRaw(sql.c_str()) != SQLITE_OK) return false;
+    return true;
+}
+
 int Fail(const CString& path, const CString& reason) {
     Q7CloseProgressBox();
     HaltEReason(0, "Die ICD-10-Stammdatei konnte nicht eingelesen werden:\n" + path, reason);
@@ -322,8 +336,7 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
     }
     Q7UpdateProgressBox(20);
     CXQTransaction tx(db);
-    if (tx.Status() != XQ_OK || db->ExecRaw("DELETE FROM icd") != SQLITE_OK)
-        return Fail(icdPath, db->LastError());
+    if (tx.Status() != XQ_OK || !ClearCatalogue(*db)) return Fail(icdPath, db->LastError());
     IcdReader icd(*db, extract, hmv);
     CXQSAXReader reader;
     reader.putContentHandler(&icd);
