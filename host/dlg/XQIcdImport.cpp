@@ -27,13 +27,15 @@ namespace {
 using namespace xq;
 
 // A code as the files write it ("A00.0", "A00.-", "M54.1+") in stored form,
-// empty when it is none: a letter, two digits and at most two more.
+// empty when it is none: a letter, two digits and at most two more, or the
+// catalogue's placeholder "UUU".
 std::string StoredCode(std::string code) {
     while (!code.empty() && std::strchr("*+!- \t", code.back())) code.pop_back();
     std::string stored;
     for (char c : code)
         if (c != '.' && c != ' ')
             stored += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stored == "UUU") return stored;
     if (stored.size() < 3 || stored.size() > 5 || !std::isalpha((unsigned char)stored[0]))
         return {};
     for (size_t i = 1; i < stored.size(); ++i)
