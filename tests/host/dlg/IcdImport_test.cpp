@@ -20,32 +20,16 @@ std::string IcdFile(const std::string& diagnosen) {
     return Crlf(
         "<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?>\n"
         "<ehd:ehd xmlns:ehd=\"urn:ehd/001\" xmlns=\"urn:ehd/icd/001\" ehd_version=\"1.40\">\n"
-        " <ehd:header>\n"
-        "  <ehd:document_type_cd V=\"ICD\"/>\n"
-        "  <ehd:service_tmr V=\"2031-01-01..2031-12-31\"/>\n"
-        " </ehd:header>\n"
-        " <ehd:body>\n"
-        "  <icd_stammdaten>\n"
-        "   <kapitel_liste>\n"
-        "    <kapitel>\n"
-        "     <nummer V=\"1\"/>\n"
-        "     <von_icd_code V=\"A10\"/>\n"
-        "     <bis_icd_code V=\"A19\"/>\n"
-        "     <bezeichnung V=\"Erfundene Leiden\"/>\n"
-        "     <gruppen_liste>\n"
-        "      <gruppe>\n"
-        "       <von_icd_code V=\"A10\"/>\n"
-        "       <bis_icd_code V=\"A19\"/>\n"
-        "       <bezeichnung V=\"Wanderkeime\"/>\n"
-        "       <diagnosen_liste>\n" +
+        " <ehd:header><ehd:document_type_cd V=\"ICD\"/>\n"
+        "  <ehd:service_tmr V=\"2031-01-01..2031-12-31\"/></ehd:header>\n"
+        " <ehd:body><icd_stammdaten><kapitel_liste><kapitel>\n"
+        "  <nummer V=\"1\"/><bezeichnung V=\"Erfundene Leiden\"/><gruppen_liste><gruppe>\n"
+        "   <von_icd_code V=\"A10\"/><bis_icd_code V=\"A19\"/><bezeichnung V=\"Wanderkeime\"/>\n"
+        "   <diagnosen_liste>\n" +
         diagnosen +
-        "       </diagnosen_liste>\n"
-        "      </gruppe>\n"
-        "     </gruppen_liste>\n"
-        "    </kapitel>\n"
-        "   </kapitel_liste>\n"
-        "  </icd_stammdaten>\n"
-        " </ehd:body>\n"
+        "   </diagnosen_liste>\n"
+        "  </gruppe></gruppen_liste>\n"
+        " </kapitel></kapitel_liste></icd_stammdaten></ehd:body>\n"
         "</ehd:ehd>\n");
 }
 
@@ -88,8 +72,7 @@ const std::string kHmv = Crlf(
     "  <verordnungsbedarf><icd_code V=\"A10.1\"/><heilmittel_liste><heilmittel>\n"
     "   <anlage_heilmittelvereinbarung V=\"BVB\"/></heilmittel></heilmittel_liste>\n"
     "  </verordnungsbedarf>\n"
-    " </verordnungsbedarf_liste></sdhma_stammdaten></ehd:body>\n"
-    "</ehd:ehd>\n");
+    " </verordnungsbedarf_liste></sdhma_stammdaten></ehd:body></ehd:ehd>\n");
 
 const std::string kExtract = Crlf("Auszug Zahnmedizin;Stand\nKode;Text\nA10.01+;Tief\n");
 
@@ -151,15 +134,18 @@ TEST_F(IcdImportTest, DamagedFilesLeaveTheCatalogue) {
     const struct {
         std::string icd, csv, file, reason;
     } cases[] = {
-        {IcdFile(twice), "", "icd.xml", "A11\x93 steht zweimal in der Datei (Zeile 47"},
+        {IcdFile(twice), "", "icd.xml", "A11\x93 steht zweimal in der Datei (Zeile 35"},
         {IcdFile("<diagnose><icd_code V=\"A1\"/></diagnose>\n"), "", "icd.xml",
          "Ung\xFCltiger ICD-Code \x84"
-         "A1\x93 (Zeile 21"},
+         "A1\x93 (Zeile 9"},
         {IcdFile(kDiagnosen).substr(0, 900), "", "icd.xml", "nicht wohlgeformt"},
+        {IcdFile(kDiagnosen), "fehlt.csv", "fehlt.csv", "nicht lesbar"},
     };
     for (const auto& c : cases) {
         fe.shown.clear();
-        EXPECT_NE(Import(Write("icd.xml", c.icd)), XQ_OK) << c.reason;
+        EXPECT_NE(Import(Write("icd.xml", c.icd), "", c.csv.empty() ? "" : home + "/" + c.csv),
+                  XQ_OK)
+            << c.reason;
         EXPECT_EQ(Dump("icd"), before) << c.reason;
         ASSERT_EQ(fe.shown.size(), 1u) << c.reason;
         EXPECT_NE(fe.shown[0].text.find(c.file), std::string::npos) << fe.shown[0].text;
