@@ -230,13 +230,13 @@ class IcdReader : public SAXContentHandlerImpl {
         }
         if (m_codes.size() % 500 == 0 &&
             !Q7UpdateProgressBox(20 + static_cast<int>(std::min<size_t>(75, m_codes.size() / 250))))
-            Refuse("Abgebrochen");
+            Refuse("Vom Benutzer abgebrochen");
     }
 
     void endDocument() override {
         Clear();
         Set(kIcdCode, ICD_CODE_VERSION);
-        Set(kIcdText, "ICD-10-GM " + m_year);
+        Set(kIcdText, m_year.empty() ? "ICD-10-GM" : "ICD-10-GM " + m_year);
         Write();
     }
 
@@ -264,10 +264,7 @@ class IcdReader : public SAXContentHandlerImpl {
         v.cp = SAXContentHandlerImpl::W2S(utf8);
     }
     void Store(const char* ebene, const std::string& code, const std::string& text) {
-        if (m_chapter.code.empty())
-            return Refuse(
-                "Eintrag au\xDF"
-                "erhalb eines Kapitels");
+        if (m_chapter.code.empty()) return Refuse("Eintrag ohne Kapitelnummer");
         Clear();
         Set(kIcdCode, code);
         Set(kIcdEbene, ebene);
