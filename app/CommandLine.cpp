@@ -148,6 +148,8 @@ const char* UsageText() {
            "  load ART DATEI               lädt Praxisdaten aus einer TSV-Datei\n"
            "  dump ART                     gibt Praxisdaten als TSV aus\n"
            "  seed-demo                    legt die Demo-Praxis an\n"
+           "  import-icd ICD.xml [HMV.xml [AUSZUG.csv]]\n"
+           "                               liest den ICD-10-GM-Katalog aus den KBV-Dateien ein\n"
            "  (kein Befehl)                öffnet den Praxis-Arbeitsplatz\n"
            "\n"
            "Die OP-Schlüssel-Suche: call Q7SuchOPS OHNESEITE DATUM oder\n"

@@ -4,6 +4,7 @@
 #include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
+#include "host/db/Icd.h"
 #include "host/db/Ops.h"
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQMessages.h"
@@ -38,6 +39,7 @@ enum : int {
     kTbSuchOPS = 30105,
     kTbKrw = 30106,
     kTbVa = 30107,
+    kTbIcdImport = 30108,
 };
 
 XQDialogTemplate DesktopTemplate() {
@@ -88,6 +90,9 @@ XQDialogTemplate DesktopTemplate() {
         {.number = kTbSuchOPS, .hint = "Suche: OP-Schl\xFCssel (OPS)", .icon = "document-open"},
         {.number = kTbKrw, .hint = "Kodierregelwerk-Stammdatei", .icon = "accessories-dictionary"},
         {.number = kTbVa, .hint = "Verschl\xFCsselungsanleitung", .icon = "x-office-document"},
+        {.number = kTbIcdImport,
+         .hint = "ICD-10-Stammdatei einlesen",
+         .icon = "system-software-update"},
         {XQTB_HELP, "F1 - Hilfe"}};
     return t;
 }
@@ -286,9 +291,28 @@ void CPraxisDesktop::OnToolbarButton(int number) {
         case kTbVa:
             ShowCodingManual();
             break;
+        case kTbIcdImport:
+            ImportIcdCatalogue();
+            break;
         default:
             break;
     }
+}
+
+// The three files in a row, as the diagnosis search asks them; a cancel
+// leaves the catalogue as it is. The import shows its own progress and
+// errors.
+void CPraxisDesktop::ImportIcdCatalogue() {
+    CString icd = "icd_2.3_74_tf+2020q3.xml";
+    CString hmv = "sdhma_1.30_74_tf+2020q4.xml";
+    CString extract = "ICD-10_Auswahl Zahnmedizin_AU-Besch._PVS-Version.csv";
+    if (!XQFileDialog(false, "ICD-Datei suchen", "XML-Datei (*.XML)|*.XML||", "xml", icd) ||
+        !XQFileDialog(false, "HMV-Datei suchen", "XML-Datei (*.XML)|*.XML||", "xml", hmv) ||
+        !XQFileDialog(false, "Auszug Zahnmedizin/AU-Bescheinigung suchen",
+                      "CSV-Datei (*.CSV)|*.CSV||", "csv", extract))
+        return;
+    if (CQIcd::ReadFromXMLFile(dbDatabase, this, icd, hmv, extract) == XQ_OK)
+        HaltI("Praxis-Arbeitsplatz", "Der ICD-10-GM-Katalog wurde eingelesen.");
 }
 
 // The desktop's patient is the practice's first one, so that the search can

@@ -29,6 +29,7 @@ class CPraxisDesktop : public CXQDialog {
     void SearchProcedure();
     void ShowCodingRules();
     void ShowCodingManual();
+    void ImportIcdCatalogue();
     CString StatusText() const;
 
     const ModuleLibrary& m_module;

@@ -21,6 +21,7 @@
 #include "host/base/Cp1252.h"
 #include "host/base/HostContext.h"
 #include "host/base/XQGuard.h"
+#include "host/db/Icd.h"
 #include "host/db/Records.h"
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
@@ -179,6 +180,17 @@ ExitStatus RunDialog(const std::vector<std::string>& words, CWnd* mainWindow, st
     return ExitStatus::Done;
 }
 
+// import-icd ICD.xml [HMV.xml [EXTRACT.csv]]: the catalogue from the KBV
+// master files, as the desktop's menu entry reads it; a file not named leaves
+// its part out. What went wrong the box has said.
+ExitStatus ImportIcd(const std::vector<std::string>& words) {
+    auto path = [&](size_t i) { return i < words.size() ? Utf8ToCp1252(words[i]) : CString(); };
+    if (CQIcd::ReadFromXMLFile(dbDatabase, nullptr, path(1), path(2), path(3)) != XQ_OK)
+        return Fail(ExitStatus::Other, std::string("Der ICD-Katalog wurde nicht eingelesen."));
+    std::cout << "Der ICD-Katalog wurde eingelesen." << std::endl;
+    return ExitStatus::Done;
+}
+
 ExitStatus LoadOrDump(const std::vector<std::string>& words) {
     const bool load = words[0] == "load";
     const CString kind = Utf8ToCp1252(words[1]);
@@ -226,7 +238,10 @@ bool CheckCommand(const std::vector<std::string>& words, std::string& error) {
         error = "Aufruf: q7host dump ART";
     else if (command == "seed-demo" && args != 0)
         error = "seed-demo nimmt keine Argumente.";
-    else if (command != "load" && command != "dump" && command != "seed-demo")
+    else if (command == "import-icd" && (args < 1 || args > 3))
+        error = "Aufruf: q7host import-icd ICD.xml [HMV.xml [AUSZUG.csv]]";
+    else if (command != "load" && command != "dump" && command != "seed-demo" &&
+             command != "import-icd")
         error = "Unbekannter Befehl „" + command + "“.";
     return error.empty();
 }
@@ -350,6 +365,8 @@ ExitStatus Run(int argc, char** argv) {
             status = RunDialog(options.command, &mainWindow, results);
         } else if (command == "seed-demo") {
             status = SeedDemo(home);
+        } else if (command == "import-icd") {
+            status = ImportIcd(options.command);
         } else {
             status = LoadOrDump(options.command);
         }

@@ -17,15 +17,16 @@ const char* const kSubgruppen =
     "01\tB10-B19\tB10\tUntergruppe B10\n";
 // Codes in key order, so that the dump gives the same bytes back.
 const char* const kCodes =
-    "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\tvachapters\n"
-    "A000\t\xC3\x96sophagitis durch Reflux\t01\tA00-A09\tA00\t+\t\t1\t\t\t\tVA000100\n"
-    "A001\tHerzliche Gr\xC3\xBC\xC3\x9F\x65 aus der Praxis\t01\tA00-A09\tA00\t\t\t\t\t1\t13.\t\n"
-    "A002\tGruesse mit Umschrift\t01\tA00-A09\tA00\t\t\t\t\t1\t4.2 \t\n"
-    "B10\tAkute Bronchitis der Kinder\t01\tB10-B19\tB10\t\t\t\t1\t\t\t\n"
-    "B100\tBronchitis, chronisch, der Erwachsenen\t01\tB10-B19\tB10\t\t\t\t\t1\t10  ,13.1\t\n"
-    "C01\tFolge am Nerv\t02\tC00-C09\tC01\t*\tA000\t\t\t\t\t\n"
-    "C02\tFolge am Auge\t02\tC00-C09\tC02\t*\tA000\t\t\t\t\t\n"
-    "UUU\tKeine Angabe\t02\tC00-C09\tUUU\t\t\t1\t1\t1\t\t\n";
+    "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\tvachapters\tlhm"
+    "\n"
+    "A000\t\xC3\x96sophagitis durch Reflux\t01\tA00-A09\tA00\t+\t\t1\t\t\t\tVA000100\tLHM\n"
+    "A001\tHerzliche Gr\xC3\xBC\xC3\x9F\x65 aus der Praxis\t01\tA00-A09\tA00\t\t\t\t\t1\t13.\t\t\n"
+    "A002\tGruesse mit Umschrift\t01\tA00-A09\tA00\t\t\t\t\t1\t4.2 \t\t\n"
+    "B10\tAkute Bronchitis der Kinder\t01\tB10-B19\tB10\t\t\t\t1\t\t\t\t\n"
+    "B100\tBronchitis, chronisch, der Erwachsenen\t01\tB10-B19\tB10\t\t\t\t\t1\t10  ,13.1\t\t\n"
+    "C01\tFolge am Nerv\t02\tC00-C09\tC01\t*\tA000\t\t\t\t\t\t\n"
+    "C02\tFolge am Auge\t02\tC00-C09\tC02\t*\tA000\t\t\t\t\t\t\n"
+    "UUU\tKeine Angabe\t02\tC00-C09\tUUU\t\t\t1\t1\t1\t\t\t\n";
 // Rows of one code in file order; Z99 is no code of the catalogue.
 const char* const kThesaurus =
     "code\ttext\nA000\tSpeiser\xC3\xB6hrenentz\xC3\xBCndung durch Magensaft\n"
