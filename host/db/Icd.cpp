@@ -14,9 +14,9 @@ using xq::TextKey;
 using xq::Utf8Text;
 
 std::vector<CString*> IcdFields(CQIcd& r) {
-    return {&r.Code,        &r.Ebene,    &r.Lfd,         &r.Kapitel,  &r.Gruppe,
-            &r.Untergruppe, &r.Text,     &r.Notation,    &r.Partner,  &r.Auszug,
-            &r.Hausarzt,    &r.Facharzt, &r.Arztgruppen, &r.VAKapitel};
+    return {&r.Code,        &r.Ebene,    &r.Lfd,         &r.Kapitel,   &r.Gruppe,
+            &r.Untergruppe, &r.Text,     &r.Notation,    &r.Partner,   &r.Auszug,
+            &r.Hausarzt,    &r.Facharzt, &r.Arztgruppen, &r.VAKapitel, &r.Heilmittel};
 }
 
 using xq::IcdSearchCode;

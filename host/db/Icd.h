@@ -66,6 +66,7 @@ class Q7HOST_API CQIcd : public CXQRSet {
     CString Facharzt;     // "1": in the Facharzt catalogue
     CString Arztgruppen;  // physician group codes holding the code, separated by ","
     CString VAKapitel;    // coding manual chapter ids, eight characters each
+    CString Heilmittel;   // "LHM": the remedies file gives the code a long-term remedy need
 
     // Systematic search over Code (prefix, with or without point, any case),
     // Text (word beginnings), Kapitel, Gruppe, Untergruppe (equal; empty =

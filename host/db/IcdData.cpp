@@ -42,7 +42,7 @@ const IcdKind kKinds[] = {
     {"icd",
      ICD_EBENE_CODE,
      {kIcdCode, kIcdText, kIcdKapitel, kIcdGruppe, kIcdUntergruppe, kIcdNotation, kIcdPartner,
-      kIcdAuszug, kIcdHausarzt, kIcdFacharzt, kIcdArztgruppen, kIcdVAKapitel},
+      kIcdAuszug, kIcdHausarzt, kIcdFacharzt, kIcdArztgruppen, kIcdVAKapitel, kIcdHeilmittel},
      {kIcdCode},
      kIcdCode},
     {"icdthes", ICD_EBENE_THESAURUS, {kIcdCode, kIcdText}, {kIcdCode}, kIcdCode},
@@ -197,6 +197,10 @@ class IcdLoader {
 }  // namespace
 
 namespace xq {
+
+int IcdMarkExtractRows(CXQDatabase& db) {
+    return MarkExtractRows(db);
+}
 
 bool IcdIsTsvKind(const CString& kind) {
     return FindKind(kind) != nullptr;

@@ -390,6 +390,20 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
 
     if (Begin() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
     bool stored = true;
+    // Schema 5 added the long-term remedy marker to the ICD catalogue, which
+    // came with schema 2.
+    if (version >= 2 && version < 5) {
+        bool has = false;
+        if (sqlite3_stmt* stmt = m_impl->Statement(
+                "SELECT 1 FROM pragma_table_info('icd') WHERE name='heilmittel'", nullptr)) {
+            xq::StmtUse use(stmt);
+            has = xq::Step(stmt) == SQLITE_ROW;
+        }
+        if (!has)
+            stored = xq::Exec(m_impl->db,
+                              "ALTER TABLE icd ADD COLUMN heilmittel TEXT NOT NULL "
+                              "DEFAULT ''") == SQLITE_OK;
+    }
     for (const XQTableDef* table : XQAllTables())
         for (const std::string& sql : XQCreateSql(*table))
             stored = stored && xq::Exec(m_impl->db, sql.c_str()) == SQLITE_OK;

@@ -11,8 +11,8 @@
 // Schema version written by this build (PRAGMA user_version). A database with
 // a higher number comes from a newer program and is not opened; one with a
 // lower number is brought up to date (3: the editor's new message texts; 4:
-// the OPS catalogue's tables).
-inline constexpr int XQ_SCHEMA_VERSION = 4;
+// the OPS catalogue's tables; 5: the long-term remedy marker of the ICD codes).
+inline constexpr int XQ_SCHEMA_VERSION = 5;
 
 class Q7HOST_API CXQDatabase {
   public:

@@ -6,6 +6,15 @@
 #include "host/base/HostContext.h"
 #include "host/xml/internal/XQExpat.h"
 
+// Hands the attributes of the element being started to the handler.
+struct SaxAttributes {
+    SaxAttributes(SAXContentHandlerImpl& handler, const XML_Char** attributes) : h(handler) {
+        h.m_attributes = attributes;
+    }
+    ~SaxAttributes() { h.m_attributes = nullptr; }
+    SAXContentHandlerImpl& h;
+};
+
 namespace {
 
 using xqexpat::kChunk;
@@ -55,11 +64,14 @@ void SplitName(const XML_Char* name, Context& c) {
     c.qname = b == std::string::npos ? c.local : s.substr(b + 1) + ":" + c.local;
 }
 
-void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** /*atts*/) {
+void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
     auto& c = *static_cast<Context*>(data);
     FlushText(c);
     SplitName(name, c);
-    c.handler->startElement(c.uri, c.local, c.qname);
+    {
+        SaxAttributes with(*c.handler, atts);
+        c.handler->startElement(c.uri, c.local, c.qname);
+    }
     CheckRefusal(c);
 }
 
@@ -103,6 +115,14 @@ CString ErrorOf(XML_Parser p, const SAXContentHandlerImpl& handler) {
 }
 
 }  // namespace
+
+const char* SAXContentHandlerImpl::Attribute(const char* name) const {
+    if (!m_attributes) return nullptr;
+    // Attributes in a namespace come as "uri SEP local SEP prefix".
+    for (const char* const* a = m_attributes; *a; a += 2)
+        if (std::strcmp(*a, name) == 0) return a[1];
+    return nullptr;
+}
 
 CString SAXContentHandlerImpl::W2S(const std::string& text) {
     // U+E000..U+E01F are EE 80 80..9F in UTF-8; EE is always a lead byte in

@@ -38,6 +38,11 @@ class Q7HOST_API SAXContentHandlerImpl {
     // Why the handler refused the file; empty while it takes it.
     const CString& Refusal() const { return m_refusal; }
 
+    // During startElement: the value (UTF-8) of the element's attribute
+    // without namespace of that name, null when it has none. Files that keep
+    // their data in attributes read them here.
+    const char* Attribute(const char* name) const;
+
   protected:
     // A handler that cannot take in the rest of a file (it would outgrow
     // what the handler can hold) refuses it: the read stops after the
@@ -49,7 +54,9 @@ class Q7HOST_API SAXContentHandlerImpl {
 
   private:
     friend class CXQSAXReader;
+    friend struct SaxAttributes;
     CString m_refusal;
+    const char* const* m_attributes = nullptr;  // expat's name, value pairs
 };
 
 class Q7HOST_API CXQSAXReader {

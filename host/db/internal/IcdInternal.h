@@ -6,6 +6,8 @@
 #endif
 #include "host/base/CString.h"
 
+class CXQDatabase;
+
 namespace xq {
 
 // Column indexes of the icd table (field order of CQIcd).
@@ -24,11 +26,17 @@ enum IcdColumn {
     kIcdFacharzt,
     kIcdArztgruppen,
     kIcdVAKapitel,
+    kIcdHeilmittel,
     kIcdColumns
 };
 
 // A code as typed or stored elsewhere, in the catalogue's form: without
 // point, hyphen and blanks, upper case.
 CString IcdSearchCode(const CString& code);
+
+// Sets the extract marker of the chapter, group and subgroup rows from the
+// codes below them; 0 or XQ_LOCKED. Every load of codes or hierarchy rows
+// ends with it.
+int IcdMarkExtractRows(CXQDatabase& db);
 
 }  // namespace xq
