@@ -85,8 +85,8 @@ TEST_F(IcdCommandsTest, CtrlIOpensTheGroupsBlockPageOrTheYearsIndexOnTheSetSite)
         TypeCode(dlg, "G01");
         Ctrl(dlg, 'I');
     });
-    ASSERT_EQ(fe.opened.size(), 1u);
-    EXPECT_EQ(fe.opened[0], CString("https://icd.example") + kPfad + "block-g00-g09.htm");
+    EXPECT_EQ(fe.opened,
+              std::vector<CString>{CString("https://icd.example") + kPfad + "block-g00-g09.htm"});
 }
 
 TEST_F(IcdCommandsTest, CtrlQHandsTheCodeToTheQualityManagementOrSaysWhyNot) {
@@ -121,21 +121,26 @@ TEST_F(IcdCommandsTest, LoadAsksForThreeFilesAndReadsTheTreeAnewOnceTheFirstWasC
         fe.fileAnswers = {""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 3);
-        EXPECT_EQ(fe.fileTitles.size(), 1u);
 
         fe.fileAnswers = {home + "/icd.xml", ""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 1);  // (alle)
-        EXPECT_EQ(fe.fileTitles.size(), 3u);
 
         dlg.m_comboKapitel.UserSelect(3);
         fe.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", ""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 1);
+        EXPECT_TRUE(fe.shownMessages.empty());
+
+        // All three chosen: the import runs and names a file it lacks.
+        fe.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", home + "/auszug.csv"};
+        dlg.OnOnClickXqbitbtnLoad();
+        ASSERT_EQ(fe.shownMessages.size(), 1u);
+        EXPECT_NE(fe.shownMessages[0].Find(home.c_str()), -1);
     });
-    const std::vector<CString> titles = {
-        "ICD-Datei suchen", "ICD-Datei suchen", "HMV-Datei suchen",
-        "ICD-Datei suchen", "HMV-Datei suchen", "Auszug Zahnmedizin/AU-Bescheinigung suchen"};
+    const CString icd = "ICD-Datei suchen", hmv = "HMV-Datei suchen",
+                  auszug = "Auszug Zahnmedizin/AU-Bescheinigung suchen";
+    const std::vector<CString> titles = {icd, icd, hmv, icd, hmv, auszug, icd, hmv, auszug};
     EXPECT_EQ(fe.fileTitles, titles);
     EXPECT_EQ(fe.shownFileDialogs.back(),
               "CSV-Datei (*.CSV)|*.CSV||||ICD-10_Auswahl Zahnmedizin_AU-Besch._PVS-Version.csv");
