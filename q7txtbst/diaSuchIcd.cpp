@@ -1,6 +1,13 @@
 #include "q7txtbst/diaSuchIcd.h"
 
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "host/base/Helpers.h"
+#include "host/base/HostContext.h"
+#include "host/base/XQGuard.h"
 #include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/XQStatus.h"
@@ -148,6 +155,43 @@ const struct {
 
 CString JoinCaption(const CString& code, const CString* text) {
     return text ? code + "\r\n" + *text : code;
+}
+
+// The public ICD-10-GM code search site: the practice may point it
+// elsewhere (a mirror, a new address) with the parameter row "214",
+// "kodesuche" holding the address without the path.
+const char kProgramm[] = "214";  // the search's program number, as for its settings
+const char kKodesucheKey[] = "kodesuche";
+const char kKodesucheVorgabe[] = "https://klassifikationen.bfarm.de";
+
+CString KodesucheSite() {
+    CQParPool par(dbDatabaseRO);
+    par.SetReadOnly(true);
+    par.Key1 = kProgramm;
+    par.Key2 = kKodesucheKey;
+    CString site = par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK ? par.Value : CString();
+    site.Trim();
+    while (site.GetLength() > 0 && site.GetAt(site.GetLength() - 1) == '/')
+        site = site.Left(site.GetLength() - 1);
+    return site.IsEmpty() ? CString(kKodesucheVorgabe) : site;
+}
+
+// The quality management lies outside this system: the practice installs
+// libq7fremd.so beside the module, or anywhere on the library path.
+// Q7FREMD_LIB names the file to load instead (the tests set it).
+void* OpenQ7Fremd() {
+    const char* own = std::getenv("Q7FREMD_LIB");
+    if (own && *own) return dlopen(own, RTLD_NOW | RTLD_LOCAL);
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&OpenQ7Fremd), &info) && info.dli_fname) {
+        CString folder = info.dli_fname;
+        const int slash = folder.ReverseFind('/');
+        if (slash >= 0) {
+            const CString path = folder.Left(slash + 1) + "libq7fremd.so";
+            if (void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL)) return lib;
+        }
+    }
+    return dlopen("libq7fremd.so", RTLD_NOW | RTLD_LOCAL);
 }
 
 }  // namespace
@@ -348,9 +392,6 @@ bool CdiaSuchIcd::OnInitDialog() {
     // Asked for each button; the check puts its question at most once.
     EnableToolbarButton(kTbKodierregeln, AKRPermission());
     EnableToolbarButton(kTbVerschluesselung, AKRPermission());
-    // The online code page and the quality management are not built yet.
-    EnableToolbarButton(kTbOnline, false);
-    EnableToolbarButton(kTbQualitaet, false);
 
     m_IcdKatalog.ClearAll();
     m_IcdKatalog.Code = ICD_CODE_VERSION;
@@ -749,4 +790,72 @@ void CdiaSuchIcd::OnConfig() {
 void CdiaSuchIcd::OnToolbarButton(int number) {
     if (number == kTbKodierregeln) OnOnClickXqbitbtnAkrView();
     if (number == kTbVerschluesselung) OnOnClickXqbitbtnVerschluesselung();
+    if (number == kTbOnline) OnCTRL_I();
+    if (number == kTbQualitaet) OnCTRL_Q();
+    if (number == kTbEinlesen) OnOnClickXqbitbtnLoad();
+}
+
+// ---------------------------------------------------------------- ways out
+
+void CdiaSuchIcd::OnCTRL_I() {
+    CString code = SuchCode();
+    const CString year = GetXQDate().Left(4);
+    // The catalogue keeps codes without their point.
+    const int point = code.Find('.');
+    if (point >= 0) code = code.Left(point) + code.Mid(point + 1);
+    CString gruppe;
+    if (!code.IsEmpty()) {
+        CQIcd icd(dbDatabaseRO);
+        icd.SetReadOnly(true);
+        icd.SetForwardOnly(true);
+        icd.SetKey(1, true);
+        icd.Code = code;
+        if (icd.GetByK1(XQ_MATCH_EQUAL) == XQ_OK) {
+            gruppe = icd.Gruppe;
+            gruppe.MakeLower();
+        }
+    }
+    const CString site = KodesucheSite();
+    char url[513];
+    if (!gruppe.IsEmpty())
+        std::snprintf(url, sizeof url, "%s/icd-10-gm/kode-suche/htmlgm%s/block-%s.htm",
+                      site.GetString(), year.GetString(), gruppe.GetString());
+    else
+        std::snprintf(url, sizeof url, "%s/icd-10-gm/kode-suche/htmlgm%s/index.htm",
+                      site.GetString(), year.GetString());
+    XQOpenDocument(url);
+}
+
+void CdiaSuchIcd::OnCTRL_Q() {
+    const CString code = SuchCode();
+    if (code.IsEmpty()) return;
+    void* lib = OpenQ7Fremd();
+    if (!lib) {
+        XQLog("q7fremd", dlerror());
+        XQHaltE("q7fremd", "Fehler beim Laden der DLL!");
+        return;
+    }
+    using ShowIcd = void (*)(CString);
+    const auto show = reinterpret_cast<ShowIcd>(dlsym(lib, "Q7QMShowICD"));
+    if (!show) {
+        dlclose(lib);
+        XQHalt("Hinweis", "Programm in Vorbereitung!");
+        return;
+    }
+    show(code);
+    dlclose(lib);
+}
+
+void CdiaSuchIcd::OnOnClickXqbitbtnLoad() {
+    CString icd = "icd_2.3_74_tf+2020q3.xml";
+    if (!XQFileDialog(false, "ICD-Datei suchen", "XML-Datei (*.XML)|*.XML||", "", icd)) return;
+    CString hmv = "sdhma_1.30_74_tf+2020q4.xml";
+    CString auszug = "ICD-10_Auswahl Zahnmedizin_AU-Besch._PVS-Version.csv";
+    if (XQFileDialog(false, "HMV-Datei suchen", "XML-Datei (*.XML)|*.XML||", "", hmv) &&
+        XQFileDialog(false, "Auszug Zahnmedizin/AU-Bescheinigung suchen",
+                     "CSV-Datei (*.CSV)|*.CSV||", "", auszug))
+        CQIcd::ReadFromXMLFile(dbDatabase, this, icd, hmv, auszug);  // reports its own errors
+    // Once a file was chosen the tree is read anew, import or not: the
+    // chapter cache is shared and may be older than the catalogue.
+    Reset();
 }

@@ -48,6 +48,14 @@ class Q7TB_API CdiaSuchIcd : public CXQSuchDialog {
     void OnSaveAndExit() override;
     void OnConfig() override;
     void OnToolbarButton(int number) override;
+    // The code to look up on the public ICD-10-GM code search site: its
+    // group's block page, else the year's index page.
+    void OnCTRL_I() override;
+    // Hands the code to look up to the quality management (q7fremd).
+    void OnCTRL_Q() override;
+    // Asks for the ICD, HMV and extract files and replaces the catalogue
+    // with them; the button is hidden here, other callers reach it.
+    void OnOnClickXqbitbtnLoad();
 
     // 0 when the grid has hits (and took the focus), else 1.
     int Reset();
