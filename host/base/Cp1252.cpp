@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -89,16 +90,44 @@ std::string Cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
-CString Utf8ToCp1252(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) {
+void AppendUtf8ToCp1252(std::string& out, std::string_view text) {
+    // Every sequence gives one byte, so the text's size bounds the result:
+    // write into place and cut back, no growth per character.
+    const size_t start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
+    const char* from = text.data();
+    const size_t n = text.size();
+    size_t pos = 0;
+    while (pos < n) {
+        // Most texts are mostly ASCII, which stays as it is: copy runs of it
+        // eight bytes at a time.
+        size_t run = pos;
+        while (run + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, from + run, 8);
+            if (word & 0x8080808080808080ull) break;
+            run += 8;
+        }
+        while (run < n && static_cast<unsigned char>(from[run]) < 0x80) ++run;
+        if (run > pos) {
+            std::memcpy(to, from + pos, run - pos);
+            to += run - pos;
+            pos = run;
+            if (pos == n) break;
+        }
         char32_t cp = 0;
         bool ok = false;
         pos += DecodeOne(text, pos, cp, ok);
-        int b = ok ? ByteOf(cp) : -1;
-        out += b < 0 ? '?' : static_cast<char>(b);
+        const int b = ok ? ByteOf(cp) : -1;
+        *to++ = b < 0 ? '?' : static_cast<char>(b);
     }
+    out.resize(static_cast<size_t>(to - out.data()));
+}
+
+CString Utf8ToCp1252(std::string_view text) {
+    std::string out;
+    AppendUtf8ToCp1252(out, text);
     return CString(std::move(out));
 }
 
