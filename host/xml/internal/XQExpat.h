@@ -132,6 +132,12 @@ inline bool DeclaresSingleByte(std::string_view text, int (&map)[256]) {
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
               c == '-' || c == '_' || c == '.'))
             return false;
+    // A byte beyond ASCII within the declaration is a fault expat names
+    // differently in UTF-8: such a text takes the ordinary way.
+    const size_t end = text.find("?>", at);
+    if (end == std::string_view::npos || end > 256) return false;
+    for (size_t i = at; i < end; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
     return SingleByteMap(std::string(encoding).c_str(), map);
 }
 
