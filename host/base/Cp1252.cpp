@@ -90,37 +90,46 @@ std::string Cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The length of the ASCII text text begins with.
+size_t AsciiPrefix(std::string_view text) {
+    size_t at = 0;
+    for (std::uint64_t word; at + 8 <= text.size(); at += 8) {
+        std::memcpy(&word, text.data() + at, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+    return at;
+}
+
+}  // namespace
+
 void AppendUtf8ToCp1252(std::string& out, std::string_view text) {
+    // Names and most values are ASCII, which stays as it is.
+    size_t pos = AsciiPrefix(text);
+    if (pos == text.size()) {
+        out.append(text);
+        return;
+    }
     // Every sequence gives one byte, so the text's size bounds the result:
     // write into place and cut back, no growth per character.
     const size_t start = out.size();
     out.resize(start + text.size());
     char* to = out.data() + start;
-    const char* from = text.data();
-    const size_t n = text.size();
-    size_t pos = 0;
-    while (pos < n) {
-        // Most texts are mostly ASCII, which stays as it is: copy runs of it
-        // eight bytes at a time.
-        size_t run = pos;
-        while (run + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, from + run, 8);
-            if (word & 0x8080808080808080ull) break;
-            run += 8;
-        }
-        while (run < n && static_cast<unsigned char>(from[run]) < 0x80) ++run;
-        if (run > pos) {
-            std::memcpy(to, from + pos, run - pos);
-            to += run - pos;
-            pos = run;
-            if (pos == n) break;
-        }
+    std::memcpy(to, text.data(), pos);
+    to += pos;
+    while (pos < text.size()) {
         char32_t cp = 0;
         bool ok = false;
         pos += DecodeOne(text, pos, cp, ok);
         const int b = ok ? ByteOf(cp) : -1;
         *to++ = b < 0 ? '?' : static_cast<char>(b);
+        // Most texts are mostly ASCII between their other characters.
+        const size_t run = AsciiPrefix(text.substr(pos));
+        std::memcpy(to, text.data() + pos, run);
+        to += run;
+        pos += run;
     }
     out.resize(static_cast<size_t>(to - out.data()));
 }

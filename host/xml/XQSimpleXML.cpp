@@ -1,6 +1,7 @@
 #include "host/xml/XQSimpleXML.h"
 
 #include <cstring>
+#include <optional>
 
 #include "host/base/XQFile.h"
 #include "host/xml/internal/XQExpat.h"
@@ -125,15 +126,14 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
 bool CXQSimpleXMLReader::Parse(const std::string& text, CXQXMLElement& root) {
     m_error.Empty();
     root = CXQXMLElement();
-    // Without namespace processing: a prefix is dropped as the tree is
-    // built, and a file that uses one it never declared still reads.
     // Windows-1252 and ISO 8859-15 read as UTF-8: expat would convert them
     // byte by byte.
     int map[256];
-    std::string utf8;
-    const bool single = xqexpat::DeclaresSingleByte(text, map);
-    if (single) utf8 = xqexpat::SingleByteToUtf8(text, map);
-    xqexpat::Parser p(XML_ParserCreate(single ? "UTF-8" : nullptr));
+    std::optional<xqexpat::SingleByteUtf8> utf8;
+    if (xqexpat::DeclaresSingleByte(text, map)) utf8.emplace(map);
+    // Without namespace processing: a prefix is dropped as the tree is
+    // built, and a file that uses one it never declared still reads.
+    xqexpat::Parser p(XML_ParserCreate(utf8 ? "UTF-8" : nullptr));
     if (!p) {
         m_error =
             "Parser nicht verf\xFC"
@@ -147,7 +147,7 @@ bool CXQSimpleXMLReader::Parse(const std::string& text, CXQXMLElement& root) {
     XML_SetElementHandler(p.get(), OnStart, OnEnd);
     XML_SetCharacterDataHandler(p.get(), OnText);
     xqexpat::Secure(p.get());
-    const bool ok = xqexpat::FeedAll(p.get(), single ? utf8 : text);
+    const bool ok = xqexpat::FeedAll(p.get(), text, utf8 ? &*utf8 : nullptr);
     if (!ok) m_error = xqexpat::ErrorOf(p.get(), b.refusal);
     // What a broken text left open counts as closed, with its text so far.
     while (!b.open.empty()) b.Close();

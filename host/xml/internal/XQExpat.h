@@ -14,7 +14,6 @@
 #include <expat.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -141,64 +140,54 @@ inline bool DeclaresSingleByte(std::string_view text, int (&map)[256]) {
     return SingleByteMap(std::string(encoding).c_str(), map);
 }
 
-// The text in UTF-8, read through map.
-inline std::string SingleByteToUtf8(std::string_view text, const int (&map)[256]) {
-    char utf8[256][3];
-    unsigned char length[256];
-    for (int b = 0; b < 256; ++b) {
-        const int c = map[b];
-        if (c < 0x80) {
-            utf8[b][0] = static_cast<char>(c);
-            length[b] = 1;
-        } else if (c < 0x800) {
-            utf8[b][0] = static_cast<char>(0xC0 | (c >> 6));
-            utf8[b][1] = static_cast<char>(0x80 | (c & 0x3F));
-            length[b] = 2;
-        } else {
-            utf8[b][0] = static_cast<char>(0xE0 | (c >> 12));
-            utf8[b][1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8[b][2] = static_cast<char>(0x80 | (c & 0x3F));
-            length[b] = 3;
+// A single-byte encoding's bytes in UTF-8, each at most three bytes.
+class SingleByteUtf8 {
+  public:
+    explicit SingleByteUtf8(const int (&map)[256]) {
+        for (int b = 0; b < 256; ++b) {
+            const int c = map[b];
+            if (c < 0x80) {
+                m_utf8[b][0] = static_cast<char>(c);
+                m_length[b] = 1;
+            } else if (c < 0x800) {
+                m_utf8[b][0] = static_cast<char>(0xC0 | (c >> 6));
+                m_utf8[b][1] = static_cast<char>(0x80 | (c & 0x3F));
+                m_length[b] = 2;
+            } else {
+                m_utf8[b][0] = static_cast<char>(0xE0 | (c >> 12));
+                m_utf8[b][1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                m_utf8[b][2] = static_cast<char>(0x80 | (c & 0x3F));
+                m_length[b] = 3;
+            }
         }
     }
-    const char* from = text.data();
-    const char* end = from + text.size();
-    // At most three bytes for each byte beyond ASCII.
-    size_t size = text.size();
-    for (const char* at = from; at < end;) {
-        if (end - at >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, at, 8);
-            size += 2 * static_cast<size_t>(std::popcount(word & 0x8080808080808080ull));
-            at += 8;
-        } else {
-            size += static_cast<unsigned char>(*at++) >= 0x80 ? 2 : 0;
+
+    // Writes text to to, which has room for three times its size; returns
+    // the end of what it wrote. ASCII stays as it is in both encodings that
+    // come here.
+    char* Convert(const char* from, const char* end, char* to) const {
+        while (from < end) {
+            // The markup and most words are ASCII: eight bytes at a time.
+            while (end - from >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, from, 8);
+                if (word & 0x8080808080808080ull) break;
+                std::memcpy(to, from, 8);
+                from += 8;
+                to += 8;
+            }
+            if (from == end) break;
+            const auto b = static_cast<unsigned char>(*from++);
+            std::memcpy(to, m_utf8[b], 3);
+            to += m_length[b];
         }
+        return to;
     }
-    std::string out(size, '\0');
-    char* to = out.data();
-    while (from < end) {
-        // The markup and most words are ASCII, and ASCII stays as it is.
-        while (end - from >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, from, 8);
-            if (word & 0x8080808080808080ull) break;
-            std::memcpy(to, from, 8);
-            from += 8;
-            to += 8;
-        }
-        if (from == end) break;
-        const auto b = static_cast<unsigned char>(*from++);
-        if (b < 0x80 && map[b] == b) {
-            *to++ = static_cast<char>(b);
-        } else {
-            std::memcpy(to, utf8[b], 3);
-            to += length[b];
-        }
-    }
-    out.resize(static_cast<size_t>(to - out.data()));
-    return out;
-}
+
+  private:
+    char m_utf8[256][3];
+    unsigned char m_length[256];
+};
 
 // Appends the parser's UTF-8 as Windows-1252. U+E000..U+E01F stand for the
 // control characters 0x00-0x1F, which XML 1.0 cannot carry; they are EE 80
@@ -306,14 +295,25 @@ inline CString ErrorOf(XML_Parser p, const CString& refusal) {
 }
 
 // Parses a document in memory in chunks, as from a file (expat would copy a
-// whole document first). False when expat failed or was stopped.
-inline bool FeedAll(XML_Parser p, const std::string& document) {
+// whole document first). With utf8, a document in that single-byte encoding
+// goes to a parser created for UTF-8, each chunk converted straight into the
+// parser's buffer. False when expat failed or was stopped.
+inline bool FeedAll(XML_Parser p, const std::string& document,
+                    const SingleByteUtf8* utf8 = nullptr) {
     size_t at = 0;
     do {
         const size_t n = std::min<size_t>(kChunk, document.size() - at);
         const bool last = at + n == document.size();
-        if (XML_Parse(p, document.data() + at, static_cast<int>(n), last) == XML_STATUS_ERROR)
+        const char* chunk = document.data() + at;
+        if (utf8) {
+            auto* buffer = static_cast<char*>(XML_GetBuffer(p, static_cast<int>(3 * n)));
+            if (!buffer) return false;
+            const char* end = utf8->Convert(chunk, chunk + n, buffer);
+            if (XML_ParseBuffer(p, static_cast<int>(end - buffer), last) == XML_STATUS_ERROR)
+                return false;
+        } else if (XML_Parse(p, chunk, static_cast<int>(n), last) == XML_STATUS_ERROR) {
             return false;
+        }
         at += n;
     } while (at < document.size());
     return true;
