@@ -120,11 +120,19 @@ void AppendUtf8ToCp1252(std::string& out, std::string_view text) {
     std::memcpy(to, text.data(), pos);
     to += pos;
     while (pos < text.size()) {
-        char32_t cp = 0;
-        bool ok = false;
-        pos += DecodeOne(text, pos, cp, ok);
-        const int b = ok ? ByteOf(cp) : -1;
-        *to++ = b < 0 ? '?' : static_cast<char>(b);
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const auto next = pos + 1 < text.size() ? static_cast<unsigned char>(text[pos + 1]) : 0;
+        if ((lead == 0xC3 || (lead == 0xC2 && next >= 0xA0)) && (next & 0xC0) == 0x80) {
+            // U+00A0..U+00FF, the letters of Western Europe: the same byte.
+            *to++ = static_cast<char>(((lead & 0x1F) << 6) | (next & 0x3F));
+            pos += 2;
+        } else {
+            char32_t cp = 0;
+            bool ok = false;
+            pos += DecodeOne(text, pos, cp, ok);
+            const int b = ok ? ByteOf(cp) : -1;
+            *to++ = b < 0 ? '?' : static_cast<char>(b);
+        }
         // Most texts are mostly ASCII between their other characters.
         const size_t run = AsciiPrefix(text.substr(pos));
         std::memcpy(to, text.data() + pos, run);
