@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -89,16 +90,61 @@ std::string Cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The length of the ASCII text text begins with.
+size_t AsciiPrefix(std::string_view text) {
+    size_t at = 0;
+    for (std::uint64_t word; at + 8 <= text.size(); at += 8) {
+        std::memcpy(&word, text.data() + at, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+    return at;
+}
+
+}  // namespace
+
+void AppendUtf8ToCp1252(std::string& out, std::string_view text) {
+    // Names and most values are ASCII, which stays as it is.
+    size_t pos = AsciiPrefix(text);
+    if (pos == text.size()) {
+        out.append(text);
+        return;
+    }
+    // Every sequence gives one byte, so the text's size bounds the result:
+    // write into place and cut back, no growth per character.
+    const size_t start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
+    std::memcpy(to, text.data(), pos);
+    to += pos;
+    while (pos < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const auto next = pos + 1 < text.size() ? static_cast<unsigned char>(text[pos + 1]) : 0;
+        if ((lead == 0xC3 || (lead == 0xC2 && next >= 0xA0)) && (next & 0xC0) == 0x80) {
+            // U+00A0..U+00FF, the letters of Western Europe: the same byte.
+            *to++ = static_cast<char>(((lead & 0x1F) << 6) | (next & 0x3F));
+            pos += 2;
+        } else {
+            char32_t cp = 0;
+            bool ok = false;
+            pos += DecodeOne(text, pos, cp, ok);
+            const int b = ok ? ByteOf(cp) : -1;
+            *to++ = b < 0 ? '?' : static_cast<char>(b);
+        }
+        // Most texts are mostly ASCII between their other characters.
+        const size_t run = AsciiPrefix(text.substr(pos));
+        std::memcpy(to, text.data() + pos, run);
+        to += run;
+        pos += run;
+    }
+    out.resize(static_cast<size_t>(to - out.data()));
+}
+
 CString Utf8ToCp1252(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) {
-        char32_t cp = 0;
-        bool ok = false;
-        pos += DecodeOne(text, pos, cp, ok);
-        int b = ok ? ByteOf(cp) : -1;
-        out += b < 0 ? '?' : static_cast<char>(b);
-    }
+    AppendUtf8ToCp1252(out, text);
     return CString(std::move(out));
 }
 

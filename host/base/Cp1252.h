@@ -14,6 +14,9 @@ Q7HOST_API std::string Cp1252ToUtf8(std::string_view text);
 // Characters Windows-1252 lacks become "?", and so does every malformed
 // sequence (one "?" per maximal ill-formed part, as decoders usually count).
 Q7HOST_API CString Utf8ToCp1252(std::string_view text);
+// The same conversion appended to out, for texts built in place. text is
+// read as one whole: a sequence cut at its end counts as malformed.
+Q7HOST_API void AppendUtf8ToCp1252(std::string& out, std::string_view text);
 // ISO 8859-1 differs only in 0x80-0x9F, which there are C1 controls; those
 // that Windows-1252 cannot keep become "?".
 Q7HOST_API CString Latin1ToCp1252(std::string_view text);

@@ -125,25 +125,8 @@ const char* SAXContentHandlerImpl::Attribute(const char* name) const {
 }
 
 CString SAXContentHandlerImpl::W2S(const std::string& text) {
-    // U+E000..U+E01F are EE 80 80..9F in UTF-8; EE is always a lead byte in
-    // the parser's well-formed output.
-    if (text.find('\xEE') == std::string::npos) return Utf8ToCp1252(text);
-    std::string plain;
     CString out;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (i + 2 < text.size() && text[i] == '\xEE' && text[i + 1] == '\x80' &&
-            static_cast<unsigned char>(text[i + 2]) >= 0x80 &&
-            static_cast<unsigned char>(text[i + 2]) <= 0x9F) {
-            out += Utf8ToCp1252(plain);
-            plain.clear();
-            out.str() += static_cast<char>(static_cast<unsigned char>(text[i + 2]) - 0x80);
-            i += 3;
-        } else {
-            plain += text[i++];
-        }
-    }
-    out += Utf8ToCp1252(plain);
+    xqexpat::AppendCp1252(out.str(), text.data(), text.size());
     return out;
 }
 

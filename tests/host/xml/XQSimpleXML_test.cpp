@@ -60,6 +60,13 @@ TEST(XQSimpleXML, ReadsTreesEncodingsAndBrokenTexts) {
         {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80\x9F</a>", true, "a", "",
          "\x80\x9F", ""},
         {"<a>\xE2\x82\xAC\xE4\xB8\x80</a>", true, "a", "", "\x80?", ""},
+        // Control characters stand in the private use area; they are content,
+        // not indentation.
+        {"<a> &#xE009;x&#xE00A; </a>", true, "a", "", "\tx\n", ""},
+        // Faults name the same place and reason in every encoding.
+        {latin9 + "<a>\xE4\xE4<b></a>", false, "a", "", "\xE4\xE4", "Zeile 2, Spalte 11"},
+        {"<?xml version=\"1.0\" encoding=\"cp1252\" standalone=\"\xE4\"?><a/>", false, "", "", "",
+         "Token (Zeile 1, Spalte 51)"},
         // Own text only, indentation dropped; prefixes dropped everywhere.
         {"<k:a xmlns:k=\"u\">\n  x <k:b>in</k:b> y &amp;\n</k:a>", true, "a", "", "x  y &", ""},
         {"<k:a xmlns:k=\"u\"><k:b k:V=\"1\" W=\"2\"/></k:a>", true, "a/b", "V", "1", ""},
