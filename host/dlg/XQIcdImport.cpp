@@ -335,7 +335,15 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
     }
     Q7UpdateProgressBox(20);
     CXQTransaction tx(db);
-    if (tx.Status() != XQ_OK || !ClearCatalogue(*db)) return Fail(icdPath, db->LastError());
+    // The master file has no partner codes of dagger and asterisk codes: a
+    // code that stays keeps the partner it had, so the secondary-code search
+    // still finds it.
+    if (tx.Status() != XQ_OK ||
+        db->ExecRaw("DROP TABLE IF EXISTS temp.icd_partner_alt") != SQLITE_OK ||
+        db->ExecRaw("CREATE TEMP TABLE icd_partner_alt AS SELECT code, partner FROM icd "
+                    "WHERE ebene = '' AND partner <> ''") != SQLITE_OK ||
+        !ClearCatalogue(*db))
+        return Fail(icdPath, db->LastError());
     IcdReader icd(*db, extract, hmv);
     CXQSAXReader reader;
     reader.putContentHandler(&icd);
@@ -344,6 +352,11 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
         return Fail(icdPath, reader.ErrorText() + ": " + db->LastError());
     if (!read) return Fail(icdPath, reader.ErrorText());
     if (icd.Codes() == 0) return Fail(icdPath, "Die Datei enth\xE4lt keinen ICD-Code");
+    if (db->ExecRaw("UPDATE icd SET partner = (SELECT p.partner FROM icd_partner_alt p "
+                    "WHERE p.code = icd.code) WHERE ebene = '' AND code IN "
+                    "(SELECT code FROM icd_partner_alt)") != SQLITE_OK ||
+        db->ExecRaw("DROP TABLE temp.icd_partner_alt") != SQLITE_OK)
+        return Fail(icdPath, db->LastError());
     if (IcdMarkExtractRows(*db) != XQ_OK || tx.Commit() != XQ_OK)
         return Fail(icdPath, db->LastError());
     Q7UpdateProgressBox(100);

@@ -103,7 +103,8 @@ class IcdImportTest : public DbTest {
 // the remedies and extract markers (a remedies row applies to subordinate
 // codes without one of their own) and the hierarchy rows.
 TEST_F(IcdImportTest, ImportsTheCatalogueWithItsMarkers) {
-    Load("icd", "code\ttext\nZ99\tAlt\n");
+    // A code that stays keeps its partner, which the master file lacks.
+    Load("icd", "code\ttext\tpartner\nZ99\tAlt\tZ98\nA100\tAlt\tG011\n");
     ASSERT_EQ(Import(Write("icd.xml", IcdFile(kDiagnosen)), Write("hmv.xml", kHmv),
                      Write("auszug.csv", kExtract)),
               XQ_OK);
@@ -111,7 +112,7 @@ TEST_F(IcdImportTest, ImportsTheCatalogueWithItsMarkers) {
               "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\t"
               "vachapters\tlhm\n"
               "A10\tDarmbefall\t01\tA10-A19\tA10\t\t\t\t\t\t\t\tLHM\n"
-              "A100\tDarmbefall, l\xC3\xA4nglich\t01\tA10-A19\tA10\t+\t\t\t\t\t\t\tLHM\n"
+              "A100\tDarmbefall, l\xC3\xA4nglich\t01\tA10-A19\tA10\t+\tG011\t\t\t\t\t\tLHM\n"
               "A1001\tTief\t01\tA10-A19\tA10\t\t\t1\t1\t1\t10,13.3\tVA000001VA000002\tLHM\n"
               "A101\tFlach\t01\tA10-A19\tA10\t\t\t\t\t\t\t\t\n"
               "A11\tHautbefall\t01\tA10-A19\tA11\t\t\t\t\t\t\t\t\n");
