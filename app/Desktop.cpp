@@ -93,7 +93,7 @@ XQDialogTemplate DesktopTemplate() {
         {.number = kTbIcdImport,
          .hint = "ICD-10-Stammdatei einlesen",
          .icon = "system-software-update"},
-        {XQTB_HELP, "F1 - Hilfe"}};
+        XQStandardButton(XQTB_HELP)};
     return t;
 }
 

@@ -18,12 +18,10 @@ XQDialogTemplate TbExchangeTemplate(int number, const char* caption, int width, 
         XQAddControl(t, IDC_TBX_LIST, XQKind::List, "Textbausteine", 10, 40, listWidth, 360);
     }
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
         {kTbSelectAll, "Strg+S - Alle Textbausteine an- bzw. abw\xE4hlen."},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -34,11 +34,9 @@ XQDialogTemplate ConfigSuchIcdTemplate() {
     XQAddControl(t, IDC_CFG_HK, XQKind::Check, "&Hausarzt-Katalog", 20, 110, 380, 20);
     XQAddControl(t, IDC_CFG_FK, XQKind::Check, "&Facharzt-Katalog", 20, 134, 380, 20);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -95,8 +95,8 @@ XQDialogTemplate KRWAenderungenTemplate() {
     t.height = 560;
     XQAddControl(t, IDC_KRWA_LIST, XQKind::List, "\304nderungen", 10, 10, 960, 520);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

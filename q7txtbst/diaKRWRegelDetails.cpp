@@ -55,11 +55,9 @@ XQDialogTemplate KRWRegelDetailsTemplate() {
     XQAddControl(t, IDC_KRWD_ABR, XQKind::Check, "zur Abrechnung", 510, 54, 140, 18);
     XQAddControl(t, IDC_KRWD_LIST, XQKind::List, "Regel", 10, 90, 960, 440);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\334"
-         "bernehmen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -37,11 +37,9 @@ XQDialogTemplate KRWRegelInaktivViewTemplate() {
     XQAddControl(t, IDC_KRWINAKTIV_BEVEL, XQKind::Frame, "", 6, 6, 748, 448);
     XQAddControl(t, IDC_KRWINAKTIV_LIST, XQKind::List, CdiaKRWRegelView::kKopf, 12, 14, 736, 432);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\334"
-         "bernehmen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -79,8 +79,8 @@ XQDialogTemplate KRWStammViewTemplate() {
     XQAddControl(t, IDC_KRW_ECHTZEIT, XQKind::Combo, "Echtzeitpr\374fung:", 660, 38, 310, 20);
     XQAddControl(t, IDC_KRW_LIST, XQKind::List, kKopf, 10, 70, 960, 480);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_HELP),
         {KRW_TB_PATIENT, "Strg + p  -  Patientenstammdaten", true, true, "user-info"},
         {KRW_TB_AENDERUNGEN, "\304nderungen im Kodierregelwerk", true, true,
          "document-open-recent"},

@@ -239,10 +239,8 @@ XQDialogTemplate SuchIcdTemplate() {
                  24);
     XQAddControl(t, IDC_ICD_DEL_FAV, XQKind::Button, "aus Favoriten entfernen", 220, 510, 200, 24);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
         {.number = kTbKodierregeln,
          .hint = "Kodierregelwerk-Stammdatei",
          .icon = "accessories-dictionary"},
@@ -257,7 +255,7 @@ XQDialogTemplate SuchIcdTemplate() {
          .hint = "Strg+Q - Qualit\xE4tsmanagement",
          .icon = "emblem-favorite"},
         {.number = kTbEinlesen, .hint = "ICD-10-Datei einlesen", .icon = "document-open"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

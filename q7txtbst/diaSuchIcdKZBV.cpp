@@ -62,11 +62,9 @@ XQDialogTemplate SuchIcdKZBVTemplate() {
     AddCodeColumn(t, 10, IDC_KZBV_LABEL1, "Erster Diagnosecode");
     AddCodeColumn(t, 210, IDC_KZBV_LABEL2, "Zweiter Diagnosecode");
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

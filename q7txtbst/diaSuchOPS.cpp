@@ -117,11 +117,9 @@ XQDialogTemplate SuchOPSTemplate() {
                  24);
     XQAddControl(t, IDC_OPS_DEL_FAV, XQKind::Button, "aus Favoriten entfernen", 220, 512, 200, 24);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\334"
-         "bernehmen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_ACCEPT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -50,14 +50,8 @@ XQDialogTemplate SuchTBTemplate() {
     XQAddControl(t, IDC_CAPTION_UNTERGRUPPE, XQKind::Caption, "Untergruppe:", 420, 108, 170, 20);
     XQAddControl(t, IDC_MEMO_TEXT, XQKind::Memo, "Text", 420, 132, 170, 272).readOnly = true;
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_ACCEPT,
-         "\xDC"
-         "bernehmen"},
-        {XQTB_NEW, "Neu"},
-        {XQTB_EDIT, "Bearbeiten"},
-        {XQTB_PRINT, "Drucken"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT), XQStandardButton(XQTB_ACCEPT), {XQTB_NEW, "Neu"},
+        {XQTB_EDIT, "Bearbeiten"},   {XQTB_PRINT, "Drucken"},       XQStandardButton(XQTB_HELP),
     };
     return t;
 }

@@ -33,8 +33,8 @@ XQDialogTemplate VAStammViewTemplate() {
     t.height = 640;
     XQAddControl(t, IDC_VA_LIST, XQKind::List, "Verschl\374sselungsanleitung", 10, 10, 980, 600);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_EXIT),
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

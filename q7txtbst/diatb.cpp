@@ -85,7 +85,7 @@ XQDialogTemplate TbTemplate() {
     XQAddControl(t, IDC_TB_TEXT, XQKind::Memo, "&Text", 10, 90, 620, 330);
     XQAddControl(t, IDC_TB_MODUS, XQKind::Caption, "Modus", 10, 430, 200, 20);
     t.toolbar = {
-        {XQTB_EXIT, "ESC - Abbrechen"},
+        XQStandardButton(XQTB_EXIT),
         {XQTB_NEW, "Neu"},
         {XQTB_SAVE, "Speichern"},
         {XQTB_COPY, "Kopieren"},
@@ -99,7 +99,7 @@ XQDialogTemplate TbTemplate() {
          "chster Textbaustein"},
         {XQTB_PRINT, "Drucken"},
         {XQTB_SEARCH, "F5 - Suchen"},
-        {XQTB_HELP, "F1 - Hilfe"},
+        XQStandardButton(XQTB_HELP),
     };
     return t;
 }

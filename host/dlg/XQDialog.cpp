@@ -515,3 +515,16 @@ int CXQDialog::FireDueTimers(long long now) {
 const std::vector<CXQDialog*>& CXQDialog::RunningDialogs() {
     return Running();
 }
+
+XQToolbarTemplate XQStandardButton(int number) {
+    switch (number) {
+        case XQTB_EXIT:
+            return {XQTB_EXIT, "ESC - Abbrechen"};
+        case XQTB_ACCEPT:
+            return {XQTB_ACCEPT, "\334bernehmen"};
+        case XQTB_HELP:
+            return {XQTB_HELP, "F1 - Hilfe"};
+        default:
+            return {number, CString()};
+    }
+}

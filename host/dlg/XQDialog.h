@@ -31,6 +31,10 @@ enum : int {
     XQTB_HELP = 10025,
 };
 
+// The exit, accept and help buttons as every dialog shows them: their hints
+// "ESC - Abbrechen", "\334bernehmen", "F1 - Hilfe". Another number gets no hint.
+Q7HOST_API XQToolbarTemplate XQStandardButton(int number);
+
 // Message of group 6 that CheckMussFelder reports for an empty mandatory field.
 enum : int { XQMSG_MUSSFELD = 9000 };
 

@@ -21,10 +21,7 @@ XQDialogTemplate PatWahlTemplate() {
     XQAddControl(t, IDC_PAT_SUCHE, XQKind::Edit, "&Suche", 10, 10, 300, 20,
                  "Patientennummer oder Anfang des Namens");
     XQAddControl(t, IDC_PAT_GRID, XQKind::Grid, "Patienten", 10, 40, 440, 330);
-    t.toolbar = {{XQTB_EXIT, "ESC - Abbrechen"},
-                 {XQTB_ACCEPT,
-                  "\xDC"
-                  "bernehmen"}};
+    t.toolbar = {XQStandardButton(XQTB_EXIT), XQStandardButton(XQTB_ACCEPT)};
     return t;
 }
 
