@@ -22,10 +22,6 @@ constexpr int kZeilenBreite = 120;
 constexpr int kCodeBreite = 8;
 const char* const kFortsetzung = "\xB7       ";
 
-bool IsBreakChar(char ch) {
-    return ch == ' ' || ch == '.' || ch == ',' || ch == '-' || ch == '?' || ch == '!';
-}
-
 // The values of one kind of a rule, in counter order.
 std::vector<CString> Werte(const KrwDetailMap& details, const CString& id, char art) {
     std::vector<CString> werte;
@@ -105,25 +101,8 @@ CString DetailText(const KrwRegelMap& regeln, const KrwDetailMap& details, const
 
 std::vector<CString> cut(const CString& text, int width) {
     std::vector<CString> pieces;
-    if (!text.IsEmpty() && width >= 1) {
-        const std::string& s = text.str();
-        size_t pos = 0;
-        const size_t w = static_cast<size_t>(width);
-        while (pos < s.size()) {
-            size_t take = s.size() - pos;
-            if (take > w) {
-                take = w;
-                for (size_t i = w; i > 0; --i)
-                    if (IsBreakChar(s[pos + i - 1])) {
-                        take = i;
-                        break;
-                    }
-            }
-            pieces.emplace_back(s.substr(pos, take));
-            pos += take;
-        }
-    }
-    if (pieces.empty()) pieces.push_back(text);
+    const std::string& s = text.str();
+    ForEachCutPiece(s, width, [&](size_t pos, size_t n) { pieces.emplace_back(s.substr(pos, n)); });
     return pieces;
 }
 

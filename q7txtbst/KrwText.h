@@ -3,6 +3,7 @@
 // detail text, the line list of many rules, and the text splitters they
 // share with the coding manual viewer. Widths count Windows-1252
 // characters (bytes).
+#include <string>
 #include <vector>
 
 #include "host/base/CString.h"
@@ -18,6 +19,31 @@ inline constexpr unsigned int kKrwGrau = 0x252525;
 // cut at the full width when the window holds none. Nothing is trimmed. An
 // empty text gives one empty piece; a width below 1 the whole text.
 std::vector<CString> cut(const CString& text, int width);
+// cut's pieces as offset and length into s, in order, without copying them:
+// piece(size_t offset, size_t length) is called once per piece.
+template <class F>
+void ForEachCutPiece(const std::string& s, int width, F&& piece) {
+    if (s.empty() || width < 1) {
+        piece(size_t{0}, s.size());
+        return;
+    }
+    const size_t w = static_cast<size_t>(width);
+    for (size_t pos = 0; pos < s.size();) {
+        size_t take = s.size() - pos;
+        if (take > w) {
+            take = w;
+            for (size_t i = w; i > 0; --i) {
+                const char ch = s[pos + i - 1];
+                if (ch == ' ' || ch == '.' || ch == ',' || ch == '-' || ch == '?' || ch == '!') {
+                    take = i;
+                    break;
+                }
+            }
+        }
+        piece(pos, take);
+        pos += take;
+    }
+}
 // The parts between separators; a text ending with it gives an empty last
 // part, an empty text one empty part. separator must not be empty.
 std::vector<CString> split(const CString& text, const CString& separator);

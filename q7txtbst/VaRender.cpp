@@ -1,5 +1,6 @@
 #include "q7txtbst/VaRender.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -14,8 +15,18 @@ constexpr int kGroesse = 18;
 // keeps its bullet on every piece, outside the width.
 void Emit(std::vector<line>& lines, const CString& text, const CString& prefix, unsigned int colour,
           int level, int width) {
-    for (CString& piece : cut(text, width))
-        lines.push_back(line{std::move(piece), prefix, colour, kGroesse, level});
+    const std::string& s = text.str();
+    ForEachCutPiece(s, width, [&](size_t pos, size_t n) {
+        lines.push_back(line{CString(s.substr(pos, n)), prefix, colour, kGroesse, level});
+    });
+}
+
+// The text of a cell that renders as its own text cut at the width (a td,
+// th or p without elements inside); nullptr for any other cell.
+const std::string* Zellentext(const CXQXMLElement& cell) {
+    if (!cell.children.empty()) return nullptr;
+    const std::string& name = cell.name.str();
+    return name == "td" || name == "th" || name == "p" ? &cell.text.str() : nullptr;
 }
 
 void Leerzeile(std::vector<line>& lines, int level) {
@@ -77,14 +88,25 @@ void renderTable(const CXQXMLElement& table, std::vector<line>& lines, int /*lev
     std::vector<int> laengste(n, 0);
     std::vector<line> tmp;
     for (size_t j = 0; j < n; ++j) {
-        tmp.clear();
-        for (const CXQXMLElement* cell : spalten[j]) addLine(*cell, tmp, 0, kVaBreite);
         long long summe = 0;
-        for (const line& l : tmp) {
-            summe += l.text.GetLength();
-            if (l.text.GetLength() > laengste[j]) laengste[j] = l.text.GetLength();
+        size_t anzahl = 0;
+        const auto zaehle = [&](size_t laenge) {
+            summe += static_cast<long long>(laenge);
+            laengste[j] = std::max(laengste[j], static_cast<int>(laenge));
+            ++anzahl;
+        };
+        for (const CXQXMLElement* cell : spalten[j]) {
+            // Plain cells, nearly all of them, are measured without
+            // building their lines.
+            if (const std::string* text = Zellentext(*cell)) {
+                ForEachCutPiece(*text, kVaBreite, [&](size_t, size_t n) { zaehle(n); });
+                continue;
+            }
+            tmp.clear();
+            addLine(*cell, tmp, 0, kVaBreite);
+            for (const line& l : tmp) zaehle(l.text.str().size());
         }
-        if (!tmp.empty()) mittel[j] = static_cast<double>(summe) / static_cast<double>(tmp.size());
+        if (anzahl) mittel[j] = static_cast<double>(summe) / static_cast<double>(anzahl);
     }
     // The running total drops its fraction after every column.
     long long gesamt = 0;
@@ -127,14 +149,23 @@ void renderTable(const CXQXMLElement& table, std::vector<line>& lines, int /*lev
     for (const CXQXMLElement& row : table.children) {
         const size_t start = zeilen;
         for (size_t j = 0; j < row.children.size(); ++j) {
+            const auto zelle = [&](size_t k) -> CString& {
+                if (start + k >= zeilen) {
+                    zeilen = start + k + 1;
+                    ausgabe.resize(zeilen * n);
+                }
+                return ausgabe[(start + k) * n + j];
+            };
+            if (const std::string* text = Zellentext(row.children[j])) {
+                size_t k = 0;
+                ForEachCutPiece(*text, breite[j], [&](size_t pos, size_t len) {
+                    zelle(k++).str().assign(*text, pos, len);
+                });
+                continue;
+            }
             tmp.clear();
             addLine(row.children[j], tmp, 0, breite[j]);
-            if (start + tmp.size() > zeilen) {
-                zeilen = start + tmp.size();
-                ausgabe.resize(zeilen * n);
-            }
-            for (size_t k = 0; k < tmp.size(); ++k)
-                ausgabe[(start + k) * n + j] = std::move(tmp[k].text);
+            for (size_t k = 0; k < tmp.size(); ++k) zelle(k) = std::move(tmp[k].text);
         }
     }
     size_t breit = 0;

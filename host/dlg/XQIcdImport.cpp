@@ -16,6 +16,7 @@
 #include "host/base/CString.h"
 #include "host/base/HostContext.h"
 #include "host/db/Icd.h"
+#include "host/db/Records.h"
 #include "host/db/XQDatabase.h"
 #include "host/db/internal/IcdInternal.h"
 #include "host/db/internal/TsvInternal.h"
@@ -75,9 +76,13 @@ bool ReadExtract(const CString& path, std::unordered_set<std::string>& codes, CS
 }
 
 // The remedies file: for each code with rows, whether one of them gives a
-// long-term remedy need.
+// long-term remedy need. A row bound to a KV region counts only in the
+// practice's region (region 0: the practice has none, and such rows never
+// count).
 class HmvReader : public SAXContentHandlerImpl {
   public:
+    explicit HmvReader(int region) : m_region(region) {}
+
     std::unordered_map<std::string, bool> lhm;
 
     void startElement(const std::string&, const std::string& local, const std::string&) override {
@@ -87,6 +92,9 @@ class HmvReader : public SAXContentHandlerImpl {
         if (local == "verordnungsbedarf") {
             m_code.clear();
             m_lhm = false;
+            m_elsewhere = false;
+        } else if (local == "geltungsbereich_kv" && m_inRow && v) {
+            m_elsewhere = std::atoi(v) != m_region || m_region == 0;
         } else if (local == "icd_code" && m_inRow && v) {
             m_code = StoredCode(v);
         } else if (local == "anlage_heilmittelvereinbarung" && v) {
@@ -97,7 +105,7 @@ class HmvReader : public SAXContentHandlerImpl {
     void endElement(const std::string&, const std::string& local, const std::string&) override {
         if (local != "verordnungsbedarf") return;
         m_inRow = false;
-        if (!m_code.empty()) lhm[m_code] = lhm[m_code] || m_lhm;
+        if (!m_code.empty() && !m_elsewhere) lhm[m_code] = lhm[m_code] || m_lhm;
     }
 
     // Rows of a code apply to its subordinate codes without rows of their own.
@@ -110,10 +118,24 @@ class HmvReader : public SAXContentHandlerImpl {
     }
 
   private:
+    int m_region;
     bool m_inRow = false;
     std::string m_code;
     bool m_lhm = false;
+    bool m_elsewhere = false;
 };
+
+// The KV region of the practice the host works for into region, 0 when the
+// practice is not recorded; false when the practice could not be read.
+bool PraxisRegion(CXQDatabase* db, int& region) {
+    CQPraxis praxis(db);
+    praxis.SetReadOnly(true);
+    praxis.SetForwardOnly(true);
+    praxis.Id = dbPraxisId;
+    const int status = praxis.GetByK1(XQ_MATCH_EQUAL);
+    region = status == XQ_OK ? std::atoi(praxis.KvRegion) : 0;
+    return status == XQ_OK || status == XQ_NOTFOUND;
+}
 
 // The ICD master file, each row stored as soon as it is complete.
 class IcdReader : public SAXContentHandlerImpl {
@@ -327,7 +349,9 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
     if (!extractPath.IsEmpty() && !ReadExtract(extractPath, extract, error))
         return Fail(extractPath, error);
     Q7UpdateProgressBox(10);
-    HmvReader hmv;
+    int region = 0;
+    if (!hmvPath.IsEmpty() && !PraxisRegion(db, region)) return Fail(hmvPath, db->LastError());
+    HmvReader hmv(region);
     if (!hmvPath.IsEmpty()) {
         CXQSAXReader reader;
         reader.putContentHandler(&hmv);

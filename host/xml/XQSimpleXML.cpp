@@ -75,6 +75,9 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
     CXQXMLElement* e = b.root;
     if (!b.open.empty()) {
         auto& children = b.open.back().element->children;
+        // An element with children mostly has several: skip the smallest
+        // steps of growth, each of which moves the siblings built so far.
+        if (children.empty()) children.reserve(4);
         children.emplace_back();
         e = &children.back();
     }

@@ -72,6 +72,12 @@ const std::string kHmv = Crlf(
     "  <verordnungsbedarf><icd_code V=\"A10.1\"/><heilmittel_liste><heilmittel>\n"
     "   <anlage_heilmittelvereinbarung V=\"BVB\"/></heilmittel></heilmittel_liste>\n"
     "  </verordnungsbedarf>\n"
+    "  <verordnungsbedarf><icd_code V=\"A10.1\"/><geltungsbereich_kv V=\"17\"/>\n"
+    "   <heilmittel_liste><heilmittel><anlage_heilmittelvereinbarung V=\"LHM\"/>\n"
+    "   </heilmittel></heilmittel_liste></verordnungsbedarf>\n"
+    "  <verordnungsbedarf><icd_code V=\"A11\"/><geltungsbereich_kv V=\"72\"/>\n"
+    "   <heilmittel_liste><heilmittel><anlage_heilmittelvereinbarung V=\"LHM\"/>\n"
+    "   </heilmittel></heilmittel_liste></verordnungsbedarf>\n"
     " </verordnungsbedarf_liste></sdhma_stammdaten></ehd:body></ehd:ehd>\n");
 
 const std::string kExtract = Crlf("Auszug Zahnmedizin;Stand\nKode;Text\nA10.01+;Tief\n");
@@ -101,8 +107,10 @@ class IcdImportTest : public DbTest {
 // The whole file lands in the catalogue: nesting, texts, notation, the
 // physician groups of the index texts as filters, coding manual references,
 // the remedies and extract markers (a remedies row applies to subordinate
-// codes without one of their own) and the hierarchy rows.
+// codes without one of their own, and a KV region's row only in the
+// practice's region) and the hierarchy rows.
 TEST_F(IcdImportTest, ImportsTheCatalogueWithItsMarkers) {
+    Load("praxis", "id\tkvregion\tname\n" + std::string(dbPraxisId) + "\t72\tPraxis\n");
     // A code that stays keeps its partner, which the master file lacks.
     Load("icd", "code\ttext\tpartner\nZ99\tAlt\tZ98\nA100\tAlt\tG011\n");
     ASSERT_EQ(Import(Write("icd.xml", IcdFile(kDiagnosen)), Write("hmv.xml", kHmv),
@@ -115,7 +123,7 @@ TEST_F(IcdImportTest, ImportsTheCatalogueWithItsMarkers) {
               "A100\tDarmbefall, l\xC3\xA4nglich\t01\tA10-A19\tA10\t+\tG011\t\t\t\t\t\tLHM\n"
               "A1001\tTief\t01\tA10-A19\tA10\t\t\t1\t1\t1\t10,13.3\tVA000001VA000002\tLHM\n"
               "A101\tFlach\t01\tA10-A19\tA10\t\t\t\t\t\t\t\t\n"
-              "A11\tHautbefall\t01\tA10-A19\tA11\t\t\t\t\t\t\t\t\n");
+              "A11\tHautbefall\t01\tA10-A19\tA11\t\t\t\t\t\t\t\tLHM\n");
     EXPECT_EQ(Dump("icdthes"), "code\ttext\nA1001\tTiefer Keim\nA1001\tKeim, tief\n");
     EXPECT_EQ(Dump("icdsubgruppe"),
               "chapter\tgroup\tsubgroup\ttext\n01\tA10-A19\tA10\tDarmbefall\n"
