@@ -312,7 +312,7 @@ void CPraxisDesktop::ImportIcdCatalogue() {
                       "CSV-Datei (*.CSV)|*.CSV||", "csv", extract))
         return;
     if (CQIcd::ReadFromXMLFile(dbDatabase, this, icd, hmv, extract) == XQ_OK)
-        HaltI("Praxis-Arbeitsplatz", "Der ICD-10-GM-Katalog wurde eingelesen.");
+        HaltI("Praxis-Arbeitsplatz", "Der ICD-Katalog wurde eingelesen.");
 }
 
 // The desktop's patient is the practice's first one, so that the search can

@@ -1,7 +1,8 @@
 // The practice desktop as a window, on the demo practice: a known Kürzel and
 // F3 expand in the memo; an unknown one opens the search dialog, and the
 // block chosen there lands in the memo; the procedure search gets the
-// treatment date and the side choice. With Q7_SCREENSHOTS=DIR the desktop
+// treatment date and the side choice; the coding manual entry asks for an
+// optional code, the catalogue entry for three files. With Q7_SCREENSHOTS=DIR the desktop
 // is saved as DIR/desktop.png.
 #include <map>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/Desktop.h"
 #include "app/ModuleLibrary.h"
 #include "host/base/HostContext.h"
+#include "host/db/Icd.h"
 #include "host/db/Ops.h"
 #include "q7txtbst/Q7TbExport.h"
 #include "tests/host/ui/qt/QtTestSupport.h"
@@ -23,6 +25,11 @@ struct {
     bool noSide = false;
     CString date;
 } opsSearch;
+
+CString manualCode = "(nicht gerufen)";
+void FakeVAStammView(const CString& code, CWnd*) {
+    manualCode = code;
+}
 
 int FakeSuchOPS(bool noSide, const CString& date, CWnd*, CQOps_Fields* result) {
     ++opsSearch.calls;
@@ -48,7 +55,8 @@ void* ModuleLibrary::Find(const char* name) const {
         {"Q7SuchIcd", reinterpret_cast<void*>(&Q7SuchIcd)},
         {"Q7SuchIcdFreitextdiagnosenKZBV",
          reinterpret_cast<void*>(&Q7SuchIcdFreitextdiagnosenKZBV)},
-        {"Q7SuchOPS", reinterpret_cast<void*>(&FakeSuchOPS)}};
+        {"Q7SuchOPS", reinterpret_cast<void*>(&FakeSuchOPS)},
+        {"Q7VAStammView", reinterpret_cast<void*>(&FakeVAStammView)}};
     auto it = exported.find(name);
     return it == exported.end() ? nullptr : it->second;
 }
@@ -226,6 +234,53 @@ TEST_F(DesktopWindowTest, ProcedureSearchGetsDateAndSideChoice) {
         Settle();
         EXPECT_TRUE(opsSearch.noSide);
         EXPECT_EQ(chosen->text(), "5-812.5L");
+    });
+}
+
+// The manual opens with the code typed (or none); the catalogue entry takes
+// the three files picked in turn and replaces the catalogue.
+TEST_F(DesktopWindowTest, ManualAndCatalogueEntriesAskWhatTheyNeed) {
+    RegisterHostDialogs();
+    ModuleLibrary module;
+    const std::string kbv = std::string(Q7_SOURCE_DIR) + "/demo/kbv/";
+    QStringList asked, boxes;
+    std::vector<std::string> files = {kbv + "ICD_2.3_74_tf+2026q1.xml",
+                                      kbv + "sdhma_1.30_74_tf+2026q1.xml",
+                                      kbv + "ICD-10_Auswahl Zahnmedizin_AU-Besch._Demo.csv"};
+    QString code;
+    AnswerModals answerer([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QFileDialog*>(modal)) {
+            asked.push_back(box->windowTitle());
+            box->findChild<QLineEdit*>("fileNameEdit")
+                ->setText(QString::fromStdString(files[static_cast<size_t>(asked.size()) - 1]));
+            static_cast<QDialog*>(box)->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes.push_back(box->text());
+            Button(box, "OK")->click();
+        } else if (modal->objectName() == "parambox") {
+            auto* edit = modal->findChild<QLineEdit*>("param0");
+            edit->setText(code);
+            modal->findChild<QPushButton*>("ok")->click();
+        }
+    });
+    CPraxisDesktop desktop(module);
+    RunShown(desktop, [&](QWidget* w) {
+        for (const char* typed : {" A10.9 ", ""}) {
+            code = typed;
+            w->findChild<QToolButton*>("tb30107")->click();
+            Settle();
+            EXPECT_EQ(manualCode, CString(typed).Trim());
+        }
+        w->findChild<QToolButton*>("tb30108")->click();
+        Settle();
+        EXPECT_EQ(
+            asked.join('|'),
+            Q("ICD-Datei suchen|HMV-Datei suchen|Auszug Zahnmedizin/AU-Bescheinigung suchen"));
+        EXPECT_EQ(boxes.join('|'), "Der ICD-Katalog wurde eingelesen.");
+        CQIcd icd(dbDatabase);
+        icd.Code = "A109";
+        EXPECT_EQ(icd.GetByK1(0), XQ_OK);
+        EXPECT_EQ(icd.VAKapitel, "VA559400");
     });
 }
 

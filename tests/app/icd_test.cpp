@@ -2,7 +2,8 @@
 // practice: a code found by text typed without umlauts comes back with its
 // certainty and side, the secondary-code search lists a code's partners, and
 // the dental transition hands back two codes. The same demo brings the
-// procedure catalogue and its fee schedule.
+// procedure catalogue and its fee schedule. The KBV master files read by
+// import-icd give the search its physician group filters.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -90,6 +91,40 @@ TEST_F(IcdAppTest, DemoBringsAProcedureCatalogueAndFeeSchedule) {
     EXPECT_TRUE(procedures >= 200 && chapters >= 6 && kinds == allFour)
         << procedures << " procedures, " << chapters << " chapters, " << kinds.size()
         << " editions";
+}
+
+// The invented master files replace the catalogue; the Hausarzt filter then
+// keeps the codes whose index texts the Hausarzt group holds. A file that
+// is not there changes nothing and ends with status 1.
+TEST(IcdImportAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
+    char name[] = "/tmp/q7icdimport.XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    const std::string home = name;
+    ASSERT_EQ(RunQ7({"--home", home, "seed-demo"}).status, 0);
+    const std::string kbv = std::string(Q7_SOURCE_DIR) + "/demo/kbv/";
+    ProcessRun run = RunQ7({"--home", home, "--ui", "text", "import-icd",
+                            kbv + "ICD_2.3_74_tf+2026q1.xml", kbv + "sdhma_1.30_74_tf+2026q1.xml",
+                            kbv + "ICD-10_Auswahl Zahnmedizin_AU-Besch._Demo.csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Der ICD-Katalog wurde eingelesen."), std::string::npos) << run.out;
+
+    run = RunQ7({"--home", home, "--ui", "text", "--script", "-", "call", "Q7SuchIcd", "0", "0",
+                 "1", "", ""},
+                "select Kapitel (alle)\ntype Text wanderkeim\nwait 300\n"
+                "check Hausarzt-Katalog on\nwait 300\ndump\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string lines;
+    std::istringstream out(run.out);
+    for (std::string line; std::getline(out, line);)
+        if (line.find("] A1") != std::string::npos) lines += line.substr(line.find(']') + 2, 5);
+    EXPECT_EQ(lines, "A10.0A11.9A12.9");
+
+    const std::string before = RunQ7({"--home", home, "dump", "icd"}).out;
+    run = RunQ7({"--home", home, "--ui", "text", "import-icd", home + "/fehlt.xml"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Datei nicht lesbar"), std::string::npos) << run.err;
+    EXPECT_EQ(RunQ7({"--home", home, "dump", "icd"}).out, before);
+    std::filesystem::remove_all(home);
 }
 
 }  // namespace

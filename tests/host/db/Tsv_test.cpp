@@ -218,4 +218,19 @@ TEST_F(DbTest, OlderDatabaseGetsTheNewTextsAndKeepsItsOwn) {
     EXPECT_EQ(GetQ7String(6, 1), "eigen");
 }
 
+// A catalogue of schema 4 lacks the remedies column: opening adds it empty
+// and keeps the codes.
+TEST_F(DbTest, CatalogueOfSchema4GetsTheRemediesColumn) {
+    Load("icd", "code\ttext\nA10\tDarmbefall\n");
+    ASSERT_EQ(xq::Exec(xq::Handle(*dbDatabase),
+                       "ALTER TABLE icd DROP COLUMN heilmittel; PRAGMA user_version=4"),
+              SQLITE_OK);
+    XQClosePracticeDatabase();
+    CString error;
+    ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
+    EXPECT_EQ(Dump("icd"),
+              "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\t"
+              "vachapters\tlhm\nA10\tDarmbefall\t\t\t\t\t\t\t\t\t\t\t\n");
+}
+
 }  // namespace
