@@ -620,7 +620,8 @@ void CdiaSuchIcd::OnOnChangeXqlcomboGruppe() {
 
 void CdiaSuchIcd::OnOnFillLineXqgridSuchgrid() {
     m_grid.SetText(0, CQIcd::AddPoint(m_Icd.Code));
-    m_grid.SetText(1, m_Icd.Text);
+    // A key word hit shows the index line that matched beside its code.
+    m_grid.SetText(1, m_Icd.Fundtext.IsEmpty() ? m_Icd.Text : m_Icd.Fundtext);
 }
 
 void CdiaSuchIcd::OnOnLineChangedXqgridSuchgrid() {

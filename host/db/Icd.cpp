@@ -4,6 +4,7 @@
 #include "host/base/XQGuard.h"
 #include "host/db/internal/CatalogueSearch.h"
 #include "host/db/internal/Favourites.h"
+#include "host/db/internal/IcdIndex.h"
 #include "host/db/internal/IcdInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
@@ -101,16 +102,25 @@ std::string CodeQuery(const Where& w) {
 
 }  // namespace
 
+// The conditions besides the codes themselves, for a ranked search; empty
+// when w holds no more than CodeRows.
+std::string Restriction(const Where& w) {
+    Where codes;
+    CodeRows(codes);
+    return w.sql == codes.sql ? std::string() : w.sql;
+}
+
 int CQIcd::GetForSuche(bool favoriten, const CString& patientId, bool auszug, bool hausarzt,
                        bool facharzt, const CString& arztgruppe) {
     return XQGuard("ICD-Suche", XQ_NODB, [&] {
+        m_zeilen.clear();
         Where w;
         CodeRows(w);
         CodePrefix(w, Code);
         Places(w, *this);
-        std::string words = WordQuery(Text);
-        if (!words.empty()) w.Add(kTextMatch, Utf8Text(words));
         Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
+        if (xq::IcdHasSearchWords(Text))
+            return Ranked(Text, static_cast<int>(xq::IcdFeld::Text), Restriction(w), w.values);
         return QueryIds(CodeQuery(w), w.values);
     });
 }
@@ -119,15 +129,15 @@ int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
                                   const CString& patientId, bool auszug, bool hausarzt,
                                   bool facharzt, const CString& arztgruppe) {
     return XQGuard("ICD-Suche", XQ_NODB, [&] {
+        m_zeilen.clear();
         Where w;
         CodeRows(w);
         CodePrefix(w, Code);
         Places(w, *this);
-        std::string words = LongKeyWord(schlagwort) ? WordQuery(schlagwort) : std::string();
-        if (!words.empty())
-            w.Add(std::string("(") + kTextMatch + " OR " + kThesMatch + ")", Utf8Text(words),
-                  Utf8Text(words));
         Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
+        if (LongKeyWord(schlagwort) && xq::IcdHasSearchWords(schlagwort))
+            return Ranked(schlagwort, static_cast<int>(xq::IcdFeld::Beide), Restriction(w),
+                          w.values);
         return QueryIds(CodeQuery(w), w.values);
     });
 }
@@ -135,17 +145,70 @@ int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
 int CQIcd::GetByThesaurus(const CString& schlagwort, bool auszug, bool hausarzt, bool facharzt,
                           const CString& arztgruppe) {
     return XQGuard("ICD-Suche", XQ_NODB, [&] {
-        std::string words = WordQuery(schlagwort);
-        if (words.empty()) {
+        m_zeilen.clear();
+        if (!xq::IcdHasSearchWords(schlagwort)) {
             EndQuery();
             return XQ_NOTFOUND;
         }
         Where w;
         CodeRows(w);
-        w.Add(kThesMatch, Utf8Text(words));
         Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
-        return QueryIds(CodeQuery(w), w.values);
+        return Ranked(schlagwort, static_cast<int>(xq::IcdFeld::Schlagwort), Restriction(w),
+                      w.values);
     });
+}
+
+int CQIcd::Ranked(const CString& typed, int feld, const std::string& filterSql,
+                  const std::vector<XQValue>& values) {
+    CXQDatabase* db = Database();
+    if (!db || !db->IsOpen()) {
+        EndQuery();
+        return XQ_NODB;
+    }
+    std::vector<int64_t> allowed;
+    if (!filterSql.empty()) {
+        sqlite3_stmt* stmt = xq::Statement(
+            *db, "SELECT i.rowid FROM icd i WHERE " + filterSql + " ORDER BY i.rowid");
+        if (!stmt) {
+            EndQuery();
+            return XQ_NODB;
+        }
+        xq::StmtUse use(stmt);
+        for (size_t i = 0; i < values.size(); ++i)
+            xq::Bind(stmt, static_cast<int>(i) + 1, values[i]);
+        int rc;
+        while ((rc = xq::Step(stmt)) == SQLITE_ROW)
+            allowed.push_back(sqlite3_column_int64(stmt, 0));
+        if (rc != SQLITE_DONE) {
+            EndQuery();
+            return XQ_NODB;
+        }
+    }
+    std::vector<xq::IcdTreffer> hits;
+    if (xq::IcdRank(*db, typed, static_cast<xq::IcdFeld>(feld),
+                    filterSql.empty() ? nullptr : &allowed, hits) != XQ_OK) {
+        XQLog("ICD-Suche", xq::LastReason(*db));
+        EndQuery();
+        return XQ_NODB;
+    }
+    std::vector<int64_t> ids;
+    ids.reserve(hits.size());
+    for (const xq::IcdTreffer& h : hits) {
+        ids.push_back(h.code);
+        if (h.zeile) m_zeilen[h.code] = h.zeile;
+    }
+    return SetHits(std::move(ids));
+}
+
+void CQIcd::RowLoaded(int64_t id) {
+    Fundtext.Empty();
+    const auto it = m_zeilen.find(id);
+    if (it == m_zeilen.end()) return;
+    if (sqlite3_stmt* stmt = xq::Statement(*Database(), "SELECT text FROM icd WHERE rowid=?")) {
+        xq::StmtUse use(stmt);
+        sqlite3_bind_int64(stmt, 1, it->second);
+        if (xq::Step(stmt) == SQLITE_ROW) Fundtext = xq::ColumnCp(stmt, 0);
+    }
 }
 
 int CQIcd::GetByK1FilteredByFG(int matchMode, bool auszug, bool hausarzt, bool facharzt,

@@ -13,10 +13,12 @@
 // Ebene "1", Kapitel and Gruppe a group's subgroups, each in code order.
 //
 // The search queries below match as described in docs/icd-suche.md: a code
-// by prefix, texts and key words by word beginnings in any order, umlauts
-// and ß folded both ways. They return 0 (hits; the first is current), 4 (no
-// hit; fields unchanged) or 14 (catalogue not readable), keep only row ids,
-// and give their hits in code order. Their hits are codes only, never
+// by prefix, texts and key words by whole words, word beginnings, parts of
+// words and words within a typing error, in any order, umlauts and ß folded
+// both ways, a code typed among the words as the code. They return 0 (hits;
+// the first is current), 4 (no hit; fields unchanged) or 14 (catalogue not
+// readable), keep only row ids, and give their hits best first when words
+// were typed, else in code order. Their hits are codes only, never
 // hierarchy rows, index lines or the version row (GetForThesaurus: index
 // lines). Reset the record with ClearAll before a search: ClearKey leaves
 // Text, which GetForSuche reads.
@@ -29,6 +31,11 @@
 //               false: arztgruppe does not filter
 //   arztgruppe  physician group code as the settings keep it ("10  ",
 //               "13.1", or an umbrella "13." for all of "13.1" ... "13.8")
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "host/base/CString.h"
 #include "host/base/Export.h"
 #include "host/db/XQRSet.h"
@@ -67,6 +74,9 @@ class Q7HOST_API CQIcd : public CXQRSet {
     CString Arztgruppen;  // physician group codes holding the code, separated by ","
     CString VAKapitel;    // coding manual chapter ids, eight characters each
     CString Heilmittel;   // "LHM": the remedies file gives the code a long-term remedy need
+    // Not a column: after a key word search, the index line that matched the
+    // current code best, when it was not the code's own title; else empty.
+    CString Fundtext;
 
     // Systematic search over Code (prefix, with or without point, any case),
     // Text (word beginnings), Kapitel, Gruppe, Untergruppe (equal; empty =
@@ -121,6 +131,15 @@ class Q7HOST_API CQIcd : public CXQRSet {
     static int AddToFavoriten(const CString& code);
     // 0 removed, 4 not a favourite, 12 refused, 14 no database.
     static int DelFromFavoriten(const CString& code);
+
+  private:
+    // The ranked search of typed words in one of the fields of
+    // host/db/internal/IcdIndex.h; filterSql (over alias i, with values)
+    // limits the codes, empty for none.
+    int Ranked(const CString& typed, int feld, const std::string& filterSql,
+               const std::vector<XQValue>& values);
+    void RowLoaded(int64_t id) override;
+    std::unordered_map<int64_t, int64_t> m_zeilen;  // code row -> index line row that matched
 };
 
 // ICD favourites. Key 1 = (MdId, Code), unique; MdId compares by value.

@@ -404,6 +404,14 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
                               "ALTER TABLE icd ADD COLUMN heilmittel TEXT NOT NULL "
                               "DEFAULT ''") == SQLITE_OK;
     }
+    // Schema 6 has the catalogue's triggers count its changes: the old ones
+    // make way for them.
+    if (version >= 2 && version < 6)
+        for (const char* trigger : {"icd_ai", "icd_ad", "icd_au"})
+            stored =
+                stored &&
+                xq::Exec(m_impl->db, ("DROP TRIGGER IF EXISTS " + std::string(trigger)).c_str()) ==
+                    SQLITE_OK;
     for (const XQTableDef* table : XQAllTables())
         for (const std::string& sql : XQCreateSql(*table))
             stored = stored && xq::Exec(m_impl->db, sql.c_str()) == SQLITE_OK;

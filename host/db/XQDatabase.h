@@ -12,7 +12,7 @@
 // a higher number comes from a newer program and is not opened; one with a
 // lower number is brought up to date (3: the editor's new message texts; 4:
 // the OPS catalogue's tables; 5: the long-term remedy marker of the ICD codes).
-inline constexpr int XQ_SCHEMA_VERSION = 5;
+inline constexpr int XQ_SCHEMA_VERSION = 6;
 
 class Q7HOST_API CXQDatabase {
   public:

@@ -557,7 +557,18 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
     for (size_t i = 0; i < m_fields.size(); ++i)
         row.push_back(xq::ColumnCp(stmt, static_cast<int>(i)));
     for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = std::move(row[i]);
+    RowLoaded(id);
     return XQ_OK;
+}
+
+int CXQRSet::SetHits(std::vector<int64_t> ids) {
+    EndQuery();
+    if (!m_db || !m_db->IsOpen()) return XQ_NODB;
+    m_hits = std::move(ids);
+    if (m_hits.empty()) return XQ_NOTFOUND;
+    const int status = LoadAt(0, 1);
+    if (status != XQ_OK) EndQuery();
+    return status;
 }
 
 // Loads the hit at index; a row deleted meanwhile is dropped from the hits

@@ -81,6 +81,11 @@ class Q7HOST_API CXQRSet {
     // read in pages; any other statement is read whole.
     int QueryIds(const std::string& sql, const std::vector<XQValue>& values);
     int QueryByKey(int keyNr, int matchMode);
+    // Makes ids the hits, in that order, and positions on the first: 0, 4
+    // for no ids, 18 when the first could not be read (then no hits).
+    int SetHits(std::vector<int64_t> ids);
+    // Called after each row is read into the fields, with its row id.
+    virtual void RowLoaded(int64_t /*id*/) {}
     void EndQuery();
     // The connection writes go to, or null (then 12).
     CXQDatabase* Writer() const;

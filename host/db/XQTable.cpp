@@ -164,17 +164,25 @@ std::vector<std::string> IcdExtraSql() {
         }
         return sql;
     };
+    // icdstamp counts the catalogue's changes, so that a search's word index
+    // built in memory knows when it is out of date, whoever wrote the rows;
+    // db tells databases apart whose counts happen to agree.
     std::vector<std::string> sql{
         "CREATE INDEX IF NOT EXISTS icd_search ON icd(k_ebene, k_code, k_kapitel, k_gruppe, "
         "k_untergruppe, auszug, hausarzt, facharzt, arztgruppen)",
-        "CREATE INDEX IF NOT EXISTS icd_partner ON icd(partner, ebene)"};
+        "CREATE INDEX IF NOT EXISTS icd_partner ON icd(partner, ebene)",
+        "CREATE TABLE IF NOT EXISTS icdstamp(n INTEGER NOT NULL, db INTEGER NOT NULL)",
+        "INSERT INTO icdstamp SELECT 0, random() WHERE NOT EXISTS(SELECT 1 FROM icdstamp)"};
     for (const char* fts : {"icd_text", "icd_thes"}) sql.push_back(xq::WordIndexSql(fts));
+    const std::string stamp = "UPDATE icdstamp SET n=n+1; ";
     sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ai AFTER INSERT ON icd BEGIN " +
-                  index("new", true) + "END");
+                  index("new", true) + stamp + "END");
     sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_ad AFTER DELETE ON icd BEGIN " +
-                  index("old", false) + "END");
-    sql.push_back("CREATE TRIGGER IF NOT EXISTS icd_au AFTER UPDATE OF ebene, text ON icd BEGIN " +
-                  index("old", false) + index("new", true) + "END");
+                  index("old", false) + stamp + "END");
+    sql.push_back(
+        "CREATE TRIGGER IF NOT EXISTS icd_au AFTER UPDATE OF code, ebene, text ON icd "
+        "BEGIN " +
+        index("old", false) + index("new", true) + stamp + "END");
     return sql;
 }
 

@@ -321,6 +321,7 @@ class IcdReader : public SAXContentHandlerImpl {
 bool ClearCatalogue(CXQDatabase& db) {
     if (db.ExecRaw("DROP TRIGGER IF EXISTS icd_ad") != SQLITE_OK ||
         db.ExecRaw("DELETE FROM icd") != SQLITE_OK ||
+        db.ExecRaw("UPDATE icdstamp SET n=n+1") != SQLITE_OK ||
         db.ExecRaw("INSERT INTO icd_text(icd_text) VALUES('delete-all')") != SQLITE_OK ||
         db.ExecRaw("INSERT INTO icd_thes(icd_thes) VALUES('delete-all')") != SQLITE_OK)
         return false;

@@ -38,7 +38,7 @@ TEST_F(IcdAppTest, CodeFoundByTextComesBackWithCertaintyAndSide) {
     ProcessRun run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
                           "select Kapitel (alle)\n"
                           "type Text zuckerverwertungsstoerung kindes\n"
-                          "line grid 2\n"
+                          "line grid 3\n"
                           "check G - gesicherte Diagnose on\n"
                           "check R - rechts on\n"
                           "click \xC3\234bernehmen\n");

@@ -78,15 +78,25 @@ TEST_F(IcdTest, CodeIsAPrefixWithOrWithoutPointInAnyCase) {
     EXPECT_EQ(CQIcd::RemovePoint(" A00.0 "), "A000");
 }
 
-TEST_F(IcdTest, TextWordsAreWordBeginningsInAnyOrderWithUmlautsFolded) {
+// Words in any order, umlauts folded; a title that begins with the words
+// first; parts of words, index lines and typing errors find codes too, below
+// what matches better; a code among the words lists it and the codes below.
+TEST_F(IcdTest, TextWordsRankWholeWordsBeginningsPartsAndTypos) {
     EXPECT_EQ(Search("", "kind bronch"), "B10");
     EXPECT_EQ(Search("", "ERW, chron"), "B100");
-    EXPECT_EQ(Search("", "bronchitis"), "B10,B100");
-    EXPECT_EQ(Search("", "ronch"), "-");  // not a word beginning
+    EXPECT_EQ(Search("", "bronchitis"), "B100,B10");
+    EXPECT_EQ(Search("", "ronch"), "B100,B10");  // inside the word
+    EXPECT_EQ(Search("", "ron"), "-");           // too short for a part
     EXPECT_EQ(Search("", "oesophag"), "A000");
     EXPECT_EQ(Search("", "Ösophag"), "A000");
-    EXPECT_EQ(Search("", "grüße"), "A001,A002");
+    EXPECT_EQ(Search("", "grüße"), "A002,A001");
     EXPECT_EQ(Search("B100", "kind"), "-");
+    EXPECT_EQ(Search("", "husten"), "B10,B100");  // index lines: a whole word, then a part
+    EXPECT_EQ(Search("", "bronhcitis"), "B100,B10");
+    EXPECT_EQ(Search("", "bronchitis erwahcsene"), "B100");
+    EXPECT_EQ(Search("", "brnchts"), "-");  // two errors in a short word
+    EXPECT_EQ(Search("", "b10 akut"), "B10,B100");
+    EXPECT_EQ(Search("", "i10"), "-");
 }
 
 TEST_F(IcdTest, CatalogueAndPhysicianGroupFilters) {
@@ -102,14 +112,20 @@ TEST_F(IcdTest, CatalogueAndPhysicianGroupFilters) {
 }
 
 TEST_F(IcdTest, ThesaurusFindsCodesByIndexLines) {
-    EXPECT_EQ(Thesaurus("husten"), "B10");  // not "Raucherhusten": word beginnings only
+    EXPECT_EQ(Thesaurus("husten"), "B10,B100");                     // "Raucherhusten" below
+    EXPECT_EQ(Cp1252ToUtf8(icd->Fundtext.str()), "Raucherhusten");  // the line that matched
+    icd->First();
+    EXPECT_EQ(icd->Fundtext, "Husten, kindlicher");
     EXPECT_EQ(Thesaurus("kindl hust"), "B10");
     EXPECT_EQ(Thesaurus("speiseroehrenentz"), "A000");
     EXPECT_EQ(Thesaurus("geister"), "-");  // its code is not in the catalogue
     EXPECT_EQ(Thesaurus(" "), "-");
+    // A line of a code the catalogue no longer has counts for the code above.
+    Load("icdthes", "code\ttext\nB109\tVerschollene Zeile\n");
+    EXPECT_EQ(Thesaurus("verscholl"), "B10");
 
     // Combined: catalogue text or index line; a short key word does not filter.
-    EXPECT_EQ(Combined("bronch"), "B10,B100");
+    EXPECT_EQ(Combined("bronch"), "B100,B10");
     EXPECT_EQ(Combined("raucher"), "B100");
     EXPECT_EQ(Combined("ra", true), "B10,UUU");
 
