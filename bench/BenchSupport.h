@@ -1,17 +1,15 @@
 #pragma once
 // What the benchmarks share: a fresh practice folder and database, host data
-// loaded from memory, reproducible random words, the real ICD-10-GM catalogue
-// beside the project, and a grid's first page of a query.
+// loaded from memory and the real ICD-10-GM catalogue (bench/RealCatalogue.h),
+// reproducible random words, and a grid's first page of a query.
 #include <benchmark/benchmark.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <random>
 #include <string>
 
-#include "host/base/Cp1252.h"
-#include "host/db/Tsv.h"
+#include "bench/RealCatalogue.h"
 #include "host/db/XQDatabase.h"
 
 // A new empty folder under the temporary directory; prefix names it.
@@ -47,57 +45,6 @@ class RandomWords {
   private:
     std::mt19937 m_random;
 };
-
-// The catalogue lies beside the project (../shared/icd10gm); Q7_ICD_DIR
-// points elsewhere.
-inline std::string CatalogueDir() {
-    const char* dir = getenv("Q7_ICD_DIR");
-    if (dir && *dir) return dir;
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "shared" /
-            "icd10gm")
-        .string();
-}
-
-// Reads a catalogue file, unpacking the xz ones; empty when missing.
-inline std::string ReadCatalogueFile(const std::string& name) {
-    const std::string path = CatalogueDir() + "/" + name;
-    std::string command;
-    if (std::filesystem::exists(path + ".xz"))
-        command = "xz -dc '" + path + ".xz'";
-    else if (std::filesystem::exists(path))
-        command = "cat '" + path + "'";
-    else
-        return std::string();
-    std::string content;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return content;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, n);
-    pclose(pipe);
-    return content;
-}
-
-// The kinds of the catalogue's files, in the order they load.
-inline constexpr const char* kIcdKinds[] = {"icdkapitel", "icdgruppe", "icdsubgruppe",
-                                            "icd",        "icdthes",   "icdversion"};
-
-// One kind's file of the catalogue; empty, with error saying which file is
-// missing where, when it is not there.
-inline std::string ReadIcdKind(const char* kind, std::string& error) {
-    std::string content = ReadCatalogueFile(std::string(kind) + ".tsv");
-    if (content.empty())
-        error = std::string("ICD-Katalog fehlt: ") + kind + ".tsv in " + CatalogueDir();
-    return content;
-}
-
-// Loads one host data file from memory into the open practice database: the
-// reason in UTF-8 when it fails, empty when it loaded.
-inline std::string LoadTsv(const char* kind, const std::string& content) {
-    CString error;
-    if (XQLoadTsvText(kind, content, kind, &error) == 0) return std::string();
-    return Cp1252ToUtf8(error.str());
-}
 
 // A practice in a fresh folder, its database open while the object lives; the
 // folder goes with it. A benchmark's practice derives from it and fills it.
