@@ -149,7 +149,6 @@ struct Index {
     std::vector<int64_t> codeRow;
     std::vector<bool> terminal;
     std::vector<int32_t> standIn;  // the terminal code a non-terminal code is coded as, or -1
-    std::vector<uint32_t> lines;   // index lines of the code
     std::unordered_map<int64_t, uint32_t> byRow;
     std::vector<Doc> docs;
     std::vector<uint32_t> docWords;
@@ -159,7 +158,6 @@ struct Index {
     std::vector<uint32_t> vocabAt;
     std::vector<uint32_t> postAt;  // documents of word i: post[postAt[i] .. postAt[i + 1])
     std::vector<uint32_t> post;
-    double logMaxDf = 1;
 
     uint32_t Words() const { return static_cast<uint32_t>(vocabAt.size()); }
     std::string_view Word(uint32_t i) const {
@@ -238,7 +236,6 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
         for (uint32_t i = 0; i < x.code.size(); ++i) x.byRow.emplace(x.codeRow[i], i);
     }
     const size_t codes = x.code.size();
-    x.lines.assign(codes, 0);
     {
         sqlite3_stmt* stmt = Statement(
             db, "SELECT rowid, code, text FROM icd WHERE k_ebene=x'54' ORDER BY k_code, k_lfd");
@@ -258,7 +255,6 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
                     lastCode = x.Find(std::string_view(c).substr(0, n));
             }
             if (lastCode < 0) continue;
-            ++x.lines[static_cast<size_t>(lastCode)];
             texts.push_back({static_cast<uint32_t>(lastCode), false, sqlite3_column_int64(stmt, 0),
                              ColumnCp(stmt, 2).str()});
         }
@@ -310,7 +306,6 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
     x.post.resize(x.postAt.back());
     std::vector<uint32_t> fill(x.postAt.begin(), x.postAt.end() - 1);
     std::fill(seen.begin(), seen.end(), UINT32_MAX);
-    uint32_t maxDf = 1;
     for (uint32_t d = 0; d < x.docs.size(); ++d)
         for (uint32_t i = 0; i < x.docs[d].count; ++i) {
             const uint32_t w = x.docWords[x.docs[d].begin + i];
@@ -319,8 +314,6 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
                 x.post[fill[w]++] = d;
             }
         }
-    for (size_t w = 0; w < words.size(); ++w) maxDf = std::max(maxDf, df[w]);
-    x.logMaxDf = std::log(1.0 + maxDf);
 
     // A code with codes below it is coded as one of them: the one "nicht
     // näher bezeichnet", else the one ending in 9, else the first.
@@ -424,10 +417,18 @@ Cache& TheCache() {
 }
 
 constexpr float kKlassenWert[] = {0, 6, 10, 20, 30};
+// The weights of the ranking, tuned on the real catalogue against what
+// physicians type (bench/icd_quality).
+constexpr float kHaeufig = 10;    // the most common word a typed word stands for
+constexpr float kGleich = 40;     // the text is the typed words
+constexpr float kBeginnt = 15;    // the text begins with them
+constexpr float kMehrwort = 2.5;  // each word of the text beyond the typed ones
+constexpr float kTitelText = 12;  // the code's own title, in the text field
+constexpr float kTitel = 5;       // the code's own title, in the combined field
+constexpr float kBelege = 6;      // per e-fold of the code's texts that match
 
 struct CodeScore {
     uint32_t code;
-    int tier;  // source and exactness, compared before the score
     float score;
     int64_t zeile;
 };
@@ -548,8 +549,14 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
     const uint32_t base = s.round << 6;
     const size_t nw = x.Words();
     s.klasse.assign(nq * nw, kKein);
-    const auto popularity = [&](uint32_t word) {
-        return static_cast<float>(std::log(1.0 + x.Df(word)) / x.logMaxDf);
+    // How common a word that completes or holds a typed word is, against the
+    // most common such word: what was typed most likely means the common one.
+    std::vector<double> logMax(nq, 1.0);
+    for (size_t k = 0; k < nq; ++k)
+        for (const auto& [word, klasse] : words[k].matches)
+            logMax[k] = std::max(logMax[k], std::log(1.0 + x.Df(word)));
+    const auto popularity = [&](size_t k, uint32_t word) {
+        return static_cast<float>(std::log(1.0 + x.Df(word)) / logMax[k]);
     };
     std::vector<uint32_t> candidates;
     for (size_t step = 0; step < nq && step < 63; ++step) {
@@ -558,7 +565,7 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
         for (const auto& [word, klasse] : words[k].matches) {
             s.klasse[k * nw + word] = klasse;
             const float value =
-                kKlassenWert[klasse] + 8.0f * (klasse == kGanz ? 1.0f : popularity(word));
+                kKlassenWert[klasse] + kHaeufig * (klasse == kGanz ? 1.0f : popularity(k, word));
             for (uint32_t p = x.postAt[word]; p < x.postAt[word + 1]; ++p) {
                 const uint32_t d = x.post[p];
                 const uint32_t m = s.mark[d];
@@ -579,6 +586,7 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
 
     // Each code scores with its best document.
     std::vector<int32_t> slot(x.code.size(), -1);
+    std::vector<uint32_t> evidence(x.code.size(), 0);
     std::vector<CodeScore> scored;
     for (uint32_t d : candidates) {
         const Doc& doc = x.docs[d];
@@ -586,41 +594,41 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
         if (feld == IcdFeld::Schlagwort && doc.title) continue;
         // Exactness: the document is the typed words, or begins with them.
         bool ganz = doc.count == nq, anfang = doc.count >= nq;
+        float beginnt = 1.0f;
         for (size_t i = 0; i < nq && (ganz || anfang); ++i) {
-            const uint8_t k =
-                i < doc.count ? s.klasse[i * nw + x.docWords[doc.begin + i]] : uint8_t{kKein};
+            const uint32_t word = i < doc.count ? x.docWords[doc.begin + i] : 0;
+            const uint8_t k = i < doc.count ? s.klasse[i * nw + word] : uint8_t{kKein};
             if (k != kGanz) ganz = false;
             if (k < kAnfang) anfang = false;
+            if (k == kAnfang) beginnt = std::min(beginnt, popularity(i, word));
         }
         const int extra = std::max(0, static_cast<int>(doc.count) - static_cast<int>(nq));
         float score = s.sum[d] +
-                      (ganz     ? 40.0f
-                       : anfang ? 15.0f
+                      (ganz     ? kGleich
+                       : anfang ? kBeginnt * beginnt
                                 : 0.0f) -
-                      1.5f * static_cast<float>(std::min(extra, 20));
-        int tier = 0;
-        if (feld == IcdFeld::Text) tier = doc.title ? 1 : 0;
-        if (feld == IcdFeld::Beide && doc.title) score += 5.0f;
+                      kMehrwort * static_cast<float>(std::min(extra, 12));
+        if (doc.title) score += feld == IcdFeld::Text ? kTitelText : kTitel;
+        ++evidence[doc.code];
         int32_t& at = slot[doc.code];
         if (at < 0) {
             at = static_cast<int32_t>(scored.size());
-            scored.push_back({doc.code, tier, score, doc.title ? 0 : doc.row});
+            scored.push_back({doc.code, score, doc.title ? 0 : doc.row});
         } else {
             CodeScore& c = scored[static_cast<size_t>(at)];
-            if (tier > c.tier || (tier == c.tier && score > c.score)) {
-                c.tier = tier;
+            if (score > c.score) {
                 c.score = score;
                 c.zeile = doc.title ? 0 : doc.row;
             }
         }
     }
-    // Common codes have many index lines; terminal codes are the ones coded.
+    // A code many of whose texts match is what the words usually mean;
+    // terminal codes are the ones coded.
     for (CodeScore& c : scored) {
-        c.score += 2.0f * static_cast<float>(std::log(1.0 + x.lines[c.code]));
+        c.score += kBelege * static_cast<float>(std::log(1.0 + evidence[c.code]));
         if (x.terminal[c.code]) c.score += 1.0f;
     }
     std::sort(scored.begin(), scored.end(), [](const CodeScore& a, const CodeScore& b) {
-        if (a.tier != b.tier) return a.tier > b.tier;
         if (a.score != b.score) return a.score > b.score;
         return a.code < b.code;
     });
