@@ -1,5 +1,7 @@
 #include "host/db/internal/IcdIndex.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -149,7 +151,7 @@ struct Index {
     std::vector<int64_t> codeRow;
     std::vector<bool> terminal;
     std::vector<int32_t> standIn;  // the terminal code a non-terminal code is coded as, or -1
-    std::unordered_map<int64_t, uint32_t> byRow;
+    std::vector<std::pair<int64_t, uint32_t>> byRow;  // row id, code; by row id
     std::vector<Doc> docs;
     std::vector<uint32_t> docWords;
     // The vocabulary in byte order, each word framed by '\0': word i starts
@@ -209,7 +211,6 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
             const auto id = static_cast<uint32_t>(x.code.size());
             x.codeRow.push_back(sqlite3_column_int64(stmt, 0));
             x.code.push_back(ColumnCp(stmt, 1).str());
-            x.byRow.emplace(x.codeRow.back(), id);
             texts.push_back({id, true, x.codeRow.back(), ColumnCp(stmt, 2).str()});
         }
         if (rc != SQLITE_DONE) return nullptr;
@@ -232,9 +233,9 @@ std::unique_ptr<Index> Build(CXQDatabase& db, std::pair<int64_t, int64_t> stamp)
         x.code.swap(code);
         x.codeRow.swap(row);
         texts.swap(sorted);
-        x.byRow.clear();
-        for (uint32_t i = 0; i < x.code.size(); ++i) x.byRow.emplace(x.codeRow[i], i);
     }
+    for (uint32_t i = 0; i < x.code.size(); ++i) x.byRow.emplace_back(x.codeRow[i], i);
+    std::sort(x.byRow.begin(), x.byRow.end());
     const size_t codes = x.code.size();
     {
         sqlite3_stmt* stmt = Statement(
@@ -489,6 +490,9 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
         cache.index.reset();
         cache.index = Build(db, stamp);
         if (!cache.index) return XQ_NODB;
+        // The build's texts and word maps are gone; their pages go back to
+        // the system rather than stay with the process all day.
+        malloc_trim(0);
     }
     const Index& x = *cache.index;
     Scratch& s = cache.scratch;
@@ -497,8 +501,9 @@ int IcdRank(CXQDatabase& db, const CString& typed, IcdFeld feld,
     if (allowed) {
         pass.assign(x.code.size(), false);
         for (int64_t row : *allowed) {
-            auto it = x.byRow.find(row);
-            if (it != x.byRow.end()) pass[it->second] = true;
+            auto it = std::lower_bound(x.byRow.begin(), x.byRow.end(),
+                                       std::pair<int64_t, uint32_t>(row, 0));
+            if (it != x.byRow.end() && it->first == row) pass[it->second] = true;
         }
     }
     const auto passes = [&](uint32_t c) { return !allowed || pass[c]; };
