@@ -102,6 +102,8 @@ TEST_F(SuchIcdTest, FavouritesPatientFileAndKeyWordFilterTheSearch) {
             EXPECT_EQ(dlg.m_grid.GetLineCount(), 0);
             dlg.m_editSchlagwort.SetText("aus");
             EXPECT_EQ(Codes(dlg), "B20");
+            // The key word grid shows the index line that matched.
+            EXPECT_EQ((*dlg.m_grid.FetchedLine(0))[1], "Ausschlag der Haut");
         },
         false, "7");
     EXPECT_FALSE(CQIcd::HasFavoriten());

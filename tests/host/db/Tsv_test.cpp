@@ -8,6 +8,7 @@
 
 #include "host/db/HostData.h"
 #include "host/db/internal/XQInternal.h"
+#include "host/db/Icd.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -218,12 +219,15 @@ TEST_F(DbTest, OlderDatabaseGetsTheNewTextsAndKeepsItsOwn) {
     EXPECT_EQ(GetQ7String(6, 1), "eigen");
 }
 
-// A catalogue of schema 4 lacks the remedies column: opening adds it empty
-// and keeps the codes.
-TEST_F(DbTest, CatalogueOfSchema4GetsTheRemediesColumn) {
+// A catalogue of schema 4 lacks the remedies column and the change counter
+// its search needs: opening adds the column empty, keeps the codes, and
+// makes the triggers count.
+TEST_F(DbTest, CatalogueOfSchema4GetsTheRemediesColumnAndTheChangeCounter) {
     Load("icd", "code\ttext\nA10\tDarmbefall\n");
     ASSERT_EQ(xq::Exec(xq::Handle(*dbDatabase),
-                       "ALTER TABLE icd DROP COLUMN heilmittel; PRAGMA user_version=4"),
+                       "ALTER TABLE icd DROP COLUMN heilmittel; DROP TABLE icdstamp;"
+                       "DROP TRIGGER icd_ai; CREATE TRIGGER icd_ai AFTER INSERT ON icd BEGIN "
+                       "SELECT 1; END; PRAGMA user_version=4"),
               SQLITE_OK);
     XQClosePracticeDatabase();
     CString error;
@@ -231,6 +235,15 @@ TEST_F(DbTest, CatalogueOfSchema4GetsTheRemediesColumn) {
     EXPECT_EQ(Dump("icd"),
               "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\t"
               "vachapters\tlhm\nA10\tDarmbefall\t\t\t\t\t\t\t\t\t\t\t\n");
+    CQIcd icd(dbDatabase);
+    icd.Text = "hautbefall";
+    EXPECT_EQ(Hits(icd, icd.GetForSuche(false, "", false, false, false, "")), "-");
+    ASSERT_EQ(xq::Exec(xq::Handle(*dbDatabase),
+                       "INSERT INTO icd(code, k_code, ebene, k_ebene, lfd, k_lfd, text) "
+                       "SELECT 'A11', k_code, ebene, k_ebene, lfd, k_lfd+1, 'Hautbefall' "
+                       "FROM icd WHERE code='A10'"),
+              SQLITE_OK);
+    EXPECT_EQ(Hits(icd, icd.GetForSuche(false, "", false, false, false, "")), "A11");
 }
 
 }  // namespace
