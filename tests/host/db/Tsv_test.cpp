@@ -7,8 +7,8 @@
 #include <tuple>
 
 #include "host/db/HostData.h"
-#include "host/db/internal/XQInternal.h"
 #include "host/db/Icd.h"
+#include "host/db/internal/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
