@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config git clang-format
-          libsqlite3-dev libexpat1-dev libcairo2-dev fonts-dejavu-core poppler-utils
+          libsqlite3-dev libpq-dev postgresql libexpat1-dev libcairo2-dev fonts-dejavu-core poppler-utils
           libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           qt6-translations-l10n adwaita-icon-theme)
 

@@ -3,12 +3,19 @@
 # information (benchmarks built too, so they keep compiling) and a build
 # with AddressSanitizer and UBSan; then a short fuzz run of every fuzz target
 # (scripts/fuzz.sh, Q7_FUZZ_SECONDS per target, default 10; 0 skips it).
+# A PostgreSQL server for the tests runs meanwhile (scripts/pg.sh).
 # Fails when any of them fails.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="${Q7_JOBS:-$(nproc)}"
 
 bash "$root/scripts/setup.sh"
+
+# The tests of a practice database on a server run against a throwaway one,
+# stopped and removed when this script ends, also after a failure.
+# shellcheck source=scripts/pg.sh
+source "$root/scripts/pg.sh"
+q7_pg_start || exit 1
 
 status=0
 run() {
