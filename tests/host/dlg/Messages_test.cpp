@@ -28,7 +28,6 @@ TEST_F(MessagesTest, TitlesAndTextsComeFromTheStringTable) {
     HaltI(77, 1);  // a group without a title of its own
     EXPECT_EQ(fe.shown.back().title, "Hinweis");
     EXPECT_EQ(fe.shown.back().kind, XQMsgKind::HaltI);
-    EXPECT_EQ(GetQ7String(6, XQMSG_MUSSFELD), "Bitte f\xFCllen Sie alle Pflichtfelder aus.");
 
     XQMsgBox("7094", "7002", {"A", "B"});
     EXPECT_EQ(fe.shown.back().title, "Liste der Textbausteine");
