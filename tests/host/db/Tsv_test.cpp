@@ -176,7 +176,6 @@ TEST_F(TsvTest, FailingLoadsLeaveEverythingAsItWas) {
 }
 
 TEST_F(DbTest, StringResourcesAndSystemParameters) {
-    EXPECT_EQ(FormatString(LoadQ7String(8086).GetString(), 37), "Maximal 37 Zeichen pro Zeile");
     EXPECT_EQ(
         GetQ7String(39, 7010).Left(6) + "|" + GetQ7String(6, 12345) + "|" + LoadQ7String(12345),
         "Dieses|Meldung 6/12345|");
