@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -34,6 +35,12 @@ class DbTest : public ::testing::Test {
         return out.str();
     }
     std::string DbPath() const { return home + "/praxis.db"; }
+    // A file in the home folder; its path.
+    std::string WriteFile(const std::string& name, const std::string& content) const {
+        const std::string path = home + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
     static void Load(const char* kind, const std::string& content) {
         CString error;
         ASSERT_EQ(XQLoadTsvText(kind, content, kind, &error), XQ_OK) << error.GetString();

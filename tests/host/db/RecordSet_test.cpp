@@ -87,15 +87,13 @@ TEST_F(TbModes, InjectionLikeKuerzelIsJustAKuerzel) {
 
 TEST_F(TbModes, PrevNextAndTheWorkstationsFavourite) {
     CQTb tb(dbDatabase);
-    bool prev = true, next = true;
-    tb.Kuerzel = "Zahn";
-    EXPECT_EQ(tb.HasPrevNext(prev, next), XQ_OK);
-    EXPECT_FALSE(prev);
-    EXPECT_TRUE(next);
-    tb.Kuerzel = Utf8ToCp1252("äpfel");
-    EXPECT_EQ(tb.HasPrevNext(prev, next), XQ_OK);
-    EXPECT_TRUE(prev);
-    EXPECT_FALSE(next);
+    for (auto [kuerzel, hasPrev, hasNext] :
+         {std::tuple{"Zahn", false, true}, {"äpfel", true, false}}) {
+        bool prev = !hasPrev, next = !hasNext;
+        tb.Kuerzel = Utf8ToCp1252(kuerzel);
+        EXPECT_EQ(tb.HasPrevNext(prev, next), XQ_OK);
+        EXPECT_EQ(std::pair(prev, next), std::pair(hasPrev, hasNext)) << kuerzel;
+    }
 
     EXPECT_EQ(tb.GetWsFavorit(), XQ_NOTFOUND);
     tb.Kuerzel = "abc";

@@ -39,7 +39,7 @@ struct GridHarness {
     int lineChanges = 0;
     int misaligned = 0;
 
-    explicit GridHarness(bool skips = true) {
+    GridHarness() {
         grid.SetColumns({{"Nr", 40}, {"Text", 100}});
         grid.onFillLine = [this] {
             ++fills;
@@ -58,11 +58,10 @@ struct GridHarness {
             fresh = false;
             if (rs.Prev() == 0) grid.LineUp();
         };
-        if (skips)
-            grid.onSkipLines = [this](int count) {
-                fresh = false;
-                rs.Jump(count);
-            };
+        grid.onSkipLines = [this](int count) {
+            fresh = false;
+            rs.Jump(count);
+        };
         grid.onLineChanged = [this] {
             ++lineChanges;
             if (rs.index != grid.GetCurLine()) ++misaligned;
@@ -159,17 +158,6 @@ TEST(Grid, EndOfListEmptyListsAndUserActions) {
     h.grid.EnableWindow(false);
     h.grid.UserSelectLine(9);
     EXPECT_EQ(h.grid.GetCurLine(), 7);
-}
-
-TEST(Grid, WithoutSkipHandlerMovesLineByLine) {
-    GridHarness h(false);
-    h.Query(500, 500);
-    h.grid.SeekLine(300, false);
-    EXPECT_EQ(h.rs.index, 300);
-    h.grid.SeekLine(-250, true);
-    EXPECT_EQ(h.rs.index, 50);
-    EXPECT_EQ(h.misaligned, 0);
-    EXPECT_TRUE(h.KeptLinesMatch());
 }
 
 TEST(Grid, DialogMovesAndFrontEndFetchesStayAligned) {

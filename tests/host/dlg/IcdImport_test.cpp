@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "host/db/Icd.h"
@@ -93,11 +92,6 @@ struct DetailsFrontEnd : FakeFrontEnd {
 
 class IcdImportTest : public DbTest {
   protected:
-    std::string Write(const char* name, const std::string& content) {
-        const std::string path = home + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
     int Import(const std::string& icd, const std::string& hmv = "", const std::string& csv = "") {
         return CQIcd::ReadFromXMLFile(dbDatabase, nullptr, icd.c_str(), hmv.c_str(), csv.c_str());
     }
@@ -113,8 +107,8 @@ TEST_F(IcdImportTest, ImportsTheCatalogueWithItsMarkers) {
     Load("praxis", "id\tkvregion\tname\n" + std::string(dbPraxisId) + "\t72\tPraxis\n");
     // A code that stays keeps its partner, which the master file lacks.
     Load("icd", "code\ttext\tpartner\nZ99\tAlt\tZ98\nA100\tAlt\tG011\n");
-    ASSERT_EQ(Import(Write("icd.xml", IcdFile(kDiagnosen)), Write("hmv.xml", kHmv),
-                     Write("auszug.csv", kExtract)),
+    ASSERT_EQ(Import(WriteFile("icd.xml", IcdFile(kDiagnosen)), WriteFile("hmv.xml", kHmv),
+                     WriteFile("auszug.csv", kExtract)),
               XQ_OK);
     EXPECT_EQ(Dump("icd"),
               "code\ttext\tchapter\tgroup\tsubgroup\tnotation\tpartner\textract\thk\tfk\tfg\t"
@@ -152,7 +146,7 @@ TEST_F(IcdImportTest, DamagedFilesLeaveTheCatalogue) {
     };
     for (const auto& c : cases) {
         fe.shown.clear();
-        EXPECT_NE(Import(Write("icd.xml", c.icd), "", c.csv.empty() ? "" : home + "/" + c.csv),
+        EXPECT_NE(Import(WriteFile("icd.xml", c.icd), "", c.csv.empty() ? "" : home + "/" + c.csv),
                   XQ_OK)
             << c.reason;
         EXPECT_EQ(Dump("icd"), before) << c.reason;

@@ -24,6 +24,12 @@ struct Recorder : SAXContentHandlerImpl {
     void characters(const std::string& t) override { text += t; }
 };
 
+// Each text as handed over.
+struct Pieces : SAXContentHandlerImpl {
+    std::vector<std::string> texts;
+    void characters(const std::string& t) override { texts.push_back(t); }
+};
+
 std::string TempFile(const std::string& name, const std::string& content) {
     std::string path = ::testing::TempDir() + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
@@ -106,37 +112,24 @@ TEST(XQSAXReader, LoadsNoExternalDtdOrEntityAndStopsExpansionAttacks) {
     EXPECT_TRUE(ok);
     EXPECT_STREQ(text, "ab");
 
-    std::string laughs = "<!DOCTYPE t [<!ENTITY l0 \"hahahahahahahahahaha\">";
-    for (int i = 1; i <= 10; ++i) {
-        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) laughs += "&l" + std::to_string(i - 1) + ";";
-        laughs += "\">";
-    }
-    laughs += "]><t>&l10;</t>";
     // One large entity used often: far below expat's own default limit, and
-    // refused all the same, with the reason.
-    const std::string big = "<!DOCTYPE t [<!ENTITY b \"" + std::string(100000, 'x') + "\">]><t>";
-    std::string linear = big;
+    // refused all the same, with the reason. (Nested entities: the import's
+    // hostile files.)
+    std::string linear = "<!DOCTYPE t [<!ENTITY b \"" + std::string(100000, 'x') + "\">]><t>";
     for (int i = 0; i < 30; ++i) linear += "&b;";
-    linear += "</t>";
-    for (const std::string* doc : {&laughs, &linear}) {
-        Recorder r;
-        CXQSAXReader reader;
-        reader.putContentHandler(&r);
-        EXPECT_FALSE(reader.parse(*doc));
-        EXPECT_LE(r.text.size(), CXQSAXReader::kMaxText);
-        EXPECT_NE(reader.ErrorText().Find("abgelehnt: Entit\xE4ten"), -1)
-            << reader.ErrorText().GetString();
-    }
+    Recorder r;
+    CXQSAXReader reader;
+    reader.putContentHandler(&r);
+    EXPECT_FALSE(reader.parse(linear + "</t>"));
+    EXPECT_LE(r.text.size(), CXQSAXReader::kMaxText);
+    EXPECT_NE(reader.ErrorText().Find("abgelehnt: Entit\xE4ten"), -1)
+        << reader.ErrorText().GetString();
 }
 
 TEST(XQSAXReader, KeepsTheFirstMebibyteOfATextAndReadsOn) {
     // A two-byte character across the limit is left out whole.
     const std::string head(CXQSAXReader::kMaxText - 1, 'a');
-    struct Pieces : SAXContentHandlerImpl {
-        std::vector<std::string> texts;
-        void characters(const std::string& t) override { texts.push_back(t); }
-    } h;
+    Pieces h;
     CXQSAXReader reader;
     reader.putContentHandler(&h);
     ASSERT_TRUE(reader.parse("<r><t>" + head + "\xC3\xA4" + std::string(3000000, 'b') +
@@ -175,10 +168,7 @@ TEST(XQSAXReader, FailsOnDamagedOrMissingFiles) {
 
 TEST(XQSAXReader, HandsEachTextOverWholeAndFindsFilesByHostPath) {
     // Entity references and character references split a text for expat.
-    struct Pieces : SAXContentHandlerImpl {
-        std::vector<std::string> texts;
-        void characters(const std::string& t) override { texts.push_back(t); }
-    } h;
+    Pieces h;
     CXQSAXReader reader;
     reader.putContentHandler(&h);
     ASSERT_TRUE(reader.parse("<r><t>A &amp; B&#13;\nC</t><u>x</u></r>"));
