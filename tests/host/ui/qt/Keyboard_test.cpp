@@ -1,6 +1,6 @@
 // The module's windows worked with the keyboard alone, with real keys: Return
 // accepts through the default button where the control has no use for it,
-// every Alt+letter reaches one control, toolbar buttons name their keys.
+// every Alt+letter reaches one control, toolbar buttons are reached with Tab.
 
 #include <QTest>
 
@@ -66,14 +66,11 @@ QChar MnemonicOf(const QString& text) {
 }
 
 // No window has two controls on one Alt+letter, no tool tip or button shows
-// an internal number, and the toolbar's tool tips name the keys.
-TEST_F(KeyboardTest, MnemonicsAreUniqueAndToolbarButtonsNameTheirKeys) {
+// an internal number, and every toolbar button is reached with Tab. (The tips'
+// keys come from the button's number: Toolbar_test.)
+TEST_F(KeyboardTest, MnemonicsAreUniqueAndNoInternalNumberShows) {
     LoadIcdDemo();
     const QRegularExpression number("\\d{5}");
-    const std::map<int, QString> keys = {{XQTB_EXIT, "(Esc)"},
-                                         {XQTB_ACCEPT, "(Strg+Eingabe)"},
-                                         {XQTB_SEARCH, "(F5)"},
-                                         {XQTB_HELP, "(F1)"}};
     auto check = [&](CXQDialog&& dialog, const char* name) {
         SCOPED_TRACE(name);
         RunShown(dialog, [&](QWidget* w) {
@@ -98,10 +95,6 @@ TEST_F(KeyboardTest, MnemonicsAreUniqueAndToolbarButtonsNameTheirKeys) {
                 ASSERT_NE(tool, nullptr);
                 EXPECT_FALSE(tool->text().contains(number));
                 EXPECT_TRUE(tool->focusPolicy() & Qt::TabFocus);
-                if (keys.count(button.number)) {
-                    EXPECT_TRUE(tool->toolTip().endsWith(keys.at(button.number)))
-                        << tool->toolTip().toStdString();
-                }
             }
         });
     };
