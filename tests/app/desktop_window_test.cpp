@@ -124,10 +124,15 @@ TEST_F(DesktopWindowTest, ExpandsAndSearchesWithF3AndLeavesByTheMenu) {
             << memo->toPlainText().toStdString();
         ExpectWidgetsShowModel(desktop, w);
         // The menu's exit leaves; the entry not taken over is asked about first.
-        WhenModal([](QWidget* box) { Button(box, "Ja")->click(); });
+        QString asked;
+        WhenModal([&](QWidget* box) {
+            asked = box->windowTitle();
+            Button(box, "Ja")->click();
+        });
         w->findChild<QAction*>("menu10001")->trigger();
         Settle();
         EXPECT_TRUE(desktop.IsEnded());
+        EXPECT_EQ(asked, "Praxis-Arbeitsplatz");
     });
 }
 

@@ -25,12 +25,9 @@ TEST_F(EditorAppTest, BlockIsCreatedRenamedCopiedAndDeleted) {
     const std::string line37 = "1234567890123456789012345678901234567";
     ProcessRun created = Editor("1",
                                 "type K\xC3\xBCrzel R\xC3\x9C"
-                                "1\n"
-                                "type Beschreibung Rezepthinweis\n"
-                                "select Gruppe Rezepte\n"
-                                "select Untergruppe Rezept-Freitext\n"
-                                "check Kasse off\n"
-                                "type Text " +
+                                "1\ntype Beschreibung Rezepthinweis\n"
+                                "select Gruppe Rezepte\nselect Untergruppe Rezept-Freitext\n"
+                                "check Kasse off\ntype Text " +
                                     line37 + "\\nzweite Zeile\nclick #10004\ndump\n");
     ASSERT_EQ(created.status, 0) << created.err;
     EXPECT_NE(created.out.find("caption Modus: Anzeige"), std::string::npos) << created.out;

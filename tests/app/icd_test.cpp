@@ -36,11 +36,8 @@ std::string IcdAppTest::dir;
 
 TEST_F(IcdAppTest, CodeFoundByTextComesBackWithCertaintyAndSide) {
     ProcessRun run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
-                          "select Kapitel (alle)\n"
-                          "type Text zuckerverwertungsstoerung kindes\n"
-                          "line grid 3\n"
-                          "check G - gesicherte Diagnose on\n"
-                          "check R - rechts on\n"
+                          "select Kapitel (alle)\ntype Text zuckerverwertungsstoerung kindes\n"
+                          "line grid 3\ncheck G - gesicherte Diagnose on\ncheck R - rechts on\n"
                           "click \xC3\234bernehmen\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\ncode: E101\naddition: GR\n");
@@ -55,10 +52,8 @@ TEST_F(IcdAppTest, SecondaryCodeSearchListsThePartners) {
 
 TEST_F(IcdAppTest, DentalTransitionHandsBackTwoCodes) {
     ProcessRun run = Call({"Q7SuchIcdFreitextdiagnosenKZBV", "0"},
-                          "line tree 3\n"
-                          "line Erster Diagnosecode 0\n"
-                          "check G - gesicherte Diagnose#1 on\n"
-                          "line Zweiter Diagnosecode 2\n"
+                          "line tree 3\nline Erster Diagnosecode 0\n"
+                          "check G - gesicherte Diagnose#1 on\nline Zweiter Diagnosecode 2\n"
                           "check V - Verdacht auf / zum Ausschlu\xC3\x9F von#2 on\n"
                           "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;

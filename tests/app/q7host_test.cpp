@@ -157,4 +157,13 @@ TEST_F(Q7HostTest, DamagedDatabaseIsRefusedAndLeftUntouched) {
     EXPECT_EQ(ReadFile(std::filesystem::path(home) / "praxis.db"), garbage);
 }
 
+// A script it cannot read is a bad command line, refused before q7host
+// touches the practice home (a missing one is a row of the wrong uses).
+TEST_F(Q7HostTest, AFolderAsScriptIsABadCommandLine) {
+    const ProcessRun run = Q7({"--script", dir.string(), "dialog", "CdiaSuchTB"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("ist ein Ordner, keine Skriptdatei"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(home)) << "nothing ran";
+}
+
 }  // namespace
