@@ -1,7 +1,8 @@
 // The module's dialogs as windows, on the demo practice: every widget
-// against its control, no text cut where a window opens, column titles over
-// their columns, the search dialog filtering as the user types, and a
-// screenshot of each window (Q7_SCREENSHOTS, see QtTestSupport.h).
+// against its control, no text cut where a window opens, one control per
+// Alt+letter, column titles over their columns, the search dialog filtering
+// as the user types, and a screenshot of each window (Q7_SCREENSHOTS, see
+// QtTestSupport.h).
 #include <fstream>
 #include <string>
 
@@ -63,30 +64,48 @@ std::vector<int> WordStarts(const QImage& image, const QRect& band) {
     return starts;
 }
 
-TEST_F(ModuleWindowsTest, SearchDialogFiltersAsTheUserTypes) {
-    CdiaSuchTB dialog(nullptr);
-    RunShown(dialog, [&](QWidget* w) {
-        auto* grid = w->findChild<QTableView*>();
-        auto* kuerzel = ByLabel<QLineEdit>(w, "&K\xFCrzel");
-        ASSERT_TRUE(grid && kuerzel);
-        ExpectNoTextCut(w);
-        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
-        kuerzel->setFocus();
-        Type(kuerzel, "HE");
-        QCoreApplication::processEvents();
-        ExpectWidgetsShowModel(dialog, w);
-        ASSERT_GE(grid->model()->rowCount(), 1);
-        EXPECT_EQ(grid->model()->index(0, 0).data().toString(), "HERZ");
-        Shoot(w, "suchdialog");
-        Key(kuerzel, Qt::Key_Escape);
-    });
-    EXPECT_EQ(dialog.GetResult(), 2);
+// The letter after a single "&" ("&&" is a plain "&").
+QChar MnemonicOf(const QString& text) {
+    for (int i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '&') {
+            if (text[i + 1] != '&') return text[i + 1].toLower();
+            ++i;
+        }
+    return {};
+}
+
+// No window has two controls on one Alt+letter, no tool tip or button shows
+// an internal number, and every toolbar button is reached with Tab. (The tips'
+// keys come from the button's number: Toolbar_test.)
+void ExpectKeyboardUse(QWidget* w) {
+    const QRegularExpression number("\\d{5}");
+    std::map<QChar, QString> taken;
+    auto claim = [&](const QString& text) {
+        const QChar letter = MnemonicOf(text);
+        if (letter.isNull()) return;
+        EXPECT_FALSE(taken.count(letter))
+            << text.toStdString() << " / " << taken[letter].toStdString();
+        taken[letter] = text;
+    };
+    for (QLabel* label : w->findChildren<QLabel*>())
+        if (label->buddy()) claim(label->text());
+    for (QAbstractButton* button : w->findChildren<QAbstractButton*>()) {
+        claim(button->text());
+        EXPECT_FALSE(button->text().contains(number)) << button->text().toStdString();
+        if (button->objectName().startsWith("tb")) {
+            EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+        }
+    }
+    for (QMenuBar* bar : w->findChildren<QMenuBar*>())
+        for (QAction* action : bar->actions()) claim(action->text());
+    for (QWidget* widget : w->findChildren<QWidget*>())
+        EXPECT_FALSE(widget->toolTip().contains(number)) << widget->toolTip().toStdString();
 }
 
 // The other dialogs show the demo's records: the import marks a block the
 // practice has already in the colour of existing blocks and its titles stand
 // over their columns, the free-text diagnoses show the demo's transition file.
-TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecordsWithNoTextCut) {
+TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecordsWithNoTextCutAndUniqueMnemonics) {
     LoadIcdDemo();
     LoadDemo({"ops", "opstext", "go"});
     const std::string path = home + "/import.xml";
@@ -105,6 +124,7 @@ TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecordsWithNoTextCut) {
     auto show = [](CXQDialog&& dialog, const char* name, std::function<void(QWidget*)> more = {}) {
         RunShown(dialog, [&](QWidget* w) {
             ExpectNoTextCut(w);
+            ExpectKeyboardUse(w);
             if (more) more(w);
             Shoot(w, name);
         });
@@ -132,6 +152,17 @@ TEST_F(ModuleWindowsTest, DialogsShowTheDemoRecordsWithNoTextCut) {
     });
     show(CdiaSuchIcdKZBV(0, nullptr), "kzbv",
          [](QWidget* w) { EXPECT_GT(w->findChild<QTreeWidget*>()->topLevelItemCount(), 0); });
+    show(CdiaSuchTB(nullptr), "suchdialog", [](QWidget* w) {
+        // Typing filters the blocks: "HE" brings HERZ first.
+        auto* grid = w->findChild<QTableView*>();
+        auto* kuerzel = ByLabel<QLineEdit>(w, "&K\xFCrzel");
+        ASSERT_TRUE(grid && kuerzel);
+        EXPECT_GT(grid->model()->rowCount(), 50) << "every demo block";
+        kuerzel->setFocus();
+        Type(kuerzel, "HE");
+        ASSERT_GE(grid->model()->rowCount(), 1);
+        EXPECT_EQ(grid->model()->index(0, 0).data().toString(), "HERZ");
+    });
     show(CdiaTB(false, nullptr), "editor");
     show(CdiaExportTB(nullptr), "export");
     show(CdiaSuchIcd(false, "1", nullptr), "icd-suche");
