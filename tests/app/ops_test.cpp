@@ -28,7 +28,7 @@ class OpsAppTest : public HomeTest {
     }
 };
 
-TEST_F(OpsAppTest, AKeyTypedWithoutPointComesBackWithItsSide) {
+TEST_F(OpsAppTest, AKeyComesBackWithItsSideAndABadDateIsRefused) {
     const std::string typing = "type OP-Schl\xC3\xBCssel 58125\nwait 300\n";
     ProcessRun run = Script({"call", "Q7SuchOPS", "0", "20261205"},
                             typing + "check L - links on\nclick #10005\n");
@@ -38,11 +38,9 @@ TEST_F(OpsAppTest, AKeyTypedWithoutPointComesBackWithItsSide) {
     run = Script({"call", "Q7SuchOPS", "1", "20261205"}, typing + "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\n" + Fields("5-812.5"));
-}
 
-TEST_F(OpsAppTest, TheHostsOwnDialogTakesKeyAndSideAndABadDateIsRefused) {
-    ProcessRun run =
-        Script({"dialog", "CdiaSuchOPS", "0", "20261205", "5-812.5", "R"}, "click #10005\n");
+    // The host's own dialog takes key and side.
+    run = Script({"dialog", "CdiaSuchOPS", "0", "20261205", "5-812.5", "R"}, "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\n" + Fields("5-812.5R"));
 
