@@ -6,7 +6,6 @@
 // import-icd give the search its physician group filters.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,24 +14,17 @@
 
 namespace {
 
-class IcdAppTest : public ::testing::Test {
+class IcdAppTest : public HomeTest {
   protected:
-    static void SetUpTestSuite() {
-        char name[] = "/tmp/q7icdtest.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        ASSERT_EQ(RunQ7({"--home", dir, "seed-demo"}).status, 0);
+    void SetUp() override {
+        HomeTest::SetUp();
+        ASSERT_EQ(Q7({"seed-demo"}).status, 0);
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(dir); }
-    static ProcessRun Call(const std::vector<std::string>& call, const std::string& script) {
-        std::vector<std::string> args{"--home", dir, "--ui", "text", "--script", "-", "call"};
-        args.insert(args.end(), call.begin(), call.end());
-        return RunQ7(args, script);
+    ProcessRun Call(std::vector<std::string> call, const std::string& script) {
+        call.insert(call.begin(), "call");
+        return Script(call, script);
     }
-    static std::string dir;
 };
-
-std::string IcdAppTest::dir;
 
 TEST_F(IcdAppTest, CodeFoundByTextComesBackWithCertaintyAndSide) {
     ProcessRun run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
@@ -66,8 +58,8 @@ TEST_F(IcdAppTest, DentalTransitionHandsBackTwoCodes) {
 // schedule, so that the treatment date shows in the dialog.
 TEST_F(IcdAppTest, DemoBringsAProcedureCatalogueAndFeeSchedule) {
     // Column n (from 0) of every row below the header.
-    auto column = [](const char* kind, int n) {
-        std::istringstream rows(RunQ7({"--home", dir, "dump", kind}).out);
+    auto column = [this](const char* kind, int n) {
+        std::istringstream rows(Dump(kind));
         std::multiset<std::string> values;
         std::string row, value;
         for (std::getline(rows, row); std::getline(rows, row); values.insert(value)) {
@@ -86,10 +78,7 @@ TEST_F(IcdAppTest, DemoBringsAProcedureCatalogueAndFeeSchedule) {
 // The invented master files replace the catalogue; the Hausarzt filter then
 // keeps the codes whose index texts the Hausarzt group holds. A file that
 // is not there changes nothing and ends with status 1.
-using IcdImportAppTest = HomeTest;
-
-TEST_F(IcdImportAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
-    ASSERT_EQ(Q7({"seed-demo"}).status, 0);
+TEST_F(IcdAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
     const std::string kbv = std::string(Q7_SOURCE_DIR) + "/demo/kbv/";
     ProcessRun run =
         Q7({"import-icd", kbv + "ICD_2.3_74_tf+2026q1.xml", kbv + "sdhma_1.30_74_tf+2026q1.xml",
@@ -97,9 +86,9 @@ TEST_F(IcdImportAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Der ICD-Katalog wurde eingelesen."), std::string::npos) << run.out;
 
-    run = Script({"call", "Q7SuchIcd", "0", "0", "1", "", ""},
-                 "select Kapitel (alle)\ntype Text wanderkeim\nwait 300\n"
-                 "check Hausarzt-Katalog on\nwait 300\ndump\n");
+    run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
+               "select Kapitel (alle)\ntype Text wanderkeim\nwait 300\n"
+               "check Hausarzt-Katalog on\nwait 300\ndump\n");
     ASSERT_EQ(run.status, 0) << run.err;
     std::string lines;
     std::istringstream out(run.out);
