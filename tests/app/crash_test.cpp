@@ -7,7 +7,6 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -45,11 +44,8 @@ using Blocks = std::map<std::string, Block>;  // by Kürzel
 // other version, a lost or a doubled one shows.
 Block Version(const std::string& version, const std::string& kuerzel, int lines) {
     Block block{true, version + " " + kuerzel, {}};
-    char number[16];
-    for (int i = 0; i < lines; ++i) {
-        std::snprintf(number, sizeof number, " %04d", i);
-        block.lines.push_back(block.description + number);
-    }
+    for (int i = 0; i < lines; ++i)  // " 0042"
+        block.lines.push_back(block.description + " " + std::to_string(10000 + i).substr(1));
     return block;
 }
 
