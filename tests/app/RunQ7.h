@@ -103,6 +103,23 @@ class HomeTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
+    // q7host on this home; Script runs script on standard input.
+    ProcessRun Q7(std::vector<std::string> args, const std::string& input = "") const {
+        args.insert(args.begin(), {"--home", home});
+        return RunQ7(args, input);
+    }
+    ProcessRun Script(std::vector<std::string> args, const std::string& script) const {
+        args.insert(args.begin(), {"--script", "-"});
+        return Q7(args, script);
+    }
+    std::string Dump(const char* kind) const { return Q7({"dump", kind}).out; }
+    // Loads a TSV of kind from the text rows.
+    void Load(const char* kind, const std::string& rows) {
+        WriteFile(dir / kind, rows);
+        const ProcessRun run = Q7({"load", kind, (dir / kind).string()});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+
     std::filesystem::path dir;
     std::string home;
 };

@@ -11,9 +11,7 @@ class AkrAppTest : public HomeTest {
   protected:
     // The search on that day; how many boxes it showed.
     int Search(const char* today, const std::string& script) {
-        run = RunQ7({"--home", home, "--today", today, "--ui", "text", "--script", "-", "call",
-                     "Q7SuchIcd", "0", "0", "1", "", ""},
-                    script);
+        run = Script({"--today", today, "call", "Q7SuchIcd", "0", "0", "1", "", ""}, script);
         EXPECT_EQ(run.status, 0) << run.err;
         int boxes = 0;
         for (size_t at = 0; (at = run.out.find("MESSAGE", at)) != std::string::npos; ++at) ++boxes;
@@ -23,7 +21,7 @@ class AkrAppTest : public HomeTest {
 };
 
 TEST_F(AkrAppTest, SearchAsksOnceAndKeepsTheAnswer) {
-    ASSERT_EQ(RunQ7({"--home", home, "seed-demo"}).status, 0);
+    ASSERT_EQ(Q7({"seed-demo"}).status, 0);
     // "Nein, ich brauche noch Bedenkzeit", then "C".
     EXPECT_EQ(Search("20111215", "answer 2\nanswer 3\ndump\n"), 2);
     EXPECT_NE(run.out.find("MESSAGE XQMsgBox: Einf\xC3\xBChrungsphase des Ambulanten "

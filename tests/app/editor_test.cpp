@@ -13,14 +13,11 @@ class EditorAppTest : public HomeTest {
   protected:
     void SetUp() override {
         HomeTest::SetUp();
-        WriteFile(dir / "sp.tsv",
-                  "list\tcode\ttext\ntb\tf\tRezepte\ntb\tff\tRezept-Freitext\ntb\tfl\tLabor\n");
-        ASSERT_EQ(RunQ7({"--home", home, "load", "sp", (dir / "sp.tsv").string()}).status, 0);
+        Load("sp", "list\tcode\ttext\ntb\tf\tRezepte\ntb\tff\tRezept-Freitext\ntb\tfl\tLabor\n");
     }
     ProcessRun Editor(const char* mode, const std::string& script) {
-        return RunQ7({"--home", home, "--script", "-", "dialog", "CdiaTB", mode}, script);
+        return Script({"dialog", "CdiaTB", mode}, script);
     }
-    std::string DumpTb() { return RunQ7({"--home", home, "dump", "tb"}).out; }
 };
 
 // The refusal of a line too long for the group is the editor's own test.
@@ -28,12 +25,9 @@ TEST_F(EditorAppTest, BlockIsCreatedRenamedCopiedAndDeleted) {
     const std::string line37 = "1234567890123456789012345678901234567";
     ProcessRun created = Editor("1",
                                 "type K\xC3\xBCrzel R\xC3\x9C"
-                                "1\n"
-                                "type Beschreibung Rezepthinweis\n"
-                                "select Gruppe Rezepte\n"
-                                "select Untergruppe Rezept-Freitext\n"
-                                "check Kasse off\n"
-                                "type Text " +
+                                "1\ntype Beschreibung Rezepthinweis\n"
+                                "select Gruppe Rezepte\nselect Untergruppe Rezept-Freitext\n"
+                                "check Kasse off\ntype Text " +
                                     line37 + "\\nzweite Zeile\nclick #10004\ndump\n");
     ASSERT_EQ(created.status, 0) << created.err;
     EXPECT_NE(created.out.find("caption Modus: Anzeige"), std::string::npos) << created.out;
@@ -45,7 +39,7 @@ TEST_F(EditorAppTest, BlockIsCreatedRenamedCopiedAndDeleted) {
                                 "type K\xC3\xBCrzel RY\nclick Speichern\n"
                                 "click L\xC3\xB6schen\nanswer yes\n");
     ASSERT_EQ(changed.status, 0) << changed.err;
-    EXPECT_EQ(DumpTb(),
+    EXPECT_EQ(Dump("tb"),
               "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
               "RX\tf\tf\tRezepthinweis\tp\t" +
                   line37 + "\\nzweite Zeile\n");
@@ -53,39 +47,31 @@ TEST_F(EditorAppTest, BlockIsCreatedRenamedCopiedAndDeleted) {
 
 TEST_F(EditorAppTest, BlockTravelsThroughTheExchangeFile) {
     const std::string file = (dir / "tb.xml").string();
-    ProcessRun run = Editor("1",
-                            "type K\xC3\xBCrzel RU1\n"
-                            "type Beschreibung Rezepthinweis\n"
-                            "select Gruppe Rezepte\n"
-                            "type Text erste Zeile\\nzweite Zeile\n"
-                            "click Speichern\n"
-                            "key Ctrl+E\n"
-                            "tick Textbausteine 0 on\n"
-                            "click \xC3\234bernehmen\n"
-                            "answer " +
-                                file +
-                                "\nanswer ok\n"
-                                "click L\xC3\xB6schen\nanswer yes\n"
-                                "key Ctrl+I\nanswer " +
-                                file +
-                                "\ntick Textbausteine 0 on\n"
-                                "click \xC3\234bernehmen\nanswer ok\n");
+    const std::string take = "click \xC3\234bernehmen\nanswer ";
+    ProcessRun run =
+        Editor("1",
+               "type K\xC3\xBCrzel RU1\ntype Beschreibung Rezepthinweis\nselect Gruppe Rezepte\n"
+               "type Text erste Zeile\\nzweite Zeile\nclick Speichern\nkey Ctrl+E\n"
+               "tick Textbausteine 0 on\n" +
+                   take + file +
+                   "\nanswer ok\n"
+                   "click L\xC3\xB6schen\nanswer yes\nkey Ctrl+I\nanswer " +
+                   file + "\ntick Textbausteine 0 on\n" + take + "ok\n");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
     EXPECT_NE(run.out.find("1 Textbausteine exportiert"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("1 Textbausteine importiert."), std::string::npos) << run.out;
-    ProcessRun found = RunQ7({"--home", home, "call", "DoTbEntryString_NoSearch", "[RU1]"});
+    ProcessRun found = Q7({"call", "DoTbEntryString_NoSearch", "[RU1]"});
     EXPECT_EQ(found.out, "result: 1\ntext: erste Zeile  zweite Zeile\n");
 }
 
 // The desktop opens the editor, which prints its list to a PDF.
 TEST_F(EditorAppTest, DesktopOpensTheEditorWhichPrintsTheList) {
-    WriteFile(dir / "tb.tsv",
-              "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
-              "RU1\tf\tf\tRezepthinweis\t\teins\\nzwei\n");
-    ASSERT_EQ(RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
-    ProcessRun run = RunQ7({"--home", home, "--script", "-"},
-                           "click Textbausteine bearbeiten\ndump\nclick Drucken\nkey Escape\n"
-                           "dump\n");
+    Load("tb",
+         "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+         "RU1\tf\tf\tRezepthinweis\t\teins\\nzwei\n");
+    ProcessRun run = Script({},
+                            "click Textbausteine bearbeiten\ndump\nclick Drucken\nkey Escape\n"
+                            "dump\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("== Textbausteine\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("caption Modus: Anzeige"), std::string::npos) << run.out;

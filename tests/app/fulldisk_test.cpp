@@ -32,7 +32,7 @@ class FullDiskTest : public HomeTest {
                          << std::strerror(errno) << "; the test must run as root)";
         mounted = true;
         home = disk + "/home";
-        ASSERT_EQ(RunQ7({"--home", home, "seed-demo"}).status, 0);
+        ASSERT_EQ(Q7({"seed-demo"}).status, 0);
     }
     void TearDown() override {
         if (mounted) umount2(disk.c_str(), MNT_DETACH);
@@ -52,9 +52,8 @@ class FullDiskTest : public HomeTest {
     void Free() { std::filesystem::remove(disk + "/filler"); }
 
     ProcessRun Editor(const std::string& script) {
-        return RunQ7({"--home", home, "--script", "-", "dialog", "CdiaTB", "0"}, script);
+        return Script({"dialog", "CdiaTB", "0"}, script);
     }
-    std::string DumpTb() { return RunQ7({"--home", home, "dump", "tb"}).out; }
 
     std::string disk;
     bool mounted = false;
@@ -71,7 +70,7 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
                 << "</text></line></lines></tb>";
         out << "</dazo_tb>";
     }
-    const std::string before = DumpTb();
+    const std::string before = Dump("tb");
 
     // Room for the index file of the database and a few batches of the import.
     Fill(240 * 1024);
@@ -87,7 +86,7 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
     const size_t number = import.err.rfind(' ', counted - 1) + 1;
     const int kept = std::stoi(import.err.substr(number, counted - number));
     Free();
-    std::string after = DumpTb();
+    std::string after = Dump("tb");
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 1000);
     EXPECT_NE(after.find("\nv" + std::to_string(999 + kept) + "\t"), std::string::npos);
@@ -103,12 +102,12 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
     EXPECT_NE(save.out.find("caption Modus: \xC3\x84ndern"), std::string::npos);
     EXPECT_NE(save.err.find(kFull), std::string::npos) << save.err;
     Free();
-    EXPECT_EQ(DumpTb(), after);
+    EXPECT_EQ(Dump("tb"), after);
 
     // Read-only: the practice is read, writes are refused with the reason.
     ASSERT_EQ(mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=3m"), 0)
         << std::strerror(errno);
-    EXPECT_EQ(DumpTb(), after);
+    EXPECT_EQ(Dump("tb"), after);
     ProcessRun refused = Editor(
         "type Beschreibung neu\nclick Speichern\nanswer ok\n"
         "key Escape\nanswer no\n");
@@ -116,7 +115,7 @@ TEST_F(FullDiskTest, WorkBeforeIsKeptAndEveryFailureNamesItsReason) {
     EXPECT_NE(refused.err.find(kReadOnly), std::string::npos) << refused.err;
     WriteFile(dir / "tb.tsv",
               "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\nX\ta\t\t\t\t\n");
-    ProcessRun load = RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()});
+    ProcessRun load = Q7({"load", "tb", (dir / "tb.tsv").string()});
     EXPECT_EQ(load.status, 1);
     EXPECT_NE(load.err.find(kReadOnly), std::string::npos) << load.err;
 }

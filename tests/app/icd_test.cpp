@@ -6,7 +6,6 @@
 // import-icd give the search its physician group filters.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,32 +14,22 @@
 
 namespace {
 
-class IcdAppTest : public ::testing::Test {
+class IcdAppTest : public HomeTest {
   protected:
-    static void SetUpTestSuite() {
-        char name[] = "/tmp/q7icdtest.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        ASSERT_EQ(RunQ7({"--home", dir, "seed-demo"}).status, 0);
+    void SetUp() override {
+        HomeTest::SetUp();
+        ASSERT_EQ(Q7({"seed-demo"}).status, 0);
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(dir); }
-    static ProcessRun Call(const std::vector<std::string>& call, const std::string& script) {
-        std::vector<std::string> args{"--home", dir, "--ui", "text", "--script", "-", "call"};
-        args.insert(args.end(), call.begin(), call.end());
-        return RunQ7(args, script);
+    ProcessRun Call(std::vector<std::string> call, const std::string& script) {
+        call.insert(call.begin(), "call");
+        return Script(call, script);
     }
-    static std::string dir;
 };
-
-std::string IcdAppTest::dir;
 
 TEST_F(IcdAppTest, CodeFoundByTextComesBackWithCertaintyAndSide) {
     ProcessRun run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
-                          "select Kapitel (alle)\n"
-                          "type Text zuckerverwertungsstoerung kindes\n"
-                          "line grid 3\n"
-                          "check G - gesicherte Diagnose on\n"
-                          "check R - rechts on\n"
+                          "select Kapitel (alle)\ntype Text zuckerverwertungsstoerung kindes\n"
+                          "line grid 3\ncheck G - gesicherte Diagnose on\ncheck R - rechts on\n"
                           "click \xC3\234bernehmen\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\ncode: E101\naddition: GR\n");
@@ -55,10 +44,8 @@ TEST_F(IcdAppTest, SecondaryCodeSearchListsThePartners) {
 
 TEST_F(IcdAppTest, DentalTransitionHandsBackTwoCodes) {
     ProcessRun run = Call({"Q7SuchIcdFreitextdiagnosenKZBV", "0"},
-                          "line tree 3\n"
-                          "line Erster Diagnosecode 0\n"
-                          "check G - gesicherte Diagnose#1 on\n"
-                          "line Zweiter Diagnosecode 2\n"
+                          "line tree 3\nline Erster Diagnosecode 0\n"
+                          "check G - gesicherte Diagnose#1 on\nline Zweiter Diagnosecode 2\n"
                           "check V - Verdacht auf / zum Ausschlu\xC3\x9F von#2 on\n"
                           "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -71,47 +58,37 @@ TEST_F(IcdAppTest, DentalTransitionHandsBackTwoCodes) {
 // schedule, so that the treatment date shows in the dialog.
 TEST_F(IcdAppTest, DemoBringsAProcedureCatalogueAndFeeSchedule) {
     // Column n (from 0) of every row below the header.
-    auto column = [](const std::string& kind, int n) {
-        std::istringstream rows(RunQ7({"--home", dir, "dump", kind}).out);
+    auto column = [this](const char* kind, int n) {
+        std::istringstream rows(Dump(kind));
         std::multiset<std::string> values;
-        std::string row;
-        for (std::getline(rows, row); std::getline(rows, row);) {
-            size_t at = 0;
-            for (int i = 0; i < n; ++i) at = row.find('\t', at) + 1;
-            values.insert(row.substr(at, row.find('\t', at) - at));
+        std::string row, value;
+        for (std::getline(rows, row); std::getline(rows, row); values.insert(value)) {
+            std::istringstream fields(row);
+            for (int i = 0; i <= n; ++i) std::getline(fields, value, '\t');
         }
         return values;
     };
-    const std::multiset<std::string> categories = column("ops", 3);
-    const std::multiset<std::string> editions = column("go", 0);
-    const size_t chapters = categories.count("$0");
-    const size_t procedures = categories.size() - chapters - categories.count("$1");
-    const std::set<std::string> kinds(editions.begin(), editions.end());
-    const std::set<std::string> allFour{"b", "e", "f", "h"};
-    EXPECT_TRUE(procedures >= 200 && chapters >= 6 && kinds == allFour)
-        << procedures << " procedures, " << chapters << " chapters, " << kinds.size()
-        << " editions";
+    const std::multiset<std::string> categories = column("ops", 3), editions = column("go", 0);
+    EXPECT_GE(categories.count("$0"), 6u) << "chapters";
+    EXPECT_GE(categories.size() - categories.count("$0") - categories.count("$1"), 200u);
+    EXPECT_EQ(std::set<std::string>(editions.begin(), editions.end()),
+              (std::set<std::string>{"b", "e", "f", "h"}));
 }
 
 // The invented master files replace the catalogue; the Hausarzt filter then
 // keeps the codes whose index texts the Hausarzt group holds. A file that
 // is not there changes nothing and ends with status 1.
-TEST(IcdImportAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
-    char name[] = "/tmp/q7icdimport.XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    const std::string home = name;
-    ASSERT_EQ(RunQ7({"--home", home, "seed-demo"}).status, 0);
+TEST_F(IcdAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
     const std::string kbv = std::string(Q7_SOURCE_DIR) + "/demo/kbv/";
-    ProcessRun run = RunQ7({"--home", home, "--ui", "text", "import-icd",
-                            kbv + "ICD_2.3_74_tf+2026q1.xml", kbv + "sdhma_1.30_74_tf+2026q1.xml",
-                            kbv + "ICD-10_Auswahl Zahnmedizin_AU-Besch._Demo.csv"});
+    ProcessRun run =
+        Q7({"import-icd", kbv + "ICD_2.3_74_tf+2026q1.xml", kbv + "sdhma_1.30_74_tf+2026q1.xml",
+            kbv + "ICD-10_Auswahl Zahnmedizin_AU-Besch._Demo.csv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Der ICD-Katalog wurde eingelesen."), std::string::npos) << run.out;
 
-    run = RunQ7({"--home", home, "--ui", "text", "--script", "-", "call", "Q7SuchIcd", "0", "0",
-                 "1", "", ""},
-                "select Kapitel (alle)\ntype Text wanderkeim\nwait 300\n"
-                "check Hausarzt-Katalog on\nwait 300\ndump\n");
+    run = Call({"Q7SuchIcd", "0", "0", "1", "", ""},
+               "select Kapitel (alle)\ntype Text wanderkeim\nwait 300\n"
+               "check Hausarzt-Katalog on\nwait 300\ndump\n");
     ASSERT_EQ(run.status, 0) << run.err;
     std::string lines;
     std::istringstream out(run.out);
@@ -119,12 +96,11 @@ TEST(IcdImportAppTest, ImportedMasterFilesGiveThePhysicianGroupFilters) {
         if (line.find("] A1") != std::string::npos) lines += line.substr(line.find(']') + 2, 5);
     EXPECT_EQ(lines, "A10.0A11.9A12.9");
 
-    const std::string before = RunQ7({"--home", home, "dump", "icd"}).out;
-    run = RunQ7({"--home", home, "--ui", "text", "import-icd", home + "/fehlt.xml"});
+    const std::string before = Dump("icd");
+    run = Q7({"import-icd", home + "/fehlt.xml"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Datei nicht lesbar"), std::string::npos) << run.err;
-    EXPECT_EQ(RunQ7({"--home", home, "dump", "icd"}).out, before);
-    std::filesystem::remove_all(home);
+    EXPECT_EQ(Dump("icd"), before);
 }
 
 }  // namespace

@@ -17,15 +17,12 @@ class KrwAppTest : public HomeTest {
   protected:
     void SetUp() override {
         HomeTest::SetUp();
-        ASSERT_EQ(RunQ7({"--home", home, "seed-demo"}).status, 0);
+        ASSERT_EQ(Q7({"seed-demo"}).status, 0);
     }
-    ProcessRun Q7(std::vector<std::string> command, const std::string& script) {
-        std::vector<std::string> args{"--home", home,   "--today",  "20261115",
-                                      "--ui",   "text", "--script", "-"};
-        args.insert(args.end(), command.begin(), command.end());
-        return RunQ7(args, script);
+    ProcessRun Run(std::vector<std::string> command, const std::string& script) {
+        command.insert(command.begin(), {"--today", "20261115"});
+        return Script(command, script);
     }
-    std::string Dump(const char* kind) { return RunQ7({"--home", home, "dump", kind}).out; }
     // The list lines of the n-th dialog dump (from 0).
     static std::string ListOf(const std::string& out, int n) {
         std::istringstream in(out);
@@ -41,17 +38,17 @@ class KrwAppTest : public HomeTest {
 };
 
 TEST_F(KrwAppTest, TheViewFiltersOpensARuleListsChangesAndSwitchesARuleForAPatient) {
-    ProcessRun run = Q7({"dialog", "CdiaKRWStammView"},
-                        "select Anwendung Fakultative Regel\nselect Status Inaktiv\n"
-                        "select Echtzeitpr\xC3\xBC"
-                        "fung w\xC3\xA4hlbar + Abr.\n"
-                        "type Kurzbeschreibung KNOTEN\ndump\n"
-                        "select Anwendung 0\nselect Status 0\nselect Echtzeitpr\xC3\xBC"
-                        "fung 0\n"
-                        "type Kurzbeschreibung vorsorge\nclick list 0\ndump\n"
-                        "check Inaktiv on\nclick #10005\ndump\n"
-                        "click #10130\ndump\nclick #10001\n"
-                        "key Ctrl+P\nanswer yes\ntype Suche 5\nclick #10005\nanswer yes\n");
+    ProcessRun run = Run({"dialog", "CdiaKRWStammView"},
+                         "select Anwendung Fakultative Regel\nselect Status Inaktiv\n"
+                         "select Echtzeitpr\xC3\xBC"
+                         "fung w\xC3\xA4hlbar + Abr.\n"
+                         "type Kurzbeschreibung KNOTEN\ndump\n"
+                         "select Anwendung 0\nselect Status 0\nselect Echtzeitpr\xC3\xBC"
+                         "fung 0\n"
+                         "type Kurzbeschreibung vorsorge\nclick list 0\ndump\n"
+                         "check Inaktiv on\nclick #10005\ndump\n"
+                         "click #10130\ndump\nclick #10001\n"
+                         "key Ctrl+P\nanswer yes\ntype Suche 5\nclick #10005\nanswer yes\n");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
     EXPECT_EQ(run.out.rfind("== Kodierregelwerk - Stammdatei 01.10.2026 - 31.12.2026\n", 0), 0u)
         << run.out;
@@ -76,13 +73,13 @@ TEST_F(KrwAppTest, TheViewFiltersOpensARuleListsChangesAndSwitchesARuleForAPatie
               std::string::npos);
 
     // Back on from the list of switched off rules (patient 5 is its fifth line).
-    run = Q7({"dialog", "CdiaKRWStammView"}, "key Ctrl+R\ntick list 4 on\nclick #10005\n");
+    run = Run({"dialog", "CdiaKRWStammView"}, "key Ctrl+R\ntick list 4 on\nclick #10005\n");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
     EXPECT_EQ(Dump("freitext").find("AKR016"), std::string::npos);
 }
 
 TEST_F(KrwAppTest, DetailsAndChangesOpenOnTheirOwn) {
-    ProcessRun run = Q7({"dialog", "CdiaKRWRegelDetails", "AKR002"}, "dump\n");
+    ProcessRun run = Run({"dialog", "CdiaKRWRegelDetails", "AKR002"}, "dump\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("  [0] Kodierregel AKR002 - inaktiv\n  [1] {#252525}Der Status der "
                            "Kodierregel ist von Ihnen ge\xC3\xA4ndert worden.\n"),
@@ -90,7 +87,7 @@ TEST_F(KrwAppTest, DetailsAndChangesOpenOnTheirOwn) {
         << run.out;
 
     WriteFile(dir / "zeilen.tsv", "text\tcolour\nNeue Kodierregeln\t0\nA\\tB\t255\n");
-    run = Q7({"dialog", "CdiaKRWAenderungen", (dir / "zeilen.tsv").string()}, "dump\n");
+    run = Run({"dialog", "CdiaKRWAenderungen", (dir / "zeilen.tsv").string()}, "dump\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "== Kodierregelwerk-\xC3\x84nderungen\nlist \xC3\x84nderungen:\n"
@@ -98,7 +95,7 @@ TEST_F(KrwAppTest, DetailsAndChangesOpenOnTheirOwn) {
               "Abbrechen\nbutton #10025: F1 - Hilfe\n==\nresult: 2\n");
 
     WriteFile(dir / "zeilen.tsv", "Neue Kodierregeln\t0\n");
-    run = Q7({"dialog", "CdiaKRWAenderungen", (dir / "zeilen.tsv").string()}, "");
+    run = Run({"dialog", "CdiaKRWAenderungen", (dir / "zeilen.tsv").string()}, "");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Zeile 1: Die Kopfzeile"), std::string::npos) << run.err;
 }

@@ -2,8 +2,6 @@
 // the switched-off ones in red, and a mouse click on a line opens that rule's
 // details. With Q7_SCREENSHOTS=DIR the view and the details are saved as
 // DIR/kodierregeln.png and DIR/kodierregel-details.png.
-#include <filesystem>
-
 #include "host/base/HostContext.h"
 #include "q7txtbst/Krw.h"
 #include "q7txtbst/Module.h"
@@ -18,13 +16,8 @@ class KrwWindowTest : public DemoWindowTest {
     void SetUp() override {
         DemoWindowTest::SetUp();
         LoadDemo({"par", "icd"});
-        Q7SetHome(home);
         CKrw::ForgetKbvPath();
-        const std::filesystem::path kbv = home + "/data/Kbv";
-        std::filesystem::create_directories(kbv);
-        for (const auto& file :
-             std::filesystem::directory_iterator(std::string(Q7_SOURCE_DIR) + "/demo/data/Kbv"))
-            std::filesystem::copy_file(file.path(), kbv / file.path().filename());
+        CopyDemoData("Kbv");
     }
     void TearDown() override {
         CKrw::ForgetKbvPath();

@@ -15,25 +15,11 @@ class OpsAppTest : public HomeTest {
   protected:
     void SetUp() override {
         HomeTest::SetUp();
-        const struct {
-            const char *kind, *rows;
-        } data[] = {
-            {"ops",
+        Load("ops",
              "code\tchapter\tgroup\tcategory\tsnz\tside\textended\n5\t5\t\t$0\t\t\t\n"
              "5-81\t5\t5-81\t$1\t\t\t\n5-812.5\t5\t5-81\t\t37\t1\t0\n"
-             "5-811.2\t5\t5-81\t\t1\t0\t0\n"},
-            {"opstext", "code\ttype\ttext\n5-812.5\t3\tMeniskusresektion\n"},
-        };
-        for (const auto& d : data) {
-            const std::string file = (dir / d.kind).string();
-            WriteFile(file, d.rows);
-            ASSERT_EQ(RunQ7({"--home", home, "load", d.kind, file}).status, 0);
-        }
-    }
-    ProcessRun Q7(std::vector<std::string> command, const std::string& script) {
-        std::vector<std::string> args{"--home", home, "--ui", "text", "--script", "-"};
-        args.insert(args.end(), command.begin(), command.end());
-        return RunQ7(args, script);
+             "5-811.2\t5\t5-81\t\t1\t0\t0\n");
+        Load("opstext", "code\ttype\ttext\n5-812.5\t3\tMeniskusresektion\n");
     }
     static std::string Fields(const char* code) {
         return std::string("ops.code: ") + code +
@@ -42,25 +28,23 @@ class OpsAppTest : public HomeTest {
     }
 };
 
-TEST_F(OpsAppTest, AKeyTypedWithoutPointComesBackWithItsSide) {
+TEST_F(OpsAppTest, AKeyComesBackWithItsSideAndABadDateIsRefused) {
     const std::string typing = "type OP-Schl\xC3\xBCssel 58125\nwait 300\n";
-    ProcessRun run =
-        Q7({"call", "Q7SuchOPS", "0", "20261205"}, typing + "check L - links on\nclick #10005\n");
+    ProcessRun run = Script({"call", "Q7SuchOPS", "0", "20261205"},
+                            typing + "check L - links on\nclick #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\n" + Fields("5-812.5L"));
 
-    run = Q7({"call", "Q7SuchOPS", "1", "20261205"}, typing + "click #10005\n");
+    run = Script({"call", "Q7SuchOPS", "1", "20261205"}, typing + "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\n" + Fields("5-812.5"));
-}
 
-TEST_F(OpsAppTest, TheHostsOwnDialogTakesKeyAndSideAndABadDateIsRefused) {
-    ProcessRun run =
-        Q7({"dialog", "CdiaSuchOPS", "0", "20261205", "5-812.5", "R"}, "click #10005\n");
+    // The host's own dialog takes key and side.
+    run = Script({"dialog", "CdiaSuchOPS", "0", "20261205", "5-812.5", "R"}, "click #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\n" + Fields("5-812.5R"));
 
-    run = Q7({"call", "Q7SuchOPS", "0", "20260230"}, "");
+    run = Script({"call", "Q7SuchOPS", "0", "20260230"}, "");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Behandlungsdatum"), std::string::npos) << run.err;
 }

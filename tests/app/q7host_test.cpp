@@ -17,28 +17,25 @@ class Q7HostTest : public HomeTest {
   protected:
     // A small practice of known blocks: group a with member aa.
     void LoadPractice() {
-        WriteFile(dir / "sp.tsv", "list\tcode\ttext\ntb\ta\tAllgemein\ntb\taa\tBefunde\n");
-        WriteFile(dir / "tb.tsv",
-                  "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
-                  "AB1\ta\taa\tErster\t\tText eins\n"
-                  "AB2\ta\taa\tZweiter\t\tText zwei\\nzweite Zeile\n"
-                  "AC\ta\taa\tDritter\t\tText drei\n"
-                  "DAT\ta\taa\tDatum\t\tUntersucht am <<Datum>>\n"
-                  "\xC3\x9CW\ta\taa\t\xC3\234berweisung\tk\t\xC3\234berweisung zum Facharzt\n");
-        ASSERT_EQ(RunQ7({"--home", home, "load", "sp", (dir / "sp.tsv").string()}).status, 0);
-        ASSERT_EQ(RunQ7({"--home", home, "load", "tb", (dir / "tb.tsv").string()}).status, 0);
+        Load("sp", "list\tcode\ttext\ntb\ta\tAllgemein\ntb\taa\tBefunde\n");
+        Load("tb",
+             "kuerzel\tgroup\tmember\tdescription\trestriction\ttext\n"
+             "AB1\ta\taa\tErster\t\tText eins\n"
+             "AB2\ta\taa\tZweiter\t\tText zwei\\nzweite Zeile\n"
+             "AC\ta\taa\tDritter\t\tText drei\n"
+             "DAT\ta\taa\tDatum\t\tUntersucht am <<Datum>>\n"
+             "\xC3\x9CW\ta\taa\t\xC3\234berweisung\tk\t\xC3\234berweisung zum Facharzt\n");
     }
 };
 
 TEST_F(Q7HostTest, SearchScriptFiltersMovesGridAndHandsBackTheChosenKuerzel) {
     LoadPractice();
-    ProcessRun run = RunQ7({"--home", home, "--script", "-", "call", "Q7SuchTB", "", "", ""},
-                           "# Kürzel beginnend mit A\ntype Kürzel A\nline grid 1\nclick #10005\n");
+    ProcessRun run = Script({"call", "Q7SuchTB", "", "", ""},
+                            "# Kürzel beginnend mit A\ntype Kürzel A\nline grid 1\nclick #10005\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "result: 1\nkuerzel: AB2\n");
 
-    ProcessRun cancelled =
-        RunQ7({"--home", home, "--script", "-", "call", "Q7SuchTB", "AC"}, "key Escape\n");
+    ProcessRun cancelled = Script({"call", "Q7SuchTB", "AC"}, "key Escape\n");
     ASSERT_EQ(cancelled.status, 0) << cancelled.err;
     EXPECT_EQ(cancelled.out.substr(0, 10), "result: 2\n");
 }
@@ -61,28 +58,17 @@ TEST_F(Q7HostTest, CallsHandBackMemoTextAndDateAsTheUserSeesThem) {
          "answer ok\n",
          "PARAMBOX: Datum=24.12.2026\nresult: 1\ntext: Untersucht am 24.12.2026\n"}};
     for (const Case& c : cases) {
-        std::vector<std::string> args{"--home", home};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        ProcessRun run = RunQ7(args, c.script);
+        ProcessRun run = Q7(c.args, c.script);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, c.out);
     }
-}
-
-TEST_F(Q7HostTest, DesktopExpandsAKuerzelOnF3) {
-    LoadPractice();
-    ProcessRun run = RunQ7({"--home", home, "--script", "-"},
-                           "type Behandlungseintrag Befund AC\nkey F3 Behandlungseintrag\ndump\n");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("memo Behandlungseintrag:\n  Befund Text drei\n"), std::string::npos)
-        << run.out;
 }
 
 // Each wrong use ends with its status and a German message, and leaves the
 // practice database as it was.
 TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
     LoadPractice();
-    const std::string before = RunQ7({"--home", home, "dump", "tb"}).out;
+    const std::string before = Dump("tb");
     struct Case {
         std::vector<std::string> args;
         std::string script;
@@ -111,13 +97,11 @@ TEST_F(Q7HostTest, WrongUseEndsWithItsStatusAndAMessage) {
          "Platzhalter"},
         {{"--script", "-", "call", "DoTbEntryString_NoSearch", "x"}, "dump\n", 3, "kein Dialog"}};
     for (const Case& c : cases) {
-        std::vector<std::string> args{"--home", home};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        ProcessRun run = RunQ7(args, c.script);
+        ProcessRun run = Q7(c.args, c.script);
         EXPECT_EQ(run.status, c.status) << c.args[0] << " " << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
-    EXPECT_EQ(RunQ7({"--home", home, "dump", "tb"}).out, before);
+    EXPECT_EQ(Dump("tb"), before);
 }
 
 // Only a regular file of sensible size is read: a pipe would wait for a
@@ -167,10 +151,19 @@ TEST_F(Q7HostTest, DamagedDatabaseIsRefusedAndLeftUntouched) {
     std::filesystem::create_directories(home);
     const std::string garbage(4096, 'x');
     WriteFile(std::filesystem::path(home) / "praxis.db", garbage);
-    ProcessRun run = RunQ7({"--home", home, "dump", "tb"});
+    ProcessRun run = Q7({"dump", "tb"});
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(run.err.empty());
     EXPECT_EQ(ReadFile(std::filesystem::path(home) / "praxis.db"), garbage);
+}
+
+// A script it cannot read is a bad command line, refused before q7host
+// touches the practice home (a missing one is a row of the wrong uses).
+TEST_F(Q7HostTest, AFolderAsScriptIsABadCommandLine) {
+    const ProcessRun run = Q7({"--script", dir.string(), "dialog", "CdiaSuchTB"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("ist ein Ordner, keine Skriptdatei"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(home)) << "nothing ran";
 }
 
 }  // namespace

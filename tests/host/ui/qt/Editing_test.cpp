@@ -17,13 +17,6 @@ void Press(QWidget* w, QKeyCombination key) {
     Settle();
 }
 
-void Write(QWidget* w, const QString& text) {
-    for (QChar ch : text) {
-        QTest::keyClicks(w, QString(ch));
-        Settle();
-    }
-}
-
 void Click(QWidget* w, QPoint at) {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
     Settle();
@@ -53,14 +46,14 @@ TEST_F(EditingTest, SingleLineFieldsKeepTheUsersCaretAndSelection) {
         Click(field, field->rect().center());
         for (const Step& step : steps) {
             for (QKeyCombination key : step.keys) Press(field, key);
-            Write(field, step.type);
+            Type(field, step.type);
             ASSERT_EQ(field->text(), QString(step.expected));
         }
         // A click between "c" and " " puts the caret there.
         int x = 0;
         while (x < field->width() && field->cursorPositionAt(QPoint(x, 5)) < 3) ++x;
         Click(field, QPoint(x, field->height() / 2));
-        Write(field, "M");
+        Type(field, "M");
         EXPECT_EQ(field->text(), QString("abcM def"));
     };
     auto run = [&](CXQDialog&& dialog, std::initializer_list<const char*> labels) {
@@ -79,14 +72,14 @@ TEST_F(EditingTest, TheMemoKeepsTheCaretWhereTheUserMovedIt) {
         auto* memo = ByLabel<QPlainTextEdit>(w, "&Text");
         ASSERT_NE(memo, nullptr);
         Click(memo->viewport(), QPoint(5, 5));
-        Write(memo, "eins");
+        Type(memo, "eins");
         Press(memo, Qt::Key_Return);
-        Write(memo, "zwei");
+        Type(memo, "zwei");
         Press(memo, Qt::Key_Up);
         Press(memo, Qt::Key_Home);
-        Write(memo, "X");
+        Type(memo, "X");
         Press(memo, Qt::Key_Down);
-        Write(memo, "Y");
+        Type(memo, "Y");
         EXPECT_EQ(memo->toPlainText(), QString("Xeins\nzYwei"));
     });
 }

@@ -1,6 +1,6 @@
 // The module's windows worked with the keyboard alone, with real keys: Return
-// accepts through the default button where the control has no use for it,
-// every Alt+letter reaches one control, toolbar buttons name their keys.
+// accepts through the default button where the control has no use for it.
+// (One control per Alt+letter: ModuleWindows_test.)
 
 #include <QTest>
 
@@ -53,64 +53,6 @@ TEST_F(KeyboardTest, ReturnAcceptsWhereTheControlHasNoUseForIt) {
             EXPECT_EQ(dialog->GetResult(), c.result);
         }
     }
-}
-
-// The letter after a single "&" ("&&" is a plain "&").
-QChar MnemonicOf(const QString& text) {
-    for (int i = 0; i + 1 < text.size(); ++i)
-        if (text[i] == '&') {
-            if (text[i + 1] != '&') return text[i + 1].toLower();
-            ++i;
-        }
-    return {};
-}
-
-// No window has two controls on one Alt+letter, no tool tip or button shows
-// an internal number, and the toolbar's tool tips name the keys.
-TEST_F(KeyboardTest, MnemonicsAreUniqueAndToolbarButtonsNameTheirKeys) {
-    LoadIcdDemo();
-    const QRegularExpression number("\\d{5}");
-    const std::map<int, QString> keys = {{XQTB_EXIT, "(Esc)"},
-                                         {XQTB_ACCEPT, "(Strg+Eingabe)"},
-                                         {XQTB_SEARCH, "(F5)"},
-                                         {XQTB_HELP, "(F1)"}};
-    auto check = [&](CXQDialog&& dialog, const char* name) {
-        SCOPED_TRACE(name);
-        RunShown(dialog, [&](QWidget* w) {
-            std::map<QChar, QString> taken;
-            auto claim = [&](const QString& text) {
-                const QChar letter = MnemonicOf(text);
-                if (letter.isNull()) return;
-                EXPECT_FALSE(taken.count(letter))
-                    << text.toStdString() << " / " << taken[letter].toStdString();
-                taken[letter] = text;
-            };
-            for (QLabel* label : w->findChildren<QLabel*>())
-                if (label->buddy()) claim(label->text());
-            for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
-                claim(button->text());
-            for (QMenuBar* bar : w->findChildren<QMenuBar*>())
-                for (QAction* action : bar->actions()) claim(action->text());
-            for (QWidget* widget : w->findChildren<QWidget*>())
-                EXPECT_FALSE(widget->toolTip().contains(number)) << widget->toolTip().toStdString();
-            for (const CXQDialog::ToolbarButton& button : dialog.ToolbarButtons()) {
-                auto* tool = w->findChild<QToolButton*>(QString("tb%1").arg(button.number));
-                ASSERT_NE(tool, nullptr);
-                EXPECT_FALSE(tool->text().contains(number));
-                EXPECT_TRUE(tool->focusPolicy() & Qt::TabFocus);
-                if (keys.count(button.number)) {
-                    EXPECT_TRUE(tool->toolTip().endsWith(keys.at(button.number)))
-                        << tool->toolTip().toStdString();
-                }
-            }
-        });
-    };
-    check(CdiaSuchTB(nullptr), "CdiaSuchTB");
-    check(CdiaTB(false, nullptr), "CdiaTB");
-    check(CdiaSuchIcd(false, "1", nullptr), "CdiaSuchIcd");
-    check(CdiaConfigSuchIcd(false, "", nullptr), "CdiaConfigSuchIcd");
-    check(CdiaSuchIcdKZBV(0, nullptr), "CdiaSuchIcdKZBV");
-    check(CdiaExportTB(nullptr), "CdiaExportTB");
 }
 
 }  // namespace

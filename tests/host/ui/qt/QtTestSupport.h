@@ -57,8 +57,12 @@ inline void Key(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifie
     QApplication::sendEvent(to, &release);
 }
 
+// Key by key, each answered by the model before the next.
 inline void Type(QWidget* to, const QString& text) {
-    for (QChar ch : text) Key(to, 0, Qt::NoModifier, QString(ch));
+    for (QChar ch : text) {
+        Key(to, 0, Qt::NoModifier, QString(ch));
+        Settle();
+    }
 }
 
 // While it lives, answers every modal window that comes up.
@@ -229,10 +233,16 @@ class DemoWindowTest : public DbTest {
     void LoadIcdDemo() {
         LoadDemo(
             {"icdkapitel", "icdgruppe", "icdsubgruppe", "icd", "icdthes", "icdversion", "diag"});
+        CopyDemoData("KZBV");
+    }
+    // The demo's files of demo/data/folder into the practice's home.
+    void CopyDemoData(const char* folder) {
         Q7SetHome(home);
-        const std::string kzbv = "/data/KZBV/icd_ueberleitung_freitextdiagnose.xml";
-        std::filesystem::create_directories(home + "/data/KZBV");
-        std::filesystem::copy_file(std::string(Q7_SOURCE_DIR) + "/demo" + kzbv, home + kzbv);
+        const std::filesystem::path to = home + "/data/" + folder;
+        std::filesystem::create_directories(to);
+        for (const auto& file : std::filesystem::directory_iterator(std::string(Q7_SOURCE_DIR) +
+                                                                    "/demo/data/" + folder))
+            std::filesystem::copy_file(file.path(), to / file.path().filename());
     }
     static void LoadDemo(std::initializer_list<const char*> kinds) {
         for (const char* kind : kinds) {

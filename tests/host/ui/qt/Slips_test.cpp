@@ -50,7 +50,7 @@ class SlipsTest : public DemoWindowTest {
     }
     // Types text into the widget that has the keyboard, then presses key.
     static void TypeThen(const QString& text, Qt::Key key) {
-        for (QChar ch : text) QTest::keyClicks(QApplication::focusWidget(), QString(ch));
+        Type(QApplication::focusWidget(), text);
         QTest::keyClick(QApplication::focusWidget(), key);
         Settle();
     }

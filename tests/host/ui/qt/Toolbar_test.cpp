@@ -40,6 +40,8 @@ TEST(ToolbarTest, ButtonsShowIconsTipsAndStateAndRunOnClick) {
     XQRegisterModule(&Module());
     XQSetFrontEnd(&FrontEnd());
     BarDialog dialog;
+    // RunShown compares each button's enabling and visibility (none hides
+    // behind the bar's extension) with the model.
     RunShown(dialog, [&](QWidget* w) {
         const std::map<int, QString> tips = {{XQTB_EXIT, "Abbrechen (Esc)"},
                                              {XQTB_ACCEPT, Q("\xDC"
@@ -53,8 +55,6 @@ TEST(ToolbarTest, ButtonsShowIconsTipsAndStateAndRunOnClick) {
             ASSERT_NE(tool, nullptr);
             EXPECT_FALSE(tool->icon().name().isEmpty()) << "an icon of the theme";
             EXPECT_EQ(tool->toolTip(), tip);
-            EXPECT_EQ(tool->isEnabled(), number != XQTB_ACCEPT);
-            EXPECT_TRUE(tool->isVisibleTo(w)) << "no button hides behind the extension";
         }
         EXPECT_EQ(w->findChild<QToolButton*>(QString("tb%1").arg(kOwn))->icon().name(), "go-next");
         EXPECT_EQ(w->width(), w->findChild<QWidget*>("page")->width())
