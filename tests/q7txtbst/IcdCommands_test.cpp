@@ -11,23 +11,10 @@
 
 namespace {
 
-class OpeningFrontEnd : public PlayingFrontEnd {
-  public:
-    std::vector<CString> opened;
-    std::vector<CString> fileTitles;
-    void Open(const CString& url) override { opened.push_back(url); }
-    bool FileDialog(bool save, const CString& title, const CString& filter,
-                    const CString& extension, CString& path) override {
-        fileTitles.push_back(title);
-        return PlayingFrontEnd::FileDialog(save, title, filter, extension, path);
-    }
-};
-
 class IcdCommandsTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
-        XQSetFrontEnd(&fe);
         Q7SetToday("20260315");
         Load("icdkapitel", "chapter\ttext\n01\tWanderkeime\n06\tNerven\n");
         Load("icdgruppe", "chapter\tgroup\ttext\n01\tA10-A19\tDarm\n06\tG00-G09\tNerv\n");
@@ -43,8 +30,7 @@ class IcdCommandsTest : public TbTest {
         TbTest::TearDown();
     }
     void Run(std::function<void(CdiaSuchIcd&)> act) {
-        fe.dialogs.push_back([act](CXQDialog& d) {
-            auto& dlg = static_cast<CdiaSuchIcd&>(d);
+        Script<CdiaSuchIcd>([act](CdiaSuchIcd& dlg) {
             act(dlg);
             EXPECT_FALSE(dlg.IsEnded());
         });
@@ -59,7 +45,6 @@ class IcdCommandsTest : public TbTest {
         dlg.m_editCode.SetText(code);
         dlg.SetFocusTo(&dlg.m_editCode);
     }
-    OpeningFrontEnd fe;
 };
 
 constexpr int kTbOnline = 10042, kTbQualitaet = 10043;
@@ -77,15 +62,15 @@ TEST_F(IcdCommandsTest, CtrlIOpensTheGroupsBlockPageOrTheYearsIndexOnTheSetSite)
     });
     const std::vector<CString> expected = {site + kPfad + "block-a10-a19.htm",
                                            site + kPfad + "index.htm", site + kPfad + "index.htm"};
-    EXPECT_EQ(fe.opened, expected);
+    EXPECT_EQ(front.opened, expected);
 
-    fe.opened.clear();
+    front.opened.clear();
     Load("par", "key1\tkey2\tvalue\n214\tkodesuche\thttps://icd.example/ \n");
     Run([](CdiaSuchIcd& dlg) {
         TypeCode(dlg, "G01");
         Ctrl(dlg, 'I');
     });
-    EXPECT_EQ(fe.opened,
+    EXPECT_EQ(front.opened,
               std::vector<CString>{CString("https://icd.example") + kPfad + "block-g00-g09.htm"});
 }
 
@@ -100,7 +85,7 @@ TEST_F(IcdCommandsTest, CtrlQHandsTheCodeToTheQualityManagementOrSaysWhyNot) {
         std::stringstream got;
         got << std::ifstream(protokoll).rdbuf();
         EXPECT_EQ(got.str(), "A10.1");
-        EXPECT_TRUE(fe.shownMessages.empty());
+        EXPECT_TRUE(front.shownMessages.empty());
 
         use(Q7_BIN_DIR "/q7fremd/ohne/libq7fremd.so");
         Ctrl(dlg, 'Q');
@@ -111,41 +96,37 @@ TEST_F(IcdCommandsTest, CtrlQHandsTheCodeToTheQualityManagementOrSaysWhyNot) {
     });
     const std::vector<CString> expected = {"Hinweis|Programm in Vorbereitung!",
                                            "q7fremd|Fehler beim Laden der DLL!"};
-    EXPECT_EQ(fe.shownMessages, expected);
+    EXPECT_EQ(front.shownMessages, expected);
 }
 
 TEST_F(IcdCommandsTest, LoadAsksForThreeFilesAndReadsTheTreeAnewOnceTheFirstWasChosen) {
     Run([&](CdiaSuchIcd& dlg) {
         const auto kapitel = [&] { return dlg.m_comboKapitel.GetCurSel(); };
         dlg.m_comboKapitel.UserSelect(3);  // 06
-        fe.fileAnswers = {""};
+        front.fileAnswers = {""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 3);
 
-        fe.fileAnswers = {home + "/icd.xml", ""};
+        front.fileAnswers = {home + "/icd.xml", ""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 1);  // (alle)
 
         dlg.m_comboKapitel.UserSelect(3);
-        fe.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", ""};
+        front.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", ""};
         dlg.OnOnClickXqbitbtnLoad();
         EXPECT_EQ(kapitel(), 1);
-        EXPECT_TRUE(fe.shownMessages.empty());
+        EXPECT_TRUE(front.shownMessages.empty());
 
         // All three chosen: the import runs and names a file it lacks.
-        fe.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", home + "/auszug.csv"};
+        front.fileAnswers = {home + "/icd.xml", home + "/hmv.xml", home + "/auszug.csv"};
         dlg.OnOnClickXqbitbtnLoad();
-        ASSERT_EQ(fe.shownMessages.size(), 1u);
-        EXPECT_NE(fe.shownMessages[0].Find(home.c_str()), -1);
+        ASSERT_EQ(front.shownMessages.size(), 1u);
+        EXPECT_NE(front.shownMessages[0].Find(home.c_str()), -1);
     });
     const CString icd = "ICD-Datei suchen", hmv = "HMV-Datei suchen",
                   auszug = "Auszug Zahnmedizin/AU-Bescheinigung suchen";
     const std::vector<CString> titles = {icd, icd, hmv, icd, hmv, auszug, icd, hmv, auszug};
-    EXPECT_EQ(fe.fileTitles, titles);
-    EXPECT_EQ(fe.shownFileDialogs.back(),
-              "CSV-Datei (*.CSV)|*.CSV||||ICD-10_Auswahl Zahnmedizin_AU-Besch._PVS-Version.csv");
-    EXPECT_EQ(fe.shownFileDialogs[0], "XML-Datei (*.XML)|*.XML||||icd_2.3_74_tf+2020q3.xml");
-    EXPECT_EQ(fe.shownFileDialogs[2], "XML-Datei (*.XML)|*.XML||||sdhma_1.30_74_tf+2020q4.xml");
+    EXPECT_EQ(front.fileTitles, titles);
 }
 
 }  // namespace

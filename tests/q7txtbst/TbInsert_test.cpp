@@ -72,15 +72,11 @@ TEST_F(TbInsertTest, SilentExportsReportAndTurnLineBreaksIntoBlanks) {
     CString text = "kein\r\nK\xFCrzel\nhier";
     EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 0);
     EXPECT_STREQ(text, "kein  K\xFCrzel hier");
-    text = "Befund zw";
-    EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 1);
-    EXPECT_STREQ(text, "Befund Zeile eins  Zeile zwei");
 
     CXQLMemoX memo;
     memo.SetText("eins\r\nzwei rr");
-    EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, &memo, &lines), 1);
+    EXPECT_EQ(DoTbEntryXQ_NoSearch(nullptr, &memo, &lines), 1);
     EXPECT_STREQ(memo.GetText(), "eins\r\nzwei RR 120/80 mmHg");
-    EXPECT_EQ(DoTbEntryXQ_NoSearch(nullptr, &memo, &lines), 0);
     EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, nullptr, &lines), 0);
     EXPECT_EQ(front.dialogsRun, 0);
 }

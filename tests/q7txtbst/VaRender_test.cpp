@@ -79,17 +79,4 @@ TEST(VaRenderTest, TableColumnsShrinkToTheirLongestLineAndHandOnTheRest) {
     }
 }
 
-TEST(VaRenderTest, FindKapitelSearchesDepthFirstThroughOtherChapters) {
-    const CXQXMLElement body = Parsed(
-        "<b><p V=\"C\"/><kapitel V=\"A\"><hauptkapitel V=\"B\"><kapitel V=\"C\" n=\"1\"/>"
-        "</hauptkapitel></kapitel><kapitel V=\"C\" n=\"2\"/></b>");
-    const CXQXMLElement* c = findKapitel(body, "C");
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->GetAttribute("n"), "1");
-    const CXQXMLElement* h = findKapitel(body, "B");
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->name, "hauptkapitel");
-    EXPECT_EQ(findKapitel(body, "c"), nullptr);
-}
-
 }  // namespace

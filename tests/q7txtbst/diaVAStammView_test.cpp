@@ -34,12 +34,6 @@ class VaViewTest : public KrwHomeTest {
         CdiaVAStammView view(code, nullptr);
         view.DoModal();
     }
-    static std::string Lines(const CXQListBoxX& list) {
-        std::string out;
-        for (int i = 0; i < list.GetCount(); ++i)
-            out += list.GetText(i).str() + "{" + std::to_string(list.GetItemColor(i)) + "}\n";
-        return out;
-    }
 };
 
 TEST_F(VaViewTest, ChoosesTheNewestEditionThatIsNotInTheFuture) {
@@ -69,30 +63,6 @@ TEST_F(VaViewTest, ChoosesTheNewestEditionThatIsNotInTheFuture) {
         view.GetCurrentXml(kbv, path);
         EXPECT_EQ(path, kbv + (*c.chosen ? CString(c.chosen) : kMuster)) << c.today;
     }
-}
-
-TEST_F(VaViewTest, ReadsNumbersAndDateParts) {
-    const struct {
-        const char* text;
-        int pos;
-        bool ok;
-        int posAfter;
-        unsigned value;  // 7 when untouched
-    } cases[] = {
-        {"VA_ 1.0", 3, true, 5, 1}, {"VA_x.0", 3, false, 3, 7}, {"VA_12", 3, true, 5, 12},
-        {"VA_", 3, false, 3, 7},    {"VA_  ", 3, false, 3, 7},
-    };
-    for (const auto& c : cases) {
-        int pos = c.pos;
-        unsigned value = 7;
-        EXPECT_EQ(CdiaVAStammView::actoi(c.text, pos, value), c.ok) << c.text;
-        EXPECT_EQ(pos, c.posAfter) << c.text;
-        EXPECT_EQ(value, c.value) << c.text;
-    }
-    EXPECT_EQ(CdiaVAStammView::YearOfDatum("20241005"), 2024);
-    EXPECT_EQ(CdiaVAStammView::MonthOfDatum("20241005"), 10);
-    EXPECT_EQ(CdiaVAStammView::QuartalOfDatum("20241005"), 4);
-    EXPECT_EQ(CdiaVAStammView::QuartalOfDatum("2024100"), 0);
 }
 
 TEST_F(VaViewTest, ListsTheWholeManualOrTheChaptersOfACode) {
