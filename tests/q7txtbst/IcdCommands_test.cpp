@@ -30,13 +30,12 @@ class IcdCommandsTest : public TbTest {
         TbTest::TearDown();
     }
     void Run(std::function<void(CdiaSuchIcd&)> act) {
-        Script<CdiaSuchIcd>([act](CdiaSuchIcd& dlg) {
-            act(dlg);
-            EXPECT_FALSE(dlg.IsEnded());
-        });
-        CTbResourceSwitch sw;
-        CdiaSuchIcd dialog(false, "", nullptr);
-        dialog.DoModal();
+        Play<CdiaSuchIcd>(
+            [act](CdiaSuchIcd& dlg) {
+                act(dlg);
+                EXPECT_FALSE(dlg.IsEnded());
+            },
+            false, "");
     }
     static void Ctrl(CdiaSuchIcd& dlg, char letter) {
         dlg.PressKey({XQKey::Ctrl, letter}, dlg.GetFocus());

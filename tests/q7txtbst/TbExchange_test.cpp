@@ -25,14 +25,11 @@ class TbExchangeTest : public TbTest {
     template <class Dialog>
     int Run(std::function<void(Dialog&)> act = {}) {
         front.fileAnswers.push_back(path.c_str());
-        Script<Dialog>([act](Dialog& dlg) {
+        return Play<Dialog>([act](Dialog& dlg) {
             if (act) return act(dlg);
             dlg.OnCTRL_S();
             dlg.ClickToolbarButton(XQTB_ACCEPT);
         });
-        CTbResourceSwitch sw;
-        Dialog dlg(nullptr);
-        return dlg.DoModal();
     }
     std::string path;
 };

@@ -11,6 +11,7 @@
 #include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/Module.h"
 #include "q7txtbst/diaExportTB.h"
 #include "q7txtbst/diaImportTB.h"
 #include "q7txtbst/diaSuchIcd.h"
@@ -137,6 +138,15 @@ class TbTest : public DbTest {
     template <class D>
     void Script(std::function<void(D&)> act) {
         front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<D&>(d)); });
+    }
+
+    // Plays act on a D made of args and no parent window; returns its result.
+    template <class D, class... A>
+    int Play(std::function<void(D&)> act, A&&... args) {
+        Script(std::move(act));
+        CTbResourceSwitch sw;
+        D dialog(std::forward<A>(args)..., nullptr);
+        return dialog.DoModal();
     }
 
     // A stored block as "group/member/description/restriction" and its lines

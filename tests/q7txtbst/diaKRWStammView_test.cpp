@@ -42,10 +42,7 @@ class KrwViewTest : public KrwHomeTest {
         Load("par", "key1\tkey2\tvalue\n 29\tkA3\t206\n 29\tkA4\t214\n");
     }
     int Run(std::function<void(CdiaKRWStammView&)> act) {
-        Script<CdiaKRWStammView>(std::move(act));
-        CTbResourceSwitch sw;
-        CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
-        return view.DoModal();
+        return Play(std::move(act), IDD_KRWSTAMMVIEW, "");
     }
     static std::string Ids(const CdiaKRWStammView& v) {
         std::string out;
@@ -167,10 +164,7 @@ TEST_F(KrwViewTest, ADamagedEditionListsNothing) {
 class KrwDetailsTest : public KrwViewTest {
   protected:
     int Details(const char* id, std::function<void(CdiaKRWRegelDetails&)> act) {
-        Script<CdiaKRWRegelDetails>(std::move(act));
-        CTbResourceSwitch sw;
-        CdiaKRWRegelDetails d(id, nullptr);
-        return d.DoModal();
+        return Play(std::move(act), id);
     }
     // Aktiv, Inaktiv, Kodierung, Wahl, Abrechnung: the letters of "AIKWR".
     static std::vector<CXQLCheckX*> Boxes(CdiaKRWRegelDetails& d) {

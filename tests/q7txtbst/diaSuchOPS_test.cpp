@@ -170,24 +170,27 @@ TEST_F(SuchOPSTest, APresetCodeOpensWithItsSideAndText) {
 
 TEST_F(SuchOPSTest, DetailsShowFeeItemsDurationsCategoriesAndTableEntries) {
     Run([](CdiaSuchOPS& dlg) {
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(), "\374ber 120 Minuten");
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "A: Ambulant");
-        dlg.m_grid.UserSelectLine(1);
-        EXPECT_EQ(dlg.m_captionKapitel.GetCaption(), "5: Operationen");
-        EXPECT_EQ(dlg.m_captionGruppe.GetCaption(), "5-81: Gelenke");
-        EXPECT_EQ(dlg.m_memoInklusiva.GetText(), "Inkl. Gl\344ttung");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetLabel(), "Leistungen:");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetText(), "31141 - Geb\374hr h\r\n31142\r\n3\r\n  3114");
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(),
-                  "bis 45 Minuten / \374ber 120 Minuten (beidseitig)");
-        dlg.m_grid.UserSelectLine(2);
-        EXPECT_EQ(dlg.m_memoLeistungen.GetLabel(), "Tabellen-\n eintrag:");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetText(), "Tabelle A");
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "");  // $2
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(), "bis 15 Minuten");
-        dlg.m_grid.UserSelectLine(3);
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "X");  // not in the list
-        EXPECT_EQ(dlg.m_comboKategorie.GetCount(), 3);        // the keyless entry left out
+        // chapter|group|category|duration|label: fees or table|inclusions
+        const auto details = [&dlg](int line) {
+            dlg.m_grid.UserSelectLine(line);
+            return dlg.m_captionKapitel.GetCaption() + "|" + dlg.m_captionGruppe.GetCaption() +
+                   "|" + dlg.m_captionKategorie.GetCaption() + "|" + dlg.m_captionSNZ.GetCaption() +
+                   "|" + dlg.m_memoLeistungen.GetLabel() + dlg.m_memoLeistungen.GetText() + "|" +
+                   dlg.m_memoInklusiva.GetText();
+        };
+        EXPECT_EQ(details(0),
+                  "1: Untersuchung|1-20: |A: Ambulant|\374ber 120 Minuten|Tabellen-\n eintrag:|");
+        EXPECT_EQ(details(1),
+                  "5: Operationen|5-81: Gelenke|A: Ambulant|bis 45 Minuten / \374ber 120 Minuten "
+                  "(beidseitig)|Leistungen:31141 - Geb\374hr h\r\n31142\r\n3\r\n  3114|Inkl. "
+                  "Gl\344ttung");
+        // $2 names no category; X is not in the list.
+        EXPECT_EQ(details(2),
+                  "5: Operationen|5-81: Gelenke||bis 15 Minuten|Tabellen-\n eintrag:"
+                  "Tabelle A|");
+        EXPECT_EQ(details(3),
+                  "5: Operationen|5-81: Gelenke|X|bis 30 Minuten|Tabellen-\n eintrag:|");
+        EXPECT_EQ(dlg.m_comboKategorie.GetCount(), 3);  // the keyless entry left out
     });
 }
 

@@ -29,10 +29,7 @@ class VaViewTest : public KrwHomeTest {
   protected:
     // Runs the viewer on code; check sees it after its start.
     void Run(const char* code, std::function<void(CdiaVAStammView&)> check) {
-        Script<CdiaVAStammView>(std::move(check));
-        CTbResourceSwitch sw;
-        CdiaVAStammView view(code, nullptr);
-        view.DoModal();
+        Play(std::move(check), code);
     }
 };
 
