@@ -403,11 +403,4 @@ TEST_F(EditorTest, SearchDialogAndEditorOpenEachOther) {
     EXPECT_EQ(Stored("NEU"), "a/a//");
 }
 
-TEST_F(EditorTest, UnreadableGroupTableClosesTheEditorWithAMessage) {
-    XQClosePracticeDatabase();
-    CdiaTB editor(false, nullptr);
-    EXPECT_EQ(editor.DoModal(), 2);
-    EXPECT_EQ(front.shownMessages.size(), 1u);
-}
-
 }  // namespace
