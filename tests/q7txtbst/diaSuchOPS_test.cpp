@@ -161,7 +161,6 @@ TEST_F(SuchOPSTest, APresetCodeOpensWithItsSideAndText) {
             EXPECT_EQ(Sides(dlg), "R+L");
         },
         false, "20261205", "5-812.5L");
-    Run([](CdiaSuchOPS& dlg) { EXPECT_EQ(Sides(dlg), "+RL"); }, false, "20261205", "5-812.5", "R");
     CdiaSuchOPS bare(false, "20261205", nullptr);
     bare.m_Ops.Code = "9-999B";
     EXPECT_FALSE(bare.Exists());
