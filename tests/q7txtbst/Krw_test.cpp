@@ -1,11 +1,13 @@
 // The coding rule editions as the reader finds and reads them in a practice's
 // KBV folder: which edition it picks, what it makes of damaged files, the
-// practice's stored settings over the rules, and the rules two editions do
-// not share.
+// practice's stored settings over the rules, the rules two editions do not
+// share, and the demo practice's editions.
 #include "q7txtbst/Krw.h"
 
 #include <algorithm>
+#include <set>
 
+#include "host/db/Icd.h"
 #include "tests/q7txtbst/KrwFixture.h"
 
 namespace {
@@ -104,10 +106,8 @@ TEST_F(KrwTest, ReadsEveryFieldAndListValueOfARule) {
               std::string::npos);
     ASSERT_EQ(regeln.size(), 1u);
     const CMemKrw21& r = regeln.begin()->second;
-    EXPECT_EQ(r.gueltigVon, "20110701");
-    EXPECT_EQ(r.gueltigBis, "99991231");
-    EXPECT_EQ(r.beschreibung, "Diabetes: Typ \"2\", ohne Koma");
-    EXPECT_EQ(r.kurzBeschreibung, "kurz");
+    EXPECT_EQ(r.gueltigVon + r.gueltigBis + "|" + r.beschreibung + "|" + r.kurzBeschreibung,
+              "2011070199991231|Diabetes: Typ \"2\", ohne Koma|kurz");
     EXPECT_EQ(std::string() + r.regelkategorie + r.regelanwendung + r.status + r.bezugsraum +
                   r.echtzeitpruefungDatei + r.echtzeitpruefung,
               "P21222");
@@ -247,15 +247,28 @@ TEST_F(KrwTest, AFileThatCannotBeOpenedOrReadIsNamedInTheLog) {
     }
 }
 
-TEST_F(KrwTest, APrefixIsStrippedOnlyFromAnElementName) {
-    for (const char* unchanged : {"  <a/b:c>", "x:<a:b>", "  <a b:c>"}) {
-        CString line = unchanged;
-        CKrw::StripNamespacePrefix(line);
-        EXPECT_EQ(line, unchanged);
-    }
+TEST_F(KrwTest, AValidityOfOneDayIsThatDay) {
     CString von, bis;  // a day, not a period
     CKrw::GetAttributePeriod("<x V=\"20110701\"/>", "V=", von, bis);
     EXPECT_EQ(von + bis, "2011070120110701");
+}
+
+// The demo practice's editions read to the end, and the details dialog must
+// find every correction code in the demo catalogue.
+TEST_F(KrwTest, TheDemoEditionsReadToTheEndWithTheirCorrectionsInTheCatalogue) {
+    for (const char* name : {"krw_1.40_74_tf+2026q3_nr1.xml", "krw_1.40_74_tf+2026q4_nr1.xml"})
+        std::filesystem::copy_file(std::string(Q7_SOURCE_DIR "/demo/data/Kbv/") + name, kbv + name);
+    std::set<std::string> catalogue;
+    std::ifstream icd(Q7_SOURCE_DIR "/demo/icd.tsv");
+    for (std::string line; std::getline(icd, line);)
+        catalogue.insert(line.substr(0, line.find('\t')));
+    for (bool newest : {true, false}) {
+        EXPECT_TRUE(Read(newest)) << newest;
+        for (const auto& [key, entry] : details)
+            EXPECT_TRUE(entry.art != KRW_KORREKTUR ||
+                        catalogue.count(CQIcd::RemovePoint(entry.text).str()))
+                << key.str();
+    }
 }
 
 }  // namespace

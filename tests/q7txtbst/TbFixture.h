@@ -7,9 +7,11 @@
 #include <functional>
 
 #include "host/db/HostData.h"
+#include "host/db/Records.h"
 #include "host/db/Tsv.h"
 #include "host/dlg/XQDialog.h"
 #include "host/dlg/XQFrontEnd.h"
+#include "q7txtbst/Module.h"
 #include "q7txtbst/diaExportTB.h"
 #include "q7txtbst/diaImportTB.h"
 #include "q7txtbst/diaSuchIcd.h"
@@ -61,8 +63,10 @@ class PlayingFrontEnd : public CXQSilentFrontEnd {
     // Chosen paths in turn, an empty one cancels; the dialog's proposals.
     std::deque<CString> fileAnswers;
     std::vector<CString> shownFileDialogs;  // "filter|extension|proposed name"
-    bool FileDialog(bool, const CString&, const CString& filter, const CString& extension,
+    std::vector<CString> fileTitles;
+    bool FileDialog(bool, const CString& title, const CString& filter, const CString& extension,
                     CString& path) override {
+        fileTitles.push_back(title);
         shownFileDialogs.push_back(filter + "|" + extension + "|" + path);
         if (fileAnswers.empty()) return false;
         CString answer = fileAnswers.front();
@@ -73,11 +77,17 @@ class PlayingFrontEnd : public CXQSilentFrontEnd {
     }
     void ProgressOpen(const CString& text, int) override { shownProgress.push_back(text); }
     int cancelProgressAt = 0;  // the update with this value cancels; 0 never
+    std::vector<int> progressReports;
     bool ProgressUpdate(int value, const CString&) override {
+        progressReports.push_back(value);
         return cancelProgressAt == 0 || value < cancelProgressAt;
     }
     std::vector<CString> printed;  // documents handed over
     void Print(const CString& path) override { printed.push_back(path); }
+    std::vector<CString> opened;  // addresses handed to the browser
+    void Open(const CString& url) override { opened.push_back(url); }
+    int beeps = 0;
+    void Beep() override { ++beeps; }
 };
 
 // The dialogs keep groups and chapters once read; each test reads its own.
@@ -130,6 +140,15 @@ class TbTest : public DbTest {
         front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<D&>(d)); });
     }
 
+    // Plays act on a D made of args and no parent window; returns its result.
+    template <class D, class... A>
+    int Play(std::function<void(D&)> act, A&&... args) {
+        Script(std::move(act));
+        CTbResourceSwitch sw;
+        D dialog(std::forward<A>(args)..., nullptr);
+        return dialog.DoModal();
+    }
+
     // A stored block as "group/member/description/restriction" and its lines
     // as "number=text"; "-" for none.
     static std::string Stored(const char* kuerzel) {
@@ -155,6 +174,22 @@ class TbTest : public DbTest {
             const std::vector<CString>* line = grid.FetchedLine(i);
             out += (out.empty() ? "" : ",") + std::string(line ? (*line)[0].GetString() : "?");
         }
+        return out;
+    }
+
+    // A stored setting, "-" for none.
+    static CString Par(const char* key1, const CString& key2) {
+        CQParPool par(dbDatabase);
+        par.Key1 = key1;
+        par.Key2 = key2;
+        return par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK ? par.Value : CString("-");
+    }
+
+    // A list's lines with their colours, "text{colour}" each.
+    static std::string Lines(const CXQListBoxX& list) {
+        std::string out;
+        for (int i = 0; i < list.GetCount(); ++i)
+            out += list.GetText(i).str() + "{" + std::to_string(list.GetItemColor(i)) + "}\n";
         return out;
     }
 

@@ -1,7 +1,10 @@
+// Text blocks read and put in: the lookup, the expansion of strings and memos,
+// placeholders, the calls that search, and the group table.
 #include "q7txtbst/TbInsert.h"
 
 #include "host/base/CStrings.h"
 #include "q7txtbst/Q7TbExport.h"
+#include "q7txtbst/TbStore.h"
 #include "tests/q7txtbst/TbFixture.h"
 
 namespace {
@@ -72,19 +75,16 @@ TEST_F(TbInsertTest, SilentExportsReportAndTurnLineBreaksIntoBlanks) {
     CString text = "kein\r\nK\xFCrzel\nhier";
     EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 0);
     EXPECT_STREQ(text, "kein  K\xFCrzel hier");
-    text = "Befund zw";
-    EXPECT_EQ(DoTbEntryString_NoSearch(nullptr, &text, &lines), 1);
-    EXPECT_STREQ(text, "Befund Zeile eins  Zeile zwei");
 
     CXQLMemoX memo;
     memo.SetText("eins\r\nzwei rr");
-    EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, &memo, &lines), 1);
+    EXPECT_EQ(DoTbEntryXQ_NoSearch(nullptr, &memo, &lines), 1);
     EXPECT_STREQ(memo.GetText(), "eins\r\nzwei RR 120/80 mmHg");
-    EXPECT_EQ(DoTbEntryXQ_NoSearch(nullptr, &memo, &lines), 0);
     EXPECT_EQ(DoTbEntryXQL_NoSearch(nullptr, nullptr, &lines), 0);
     EXPECT_EQ(front.dialogsRun, 0);
 }
 
+// A memo's insertion at the caret: the desktop's window test.
 TEST_F(TbInsertTest, SearchingVariantsInsertTheChosenBlockAtTheCaret) {
     CQTbEntry lines(dbDatabase);
     auto chooseZw = [this] {
@@ -93,13 +93,6 @@ TEST_F(TbInsertTest, SearchingVariantsInsertTheChosenBlockAtTheCaret) {
             dlg.ClickToolbarButton(XQTB_ACCEPT);
         });
     };
-
-    CXQLMemoX memo;
-    memo.SetText("Anfang unbekannt");
-    memo.SetSel(0, 0);
-    chooseZw();
-    DoTbEntryXQL(nullptr, &memo, &lines, "b", "");
-    EXPECT_STREQ(memo.GetText(), "Zeile eins\r\nZeile zwei Anfang unbekannt");
 
     CXQLEditX edit;
     edit.SetText("x unbekannt");
@@ -120,7 +113,66 @@ TEST_F(TbInsertTest, SearchingVariantsInsertTheChosenBlockAtTheCaret) {
     DoTbEntryXQL(nullptr, &emptyMemo, &lines, "", "");
     EXPECT_STREQ(text, "unbekannt");
     EXPECT_EQ(emptyMemo.GetLines().GetCount(), 0);
-    EXPECT_EQ(front.dialogsRun, 5);
+    EXPECT_EQ(front.dialogsRun, 4);
+}
+
+TEST_F(TbInsertTest, LookupFailsForBlanksBlocksWithoutLinesAndOtherKuerzel) {
+    ASSERT_EQ(AddTb("leer", "b"), 0);
+    Block("ab", "b", "", "", "Text");
+    CQTbEntry lines(dbDatabase);
+    for (const char* key : {"", "   ", "leer", "a", "abc", "AB", "x' OR '1'='1"}) {
+        CString k = key;
+        EXPECT_FALSE(LookupTb(lines, k)) << key;
+        EXPECT_STREQ(k, key);
+    }
+    CString collected = "vorher";
+    EXPECT_FALSE(CollectTb(lines, "leer", collected));
+    EXPECT_STREQ(collected, "vorher");
+}
+
+TEST_F(TbInsertTest, GroupTableSortsByNameAndDropsStrayMembers) {
+    Load("sp",
+         "list\tcode\ttext\n"
+         "tb\tb\tBriefe\n"
+         "tb\tbz\tzuletzt\n"
+         "tb\tba\t\xC3\x84rzte\n"
+         "tb\ta\tanamnese\n"
+         "tb\tbx\tverirrt\n"    // follows group a: dropped
+         "tb\tf \tFormulare\n"  // second character blank: a group
+         "tb\tff\tFormular f\n"
+         "tb\t\tohne Code\n"
+         "other\tq\tfremde Liste\n");
+    // Each group's letter and its members' letters, "a:;b:az;".
+    const auto letters = [](const STbGroups& table) {
+        std::string out;
+        for (const STbGroup& g : table) {
+            out += std::string(1, g.letter) + ":";
+            for (const auto& m : g.members) out += m.letter;
+            out += ";";
+        }
+        return out;
+    };
+    STbGroups editor, search;
+    ASSERT_TRUE(LoadTbGroups(editor, false));
+    // "anamnese" before "Briefe", case-blind; "\304rzte" collates before "zuletzt".
+    EXPECT_EQ(letters(editor), "a:;b:az;f:f;");
+    ASSERT_TRUE(LoadTbGroups(search, true));
+    EXPECT_EQ(letters(search), " : ;a: ;b: az;f: f;");
+    EXPECT_STREQ(search[0].name, LoadQ7String(7002));
+}
+
+// Without the database the table read before is gone, the editor and the
+// search end with a message.
+TEST_F(TbInsertTest, WithoutTheDatabaseGroupTableEditorAndSearchFail) {
+    XQClosePracticeDatabase();
+    STbGroups table{{'x', "alt", {}}};
+    EXPECT_FALSE(LoadTbGroups(table, true));
+    EXPECT_TRUE(table.empty());
+    CdiaTB editor(false, nullptr);
+    EXPECT_EQ(editor.DoModal(), 2);
+    CString k = "x";
+    EXPECT_EQ(Q7SuchTB(&k, "", "", nullptr), 0);
+    EXPECT_EQ(front.shownMessages.size(), 2u);
 }
 
 }  // namespace

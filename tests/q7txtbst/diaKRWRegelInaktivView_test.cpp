@@ -7,20 +7,10 @@
 
 namespace {
 
-class ProgressFrontEnd : public PlayingFrontEnd {
-  public:
-    std::vector<int> reports;
-    bool ProgressUpdate(int value, const CString& text) override {
-        reports.push_back(value);
-        return PlayingFrontEnd::ProgressUpdate(value, text);
-    }
-};
-
 class KRWRegelViewTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
-        XQSetFrontEnd(&front);
         Load("pat",
              "number\tname\tfirstname\tbirthdate\n4711\tM\xC3\xBCller  \tSabine\t19670314\n");
     }
@@ -32,7 +22,7 @@ class KRWRegelViewTest : public TbTest {
     }
     int Run(std::function<void(CdiaKRWRegelView&)> act = [](CdiaKRWRegelView&) {}) {
         front.shownMessages.clear();
-        front.dialogs.push_back([act](CXQDialog& d) { act(static_cast<CdiaKRWRegelView&>(d)); });
+        Script(act);
         CTbResourceSwitch sw;
         CdiaKRWRegelView dialog(nullptr);
         const int result = dialog.DoModal();
@@ -55,7 +45,6 @@ class KRWRegelViewTest : public TbTest {
                front.shownMessages.end();
     }
 
-    ProgressFrontEnd front;
     std::vector<CString> lines;
     bool checkable = false;
 };
@@ -84,8 +73,8 @@ TEST_F(KRWRegelViewTest, ProgressFromMoreThanHundredRecordsUpToSeventy) {
     EXPECT_TRUE(front.shownProgress.empty());
     Rows(101);
     Run();
-    EXPECT_EQ(front.reports.size(), 101u);
-    EXPECT_EQ(front.reports.back(), 70);
+    EXPECT_EQ(front.progressReports.size(), 101u);
+    EXPECT_EQ(front.progressReports.back(), 70);
     EXPECT_EQ(lines.size(), 101u);
     front.cancelProgressAt = 70;  // a cancelled report leaves its record out
     Run();

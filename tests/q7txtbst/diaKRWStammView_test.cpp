@@ -42,22 +42,14 @@ class KrwViewTest : public KrwHomeTest {
         Load("par", "key1\tkey2\tvalue\n 29\tkA3\t206\n 29\tkA4\t214\n");
     }
     int Run(std::function<void(CdiaKRWStammView&)> act) {
-        Script<CdiaKRWStammView>(std::move(act));
-        CTbResourceSwitch sw;
-        CdiaKRWStammView view(IDD_KRWSTAMMVIEW, "", nullptr);
-        return view.DoModal();
+        return Play(std::move(act), IDD_KRWSTAMMVIEW, "");
     }
     static std::string Ids(const CdiaKRWStammView& v) {
         std::string out;
         for (const CString& id : v.angezeigteRegeln) out += (out.empty() ? "" : ",") + id.str();
         return out;
     }
-    static CString Par(const char* id) {
-        CQParPool par(dbDatabase);
-        par.Key1 = " 29";
-        par.Key2 = CString("k") + id;
-        return par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK ? par.Value : CString("-");
-    }
+    static CString Par(const char* id) { return TbTest::Par(" 29", CString("k") + id); }
     // Freitext rows as "f1|f3|f5|f7;...".
     static std::string Switches() {
         CQFreiText f(dbDatabase);
@@ -65,12 +57,6 @@ class KrwViewTest : public KrwHomeTest {
         if (f.GetAll() == XQ_OK) do
                 out += f.F1.str() + "|" + f.F3.str() + "|" + f.F5.str() + "|" + f.F7.str() + ";";
             while (f.Next() == XQ_OK);
-        return out;
-    }
-    static std::string Lines(const CXQListBoxX& list) {
-        std::string out;
-        for (int i = 0; i < list.GetCount(); ++i)
-            out += list.GetText(i).str() + "{" + std::to_string(list.GetItemColor(i)) + "}\n";
         return out;
     }
 };
@@ -143,9 +129,6 @@ TEST_F(KrwViewTest, CtrlPSwitchesARuleOffOncePerPatientAndQuarterWithRunningNumb
     EXPECT_EQ(Switches(), "      4711|264|  0|A1;      4711|264|  1|A2;      4711|264|  2|A4;");
     ASSERT_EQ(front.shownMessages.size(), 9u);
     EXPECT_EQ(front.shownMessages[0], "Hinweis|Bitte w\344hlen Sie zuerst eine Kodierregel aus!");
-    EXPECT_EQ(front.shownMessages[2],
-              "Hinweis|Kodierregel A1\nM\366chten Sie die Kodierregel "
-              "f\374r Patient 4711 in diesem Quartal inaktivieren?");
     EXPECT_EQ(front.shownMessages[8],
               "Fehler|Die Kodierregel A1 wurde f\374r Patient 4711 in "
               "diesem Quartal bereits inaktiviert.");
@@ -181,10 +164,7 @@ TEST_F(KrwViewTest, ADamagedEditionListsNothing) {
 class KrwDetailsTest : public KrwViewTest {
   protected:
     int Details(const char* id, std::function<void(CdiaKRWRegelDetails&)> act) {
-        Script<CdiaKRWRegelDetails>(std::move(act));
-        CTbResourceSwitch sw;
-        CdiaKRWRegelDetails d(id, nullptr);
-        return d.DoModal();
+        return Play(std::move(act), id);
     }
     // Aktiv, Inaktiv, Kodierung, Wahl, Abrechnung: the letters of "AIKWR".
     static std::vector<CXQLCheckX*> Boxes(CdiaKRWRegelDetails& d) {

@@ -28,17 +28,10 @@ const char kGo[] =
     "edition\tnumber\ttext\nh\t31141\tGeb\xC3\xBChr h\nf\t31141\tGeb\xC3\xBChr f\n"
     "e\t31141\tGeb\xC3\xBChr e\nb\t31141\tGeb\xC3\xBChr b\nh\t31142\t\n";
 
-class BeepingFrontEnd : public PlayingFrontEnd {
-  public:
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
 class SuchOPSTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
-        XQSetFrontEnd(&beeping);
         CdiaSuchOPS::s_Kapitel.clear();
         dbLfdWorkstation = 1;
         Load("ops", kOps);
@@ -50,18 +43,12 @@ class SuchOPSTest : public TbTest {
     }
     int Run(std::function<void(CdiaSuchOPS&)> act, bool noSide = false,
             const char* date = "20261205", const char* code = "", const char* side = "") {
-        beeping.dialogs.push_back([act](CXQDialog& d) { act(static_cast<CdiaSuchOPS&>(d)); });
+        Script(act);
         CTbResourceSwitch sw;
         dialog = std::make_unique<CdiaSuchOPS>(noSide, date, nullptr);
         dialog->m_Ops.Code = code;
         dialog->m_strSeite = side;
         return dialog->DoModal();
-    }
-    static CString Setting(const char* key) {
-        CQParPool par(dbDatabase);
-        par.Key1 = "218";
-        par.Key2 = key;
-        return par.GetByK1(XQ_MATCH_EQUAL) == XQ_OK ? par.Value : CString("-");
     }
     static std::string Sides(CdiaSuchOPS& dlg) {
         std::string s;
@@ -70,7 +57,6 @@ class SuchOPSTest : public TbTest {
             if (box->IsWindowVisible()) s += box->GetCheck() ? std::string("+") + letter : letter;
         return s;
     }
-    BeepingFrontEnd beeping;
     std::unique_ptr<CdiaSuchOPS> dialog;
 };
 
@@ -108,7 +94,7 @@ TEST_F(SuchOPSTest, TypingSearchesOnce250msAfterTheLastKeyAndAForeignTimerBeeps)
         dlg.FireDueTimers(Q7HostMillis());
         EXPECT_EQ(GridKeys(dlg.m_grid), "5-813.0,5-813.1");
         dlg.OnTimer(2);
-        EXPECT_EQ(beeping.beeps, 1);
+        EXPECT_EQ(front.beeps, 1);
     });
 }
 
@@ -143,7 +129,7 @@ TEST_F(SuchOPSTest, TheSideIndicatorRulesLineChangeAndAccept) {
                  {4, "", nullptr, "5-813.1"},
                  {1, "", nullptr, "5-812.5", true}};
     for (const auto& c : cases) {
-        beeping.shownMessages.clear();
+        front.shownMessages.clear();
         EXPECT_EQ(Run(
                       [&c](CdiaSuchOPS& dlg) {
                           dlg.m_grid.UserSelectLine(c.line);
@@ -162,7 +148,7 @@ TEST_F(SuchOPSTest, TheSideIndicatorRulesLineChangeAndAccept) {
         EXPECT_EQ(dialog->m_Ops.Code, c.result);
         const std::vector<CString> shown =
             c.message ? std::vector<CString>{"Hinweis|" + *c.message} : std::vector<CString>{};
-        EXPECT_EQ(beeping.shownMessages, shown);
+        EXPECT_EQ(front.shownMessages, shown);
     }
 }
 
@@ -175,7 +161,6 @@ TEST_F(SuchOPSTest, APresetCodeOpensWithItsSideAndText) {
             EXPECT_EQ(Sides(dlg), "R+L");
         },
         false, "20261205", "5-812.5L");
-    Run([](CdiaSuchOPS& dlg) { EXPECT_EQ(Sides(dlg), "+RL"); }, false, "20261205", "5-812.5", "R");
     CdiaSuchOPS bare(false, "20261205", nullptr);
     bare.m_Ops.Code = "9-999B";
     EXPECT_FALSE(bare.Exists());
@@ -184,24 +169,27 @@ TEST_F(SuchOPSTest, APresetCodeOpensWithItsSideAndText) {
 
 TEST_F(SuchOPSTest, DetailsShowFeeItemsDurationsCategoriesAndTableEntries) {
     Run([](CdiaSuchOPS& dlg) {
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(), "\374ber 120 Minuten");
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "A: Ambulant");
-        dlg.m_grid.UserSelectLine(1);
-        EXPECT_EQ(dlg.m_captionKapitel.GetCaption(), "5: Operationen");
-        EXPECT_EQ(dlg.m_captionGruppe.GetCaption(), "5-81: Gelenke");
-        EXPECT_EQ(dlg.m_memoInklusiva.GetText(), "Inkl. Gl\344ttung");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetLabel(), "Leistungen:");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetText(), "31141 - Geb\374hr h\r\n31142\r\n3\r\n  3114");
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(),
-                  "bis 45 Minuten / \374ber 120 Minuten (beidseitig)");
-        dlg.m_grid.UserSelectLine(2);
-        EXPECT_EQ(dlg.m_memoLeistungen.GetLabel(), "Tabellen-\n eintrag:");
-        EXPECT_EQ(dlg.m_memoLeistungen.GetText(), "Tabelle A");
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "");  // $2
-        EXPECT_EQ(dlg.m_captionSNZ.GetCaption(), "bis 15 Minuten");
-        dlg.m_grid.UserSelectLine(3);
-        EXPECT_EQ(dlg.m_captionKategorie.GetCaption(), "X");  // not in the list
-        EXPECT_EQ(dlg.m_comboKategorie.GetCount(), 3);        // the keyless entry left out
+        // chapter|group|category|duration|label: fees or table|inclusions
+        const auto details = [&dlg](int line) {
+            dlg.m_grid.UserSelectLine(line);
+            return dlg.m_captionKapitel.GetCaption() + "|" + dlg.m_captionGruppe.GetCaption() +
+                   "|" + dlg.m_captionKategorie.GetCaption() + "|" + dlg.m_captionSNZ.GetCaption() +
+                   "|" + dlg.m_memoLeistungen.GetLabel() + dlg.m_memoLeistungen.GetText() + "|" +
+                   dlg.m_memoInklusiva.GetText();
+        };
+        EXPECT_EQ(details(0),
+                  "1: Untersuchung|1-20: |A: Ambulant|\374ber 120 Minuten|Tabellen-\n eintrag:|");
+        EXPECT_EQ(details(1),
+                  "5: Operationen|5-81: Gelenke|A: Ambulant|bis 45 Minuten / \374ber 120 Minuten "
+                  "(beidseitig)|Leistungen:31141 - Geb\374hr h\r\n31142\r\n3\r\n  3114|Inkl. "
+                  "Gl\344ttung");
+        // $2 names no category; X is not in the list.
+        EXPECT_EQ(details(2),
+                  "5: Operationen|5-81: Gelenke||bis 15 Minuten|Tabellen-\n eintrag:"
+                  "Tabelle A|");
+        EXPECT_EQ(details(3),
+                  "5: Operationen|5-81: Gelenke|X|bis 30 Minuten|Tabellen-\n eintrag:|");
+        EXPECT_EQ(dlg.m_comboKategorie.GetCount(), 3);  // the keyless entry left out
     });
 }
 
@@ -231,8 +219,7 @@ TEST_F(SuchOPSTest, SettingsBelongToTheWorkstationAndOnlyAnAcceptWritesThem) {
     dbLfdWorkstation = 2;
     CQOps_Fields fields;
     fields.Code = "frei";
-    beeping.dialogs.push_back([](CXQDialog& d) {
-        auto& dlg = static_cast<CdiaSuchOPS&>(d);
+    Script<CdiaSuchOPS>([](CdiaSuchOPS& dlg) {
         EXPECT_FALSE(dlg.m_checkAmtlich.GetCheck());
         EXPECT_EQ(GridKeys(dlg.m_grid), "");  // B: none extended-only
         dlg.m_comboKategorie.UserSelect(1);   // A
@@ -240,23 +227,19 @@ TEST_F(SuchOPSTest, SettingsBelongToTheWorkstationAndOnlyAnAcceptWritesThem) {
         dlg.ClickToolbarButton(XQTB_EXIT);
     });
     EXPECT_EQ(Q7SuchOPS(false, "20261205", nullptr, &fields), 2);
-    EXPECT_EQ(fields.Code, "frei");
-    EXPECT_EQ(Setting("wstokat002"), "B");
-    EXPECT_EQ(Setting("wstopse002"), "2");
+    EXPECT_EQ(fields.Code + Par("218", "wstokat002") + Par("218", "wstopse002"), "freiB2");
 
     dbLfdWorkstation = 1;
-    beeping.dialogs.push_back([](CXQDialog& d) {
-        auto& dlg = static_cast<CdiaSuchOPS&>(d);
+    Script<CdiaSuchOPS>([](CdiaSuchOPS& dlg) {
         EXPECT_EQ(dlg.m_comboKategorie.GetCurSel(), 0);
         dlg.m_comboKategorie.UserSelect(2);  // B
         dlg.m_checkErweitert.UserClick();
         dlg.ClickToolbarButton(XQTB_ACCEPT);
     });
     EXPECT_EQ(Q7SuchOPS(false, "20261205", nullptr, &fields), 1);
-    EXPECT_EQ(fields.Code, "5-813.1");
-    EXPECT_EQ(fields.Kategorie, "B");
-    EXPECT_EQ(Setting("wstokat001"), "B");
-    EXPECT_EQ(Setting("wstopse001"), "3");
+    EXPECT_EQ(
+        fields.Code + "|" + fields.Kategorie + Par("218", "wstokat001") + Par("218", "wstopse001"),
+        "5-813.1|BB3");
 }
 
 }  // namespace

@@ -114,11 +114,4 @@ TEST_F(SuchTBTest, ManyHitsPageWithoutLosingTheRecord) {
     });
 }
 
-TEST_F(SuchTBTest, UnreadableDatabaseEndsWithAMessage) {
-    XQClosePracticeDatabase();
-    CString k = "x";
-    EXPECT_EQ(Q7SuchTB(&k, "", "", nullptr), 0);
-    EXPECT_EQ(front.shownMessages.size(), 1u);
-}
-
 }  // namespace
