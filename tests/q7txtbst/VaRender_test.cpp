@@ -60,6 +60,25 @@ TEST(VaRenderTest, ElementsEmitTheirLinesAtTheirLevelAndColour) {
             "0 000000 []\n");
 }
 
+// A chapter is the first kapitel or hauptkapitel of that id, depth first in
+// document order; ids compare exactly.
+TEST(VaRenderTest, ChapterLookupTakesTheFirstInDocumentOrder) {
+    const CXQXMLElement root = Parsed(
+        "<b><hauptkapitel V=\"VA1\"><kapitel V=\"VA2\"><titel V=\"tief\"/></kapitel>"
+        "</hauptkapitel><kapitel V=\"VA2\"><titel V=\"flach\"/></kapitel>"
+        "<div V=\"VA3\"/></b>");
+    const auto title = [&](const char* id) -> std::string {
+        const CXQXMLElement* k = findKapitel(root, id);
+        return !k                    ? "-"
+               : k->children.empty() ? k->name.str()
+                                     : k->children[0].GetAttribute("V").str();
+    };
+    EXPECT_EQ(title("VA2"), "tief");
+    EXPECT_EQ(title("VA1"), "VA2");  // the main chapter, its first child the chapter
+    EXPECT_EQ(title("va2"), "-");
+    EXPECT_EQ(title("VA3"), "-");  // not a chapter
+}
+
 TEST(VaRenderTest, TableColumnsShrinkToTheirLongestLineAndHandOnTheRest) {
     // Column 0: average 10, longest 12; column 1: average 30, longest 100.
     // Widths 27 and 87 from the shares; 0 frees 15 and 1 takes 13 of them.
