@@ -85,7 +85,8 @@ void LineNumber(int number, xq::TsvValue& value) {
 // Key columns a row may not leave empty or blank: no dialog finds a block
 // without a Kürzel or a patient without a number again by its key (the
 // expansion passes over a blank Kürzel).
-const std::pair<const char*, const char*> kNotEmpty[] = {{"tb", "kuerzel"}, {"pat", "number"}};
+const std::pair<const char*, const char*> kNotEmpty[] = {
+    {"tb", "kuerzel"}, {"pat", "number"}, {"par", "key1"}, {"sp", "list"}, {"sp", "code"}};
 
 // The loader of one file of a table kind: header mapping, then row by row
 // into the open transaction.

@@ -93,9 +93,11 @@ TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
         {"par", "key2\tvalue\na\tneu\n", "Pflichtspalte „key1“ fehlt"},
         {"par", "key1\tkey1\tkey2\n", "zweimal"},
         {"par", " \n\r\n", "leer"},
-        // No dialog finds a block without a Kürzel or a patient without a
-        // number again.
+        // No dialog finds a block without a Kürzel, a patient without a
+        // number, a setting or list entry without its key again.
         {"tb", "kuerzel\ttext\nab\tx\n\tohne\n", "Zeile 3: Spalte „kuerzel“ ist leer"},
+        {"par", "key1\tkey2\tvalue\n\t\tleer\n", "Zeile 2: Spalte „key1“ ist leer"},
+        {"sp", "list\tcode\ttext\ntb\t \tx\n", "Zeile 2: Spalte „code“ ist leer"},
         {"pat", "number\tname\r\r1\tA\r  \tB\r", "Zeile 4: Spalte „number“ ist leer"}};
     for (const auto& c : cases) {
         const std::string before = Dump(c.kind);
