@@ -30,11 +30,6 @@ bool LongKeyWord(const CString& schlagwort) {
 
 using xq::Where;
 
-const char* const kTextMatch = "i.rowid IN (SELECT rowid FROM icd_text WHERE icd_text MATCH ?)";
-const char* const kThesMatch =
-    "i.k_code IN (SELECT t.k_code FROM icd t WHERE t.rowid IN "
-    "(SELECT rowid FROM icd_thes WHERE icd_thes MATCH ?))";
-
 // Code rows of alias i; the version row is no code.
 void CodeRows(Where& w) {
     w.Add("i.k_ebene=x''");
