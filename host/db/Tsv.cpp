@@ -86,7 +86,7 @@ void LineNumber(int number, xq::TsvValue& value) {
 // without a Kürzel or a patient without a number again by its key (the
 // expansion passes over a blank Kürzel).
 const std::pair<const char*, const char*> kNotEmpty[] = {
-    {"tb", "kuerzel"}, {"pat", "number"}, {"par", "key1"}, {"sp", "list"}, {"sp", "code"}};
+    {"tb", "kuerzel"}, {"pat", "number"}, {"par", "key1"}, {"sp", "list"}};
 
 // The loader of one file of a table kind: header mapping, then row by row
 // into the open transaction.

@@ -94,10 +94,10 @@ TEST_F(TsvTest, MalformedFilesAreRefusedWholeWithTheLine) {
         {"par", "key1\tkey1\tkey2\n", "zweimal"},
         {"par", " \n\r\n", "leer"},
         // No dialog finds a block without a Kürzel, a patient without a
-        // number, a setting or list entry without its key again.
+        // number, a setting without its key or a list entry without its list again.
         {"tb", "kuerzel\ttext\nab\tx\n\tohne\n", "Zeile 3: Spalte „kuerzel“ ist leer"},
         {"par", "key1\tkey2\tvalue\n\t\tleer\n", "Zeile 2: Spalte „key1“ ist leer"},
-        {"sp", "list\tcode\ttext\ntb\t \tx\n", "Zeile 2: Spalte „code“ ist leer"},
+        {"sp", "list\tcode\ttext\n \ta\tx\n", "Zeile 2: Spalte „list“ ist leer"},
         {"pat", "number\tname\r\r1\tA\r  \tB\r", "Zeile 4: Spalte „number“ ist leer"}};
     for (const auto& c : cases) {
         const std::string before = Dump(c.kind);
