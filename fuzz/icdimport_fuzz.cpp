@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FuzzHome.h"
 #include "fuzz/FuzzInput.h"
 #include "host/db/Icd.h"
 #include "host/db/XQDatabase.h"
@@ -16,12 +17,6 @@
 namespace {
 
 std::string g_home;
-
-void Close() {
-    XQClosePracticeDatabase();
-    std::error_code ec;
-    std::filesystem::remove_all(g_home, ec);
-}
 
 CString Write(const char* name, const std::string& bytes) {
     const std::string path = g_home + "/" + name;
@@ -39,15 +34,7 @@ std::string Fingerprint() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::error_code ec;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    g_home = (base / "q7fuzz-icdimport-XXXXXX").string();
-    if (!mkdtemp(g_home.data())) std::abort();
-    CString error;
-    if (XQOpenPracticeDatabase(g_home, &error) != 0) std::abort();
-    std::atexit(Close);
+    g_home = FuzzHome("icdimport", true);
     return 0;
 }
 
@@ -55,10 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     const std::string extract = in.Until('\x01'), hmv = in.Until('\x02'), icd = in.Rest();
     const std::string before = Fingerprint();
-    const int status =
-        CQIcd::ReadFromXMLFile(dbDatabase, nullptr, Write("icd.xml", icd),
-                               hmv.empty() ? CString() : Write("hmv.xml", hmv),
-                               extract.empty() ? CString() : Write("auszug.csv", extract));
+    const int status = CQIcd::ReadFromXMLFile(
+        dbDatabase, nullptr, Write("icd.xml", icd), hmv.empty() ? CString() : Write("hmv.xml", hmv),
+        extract.empty() ? CString() : Write("auszug.csv", extract));
     const std::string after = Fingerprint();
     if (status != XQ_OK && after != before) std::abort();
     if (status == XQ_OK && (after == "-" || after.rfind("0:", 0) == 0)) std::abort();

@@ -8,32 +8,23 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FuzzHome.h"
 #include "fuzz/FuzzInput.h"
 #include "host/base/HostContext.h"
 #include "q7txtbst/Krw.h"
+#include "q7txtbst/KrwText.h"
 
 namespace {
 
 std::string g_home, g_edition;
 
-void Remove() {
-    std::error_code ec;
-    std::filesystem::remove_all(g_home, ec);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::error_code ec;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    g_home = (base / "q7fuzz-krw-XXXXXX").string();
-    if (!mkdtemp(g_home.data())) std::abort();
+    g_home = FuzzHome("krw", false);
     std::filesystem::create_directories(g_home + "/data/Kbv");
     g_edition = g_home + "/data/Kbv/krw_1.40_74_tf+2011q4_nr1.xml";
     Q7SetHome(g_home);
-    std::atexit(Remove);
     return 0;
 }
 
@@ -70,5 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line.str().find("&amp;") != std::string::npos) std::abort();
     int pos = 0;
     CKrw::ParseNumber(line, pos, number);
+
+    // The splitter of rule and manual texts: its pieces are the text, none
+    // wider than asked.
+    const int width = 1 + static_cast<int>(bytes.size() % 130);
+    std::string joined;
+    for (const CString& piece : cut(line, width)) {
+        if (piece.GetLength() > width) std::abort();
+        joined += piece.str();
+    }
+    if (joined != line.str()) std::abort();
     return 0;
 }

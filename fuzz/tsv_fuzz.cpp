@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz/FuzzHome.h"
 #include "fuzz/FuzzInput.h"
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
@@ -17,28 +18,10 @@ const char* const kKinds[] = {"tb",        "par",          "pat",     "freitext"
                               "icdgruppe", "icdsubgruppe", "icd",     "icdthes",  "icdversion",
                               "icdfav",    "ops",          "opstext", "opsfav",   "go"};
 
-std::string g_home;
-
-void Close() {
-    XQClosePracticeDatabase();
-    std::error_code ec;
-    std::filesystem::remove_all(g_home, ec);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // In memory where the system offers it: every input writes and rolls
-    // back a journal.
-    std::error_code ec;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    g_home = (base / "q7fuzz-tsv-XXXXXX").string();
-    if (!mkdtemp(g_home.data())) std::abort();
-    CString error;
-    if (XQOpenPracticeDatabase(g_home, &error) != 0) std::abort();
-    std::atexit(Close);
+    FuzzHome("tsv", true);
     return 0;
 }
 
