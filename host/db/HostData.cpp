@@ -12,12 +12,11 @@ namespace {
 bool FindString(int group, int number, CString& text) {
     CXQDatabase* db = xq::ReadDb();
     if (!db) return false;
-    sqlite3_stmt* stmt =
-        xq::Statement(*db, "SELECT text FROM strings WHERE k_grp=? AND k_number=?");
+    xq::Stmt* stmt = xq::Prepared(*db, "SELECT text FROM strings WHERE k_grp=? AND k_number=?");
     if (!stmt) return false;
     xq::StmtUse use(stmt);
-    sqlite3_bind_int64(stmt, 1, group);
-    sqlite3_bind_int64(stmt, 2, number);
+    xq::Bind(stmt, 1, XQNumberKey(group));
+    xq::Bind(stmt, 2, XQNumberKey(number));
     if (xq::Step(stmt) != SQLITE_ROW) return false;
     text = xq::ColumnCp(stmt, 0);
     return true;
@@ -59,8 +58,8 @@ int GetSPEntries(const CString& list, std::vector<std::pair<CString, CString>>& 
         entries.clear();
         CXQDatabase* db = xq::ReadDb();
         if (!db) return XQ_NODB;
-        sqlite3_stmt* stmt =
-            xq::Statement(*db, "SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
+        xq::Stmt* stmt =
+            xq::Prepared(*db, "SELECT code, text FROM sp WHERE k_list=? ORDER BY rowid");
         if (!stmt) return XQ_NODB;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, list));
@@ -112,16 +111,16 @@ int InstallDefaultStrings(CXQDatabase& db, bool onlyMissing) {
     for (const DefaultString& entry : kDefaults) {
         const char* sql = onlyMissing ? "SELECT count(*) FROM strings WHERE k_grp=? AND k_number=?"
                                       : "DELETE FROM strings WHERE k_grp=? AND k_number=?";
-        sqlite3_stmt* stmt = Statement(db, sql);
+        Stmt* stmt = Prepared(db, sql);
         if (!stmt) return XQ_LOCKED;
         {
             StmtUse use(stmt);
-            sqlite3_bind_int64(stmt, 1, entry.group);
-            sqlite3_bind_int64(stmt, 2, entry.number);
+            Bind(stmt, 1, XQNumberKey(entry.group));
+            Bind(stmt, 2, XQNumberKey(entry.number));
             const int rc = Step(stmt);
             if (rc != (onlyMissing ? SQLITE_ROW : SQLITE_DONE)) return XQ_LOCKED;
             // A text the practice has already (perhaps its own wording) stays.
-            if (onlyMissing && sqlite3_column_int64(stmt, 0) > 0) continue;
+            if (onlyMissing && stmt->Int(0) > 0) continue;
         }
         CString group = FormatString("%d", entry.group);
         CString number = FormatString("%d", entry.number);

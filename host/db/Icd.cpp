@@ -56,20 +56,29 @@ void GroupFilter(Where& w, const CString& arztgruppe) {
     }
 }
 
-void Filters(Where& w, bool favoriten, const CString& patientId, bool auszug, bool hausarzt,
-             bool facharzt, const CString& arztgruppe) {
-    if (favoriten)
-        w.Add("i.k_code IN (SELECT k_code FROM icdfav WHERE k_mdid=?)",
-              XQKeyValue(XQKeyForm::Number, dbMdId));
-    if (!Trim(patientId).IsEmpty())
-        w.Add("i.k_code IN (SELECT k_code FROM diag WHERE k_patient=?)",
-              XQKeyValue(XQKeyForm::Number, patientId));
+// XQ_OK, or XQ_NODB when the practice's favourites or the patient's
+// diagnoses could not be read for a catalogue kept apart from them.
+int Filters(Where& w, CXQDatabase* db, bool favoriten, const CString& patientId, bool auszug,
+            bool hausarzt, bool facharzt, const CString& arztgruppe) {
+    if (favoriten) {
+        const XQValue md = XQKeyValue(XQKeyForm::Number, dbMdId);
+        if (!db || xq::MirrorForCatalogue(*db, XQTableIcdFav(), "k_mdid", md) != XQ_OK)
+            return XQ_NODB;
+        w.Add("i.k_code IN (SELECT k_code FROM icdfav WHERE k_mdid=?)", md);
+    }
+    if (!Trim(patientId).IsEmpty()) {
+        const XQValue patient = XQKeyValue(XQKeyForm::Number, patientId);
+        if (!db || xq::MirrorForCatalogue(*db, XQTableDiag(), "k_patient", patient) != XQ_OK)
+            return XQ_NODB;
+        w.Add("i.k_code IN (SELECT k_code FROM diag WHERE k_patient=?)", patient);
+    }
     if (auszug) w.Add("i.auszug='1'");
     if (hausarzt) w.Add("i.hausarzt='1'");
     if (facharzt) {
         w.Add("i.facharzt='1'");
         GroupFilter(w, arztgruppe);
     }
+    return XQ_OK;
 }
 
 // Code prefix as a range over the comparable form.
@@ -113,7 +122,11 @@ int CQIcd::GetForSuche(bool favoriten, const CString& patientId, bool auszug, bo
         CodeRows(w);
         CodePrefix(w, Code);
         Places(w, *this);
-        Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
+        if (Filters(w, Database(), favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe) !=
+            XQ_OK) {
+            EndQuery();
+            return XQ_NODB;
+        }
         if (xq::IcdHasSearchWords(Text))
             return Ranked(Text, static_cast<int>(xq::IcdFeld::Text), Restriction(w), w.values);
         return QueryIds(CodeQuery(w), w.values);
@@ -129,7 +142,11 @@ int CQIcd::GetForSucheOrThesaurus(const CString& schlagwort, bool favoriten,
         CodeRows(w);
         CodePrefix(w, Code);
         Places(w, *this);
-        Filters(w, favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe);
+        if (Filters(w, Database(), favoriten, patientId, auszug, hausarzt, facharzt, arztgruppe) !=
+            XQ_OK) {
+            EndQuery();
+            return XQ_NODB;
+        }
         if (LongKeyWord(schlagwort) && xq::IcdHasSearchWords(schlagwort))
             return Ranked(schlagwort, static_cast<int>(xq::IcdFeld::Beide), Restriction(w),
                           w.values);
@@ -147,7 +164,10 @@ int CQIcd::GetByThesaurus(const CString& schlagwort, bool auszug, bool hausarzt,
         }
         Where w;
         CodeRows(w);
-        Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
+        if (Filters(w, Database(), false, "", auszug, hausarzt, facharzt, arztgruppe) != XQ_OK) {
+            EndQuery();
+            return XQ_NODB;
+        }
         return Ranked(schlagwort, static_cast<int>(xq::IcdFeld::Schlagwort), Restriction(w),
                       w.values);
     });
@@ -217,7 +237,10 @@ int CQIcd::GetByK1FilteredByFG(int matchMode, bool auszug, bool hausarzt, bool f
         w.Add("i.k_code=?", TextKey(Code));
         w.Add("i.k_ebene=?", TextKey(Ebene));
         w.Add("i.k_lfd=?", XQKeyValue(XQKeyForm::Number, Lfd));
-        Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
+        if (Filters(w, Database(), false, "", auszug, hausarzt, facharzt, arztgruppe) != XQ_OK) {
+            EndQuery();
+            return XQ_NODB;
+        }
         return QueryIds(CodeQuery(w), w.values);
     });
 }
@@ -232,7 +255,10 @@ int CQIcd::GetBySekundaerCode(const CString& primaerCode, bool auszug, bool haus
         }
         Where w;
         w.Add("i.partner=? AND i.ebene=''", Utf8Text(Cp1252ToUtf8(primary.str())));
-        Filters(w, false, "", auszug, hausarzt, facharzt, arztgruppe);
+        if (Filters(w, Database(), false, "", auszug, hausarzt, facharzt, arztgruppe) != XQ_OK) {
+            EndQuery();
+            return XQ_NODB;
+        }
         return QueryIds(CodeQuery(w), w.values);
     });
 }
@@ -253,7 +279,8 @@ int CQIcd::GetForThesaurus(const CString& code, const CString& schlagwort, bool 
                   Utf8Text(words));
         Where code;
         code.Add("i.k_code=t.k_code AND i.k_ebene=x''");
-        Filters(code, false, "", auszug, hausarzt, facharzt, arztgruppe);
+        // Without favourites or a patient nothing is read from the practice.
+        Filters(code, nullptr, false, "", auszug, hausarzt, facharzt, arztgruppe);
         w.Add(code, "EXISTS(SELECT 1 FROM icd i WHERE ", ")");
         return QueryIds("SELECT t.rowid FROM icd t WHERE " + w.sql + " ORDER BY t.k_lfd, t.rowid",
                         w.values);

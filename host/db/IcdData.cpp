@@ -211,14 +211,16 @@ int IcdLoadTsv(const CString& kindName, std::string_view content, const CString&
     const IcdKind* kind = FindKind(kindName);
     if (!kind) return XQ_NODB;
     if (!dbDatabase) return TsvLoad(content, source, {}, error);  // says it is not open
-    IcdLoader loader(*dbDatabase, *kind);
+    // The favourites are the practice's, the rest the published catalogue.
+    CXQDatabase& db = kind->ebene ? *CatalogueOf(dbDatabase) : *dbDatabase;
+    IcdLoader loader(db, *kind);
     // Index lines and the version do not change the extract of hierarchy rows.
     const std::string name = kind->kind;
     const bool marks = kind->ebene && name != "icdthes" && name != "icdversion";
     TsvRows rows = TsvRowsOf(loader);
     rows.finish = [&] {
         if (loader.Finish() != XQ_OK) return XQ_LOCKED;
-        return marks ? MarkExtractRows(*dbDatabase) : XQ_OK;
+        return marks ? MarkExtractRows(db) : XQ_OK;
     };
     return TsvLoad(content, source, rows, error);
 }
@@ -249,7 +251,7 @@ int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     }
     spec.order = kind->key;
     spec.order.push_back(kIcdLfd);
-    return TsvDump(ReadDb(), spec, out, error);
+    return TsvDump(CatalogueOf(ReadDb()), spec, out, error);
 }
 
 }  // namespace xq

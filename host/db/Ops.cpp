@@ -68,7 +68,12 @@ int CQOps::GetForSuche(const CString& text, bool favoriten) {
         if (!Erweitert.IsEmpty()) w.Add("erweitert=?", Utf8Text(Cp1252ToUtf8(Erweitert.str())));
         const std::string words = xq::WordQuery(text);
         if (!words.empty()) w.Add(kWordMatch, Utf8Text(words));
-        if (favoriten) w.Add("k_code IN (SELECT f.k_code FROM opsfav f WHERE f.k_mdid=?)", MdId());
+        if (favoriten) {
+            if (!Database() ||
+                xq::MirrorForCatalogue(*Database(), XQTableOpsFav(), "k_mdid", MdId()) != XQ_OK)
+                return XQ_NODB;
+            w.Add("k_code IN (SELECT f.k_code FROM opsfav f WHERE f.k_mdid=?)", MdId());
+        }
         return QueryIds("SELECT rowid FROM ops WHERE " + w.sql + " ORDER BY k_code", w.values);
     });
 }
@@ -294,7 +299,10 @@ int OpsLoadTsv(const CString& kindName, std::string_view content, const CString&
     const OpsKind* kind = FindKind(kindName);
     if (!kind) return XQ_NODB;
     if (!dbDatabase) return TsvLoad(content, source, {}, error);  // says it is not open
-    OpsLoader loader(*dbDatabase, *kind);
+    // The fee schedule and the favourites are the practice's, the rest the
+    // published catalogue.
+    OpsLoader loader(xq::IsCatalogue(kind->table()) ? *xq::CatalogueOf(dbDatabase) : *dbDatabase,
+                     *kind);
     return TsvLoad(content, source, TsvRowsOf(loader), error);
 }
 
@@ -310,7 +318,8 @@ int OpsDumpTsv(const CString& kindName, std::ostream& out, CString& error) {
     }
     spec.order = kind->replaceKey;
     if (kind->lines >= 0) spec.order.push_back(kind->lines);
-    return TsvDump(ReadDb(), spec, out, error);
+    return TsvDump(xq::IsCatalogue(kind->table()) ? CatalogueOf(ReadDb()) : ReadDb(), spec, out,
+                   error);
 }
 
 }  // namespace xq

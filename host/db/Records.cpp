@@ -33,6 +33,7 @@ int CQTb::GetByKuerzel(int matchMode) {
         // bound, so each shape is prepared once.
         std::string where;
         std::vector<XQValue> values;
+        const bool server = Database() && xq::IsServer(*Database());
         auto add = [&](const char* condition, XQValue value) {
             where += where.empty() ? " WHERE " : " AND ";
             where += condition;
@@ -41,7 +42,7 @@ int CQTb::GetByKuerzel(int matchMode) {
         if (!Kuerzel.IsEmpty()) {
             XQValue folded = XQFoldValue(Kuerzel);
             if (matchMode == XQ_MATCH_FIELDS) {
-                add("instr(f_kuerzel,?)>0", folded);
+                add(server ? "position(? in f_kuerzel)>0" : "instr(f_kuerzel,?)>0", folded);
             } else {
                 // Begins with: a range over the folded index, [prefix, prefix
                 // with its last byte raised), then sorted by Kürzel.
@@ -55,12 +56,16 @@ int CQTb::GetByKuerzel(int matchMode) {
                 }
             }
         }
-        if (!Beschreibung.IsEmpty()) add("instr(f_beschreibung,?)>0", XQFoldValue(Beschreibung));
-        // Unary + keeps the group index out of the plan: walking the covering
-        // search index is faster than fetching every row of a group.
-        if (!Gruppe.IsEmpty()) add("+k_gruppe=?", XQKeyValue(XQKeyForm::Text, Gruppe));
+        if (!Beschreibung.IsEmpty())
+            add(server ? "position(? in f_beschreibung)>0" : "instr(f_beschreibung,?)>0",
+                XQFoldValue(Beschreibung));
+        // Unary + keeps the group index out of SQLite's plan: walking the
+        // covering search index is faster than fetching every row of a group.
+        if (!Gruppe.IsEmpty())
+            add(server ? "k_gruppe=?" : "+k_gruppe=?", XQKeyValue(XQKeyForm::Text, Gruppe));
         if (!Untergruppe.IsEmpty())
-            add("+k_untergruppe=?", XQKeyValue(XQKeyForm::Text, Untergruppe));
+            add(server ? "k_untergruppe=?" : "+k_untergruppe=?",
+                XQKeyValue(XQKeyForm::Text, Untergruppe));
         std::string order = IsAscending(2) ? " ORDER BY k_kuerzel ASC" : " ORDER BY k_kuerzel DESC";
         return QueryIds("SELECT rowid FROM tb" + where + order, values);
     });
@@ -72,15 +77,15 @@ int CQTb::HasPrevNext(bool& hasPrev, bool& hasNext) {
         CXQDatabase* db = Database();
         if (!db || !db->IsOpen()) return XQ_NODB;
         XQValue key = XQKeyValue(XQKeyForm::Text, Kuerzel);
-        sqlite3_stmt* stmt = xq::Statement(*db,
-                                           "SELECT EXISTS(SELECT 1 FROM tb WHERE k_kuerzel<?1),"
-                                           " EXISTS(SELECT 1 FROM tb WHERE k_kuerzel>?1)");
+        xq::Stmt* stmt = xq::Prepared(*db,
+                                      "SELECT EXISTS(SELECT 1 FROM tb WHERE k_kuerzel<?1),"
+                                      " EXISTS(SELECT 1 FROM tb WHERE k_kuerzel>?1)");
         if (!stmt) return XQ_NODB;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, key);
-        if (xq::Step(stmt) != SQLITE_ROW) return XQ_NODB;
-        hasPrev = sqlite3_column_int(stmt, 0) != 0;
-        hasNext = sqlite3_column_int(stmt, 1) != 0;
+        if (stmt->Step() != SQLITE_ROW) return XQ_NODB;
+        hasPrev = stmt->Int(0) != 0;
+        hasNext = stmt->Int(1) != 0;
         return XQ_OK;
     });
 }
@@ -141,11 +146,11 @@ int CQTbEntry::DeleteAll() {
         if (!db || !db->IsOpen()) return XQ_NODB;
         CXQDatabase* writer = Writer();
         if (!writer) return XQ_LOCKED;
-        sqlite3_stmt* stmt = xq::Statement(*writer, "DELETE FROM tbentry WHERE k_kykuerzel=?");
+        xq::Stmt* stmt = xq::Prepared(*writer, "DELETE FROM tbentry WHERE k_kykuerzel=?");
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, KYKUERZEL));
-        return xq::Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+        return stmt->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
     });
 }
 

@@ -170,7 +170,7 @@ class Loader {
         }
         if (m_rows->Replace(m_key) != XQ_OK || m_insert.Insert(m_values) != XQ_OK)
             return xq::TsvWriteError(m_db, error);
-        const int64_t id = sqlite3_last_insert_rowid(xq::Handle(m_db));
+        const int64_t id = xq::InsertedId(m_db);
         m_rows->Stored(id, id);
         if (m_withText && Lines() != XQ_OK) return xq::TsvWriteError(m_db, error);
         return XQ_OK;
@@ -215,7 +215,6 @@ class Loader {
         if (m_lines->Replace({m_key[0]}) != XQ_OK) return XQ_LOCKED;
         m_lines->Stored(1, 0);
         if (m_text.cp.IsEmpty()) return XQ_OK;
-        sqlite3* handle = xq::Handle(m_db);
         int64_t first = 0;
         m_line[0] = m_values[0];
         const std::string& cp = m_text.cp.str();
@@ -239,12 +238,12 @@ class Loader {
             if (m_insertLine.Insert(m_line) != XQ_OK) return XQ_LOCKED;
             // One statement after the other, so a block's lines have
             // consecutive row ids.
-            if (number == 0) first = sqlite3_last_insert_rowid(handle);
+            if (number == 0) first = xq::InsertedId(m_db);
             if (last) break;
             cpStart = cpEnd + 1;
             utf8Start = utf8End + 1;
         }
-        m_lines->Stored(first, sqlite3_last_insert_rowid(handle));
+        m_lines->Stored(first, xq::InsertedId(m_db));
         return XQ_OK;
     }
 
@@ -342,6 +341,8 @@ bool TsvWidth(size_t fields, size_t width, CString& error) {
 
 int TsvDropSchema(CXQDatabase& db, const char* type, const char* table,
                   std::vector<std::string>& creates) {
+    // The server keeps its indexes up row by row at little cost.
+    if (IsServer(db)) return XQ_OK;
     sqlite3_stmt* stmt = Statement(db,
                                    "SELECT name, sql FROM sqlite_master WHERE type=? AND "
                                    "tbl_name=? AND sql IS NOT NULL ORDER BY rowid");
@@ -415,9 +416,11 @@ TsvInserter::TsvInserter(CXQDatabase& db, const XQTableDef& table, int batch)
         if (column.key != XQKeyForm::None) add(XQKeyColumn(column));
     for (const XQColumnDef& column : table.columns)
         if (column.folded) add(XQFoldColumn(column));
-    // No more placeholders than SQLite allows in one statement.
-    sqlite3* handle = Handle(db);
-    const int limit = handle ? sqlite3_limit(handle, SQLITE_LIMIT_VARIABLE_NUMBER, -1) : 0;
+    // No more placeholders than the store allows in one statement.
+    sqlite3* handle = IsServer(db) ? nullptr : Handle(db);
+    const int limit = handle         ? sqlite3_limit(handle, SQLITE_LIMIT_VARIABLE_NUMBER, -1)
+                      : IsServer(db) ? 65535
+                                     : 0;
     if (limit > 0)
         m_batch = std::max<size_t>(1, std::min(m_batch, static_cast<size_t>(limit) / count));
     m_pending.resize(m_batch, std::vector<TsvValue>(table.columns.size()));
@@ -442,13 +445,13 @@ int TsvInserter::Insert(const std::vector<TsvValue>& values) {
 int TsvInserter::Flush() {
     const size_t count = m_count;
     m_count = 0;
-    if (count == m_batch) return Store(Statement(m_db, m_batchSql), 0, count);
+    if (count == m_batch) return Store(Prepared(m_db, m_batchSql), 0, count);
     for (size_t i = 0; i < count; ++i)
-        if (Store(Statement(m_db, m_rowSql), i, 1) != XQ_OK) return XQ_LOCKED;
+        if (Store(Prepared(m_db, m_rowSql), i, 1) != XQ_OK) return XQ_LOCKED;
     return XQ_OK;
 }
 
-int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
+int TsvInserter::Store(Stmt* stmt, size_t first, size_t count) {
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     const std::vector<XQColumnDef>& columns = m_table.columns;
@@ -467,19 +470,11 @@ int TsvInserter::Store(sqlite3_stmt* stmt, size_t first, size_t count) {
     int pos = 1;
     for (size_t r = 0; r < count; ++r) {
         const std::vector<TsvValue>& values = m_pending[first + r];
-        for (size_t i = 0; i < columns.size(); ++i)
-            sqlite3_bind_text(stmt, pos++, values[i].utf8.data(),
-                              static_cast<int>(values[i].utf8.size()), SQLITE_STATIC);
-        for (size_t k = r * keysPerRow; k < (r + 1) * keysPerRow; ++k) {
-            const XQValue& key = m_keys[k];
-            if (key.kind == XQValue::Int)
-                sqlite3_bind_int64(stmt, pos++, key.i);
-            else
-                sqlite3_bind_blob(stmt, pos++, key.s.data(), static_cast<int>(key.s.size()),
-                                  SQLITE_STATIC);
-        }
+        for (size_t i = 0; i < columns.size(); ++i) stmt->BindText(pos++, values[i].utf8);
+        for (size_t k = r * keysPerRow; k < (r + 1) * keysPerRow; ++k)
+            stmt->BindKey(pos++, m_keys[k]);
     }
-    return Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+    return stmt->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }
 
 int TsvReplacer::Replace(const std::vector<XQValue>& key) {
@@ -498,21 +493,20 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
             m_current->known = false;
             if (m_current->last < m_current->first) return XQ_OK;
             if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
-            sqlite3_stmt* del =
-                Statement(m_db, "DELETE FROM " + m_table + " WHERE rowid BETWEEN ? AND ?");
+            Stmt* del = Prepared(m_db, "DELETE FROM " + m_table + " WHERE rowid BETWEEN ? AND ?");
             if (!del) return XQ_LOCKED;
             StmtUse use(del);
-            sqlite3_bind_int64(del, 1, m_current->first);
-            sqlite3_bind_int64(del, 2, m_current->last);
-            return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+            del->BindInt(1, m_current->first);
+            del->BindInt(2, m_current->last);
+            return del->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
         }
     }
     if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
-    sqlite3_stmt* del = Statement(m_db, m_sql);
+    Stmt* del = Prepared(m_db, m_sql);
     if (!del) return XQ_LOCKED;
     StmtUse use(del);
     for (size_t i = 0; i < key.size(); ++i) Bind(del, static_cast<int>(i + 1), key[i]);
-    return Step(del) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+    return del->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }
 
 void TsvReplacer::Stored(int64_t first, int64_t last) {
@@ -524,12 +518,12 @@ void TsvReplacer::Stored(int64_t first, int64_t last) {
 
 int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue>& values,
               bool& exists) {
-    sqlite3_stmt* stmt = Statement(db, sql);
+    Stmt* stmt = Prepared(db, sql);
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i]);
-    if (Step(stmt) != SQLITE_ROW) return XQ_LOCKED;
-    exists = sqlite3_column_int(stmt, 0) != 0;
+    if (stmt->Step() != SQLITE_ROW) return XQ_LOCKED;
+    exists = stmt->Int(0) != 0;
     return XQ_OK;
 }
 
@@ -565,7 +559,7 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
     // keeps the work in memory until the commit. Set back before the commit,
     // so that the connection is as configured again afterwards.
     xq::CacheSize cache(*dbDatabase);
-    if (cache.Set(-262144) != XQ_OK) {
+    if (!IsServer(*dbDatabase) && cache.Set(-262144) != XQ_OK) {
         error = notStored();
         return XQ_LOCKED;
     }
@@ -611,7 +605,7 @@ int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString
         error = De("Die Daten konnten nicht gelesen werden: ") + LastReason(*db) + ".";
         return XQ_NODB;
     };
-    sqlite3_stmt* stmt = Statement(*db, sql);
+    Stmt* stmt = Prepared(*db, sql);
     if (!stmt) return readError();
     StmtUse use(stmt);
     for (size_t i = 0; i < spec.values.size(); ++i)
@@ -621,7 +615,7 @@ int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString
     std::string row;
     std::string field;
     int rc;
-    while ((rc = Step(stmt)) == SQLITE_ROW) {
+    while ((rc = stmt->Step()) == SQLITE_ROW) {
         row.clear();
         for (int c = 0; c < columns; ++c)
             row += (c ? "\t" : "") + XQEscapeField(ColumnUtf8(stmt, c));
@@ -794,17 +788,17 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
             // The block's lines joined by LF.
             spec.extraName = "text";
             spec.extraSql = "k_kuerzel";
-            spec.extra = [db](sqlite3_stmt* row, int column, std::string& text) {
-                sqlite3_stmt* lines = xq::Statement(
+            spec.extra = [db](xq::Stmt* row, int column, std::string& text) {
+                xq::Stmt* lines = xq::Prepared(
                     *db,
                     "SELECT tbentry FROM tbentry WHERE k_kykuerzel=? ORDER BY k_lfdtbentry, "
                     "rowid");
                 if (!lines) return false;
                 xq::StmtUse use(lines);
-                sqlite3_bind_value(lines, 1, sqlite3_column_value(row, column));
+                lines->BindBlob(1, row->Bytes(column));
                 int rc;
                 bool first = true;
-                while ((rc = xq::Step(lines)) == SQLITE_ROW) {
+                while ((rc = lines->Step()) == SQLITE_ROW) {
                     if (!first) text += '\n';
                     first = false;
                     text += xq::ColumnUtf8(lines, 0);

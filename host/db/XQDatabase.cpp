@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "host/base/XQGuard.h"
 #include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQPg.h"
 #include "host/db/internal/XQTable.h"
 
 CXQDatabase* dbDatabase = nullptr;
@@ -86,11 +88,61 @@ bool XQFaultFired() {
     return g_faultFired;
 }
 
+bool xq::FaultStrikes() {
+    return FaultNow();
+}
+
+namespace {
+
+// A cached SQLite statement seen through the store-neutral interface.
+class LiteStmt final : public xq::Stmt {
+  public:
+    explicit LiteStmt(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    void BindInt(int pos, int64_t value) override { sqlite3_bind_int64(m_stmt, pos, value); }
+    void BindText(int pos, std::string_view utf8) override {
+        sqlite3_bind_text(m_stmt, pos, utf8.data(), static_cast<int>(utf8.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void BindBlob(int pos, std::string_view bytes) override {
+        // Never null, so that an empty value is an empty BLOB, not NULL.
+        sqlite3_bind_blob(m_stmt, pos, bytes.data() ? bytes.data() : "",
+                          static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    }
+    void BindKey(int pos, const XQValue& value) override { xq::Bind(m_stmt, pos, value); }
+    int Step() override { return xq::Step(m_stmt); }
+    void Reset() override {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    int Type(int col) const override { return sqlite3_column_type(m_stmt, col); }
+    int64_t Int(int col) const override { return sqlite3_column_int64(m_stmt, col); }
+    std::string_view Bytes(int col) const override {
+        const void* data = sqlite3_column_blob(m_stmt, col);
+        if (!data) return {};
+        return {static_cast<const char*>(data),
+                static_cast<size_t>(sqlite3_column_bytes(m_stmt, col))};
+    }
+
+  private:
+    sqlite3_stmt* m_stmt;
+};
+
+}  // namespace
+
 struct CXQDatabase::Impl {
     sqlite3* db = nullptr;
     std::map<std::string, sqlite3_stmt*> statements;
+    std::unordered_map<sqlite3_stmt*, std::unique_ptr<LiteStmt>> neutral;
+    // A practice on a server: its store, and the catalogue file beside it.
+    std::unique_ptr<xq::PgStore> pg;
+    std::unique_ptr<CXQDatabase> catalogue;
+    // A catalogue file: the practice it serves, and only catalogue tables.
+    CXQDatabase* practice = nullptr;
+    // The catalogue file's change count when the outermost level began.
+    int64_t changesAtBegin = 0;
 
     void FinalizeAll() {
+        neutral.clear();
         for (auto& entry : statements) sqlite3_finalize(entry.second);
         statements.clear();
     }
@@ -129,6 +181,7 @@ struct CXQDatabaseAccess {
     static bool Aborted(CXQDatabase& db) { return db.m_aborted; }
     static void Failed(CXQDatabase& db, int rc, const char* original) { db.Failed(rc, original); }
     static void SetError(CXQDatabase& db, const CString& reason) { db.m_lastError = reason; }
+    static void Noted(CXQDatabase& db) { db.Aborted(); }
 };
 
 namespace {
@@ -237,6 +290,97 @@ void Refused(CXQDatabase& db, int sqliteRc) {
     CXQDatabaseAccess::SetError(db, Reason(sqliteRc));
 }
 
+void NoteFailure(CXQDatabase& db, const CString& reason, const CString& original) {
+    CXQDatabaseAccess::SetError(db, reason);
+    XQLog(reason.GetString(), original);
+    CXQDatabaseAccess::Noted(db);
+}
+
+bool IsServer(const CXQDatabase& db) {
+    return CXQDatabaseAccess::Of(db).pg != nullptr;
+}
+
+CXQDatabase* CatalogueOf(CXQDatabase* db) {
+    if (!db) return nullptr;
+    CXQDatabase* catalogue = CXQDatabaseAccess::Of(*db).catalogue.get();
+    return catalogue ? catalogue : db;
+}
+
+Stmt* Prepared(CXQDatabase& db, const std::string& sql) {
+    auto& impl = CXQDatabaseAccess::Of(db);
+    if (impl.pg) return impl.pg->Prepared(sql);
+    sqlite3_stmt* stmt = impl.Statement(sql, nullptr);
+    if (!stmt) return nullptr;
+    std::unique_ptr<LiteStmt>& wrapper = impl.neutral[stmt];
+    if (!wrapper) wrapper = std::make_unique<LiteStmt>(stmt);
+    return wrapper.get();
+}
+
+int Run(CXQDatabase& db, const std::string& sql) {
+    return db.ExecRaw(sql.c_str());
+}
+
+int64_t Changes(CXQDatabase& db) {
+    auto& impl = CXQDatabaseAccess::Of(db);
+    if (impl.pg) return impl.pg->Changes();
+    return impl.db ? sqlite3_changes64(impl.db) : 0;
+}
+
+int64_t InsertedId(CXQDatabase& db) {
+    auto& impl = CXQDatabaseAccess::Of(db);
+    if (impl.pg) return impl.pg->InsertedId();
+    return impl.db ? sqlite3_last_insert_rowid(impl.db) : 0;
+}
+
+void Bind(Stmt* stmt, int pos, const XQValue& value) {
+    stmt->BindKey(pos, value);
+}
+
+int MirrorForCatalogue(CXQDatabase& catalogue, const XQTableDef& table, const char* keyColumn,
+                       const XQValue& key) {
+    CXQDatabase* practice = CXQDatabaseAccess::Of(catalogue).practice;
+    if (!practice) return XQ_OK;
+    std::string columns, keys, params;
+    std::vector<const XQColumnDef*> keyed;
+    for (const XQColumnDef& column : table.columns) {
+        if (column.key == XQKeyForm::None) continue;
+        columns += std::string(keyed.empty() ? "" : ",") + column.name;
+        keys += (keyed.empty() ? "" : ",") + XQKeyColumn(column);
+        params += keyed.empty() ? "?" : ",?";
+        keyed.push_back(&column);
+    }
+    std::vector<std::vector<CString>> rows;
+    {
+        Stmt* read = Prepared(
+            *practice, "SELECT " + columns + " FROM " + table.name + " WHERE " + keyColumn + "=?");
+        if (!read) return XQ_READERR;
+        StmtUse use(read);
+        read->BindKey(1, key);
+        int rc;
+        while ((rc = read->Step()) == SQLITE_ROW) {
+            rows.emplace_back();
+            for (size_t i = 0; i < keyed.size(); ++i)
+                rows.back().push_back(ColumnCp(read, static_cast<int>(i)));
+        }
+        if (rc != SQLITE_DONE) return XQ_READERR;
+    }
+    const std::string temp = std::string("temp.") + table.name;
+    if (catalogue.ExecRaw(("CREATE TEMP TABLE IF NOT EXISTS " + std::string(table.name) + "(" +
+                           keys + "); DELETE FROM " + temp)
+                              .c_str()) != SQLITE_OK)
+        return XQ_READERR;
+    Stmt* insert =
+        Prepared(catalogue, "INSERT INTO " + temp + "(" + keys + ") VALUES(" + params + ")");
+    if (!insert) return XQ_READERR;
+    for (const std::vector<CString>& row : rows) {
+        StmtUse use(insert);
+        for (size_t i = 0; i < keyed.size(); ++i)
+            insert->BindKey(static_cast<int>(i + 1), XQKeyValue(keyed[i]->key, row[i]));
+        if (insert->Step() != SQLITE_DONE) return XQ_READERR;
+    }
+    return XQ_OK;
+}
+
 }  // namespace xq
 
 CXQDatabase::CXQDatabase() : m_impl(std::make_unique<Impl>()) {}
@@ -246,10 +390,26 @@ CXQDatabase::~CXQDatabase() {
 }
 
 bool CXQDatabase::IsOpen() const {
-    return m_impl->db != nullptr;
+    return m_impl->db != nullptr || m_impl->pg != nullptr;
+}
+
+bool CXQDatabase::IsServer() const {
+    return m_impl->pg != nullptr;
+}
+
+const CString& CXQDatabase::LastError() const {
+    if (m_lastError.IsEmpty() && m_impl->catalogue) return m_impl->catalogue->LastError();
+    return m_lastError;
+}
+
+void CXQDatabase::ClearError() {
+    m_lastError.Empty();
+    if (m_impl->catalogue) m_impl->catalogue->ClearError();
 }
 
 void CXQDatabase::Close() {
+    m_impl->pg.reset();
+    m_impl->catalogue.reset();
     m_impl->FinalizeAll();
     if (m_impl->db) {
         std::erase(g_connections, this);
@@ -271,6 +431,10 @@ CXQDatabase* CXQDatabase::WriteTarget() {
 }
 
 int CXQDatabase::ExecRaw(const char* sql) {
+    if (m_impl->pg) {
+        if (m_aborted) return SQLITE_ABORT;
+        return m_impl->pg->Run(sql);
+    }
     if (!m_impl->db) return SQLITE_MISUSE;
     return xq::Exec(m_impl->db, sql);
 }
@@ -283,7 +447,9 @@ void CXQDatabase::Failed(int sqliteRc, const char* original) {
 }
 
 bool CXQDatabase::Aborted() {
-    if (!m_aborted && m_depth > 0 && m_impl->db && sqlite3_get_autocommit(m_impl->db)) {
+    const bool ended = m_impl->pg ? m_impl->pg->TransactionLost()
+                                  : m_impl->db && sqlite3_get_autocommit(m_impl->db);
+    if (!m_aborted && m_depth > 0 && ended) {
         SetAborted(true);
         if (m_lastError.IsEmpty())
             m_lastError = xq::De("Die Datenbank hat die Änderungen verworfen");
@@ -412,12 +578,15 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
                 stored &&
                 xq::Exec(m_impl->db, ("DROP TRIGGER IF EXISTS " + std::string(trigger)).c_str()) ==
                     SQLITE_OK;
+    // A catalogue file beside a server practice holds the catalogues only.
+    const bool catalogueOnly = m_impl->practice != nullptr;
     for (const XQTableDef* table : XQAllTables())
-        for (const std::string& sql : XQCreateSql(*table))
-            stored = stored && xq::Exec(m_impl->db, sql.c_str()) == SQLITE_OK;
+        if (!catalogueOnly || xq::IsCatalogue(*table))
+            for (const std::string& sql : XQCreateSql(*table))
+                stored = stored && xq::Exec(m_impl->db, sql.c_str()) == SQLITE_OK;
     // A database of an older program gets the texts this one added, and
     // keeps the ones it has.
-    stored = stored && xq::InstallDefaultStrings(*this, version > 0) == XQ_OK;
+    if (!catalogueOnly) stored = stored && xq::InstallDefaultStrings(*this, version > 0) == XQ_OK;
     const std::string setVersion = "PRAGMA user_version=" + std::to_string(XQ_SCHEMA_VERSION);
     stored = stored && xq::Exec(m_impl->db, setVersion.c_str()) == SQLITE_OK;
     if (!stored || Commit() != XQ_OK) {
@@ -428,7 +597,97 @@ int CXQDatabase::Setup(bool readOnly, CString* errorText) {
     return XQ_OK;
 }
 
+int CXQDatabase::OpenServer(const CString& url, const std::string& cataloguePath, bool readOnly,
+                            bool create, CString* errorText) {
+    return XQGuard("Datenbankserver verbinden", XQ_NODB, [&] {
+        Close();
+        m_path = Cp1252ToUtf8(url.str());
+        m_readOnly = readOnly;
+        m_lastError.Empty();
+        auto catalogue = std::make_unique<CXQDatabase>();
+        catalogue->m_impl->practice = this;
+        if (catalogue->Open(cataloguePath, readOnly, errorText) != XQ_OK) return XQ_NODB;
+        auto pg = std::make_unique<xq::PgStore>(*this, readOnly);
+        CString reason;
+        if (pg->Connect(url, reason) != XQ_OK) {
+            m_lastError = reason;
+            if (errorText) *errorText = reason;
+            return XQ_NODB;
+        }
+        m_impl->pg = std::move(pg);
+        m_impl->catalogue = std::move(catalogue);
+        const int status = SetupServer(create, errorText);
+        if (status != XQ_OK) Close();
+        return status;
+    });
+}
+
+// The server keeps the schema version in a table of its own; the practice's
+// write lock (Begin) keeps two workstations from setting up at once.
+int CXQDatabase::SetupServer(bool create, CString* errorText) {
+    const CString name = xq::De("Die Praxisdatenbank auf dem Server");
+    auto fail = [&](const char* what) {
+        if (errorText) *errorText = name + xq::De(what) + xq::LastReason(*this) + ".";
+        return XQ_NODB;
+    };
+    CXQTransaction tx(this);
+    if (tx.Status() != XQ_OK) return fail(" ist nicht lesbar: ");
+    int version = 0;
+    for (const char* sql : {"SELECT to_regclass('q7schema') IS NOT NULL",
+                            "SELECT coalesce(max(version), 0) FROM q7schema"}) {
+        xq::Stmt* stmt = xq::Prepared(*this, sql);
+        if (!stmt) return fail(" ist nicht lesbar: ");
+        xq::StmtUse use(stmt);
+        if (stmt->Step() != SQLITE_ROW) return fail(" ist nicht lesbar: ");
+        version = static_cast<int>(stmt->Int(0));
+        if (version == 0) break;
+    }
+    auto refuse = [&](const CString& text) {
+        if (errorText) *errorText = text;
+        m_lastError = text;
+        return XQ_NODB;
+    };
+    if (version > XQ_SCHEMA_VERSION)
+        return refuse(name + xq::De(" stammt von einer neueren Programmversion (Schema ") +
+                      FormatString("%d", version) + xq::De(", dieses Programm kennt bis ") +
+                      FormatString("%d", XQ_SCHEMA_VERSION) +
+                      xq::De("). Bitte das Programm aktualisieren."));
+    if (version == 0 && !create)
+        return refuse(name + xq::De(" ist nicht eingerichtet. Bitte einmal „q7host --db ") +
+                      Utf8ToCp1252(m_path) + xq::De(" init“ aufrufen."));
+    if (version == XQ_SCHEMA_VERSION)
+        return tx.Commit() == XQ_OK ? XQ_OK : fail(" ist nicht lesbar: ");
+    if (m_readOnly) return refuse(name + xq::De(" ist nicht eingerichtet."));
+    bool stored = true;
+    for (const XQTableDef* table : XQAllTables())
+        if (!xq::IsCatalogue(*table))
+            for (const std::string& sql : XQCreateSql(*table, true))
+                stored = stored && m_impl->pg->Run(sql) == SQLITE_OK;
+    stored = stored && m_impl->pg->Run(
+                           "CREATE TABLE IF NOT EXISTS q7schema(version integer NOT "
+                           "NULL); DELETE FROM q7schema; INSERT INTO q7schema "
+                           "VALUES(" +
+                           std::to_string(XQ_SCHEMA_VERSION) + ")") == SQLITE_OK;
+    stored = stored && xq::InstallDefaultStrings(*this, version > 0) == XQ_OK;
+    if (!stored || tx.Commit() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
+    return XQ_OK;
+}
+
 int CXQDatabase::Begin() {
+    if (m_impl->pg) {
+        if (Aborted()) return XQ_LOCKED;
+        // The catalogue file keeps step with the practice's levels, so that
+        // an import into it is one transaction as well.
+        if (m_impl->catalogue->Begin() != XQ_OK) return XQ_LOCKED;
+        if (m_depth == 0 && m_impl->catalogue->m_impl->db)
+            m_impl->changesAtBegin = sqlite3_total_changes64(m_impl->catalogue->m_impl->db);
+        if (m_impl->pg->Begin(m_depth) != SQLITE_OK) {
+            m_impl->catalogue->Rollback();
+            return XQ_LOCKED;
+        }
+        ++m_depth;
+        return XQ_OK;
+    }
     if (!m_impl->db) return XQ_NODB;
     if (m_refusesWrites) {
         xq::Refused(*this, SQLITE_READONLY);
@@ -451,6 +710,28 @@ int CXQDatabase::Begin() {
 }
 
 int CXQDatabase::Commit() {
+    if (m_impl->pg) {
+        if (m_depth == 0) return XQ_NOTFOUND;
+        if (Aborted()) return XQ_LOCKED;
+        // A transaction writes to one of the two stores: the catalogue when
+        // it imports one, else the practice. The other is committed first,
+        // so that its failure stores nothing at all: both levels then wait
+        // for the owner's Rollback.
+        sqlite3* catalogue = m_impl->catalogue->m_impl->db;
+        const bool catalogueWrote = m_depth == 1 && catalogue &&
+                                    sqlite3_total_changes64(catalogue) != m_impl->changesAtBegin;
+        if (!catalogueWrote && m_impl->catalogue->Commit() != XQ_OK) return XQ_LOCKED;
+        if (m_impl->pg->Commit(m_depth) != SQLITE_OK) {
+            Aborted();
+            return XQ_LOCKED;
+        }
+        --m_depth;
+        if (catalogueWrote && m_impl->catalogue->Commit() != XQ_OK) {
+            m_impl->catalogue->Rollback();
+            return XQ_LOCKED;
+        }
+        return XQ_OK;
+    }
     if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
     if (Aborted()) return XQ_LOCKED;
@@ -474,6 +755,20 @@ int CXQDatabase::Commit() {
 }
 
 int CXQDatabase::Rollback() {
+    if (m_impl->pg) {
+        if (m_depth == 0) return XQ_NOTFOUND;
+        if (Aborted()) {
+            if (--m_depth == 0) {
+                m_impl->pg->Rollback(1);
+                SetAborted(false);
+            }
+        } else {
+            m_impl->pg->Rollback(m_depth);
+            --m_depth;
+        }
+        if (m_impl->catalogue->TransactionDepth() > m_depth) m_impl->catalogue->Rollback();
+        return XQ_OK;
+    }
     if (!m_impl->db) return XQ_NODB;
     if (m_depth == 0) return XQ_NOTFOUND;
     if (Aborted()) {
@@ -574,6 +869,36 @@ int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
         status = ro->Open(path, true, errorText);
         if (status != XQ_OK) return status;
         ro->SetWritePartner(rw.get());
+        g_rw = std::move(rw);
+        g_ro = std::move(ro);
+        dbDatabase = g_rw.get();
+        dbDatabaseRO = g_ro.get();
+        return XQ_OK;
+    });
+}
+
+int XQOpenPracticeDatabase(const std::string& homeDir, const CString& serverUrl, bool create,
+                           CString* errorText) {
+    if (serverUrl.IsEmpty()) return XQOpenPracticeDatabase(homeDir, errorText);
+    return XQGuard("Praxisdatenbank \366ffnen", XQ_NODB, [&] {
+        XQClosePracticeDatabase();
+        std::error_code ec;
+        std::filesystem::create_directories(homeDir, ec);
+        if (ec || !std::filesystem::is_directory(homeDir, ec)) {
+            if (errorText)
+                *errorText = xq::De("Das Verzeichnis ") + Utf8ToCp1252(homeDir) +
+                             xq::De(" konnte nicht angelegt werden.");
+            return XQ_NODB;
+        }
+        const std::string catalogue = (std::filesystem::path(homeDir) / XQ_CATALOGUE_FILE).string();
+        auto rw = std::make_unique<CXQDatabase>();
+        int status = rw->OpenServer(serverUrl, catalogue, false, create, errorText);
+        if (status != XQ_OK) return status;
+        auto ro = std::make_unique<CXQDatabase>();
+        status = ro->OpenServer(serverUrl, catalogue, true, false, errorText);
+        if (status != XQ_OK) return status;
+        ro->SetWritePartner(rw.get());
+        xq::CatalogueOf(ro.get())->SetWritePartner(xq::CatalogueOf(rw.get()));
         g_rw = std::move(rw);
         g_ro = std::move(ro);
         dbDatabase = g_rw.get();

@@ -28,9 +28,24 @@ class Q7HOST_API CXQDatabase {
     // opened for reading all the same: the connection then refuses every
     // transaction and write with "Die Praxisdatenbank ist schreibgeschützt".
     int Open(const std::string& path, bool readOnly, CString* errorText = nullptr);
+    // Connects to the practice database on a server (url as CXQPgConnection
+    // takes it: "postgresql://user@host/database", the password from .pgpass
+    // or PGPASSWORD). The published catalogues are kept beside it in the
+    // workstation's SQLite file cataloguePath (made when read-write). A
+    // server database without the practice's tables is set up only with
+    // create; otherwise, as one of a newer program, it is refused with the
+    // German reason and left as it is; an older one is brought up to date
+    // (read-write). XQ_OK or XQ_NODB.
+    int OpenServer(const CString& url, const std::string& cataloguePath, bool readOnly, bool create,
+                   CString* errorText = nullptr);
     void Close();
+    // True from a successful Open until Close; a server connection stays
+    // open while the server is away (each call then fails with its reason,
+    // and the first call after its return connects again).
     bool IsOpen() const;
     bool IsReadOnly() const { return m_readOnly; }
+    bool IsServer() const;
+    // The file, or the server's url.
     const std::string& Path() const { return m_path; }
 
     // Nesting-safe: the outermost Begin starts an immediate transaction, inner
@@ -60,10 +75,12 @@ class Q7HOST_API CXQDatabase {
     // (Windows-1252): "Die Datenbank ist gesperrt", "Der Datenträger ist
     // voll", ...; empty while nothing failed since the last ClearError. The
     // original text of the database library goes to the host log only.
-    const CString& LastError() const { return m_lastError; }
-    void ClearError() { m_lastError.Empty(); }
+    // A practice on a server reports its catalogue file's errors here too.
+    const CString& LastError() const;
+    void ClearError();
 
-    // Runs SQL without values; returns the SQLite result code.
+    // Runs SQL without values; returns the SQLite result code (the server's
+    // failures as the nearest SQLite code).
     int ExecRaw(const char* sql);
 
   private:
@@ -73,6 +90,7 @@ class Q7HOST_API CXQDatabase {
     struct Impl;
     friend struct CXQDatabaseAccess;
     int Setup(bool readOnly, CString* errorText);
+    int SetupServer(bool create, CString* errorText);
     // A failed SQLite call of this connection: the German reason, the
     // original text to the host log, and whether SQLite ended the transaction.
     void Failed(int sqliteRc, const char* original);
@@ -133,4 +151,11 @@ extern Q7HOST_API CString dbPraxisId;
 // string table. Status 14 with a German errorText on failure, e.g. for a
 // database of a newer program, which is left untouched.
 Q7HOST_API int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText);
+// The same for a practice on a server (serverUrl not empty): both
+// connections to the server, the catalogues in homeDir/katalog.db. create
+// sets up a server database that has no practice tables yet.
+Q7HOST_API int XQOpenPracticeDatabase(const std::string& homeDir, const CString& serverUrl,
+                                      bool create, CString* errorText);
+// The file a practice on a server keeps its catalogues in, in the home folder.
+inline constexpr const char* XQ_CATALOGUE_FILE = "katalog.db";
 Q7HOST_API void XQClosePracticeDatabase();

@@ -9,6 +9,7 @@
 #include "host/base/XQGuard.h"
 #include "host/db/XQStatus.h"
 #include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQPg.h"
 
 struct CXQPgConnection::Impl {
     PGconn* conn = nullptr;
@@ -138,4 +139,12 @@ bool CXQPgConnection::IsOpen() const {
 
 int CXQPgConnection::ServerVersion() const {
     return IsOpen() ? PQserverVersion(m_impl->conn) : 0;
+}
+
+struct CXQPgConnectionAccess {
+    static PGconn* Of(CXQPgConnection& connection) { return connection.m_impl->conn; }
+};
+
+PGconn* xq::PgHandle(CXQPgConnection& connection) {
+    return CXQPgConnectionAccess::Of(connection);
 }

@@ -31,6 +31,7 @@ class Q7HOST_API CXQPgConnection {
     const CString& ErrorText() const { return m_error; }
 
   private:
+    friend struct CXQPgConnectionAccess;
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     CString m_error;

@@ -34,6 +34,7 @@ XQValue XQKeyValue(XQKeyForm form, const CString& value) {
                 v.s.clear();
             }
         }
+        v.afterNumbers = v.kind == XQValue::Blob;
     }
     return v;
 }
@@ -61,6 +62,7 @@ void BindBlob(sqlite3_stmt* stmt, int pos, const std::string& bytes) {
 void Bind(sqlite3_stmt* stmt, int pos, const XQValue& value) {
     switch (value.kind) {
         case XQValue::Int:
+        case XQValue::Plain:
             sqlite3_bind_int64(stmt, pos, value.i);
             break;
         case XQValue::Blob:
@@ -159,23 +161,19 @@ bool SplitQuery(const std::string& sql, QueryShape& shape) {
     return true;
 }
 
-bool SameKey(sqlite3_stmt* stmt, int firstCol, const std::vector<XQValue>& key) {
+bool SameKey(xq::Stmt* stmt, int firstCol, const std::vector<XQValue>& key) {
     for (size_t i = 0; i < key.size(); ++i) {
         int col = firstCol + static_cast<int>(i);
         const XQValue& v = key[i];
-        switch (sqlite3_column_type(stmt, col)) {
+        const int type = stmt->Type(col);
+        switch (type) {
             case SQLITE_INTEGER:
-                if (v.kind != XQValue::Int || v.i != sqlite3_column_int64(stmt, col)) return false;
+                if (v.kind != XQValue::Plain || v.i != stmt->Int(col)) return false;
                 break;
             case SQLITE_TEXT:
             case SQLITE_BLOB: {
-                if (v.kind !=
-                    (sqlite3_column_type(stmt, col) == SQLITE_TEXT ? XQValue::Text : XQValue::Blob))
-                    return false;
-                const void* bytes = sqlite3_column_blob(stmt, col);
-                size_t size = static_cast<size_t>(sqlite3_column_bytes(stmt, col));
-                if (size != v.s.size() || (size && std::memcmp(bytes, v.s.data(), size) != 0))
-                    return false;
+                if (v.kind != (type == SQLITE_TEXT ? XQValue::Text : XQValue::Blob)) return false;
+                if (stmt->Bytes(col) != v.s) return false;
                 break;
             }
             default:
@@ -187,25 +185,25 @@ bool SameKey(sqlite3_stmt* stmt, int firstCol, const std::vector<XQValue>& key) 
 
 // The order key of a row as values to bind; false for a type the keys never
 // hold (then the rest is read without a key).
-bool ReadKey(sqlite3_stmt* stmt, int firstCol, size_t count, std::vector<XQValue>& key) {
+bool ReadKey(xq::Stmt* stmt, int firstCol, size_t count, std::vector<XQValue>& key) {
     key.assign(count, XQValue());
     for (size_t i = 0; i < count; ++i) {
         int col = firstCol + static_cast<int>(i);
         XQValue& v = key[i];
-        switch (sqlite3_column_type(stmt, col)) {
+        switch (stmt->Type(col)) {
             case SQLITE_INTEGER:
-                v.kind = XQValue::Int;
-                v.i = sqlite3_column_int64(stmt, col);
+                // A SQLite key's number or a row id: bound again as it is.
+                v.kind = XQValue::Plain;
+                v.i = stmt->Int(col);
                 break;
             case SQLITE_TEXT:
                 v.kind = XQValue::Text;
-                v.s = xq::ColumnUtf8(stmt, col);
+                v.s = stmt->Bytes(col);
                 break;
             case SQLITE_BLOB: {
-                const char* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, col));
+                // As the store keeps it: bound again, it needs no encoding.
                 v.kind = XQValue::Blob;
-                v.s.assign(bytes ? bytes : "",
-                           static_cast<size_t>(sqlite3_column_bytes(stmt, col)));
+                v.s = stmt->Bytes(col);
                 break;
             }
             default:
@@ -250,7 +248,7 @@ struct CXQRSet::Query {
 };
 
 CXQRSet::CXQRSet(CXQDatabase* db, const XQTableDef& table, std::vector<CString*> fields)
-    : m_db(db),
+    : m_db(db && xq::IsCatalogue(table) ? xq::CatalogueOf(db) : db),
       m_table(table),
       m_fields(std::move(fields)),
       m_ascending(table.keys.size() + 1, true) {}
@@ -437,7 +435,7 @@ int CXQRSet::LoadPage(int64_t want) {
         paged ? std::max(want, q.pageSize) + (ties ? static_cast<int64_t>(ties->size()) : 0) : -1;
     // Without a key the statement starts over and the rows read are skipped.
     const int64_t skip = q.keyed ? 0 : q.read;
-    sqlite3_stmt* stmt = xq::Statement(*m_db, after ? q.nextSql : q.firstSql);
+    xq::Stmt* stmt = xq::Prepared(*m_db, after ? q.nextSql : q.firstSql);
     if (!stmt) return XQ_READERR;
     const size_t before = m_hits.size();
     std::vector<XQValue> lastKey;
@@ -453,10 +451,10 @@ int CXQRSet::LoadPage(int64_t want) {
             if (q.lastKey.size() > 1) xq::Bind(stmt, ++pos, q.lastKey[0]);
             for (const XQValue& v : q.lastKey) xq::Bind(stmt, ++pos, v);
         }
-        if (!q.countSql.empty()) sqlite3_bind_int64(stmt, ++pos, limit);
+        if (!q.countSql.empty()) stmt->BindInt(++pos, limit);
         while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
             if (++rows <= skip) continue;
-            int64_t id = sqlite3_column_int64(stmt, 0);
+            int64_t id = stmt->Int(0);
             bool seen = ties && std::find(ties->begin(), ties->end(), id) != ties->end();
             if (seen)
                 ++seenRows;
@@ -513,14 +511,14 @@ int CXQRSet::AnzHits() const {
             // growing it); a small cache meanwhile lets them pass. Not inside
             // a transaction, whose changed pages must not be spilled.
             xq::CacheSize cache(*m_db);
-            if (sqlite3_get_autocommit(xq::Handle(*m_db))) cache.Set(-128);
-            sqlite3_stmt* stmt = xq::Statement(*m_db, q.countSql);
+            if (!xq::IsServer(*m_db) && sqlite3_get_autocommit(xq::Handle(*m_db))) cache.Set(-128);
+            xq::Stmt* stmt = xq::Prepared(*m_db, q.countSql);
             if (!stmt) return -1;
             xq::StmtUse use(stmt);
             int pos = 0;
             for (const XQValue& v : q.values) xq::Bind(stmt, ++pos, v);
-            if (xq::Step(stmt) != SQLITE_ROW) return -1;
-            return sqlite3_column_int64(stmt, 0);
+            if (stmt->Step() != SQLITE_ROW) return -1;
+            return stmt->Int(0);
         });
     }
     return static_cast<int>(std::min<int64_t>(std::max(read, q.total), INT32_MAX));
@@ -542,11 +540,11 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
         sql += m_table.columns[i].name;
     }
     sql += std::string(" FROM ") + m_table.name + " WHERE rowid=?";
-    sqlite3_stmt* stmt = xq::Statement(*m_db, sql);
+    xq::Stmt* stmt = xq::Prepared(*m_db, sql);
     if (!stmt) return XQ_READERR;
     xq::StmtUse use(stmt);
-    sqlite3_bind_int64(stmt, 1, id);
-    int rc = xq::Step(stmt);
+    stmt->BindInt(1, id);
+    int rc = stmt->Step();
     if (rc == SQLITE_DONE) {
         gone = true;
         return XQ_OK;
@@ -665,11 +663,11 @@ int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CStr
         params += i ? ",?" : "?";
     }
     sql += ") VALUES(" + params + ")";
-    sqlite3_stmt* stmt = xq::Statement(db, sql);
+    xq::Stmt* stmt = xq::Prepared(db, sql);
     if (!stmt) return XQ_LOCKED;
     xq::StmtUse use(stmt);
     for (size_t i = 0; i < values.size(); ++i) xq::Bind(stmt, static_cast<int>(i + 1), values[i]);
-    return xq::Step(stmt) == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+    return stmt->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }
 
 int CXQRSet::Write(const CString&) {
@@ -681,8 +679,7 @@ int CXQRSet::Write(const CString&) {
         // not join the hits of a running query.
         if (m_query) AnzHits();
         int status = XQInsertRow(*writer, m_table, m_fields);
-        if (status == XQ_OK && m_query)
-            m_query->own.push_back(sqlite3_last_insert_rowid(xq::Handle(*writer)));
+        if (status == XQ_OK && m_query) m_query->own.push_back(xq::InsertedId(*writer));
         return status;
     });
 }
@@ -701,15 +698,15 @@ int CXQRSet::Rewrite(const CString&) {
         std::string sql = std::string("UPDATE ") + m_table.name + " SET ";
         for (size_t i = 0; i < names.size(); ++i) sql += (i ? "," : "") + names[i] + "=?";
         sql += " WHERE rowid=?";
-        sqlite3_stmt* stmt = xq::Statement(*writer, sql);
+        xq::Stmt* stmt = xq::Prepared(*writer, sql);
         if (!stmt) return XQ_LOCKED;
         xq::StmtUse use(stmt);
         for (size_t i = 0; i < values.size(); ++i)
             xq::Bind(stmt, static_cast<int>(i + 1), values[i]);
-        sqlite3_bind_int64(stmt, static_cast<int>(values.size() + 1), CurrentId());
-        if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
+        stmt->BindInt(static_cast<int>(values.size() + 1), CurrentId());
+        if (stmt->Step() != SQLITE_DONE) return XQ_LOCKED;
         // No row changed: another workstation deleted it meanwhile.
-        if (sqlite3_changes(xq::Handle(*writer)) == 0) return XQ_NOTFOUND;
+        if (xq::Changes(*writer) == 0) return XQ_NOTFOUND;
         if (m_query) m_query->own.push_back(CurrentId());
         return XQ_OK;
     });
@@ -722,12 +719,12 @@ int CXQRSet::Delete() {
         CXQDatabase* writer = m_readOnly ? Refusal(m_db) : Writer();
         if (!writer) return XQ_LOCKED;
         std::string sql = std::string("DELETE FROM ") + m_table.name + " WHERE rowid=?";
-        sqlite3_stmt* stmt = xq::Statement(*writer, sql);
+        xq::Stmt* stmt = xq::Prepared(*writer, sql);
         if (!stmt) return XQ_LOCKED;
         {
             xq::StmtUse use(stmt);
-            sqlite3_bind_int64(stmt, 1, CurrentId());
-            if (xq::Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
+            stmt->BindInt(1, CurrentId());
+            if (stmt->Step() != SQLITE_DONE) return XQ_LOCKED;
         }
         int index = m_index;
         ForgetHit(static_cast<size_t>(index));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/db/internal/CatalogueSearch.h"
+#include "host/db/internal/XQInternal.h"
 
 namespace {
 
@@ -394,7 +395,11 @@ std::string XQFoldColumn(const XQColumnDef& column) {
     return std::string("f_") + column.name;
 }
 
-std::vector<std::string> XQCreateSql(const XQTableDef& table) {
+bool xq::IsCatalogue(const XQTableDef& table) {
+    return &table == &kIcd || &table == &kOps || &table == &kOpsText;
+}
+
+std::vector<std::string> XQCreateSql(const XQTableDef& table, bool server) {
     std::vector<std::string> sql;
     std::string create = std::string("CREATE TABLE IF NOT EXISTS ") + table.name + "(";
     bool first = true;
@@ -403,14 +408,17 @@ std::vector<std::string> XQCreateSql(const XQTableDef& table) {
         first = false;
         create += column;
     };
+    if (server) add("rowid bigserial PRIMARY KEY");
     for (const XQColumnDef& column : table.columns)
-        add(std::string(column.name) + " TEXT NOT NULL DEFAULT ''");
+        add(std::string(column.name) + (server ? " text" : " TEXT") + " NOT NULL DEFAULT ''");
     // Comparable forms: no declared type, so that numbers stay integers and
-    // texts stay BLOBs of their Windows-1252 bytes.
+    // texts stay BLOBs of their Windows-1252 bytes. The server's are bytes
+    // whose order is the key order (see PgKeyBytes).
+    const char* bytes = server ? " bytea NOT NULL DEFAULT ''::bytea" : " NOT NULL DEFAULT x''";
     for (const XQColumnDef& column : table.columns)
-        if (column.key != XQKeyForm::None) add(XQKeyColumn(column) + " NOT NULL DEFAULT x''");
+        if (column.key != XQKeyForm::None) add(XQKeyColumn(column) + bytes);
     for (const XQColumnDef& column : table.columns)
-        if (column.folded) add(XQFoldColumn(column) + " NOT NULL DEFAULT x''");
+        if (column.folded) add(XQFoldColumn(column) + bytes);
     create += ")";
     sql.push_back(create);
     for (size_t k = 0; k < table.keys.size(); ++k) {

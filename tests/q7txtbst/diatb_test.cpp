@@ -215,6 +215,7 @@ TEST_F(EditorTest, EveryFailingCallOfASaveLeavesTheOldOrTheNewBlock) {
 // A database another workstation keeps locked begins nothing: the box names
 // the reason, the input and the mode stay (a full disk: the end-to-end test).
 TEST_F(EditorTest, ASaveTheLockedDatabaseRefusesKeepsTheOldBlockTheInputAndTheMode) {
+    Q7_FILE_STORE_ONLY();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(dbDatabase->ExecRaw("PRAGMA busy_timeout=50"), SQLITE_OK);

@@ -20,12 +20,12 @@ namespace xq {
 inline bool HasFavourites(const char* table) {
     CXQDatabase* db = ReadDb();
     if (!db) return false;
-    sqlite3_stmt* stmt =
-        Statement(*db, std::string("SELECT EXISTS(SELECT 1 FROM ") + table + " WHERE k_mdid=?)");
+    Stmt* stmt =
+        Prepared(*db, std::string("SELECT EXISTS(SELECT 1 FROM ") + table + " WHERE k_mdid=?)");
     if (!stmt) return false;
     StmtUse use(stmt);
     Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
-    return Step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
+    return stmt->Step() == SQLITE_ROW && stmt->Int(0) != 0;
 }
 
 // Stores code (already in its stored form) as a favourite of the current
@@ -49,14 +49,14 @@ int AddFavourite(const CString& code) {
 // in table: 0, XQ_NOTFOUND when it was none, XQ_NODB or XQ_LOCKED.
 inline int DelFavourite(const char* table, const CString& code) {
     if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-    sqlite3_stmt* stmt = Statement(
+    Stmt* stmt = Prepared(
         *dbDatabase, std::string("DELETE FROM ") + table + " WHERE k_mdid=? AND k_code=?");
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));
     Bind(stmt, 2, XQKeyValue(XQKeyForm::Text, code));
-    if (Step(stmt) != SQLITE_DONE) return XQ_LOCKED;
-    return sqlite3_changes(Handle(*dbDatabase)) > 0 ? XQ_OK : XQ_NOTFOUND;
+    if (stmt->Step() != SQLITE_DONE) return XQ_LOCKED;
+    return Changes(*dbDatabase) > 0 ? XQ_OK : XQ_NOTFOUND;
 }
 
 }  // namespace xq

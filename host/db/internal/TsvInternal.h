@@ -115,7 +115,7 @@ class TsvInserter {
     int Flush();
 
   private:
-    int Store(sqlite3_stmt* stmt, size_t first, size_t count);
+    int Store(Stmt* stmt, size_t first, size_t count);
 
     CXQDatabase& m_db;
     const XQTableDef& m_table;
@@ -190,7 +190,7 @@ struct TsvDumpSpec {
     // name, the SQL expression passed to it, and the maker (false: unreadable).
     const char* extraName = nullptr;
     std::string extraSql;
-    std::function<bool(sqlite3_stmt* row, int column, std::string& field)> extra;
+    std::function<bool(Stmt* row, int column, std::string& field)> extra;
 };
 int TsvDump(CXQDatabase* db, const TsvDumpSpec& spec, std::ostream& out, CString& error);
 

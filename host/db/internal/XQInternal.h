@@ -8,7 +8,9 @@
 #endif
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/base/CString.h"
@@ -16,6 +18,7 @@
 #include "host/db/XQStatus.h"
 
 struct XQValue;
+struct XQTableDef;
 class CXQDatabase;
 
 // Fault seam for tests: the n-th following SQLite prepare, step or exec made
@@ -26,6 +29,67 @@ void XQFailNthCall(int n);
 bool XQFaultFired();
 
 namespace xq {
+
+// A prepared statement of either store (the embedded SQLite file or the
+// practice server), cached by its connection and owned by it. The SQL is
+// SQLite's, with ? or ?N placeholders; the server store translates it once.
+// Step gives SQLITE_ROW, SQLITE_DONE or the failure's SQLite-like code, the
+// failure noted on the connection (LastError, the original to the host log).
+// Column texts and blobs stay valid until the next Step or Reset.
+class Stmt {
+  public:
+    virtual ~Stmt() = default;
+    // A plain number (row id, count, limit).
+    virtual void BindInt(int pos, int64_t value) = 0;
+    virtual void BindText(int pos, std::string_view utf8) = 0;
+    virtual void BindBlob(int pos, std::string_view bytes) = 0;
+    // A key value in its comparable form (XQKeyValue).
+    virtual void BindKey(int pos, const XQValue& value) = 0;
+    virtual int Step() = 0;
+    // Ends the run: results dropped, bindings cleared.
+    virtual void Reset() = 0;
+    // SQLITE_INTEGER, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    virtual int Type(int col) const = 0;
+    virtual int64_t Int(int col) const = 0;
+    virtual std::string_view Bytes(int col) const = 0;
+};
+
+// The cached statement for sql on db's store, reset; null on failure (noted).
+Stmt* Prepared(CXQDatabase& db, const std::string& sql);
+// Runs statements without values on db's store: SQLITE_OK or the failure.
+int Run(CXQDatabase& db, const std::string& sql);
+// Rows changed by db's last write, and the row id of the last row inserted.
+int64_t Changes(CXQDatabase& db);
+int64_t InsertedId(CXQDatabase& db);
+// Whether db keeps its data on the practice server (else in a SQLite file).
+bool IsServer(const CXQDatabase& db);
+// The connection that holds the published catalogues (ICD-10-GM, OPS) for
+// db: db itself for a SQLite practice, the workstation's local catalogue
+// file for a practice on the server. Null when db is not open.
+CXQDatabase* CatalogueOf(CXQDatabase* db);
+// Whether the table is a published catalogue (kept beside a server practice).
+bool IsCatalogue(const XQTableDef& table);
+// For a catalogue query that tests codes against a practice table (the
+// physician's favourites, a patient's diagnoses): on a catalogue kept apart
+// from the practice, the rows of table with keyColumn = key are copied into a
+// temporary table of the same name beside the catalogue, so that the query
+// reads them as it would in one database. XQ_OK, or XQ_READERR (noted).
+int MirrorForCatalogue(CXQDatabase& catalogue, const XQTableDef& table, const char* keyColumn,
+                       const XQValue& key);
+
+void Bind(Stmt* stmt, int pos, const XQValue& value);
+inline int64_t ColumnInt(Stmt* stmt, int col) {
+    return stmt->Int(col);
+}
+inline std::string ColumnUtf8(Stmt* stmt, int col) {
+    return std::string(stmt->Bytes(col));
+}
+inline CString ColumnCp(Stmt* stmt, int col) {
+    return Utf8ToCp1252(std::string(stmt->Bytes(col)));
+}
+inline int Step(Stmt* stmt) {
+    return stmt->Step();
+}
 
 // The connection's SQLite handle, and a cached prepared statement (reset and
 // unbound; null on failure, then *sqliteRc holds the SQLite code). Statements
@@ -40,6 +104,14 @@ sqlite3_stmt* Statement(CXQDatabase& db, const std::string& sql, int* sqliteRc =
 int Prepare(sqlite3* db, const std::string& sql, sqlite3_stmt** stmt);
 int Step(sqlite3_stmt* stmt);
 int Exec(sqlite3* db, const char* sql);
+
+// The fault seam's check for calls of the server store: true when the armed
+// fault strikes this call.
+bool FaultStrikes();
+// Notes a failure on db: the German reason as LastError, the original text
+// to the host log; an open transaction the store has ended counts as rolled
+// back.
+void NoteFailure(CXQDatabase& db, const CString& reason, const CString& original);
 
 // The German reason (Windows-1252) for a SQLite result code.
 CString Reason(int sqliteRc);
@@ -71,17 +143,20 @@ int InstallDefaultStrings(CXQDatabase& db, bool onlyMissing = false);
 class StmtUse {
   public:
     explicit StmtUse(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    explicit StmtUse(Stmt* stmt) : m_any(stmt) {}
     ~StmtUse() {
         if (m_stmt) {
             sqlite3_reset(m_stmt);
             sqlite3_clear_bindings(m_stmt);
         }
+        if (m_any) m_any->Reset();
     }
     StmtUse(const StmtUse&) = delete;
     StmtUse& operator=(const StmtUse&) = delete;
 
   private:
-    sqlite3_stmt* m_stmt;
+    sqlite3_stmt* m_stmt = nullptr;
+    Stmt* m_any = nullptr;
 };
 
 // Sets the connection's page cache size (PRAGMA cache_size: pages, or KiB

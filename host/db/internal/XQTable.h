@@ -75,20 +75,33 @@ const XQTableDef* XQFindTable(const char* name);
 const XQTableDef* XQFindTableByKind(const std::string& kind);
 std::string XQKeyColumn(const XQColumnDef& column);   // k_<name>
 std::string XQFoldColumn(const XQColumnDef& column);  // f_<name>
-// CREATE statements for one table (idempotent).
-std::vector<std::string> XQCreateSql(const XQTableDef& table);
+// CREATE statements for one table (idempotent), for SQLite or the server
+// (which has no row ids of its own and keeps the comparable forms as bytea).
+std::vector<std::string> XQCreateSql(const XQTableDef& table, bool server = false);
 
-// A value bound to a statement: an integer, or a BLOB / UTF-8 text.
+// A value bound to a statement: an integer, or a BLOB / UTF-8 text. Int is
+// a number in a key's comparable form, Plain one as it is (a row id).
 struct XQValue {
-    enum Kind { Int, Blob, Text } kind = Blob;
+    enum Kind { Int, Blob, Text, Plain } kind = Blob;
     int64_t i = 0;
     std::string s;
+    // The comparable form of a Number column's value that is no number: it
+    // sorts after all numbers. SQLite sees to that by its type order; the
+    // server's keys are bytes and carry the order in their first byte.
+    bool afterNumbers = false;
 };
 
 class CString;
 // Comparable and folded forms of a Windows-1252 field value.
 XQValue XQKeyValue(XQKeyForm form, const CString& value);
 XQValue XQFoldValue(const CString& value);
+// The comparable form of a number in a Number key column.
+inline XQValue XQNumberKey(int64_t number) {
+    XQValue v;
+    v.kind = XQValue::Int;
+    v.i = number;
+    return v;
+}
 
 class CXQDatabase;
 // Inserts one record (fields in column order); 0 or 12.

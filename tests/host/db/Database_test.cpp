@@ -26,6 +26,7 @@ int CountTb(CXQDatabase* db) {
 }
 
 TEST_F(DbTest, NewerSchemaIsRefusedAndLeftUntouched) {
+    Q7_FILE_STORE_ONLY();
     XQClosePracticeDatabase();
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(DbPath().c_str(), &raw), SQLITE_OK);
@@ -64,6 +65,7 @@ TEST_F(DbTest, NestedTransactionsRollBackOnlyTheirLevel) {
 // as rolled back, nothing after it commits on its own, and once the owners
 // have rolled back their levels the connection is fresh.
 TEST_F(DbTest, AFullDiskEndsEveryLevelAndNothingCommitsAlone) {
+    Q7_FILE_STORE_ONLY();
     // Free pages the writes may use; the limit is the file's size.
     ASSERT_EQ(dbDatabase->ExecRaw("CREATE TABLE fueller(x); INSERT INTO fueller "
                                   "VALUES(zeroblob(40000)); DROP TABLE fueller"),
@@ -102,6 +104,7 @@ TEST_F(DbTest, AFullDiskEndsEveryLevelAndNothingCommitsAlone) {
 // Another workstation holds the write lock past the wait: the transaction
 // is not begun, a single write is refused, both with the reason.
 TEST_F(DbTest, ALockedDatabaseRefusesWithItsReason) {
+    Q7_FILE_STORE_ONLY();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -153,7 +156,7 @@ TEST_F(DbTest, TwoWorkstationsShareTheDatabase) {
     if (child == 0) {
         close(ready[0]);
         int rc = 0;
-        if (XQOpenPracticeDatabase(home, nullptr) != XQ_OK) _exit(10);
+        if (Reopen() != XQ_OK) _exit(10);
         // Hold the write lock for 300 ms, then write block by block.
         if (dbDatabase->Begin() != XQ_OK) _exit(11);
         if (AddTb("ws2-first") != XQ_OK) _exit(12);
@@ -167,7 +170,7 @@ TEST_F(DbTest, TwoWorkstationsShareTheDatabase) {
         _exit(rc);
     }
     close(ready[1]);
-    ASSERT_EQ(XQOpenPracticeDatabase(home, nullptr), XQ_OK);
+    ASSERT_EQ(Reopen(), XQ_OK);
     CQTb reader(dbDatabaseRO);
     reader.SetKey(2);
     ASSERT_EQ(reader.GetAll(), XQ_OK);

@@ -13,6 +13,7 @@
 #include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 #include "tests/host/FaultSeams.h"
+#include "tests/host/TestServer.h"
 
 class DbTest : public ::testing::Test {
   protected:
@@ -20,13 +21,24 @@ class DbTest : public ::testing::Test {
         home = (std::filesystem::temp_directory_path() / "q7db-XXXXXX").string();
         ASSERT_NE(mkdtemp(home.data()), nullptr);
         CString error;
-        ASSERT_EQ(XQOpenPracticeDatabase(home, &error), XQ_OK) << error.GetString();
+        if (q7test::OnServer()) {
+            std::string why;
+            serverUrl = q7test::FreshServerPractice(schema, why);
+            ASSERT_FALSE(serverUrl.empty()) << why;
+        }
+        ASSERT_EQ(Reopen(&error), XQ_OK) << error.GetString();
     }
     void TearDown() override {
         XQFailNthCall(0);
         XQClosePracticeDatabase();
+        q7test::DropServerPractice(schema);
         std::error_code ec;
         std::filesystem::remove_all(home, ec);
+    }
+    // Opens the test's practice (again), on the store of the run.
+    int Reopen(CString* error = nullptr) const {
+        if (serverUrl.empty()) return XQOpenPracticeDatabase(home, error);
+        return XQOpenPracticeDatabase(home, serverUrl.c_str(), true, error);
     }
     // A kind's rows as the export writes them.
     static std::string Dump(const char* kind) {
@@ -85,4 +97,13 @@ class DbTest : public ::testing::Test {
     }
 
     std::string home;
+    std::string serverUrl;  // empty: the practice file
+    std::string schema;
 };
+
+// For a test of the SQLite file itself (its locks, its journal, damage to
+// it): skipped on the server store.
+#define Q7_FILE_STORE_ONLY()                                               \
+    do {                                                                   \
+        if (q7test::OnServer()) GTEST_SKIP() << "nur für die Praxisdatei"; \
+    } while (0)

@@ -217,7 +217,10 @@ TEST_F(DbTest, LaterPagesKeepTheHitsOfTheQuery) {
 TEST_F(DbTest, ReadOnlyConnectionsAndSetsRefuseWrites) {
     ASSERT_EQ(AddTb("a"), XQ_OK);
     CXQDatabase ro;
-    ASSERT_EQ(ro.Open(DbPath(), true), XQ_OK);
+    ASSERT_EQ(serverUrl.empty()
+                  ? ro.Open(DbPath(), true)
+                  : ro.OpenServer(serverUrl.c_str(), home + "/katalog.db", true, false),
+              XQ_OK);
     CQTb tb(&ro);
     tb.Kuerzel = "a";
     ASSERT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);

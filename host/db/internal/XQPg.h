@@ -1,0 +1,91 @@
+#pragma once
+// The practice server's side of a connection (CXQDatabase): the libpq
+// connection, its prepared statements, its transactions and what becomes of
+// the server's failures. Internal to the record layer.
+#ifndef Q7HOST_INTERNAL
+#error "host/db/internal/XQPg.h is internal to the host"
+#endif
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/base/CString.h"
+#include "host/db/XQPgConnection.h"
+#include "host/db/internal/XQInternal.h"
+
+class CXQDatabase;
+
+namespace xq {
+
+class PgStmt;
+
+// PGconn of an open CXQPgConnection (null when closed).
+PGconn* PgHandle(CXQPgConnection& connection);
+
+// SQLite's SQL as the server takes it: ? and ?N become $n, x'..' a bytea
+// literal, and an INSERT gives back the row ids it made. nParams: the highest
+// placeholder number.
+std::string PgTranslate(const std::string& sql, int& nParams);
+
+// The comparable form of a key value as the server keeps it: numbers as 0x00
+// and eight bytes big-endian, a Number column's other values as 0x01 and
+// their bytes, every other key its bytes. Byte order is then key order.
+std::string PgKeyBytes(const XQValue& value);
+
+class PgStore {
+  public:
+    // owner: the connection whose LastError and transaction depth this store
+    // serves.
+    PgStore(CXQDatabase& owner, bool readOnly);
+    ~PgStore();
+    PgStore(const PgStore&) = delete;
+    PgStore& operator=(const PgStore&) = delete;
+
+    // XQ_OK, or XQ_NODB with the German reason in error.
+    int Connect(const CString& url, CString& error);
+
+    Stmt* Prepared(const std::string& sql);
+    // Runs statements without values: SQLITE_OK or the failure (noted).
+    int Run(const std::string& sql);
+    // Transaction levels (depth: the owner's depth before the call; the
+    // outermost write level takes the practice's write lock, so that writers
+    // follow one another as they do on a SQLite file): SQLITE_OK or failure.
+    int Begin(int depth);
+    int Commit(int depth);
+    int Rollback(int depth);
+    // Whether the server ended the open transaction (a failed statement, a
+    // lost connection).
+    bool TransactionLost() const;
+
+    int64_t Changes() const { return m_changes; }
+    int64_t InsertedId() const { return m_insertedId; }
+
+    // Runs a prepared statement (PgStmt::Step).
+    int Execute(PgStmt& stmt);
+
+  private:
+    friend class PgStmt;
+    // One command of the simple protocol: SQLITE_OK or the failure (noted).
+    int Simple(const char* sql);
+    // The failure of res (may be null), noted on the owner: the SQLite-like
+    // code.
+    int Failed(PGresult* res, const char* what);
+    // A lost connection is made again while no transaction is open: true
+    // when the connection is usable.
+    bool Usable(int depth);
+
+    CXQDatabase& m_owner;
+    bool m_readOnly;
+    CXQPgConnection m_connection;
+    std::map<std::string, std::unique_ptr<PgStmt>> m_statements;
+    int m_generation = 0;  // counts connections made: statements prepare again
+    int m_names = 0;
+    int64_t m_changes = 0;
+    int64_t m_insertedId = 0;
+    std::string m_lastState;  // SQLSTATE of the last failure
+};
+
+}  // namespace xq
