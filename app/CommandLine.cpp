@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 
 namespace {
 
@@ -101,7 +102,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& opti
             hasValue = true;
         }
         if (name != "--home" && name != "--today" && name != "--workstation" && name != "--ui" &&
-            name != "--script")
+            name != "--script" && name != "--db")
             return "Unbekannte Option „" + name + "“.";
         if (!hasValue) {
             if (i + 1 >= argc) return "Der Option „" + name + "“ fehlt ihr Wert.";
@@ -120,6 +121,9 @@ std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& opti
                 return "Die Arbeitsplatznummer bei --workstation muss eine Zahl ab 1 sein, "
                        "nicht „" +
                        value + "“.";
+        } else if (name == "--db") {
+            if (value.empty()) return "Die Verbindungsangabe bei --db ist leer.";
+            options.db = value;
         } else if (name == "--ui") {
             if (value != "text" && value != "qt")
                 return "Die Oberfläche bei --ui ist „text“ oder „qt“, nicht „" + value + "“.";
@@ -138,9 +142,44 @@ std::string ParseCommandLine(int argc, const char* const* argv, AppOptions& opti
     return std::string();
 }
 
+bool ReadHomeConfig(const std::string& home, std::string& db, std::string& error) {
+    db.clear();
+    const std::string path = home + "/q7host.conf";
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return true;
+    std::ifstream in(path);
+    if (!in) {
+        error = "Die Einstellungsdatei " + path +
+                " kann nicht gelesen werden: " + SystemReason(errno) + ".";
+        return false;
+    }
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        line = line.substr(0, line.find('#'));
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos) continue;
+        const size_t gap = line.find_first_of(" \t", first);
+        const std::string name = line.substr(first, gap - first);
+        std::string value = gap == std::string::npos ? "" : line.substr(gap);
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t\r") + 1);
+        if (name != "db") {
+            error = path + ", Zeile " + std::to_string(number) + ": unbekannte Einstellung „" +
+                    name + "“ (bekannt ist „db“).";
+            return false;
+        }
+        if (value.empty()) {
+            error = path + ", Zeile " + std::to_string(number) + ": „db“ ohne Verbindungsangabe.";
+            return false;
+        }
+        db = value;
+    }
+    return true;
+}
+
 const char* UsageText() {
-    return "Aufruf: q7host [--home VERZ] [--today JJJJMMTT] [--workstation N] [--ui text|qt]\n"
-           "              [--script DATEI|-] [BEFEHL [ARGUMENT...]]\n"
+    return "Aufruf: q7host [--home VERZ] [--db VERBINDUNG] [--today JJJJMMTT] [--workstation N]\n"
+           "              [--ui text|qt] [--script DATEI|-] [BEFEHL [ARGUMENT...]]\n"
            "\n"
            "Befehle:\n"
            "  call FUNKTION [ARGUMENT...]  ruft eine Funktion des Moduls auf\n"
@@ -150,9 +189,16 @@ const char* UsageText() {
            "  seed-demo                    legt die Demo-Praxis an\n"
            "  import-icd ICD.xml [HMV.xml [AUSZUG.csv]]\n"
            "                               liest den ICD-10-GM-Katalog aus den KBV-Dateien ein\n"
+           "  init                         richtet die Praxisdatenbank ein (auch auf dem Server)\n"
+           "  migrate --to VERBINDUNG      übernimmt die Praxisdatei in eine leere\n"
+           "                               Datenbank auf dem Server\n"
            "  (kein Befehl)                öffnet den Praxis-Arbeitsplatz\n"
            "\n"
            "Die OP-Schlüssel-Suche: call Q7SuchOPS OHNESEITE DATUM oder\n"
            "dialog CdiaSuchOPS OHNESEITE DATUM [SCHLÜSSEL [SEITE]]; OHNESEITE 0 oder 1,\n"
-           "DATUM das Behandlungsdatum JJJJMMTT.\n";
+           "DATUM das Behandlungsdatum JJJJMMTT.\n"
+           "\n"
+           "Ohne --db und ohne Zeile „db VERBINDUNG“ in VERZ/q7host.conf liegt die Praxis in\n"
+           "VERZ/praxis.db; VERBINDUNG etwa postgresql://benutzer@server/praxis (das Passwort\n"
+           "steht in ~/.pgpass oder PGPASSWORD, nie in der Angabe).\n";
 }

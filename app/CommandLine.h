@@ -16,6 +16,7 @@ struct AppOptions {
     std::string home;   // empty: $Q7_HOME, else ./q7home
     std::string today;  // empty: the system date; else yyyymmdd
     int workstation = 1;
+    std::string db;          // the practice server (--db), empty: q7host.conf or praxis.db
     std::string ui;          // "text", "qt", or empty for the default
     std::string scriptPath;  // "-" reads standard input
     bool hasScript = false;
@@ -36,6 +37,13 @@ std::string SystemReason(int errorNumber);
 
 // True for eight digits that name a real calendar day.
 bool IsValidDate(const std::string& yyyymmdd);
+
+// The practice server the home folder names: the value of a "db" line of
+// home/q7host.conf (lines "name value"; blank lines and lines from "#" on
+// are none), or empty when there is no such file or line. False with the
+// German reason (UTF-8) when the file cannot be read or has a line of an
+// unknown name.
+bool ReadHomeConfig(const std::string& home, std::string& db, std::string& error);
 
 // The usage text printed for --help and after a bad command line.
 const char* UsageText();

@@ -205,6 +205,30 @@ ExitStatus LoadOrDump(const std::vector<std::string>& words) {
                        : Fail(ExitStatus::Other, load ? WithReason(error) : error);
 }
 
+// Copies the practice file onto the server and names the server in the home
+// folder's q7host.conf, so that this workstation works there from now on.
+ExitStatus Migrate(const std::string& home, const std::string& url) {
+    CString report, error;
+    // The file stays as it was, as a copy of the practice before the move.
+    XQClosePracticeDatabase();
+    if (XQMigrateToServer(home, Utf8ToCp1252(url), &report, &error) != 0)
+        return Fail(ExitStatus::Other, error);
+    std::cout << Cp1252ToUtf8(report.str());
+    const std::string conf = home + "/q7host.conf";
+    std::ofstream out(conf, std::ios::app);
+    out << "db " << url << "\n";
+    out.flush();
+    if (!out)
+        return Fail(ExitStatus::Other, "Die Praxis ist auf dem Server, aber " + conf +
+                                           " konnte nicht geschrieben werden; bitte dort die "
+                                           "Zeile „db " +
+                                           url + "“ eintragen.");
+    std::cout << "Die Praxis liegt jetzt auf dem Server; " << conf << " nennt ihn (Zeile „db "
+              << url << "“).\nJeder weitere Arbeitsplatz braucht dieselbe Zeile in seinem "
+              << "q7host.conf und seinen Katalog (import-icd oder load).\n";
+    return ExitStatus::Done;
+}
+
 // The window front end's library, opened only for a run that shows windows,
 // so that every other run leaves the toolkit unmapped. It stays loaded to the
 // end of the process: the toolkit is not made to be unloaded.
@@ -240,8 +264,12 @@ bool CheckCommand(const std::vector<std::string>& words, std::string& error) {
         error = "seed-demo nimmt keine Argumente.";
     else if (command == "import-icd" && (args < 1 || args > 3))
         error = "Aufruf: q7host import-icd ICD.xml [HMV.xml [AUSZUG.csv]]";
+    else if (command == "init" && args != 0)
+        error = "init nimmt keine Argumente.";
+    else if (command == "migrate" && (args != 2 || words[1] != "--to" || words[2].empty()))
+        error = "Aufruf: q7host migrate --to VERBINDUNG";
     else if (command != "load" && command != "dump" && command != "seed-demo" &&
-             command != "import-icd")
+             command != "import-icd" && command != "init" && command != "migrate")
         error = "Unbekannter Befehl „" + command + "“.";
     return error.empty();
 }
@@ -315,8 +343,22 @@ ExitStatus Run(int argc, char** argv) {
         script = ownedScript.get();
     }
 
+    // The practice's store: --db, else the home folder's q7host.conf, else
+    // the file praxis.db. A migration reads the file, whatever they say.
+    std::string server = options.db;
+    if (server.empty() && !ReadHomeConfig(home, server, error))
+        return Fail(ExitStatus::Other, error);
+    const std::string command0 = desktop ? std::string() : options.command[0];
+    if (command0 == "migrate") {
+        server.clear();
+        if (!std::filesystem::exists(home + "/praxis.db"))
+            return Fail(ExitStatus::Other, "Die Praxisdatei " + home +
+                                               "/praxis.db gibt es nicht; übernommen wird eine "
+                                               "bestehende Praxis.");
+    }
     CString dbError;
-    if (XQOpenPracticeDatabase(home, &dbError) != 0) return Fail(ExitStatus::Other, dbError);
+    if (XQOpenPracticeDatabase(home, Utf8ToCp1252(server), command0 == "init", &dbError) != 0)
+        return Fail(ExitStatus::Other, dbError);
     ChooseSessionRecords();
 
     std::unique_ptr<CXQTextFrontEnd> textFrontEnd;
@@ -367,6 +409,12 @@ ExitStatus Run(int argc, char** argv) {
             status = SeedDemo(home);
         } else if (command == "import-icd") {
             status = ImportIcd(options.command);
+        } else if (command == "init") {
+            std::cout << (server.empty() ? "Die Praxisdatei " + home + "/praxis.db"
+                                         : std::string("Die Praxisdatenbank auf dem Server"))
+                      << " ist eingerichtet (Schema " << XQ_SCHEMA_VERSION << ").\n";
+        } else if (command == "migrate") {
+            status = Migrate(home, options.command[2]);
         } else {
             status = LoadOrDump(options.command);
         }

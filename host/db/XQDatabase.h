@@ -159,3 +159,13 @@ Q7HOST_API int XQOpenPracticeDatabase(const std::string& homeDir, const CString&
 // The file a practice on a server keeps its catalogues in, in the home folder.
 inline constexpr const char* XQ_CATALOGUE_FILE = "katalog.db";
 Q7HOST_API void XQClosePracticeDatabase();
+
+// Copies the practice file homeDir/praxis.db into the empty practice
+// database on the server at url, in one transaction, and its catalogues into
+// homeDir/katalog.db; then compares the row counts of every table. report
+// (Windows-1252, German) lists the tables and their rows. XQ_OK, or a status
+// with the German reason in errorText and the server's database unchanged:
+// XQ_NODB when either cannot be opened or the server already holds practice
+// data, XQ_LOCKED when the copy failed.
+Q7HOST_API int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* report,
+                                 CString* errorText);
