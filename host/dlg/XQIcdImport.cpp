@@ -359,7 +359,11 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
         if (!reader.parseURL(hmvPath)) return Fail(hmvPath, reader.ErrorText());
     }
     Q7UpdateProgressBox(20);
+    // One transaction over the practice's levels, which a practice on a
+    // server keeps in step with its catalogue file; the rows go there.
     CXQTransaction tx(db);
+    CXQDatabase* practice = db;
+    db = xq::CatalogueOf(practice);
     // The master file has no partner codes of dagger and asterisk codes: a
     // code that stays keeps the partner it had, so the secondary-code search
     // still finds it.
@@ -383,7 +387,7 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
         db->ExecRaw("DROP TABLE temp.icd_partner_alt") != SQLITE_OK)
         return Fail(icdPath, db->LastError());
     if (IcdMarkExtractRows(*db) != XQ_OK || tx.Commit() != XQ_OK)
-        return Fail(icdPath, db->LastError());
+        return Fail(icdPath, practice->LastError());
     Q7UpdateProgressBox(100);
     Q7CloseProgressBox();
     return XQ_OK;
