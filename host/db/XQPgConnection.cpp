@@ -96,8 +96,8 @@ int CXQPgConnection::Open(const CString& url, int minVersion) {
     // A server that does not answer, or a network cut, ends in a message
     // within seconds instead of the system's minutes; the url may say
     // otherwise, as its settings come after these.
-    const char* const keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval",
-                                "keepalives_count", "dbname", nullptr};
+    const char* const keys[] = {"connect_timeout",  "keepalives_idle", "keepalives_interval",
+                                "keepalives_count", "dbname",          nullptr};
     const char* const values[] = {"5", "10", "5", "3", info.c_str(), nullptr};
     m_impl->conn = PQconnectdbParams(keys, values, 1);
     if (!m_impl->conn) {

@@ -261,8 +261,10 @@ int PgStore::Failed(PGresult* res, const char* what) {
     m_lastState = stateText ? stateText : "";
     std::string original = res ? PQresultErrorMessage(res) : "";
     if (original.empty() && conn) original = PQerrorMessage(conn);
-    while (!original.empty() && (original.back() == '\n' || original.back() == ' '))
-        original.pop_back();
+    // One line in the log, however libpq breaks its text.
+    for (char& c : original)
+        if (c == '\n' || c == '\t') c = ' ';
+    while (!original.empty() && original.back() == ' ') original.pop_back();
     const std::string& s = m_lastState;
     int rc = SQLITE_ERROR;
     CString reason;
@@ -357,7 +359,8 @@ int PgStore::Execute(PgStmt& stmt) {
             if (!ok) {
                 const int rc = Failed(res, stmt.m_sql.c_str());
                 PQclear(res);
-                if (depth == 0 && !Usable(0) && attempt < 2) continue;
+                // A connection lost while idle is made again once (above).
+                if (depth == 0 && PQstatus(conn) != CONNECTION_OK && attempt < 2) continue;
                 return rc;
             }
             PQclear(res);

@@ -34,7 +34,10 @@ inline std::string ServerInfo(const std::string& database, const std::string& sc
                         : getenv("Q7_PG_USER") ? getenv("Q7_PG_USER")
                                                : "q7") +
                        " dbname=" + database;
-    if (!schema.empty()) info += " options='-c search_path=" + schema + "'";
+    // The schema names the test's connections too, so that a test can end
+    // its own sessions on the server and no other test's.
+    if (!schema.empty())
+        info += " application_name=" + schema + " options='-c search_path=" + schema + "'";
     return info;
 }
 
@@ -77,6 +80,15 @@ inline std::string FreshServerPractice(std::string& schema, std::string& error) 
                        "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
     if (!error.empty()) return {};
     return ServerInfo("q7test", schema);
+}
+
+// Ends every server session of the test's practice, as a restarted server
+// or a cut network would; the error text, or empty.
+inline std::string CutServerSessions(const std::string& schema) {
+    return ServerExec("q7test",
+                      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                      "application_name='" +
+                          schema + "'");
 }
 
 inline void DropServerPractice(const std::string& schema) {

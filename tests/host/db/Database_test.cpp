@@ -192,4 +192,27 @@ TEST_F(DbTest, TwoWorkstationsShareTheDatabase) {
     EXPECT_EQ(CountTb(dbDatabaseRO), 50 + 2 + 2 * kEach);
 }
 
+// The server goes away between two actions: a read or a new transaction
+// connects again on its own; a transaction it broke is reported with the
+// reason, counts as rolled back, and the next one works.
+TEST_F(DbTest, ALostServerConnectionIsMadeAgainOutsideATransaction) {
+    if (!q7test::OnServer()) GTEST_SKIP() << "nur auf dem Praxisserver";
+    ASSERT_EQ(AddTb("vorher"), XQ_OK);
+    ASSERT_EQ(q7test::CutServerSessions(schema), "");
+    EXPECT_EQ(CountTb(dbDatabaseRO), 1);
+    EXPECT_EQ(AddTb("danach"), XQ_OK);
+
+    ASSERT_EQ(dbDatabase->Begin(), XQ_OK);
+    ASSERT_EQ(AddTb("verloren"), XQ_OK);
+    ASSERT_EQ(q7test::CutServerSessions(schema), "");
+    EXPECT_NE(AddTb("auch verloren"), XQ_OK);
+    EXPECT_EQ(dbDatabase->LastError(),
+              Utf8ToCp1252("Die Verbindung zum Datenbankserver ist unterbrochen"));
+    EXPECT_EQ(dbDatabase->Commit(), XQ_LOCKED);
+    EXPECT_EQ(dbDatabase->Rollback(), XQ_OK);
+    EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
+    EXPECT_EQ(AddTb("wieder"), XQ_OK);
+    EXPECT_EQ(CountTb(dbDatabaseRO), 3);
+}
+
 }  // namespace
