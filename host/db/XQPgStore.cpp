@@ -16,9 +16,6 @@ namespace xq {
 
 namespace {
 
-// The practice's write lock (an advisory lock of the server): every write
-// transaction of every workstation takes it first.
-constexpr int64_t kWriteLock = 0x7137747862;
 // Conflicts the server resolves by ending one transaction are tried again.
 constexpr int kConflictTries = 5;
 
@@ -368,7 +365,7 @@ int PgStore::Execute(PgStmt& stmt) {
         }
         if (own) {
             const std::string begin =
-                "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLock) + ")";
+                "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kPgWriteLock) + ")";
             PGresult* res = PQexec(conn, begin.c_str());
             if (PQresultStatus(res) != PGRES_TUPLES_OK) {
                 const int rc = Failed(res, "BEGIN");
@@ -448,9 +445,9 @@ int PgStore::Begin(int depth) {
     if (depth > 0) return Simple(("SAVEPOINT xq" + std::to_string(depth)).c_str());
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
-        const std::string begin =
-            m_readOnly ? std::string("BEGIN READ ONLY")
-                       : "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kWriteLock) + ")";
+        const std::string begin = m_readOnly ? std::string("BEGIN READ ONLY")
+                                             : "BEGIN; SELECT pg_advisory_xact_lock(" +
+                                                   std::to_string(kPgWriteLock) + ")";
         const int rc = Simple(begin.c_str());
         if (rc == SQLITE_OK) return rc;
         PGconn* conn = PgHandle(m_connection);

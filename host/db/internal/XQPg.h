@@ -22,6 +22,11 @@ namespace xq {
 
 class PgStmt;
 
+// The practice's write lock: an advisory lock of the server that every
+// write transaction of every workstation takes first, so that writers follow
+// one another as on a SQLite file.
+inline constexpr int64_t kPgWriteLock = 0x7137747862;
+
 // PGconn of an open CXQPgConnection (null when closed).
 PGconn* PgHandle(CXQPgConnection& connection);
 

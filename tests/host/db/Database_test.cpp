@@ -10,6 +10,7 @@
 
 #include "host/db/Tsv.h"
 #include "host/db/internal/XQInternal.h"
+#include "host/db/internal/XQPg.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -104,17 +105,28 @@ TEST_F(DbTest, AFullDiskEndsEveryLevelAndNothingCommitsAlone) {
 // Another workstation holds the write lock past the wait: the transaction
 // is not begun, a single write is refused, both with the reason.
 TEST_F(DbTest, ALockedDatabaseRefusesWithItsReason) {
-    Q7_FILE_STORE_ONLY();
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_busy_timeout(xq::Handle(*dbDatabase), 50);
+    PGconn* otherServer = nullptr;
+    if (q7test::OnServer()) {
+        otherServer = PQconnectdb(serverUrl.c_str());
+        const std::string take =
+            "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(xq::kPgWriteLock) + ")";
+        PGresult* res = PQexec(otherServer, take.c_str());
+        ASSERT_EQ(PQresultStatus(res), PGRES_TUPLES_OK) << PQerrorMessage(otherServer);
+        PQclear(res);
+        ASSERT_EQ(dbDatabase->ExecRaw("SET lock_timeout='50ms'"), SQLITE_OK);
+    } else {
+        ASSERT_EQ(sqlite3_open(DbPath().c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_busy_timeout(xq::Handle(*dbDatabase), 50);
+    }
     EXPECT_EQ(dbDatabase->Begin(), XQ_LOCKED);
     EXPECT_EQ(dbDatabase->LastError(), "Die Datenbank ist gesperrt");
     dbDatabase->ClearError();
     EXPECT_EQ(AddTb("einzeln"), XQ_LOCKED);
     EXPECT_EQ(dbDatabase->LastError(), "Die Datenbank ist gesperrt");
     sqlite3_close(other);
+    PQfinish(otherServer);
     EXPECT_EQ(dbDatabase->TransactionDepth(), 0);
     EXPECT_EQ(AddTb("einzeln"), XQ_OK);
 }
