@@ -27,8 +27,23 @@ int CountTb(CXQDatabase* db) {
 }
 
 TEST_F(DbTest, NewerSchemaIsRefusedAndLeftUntouched) {
-    Q7_FILE_STORE_ONLY();
     XQClosePracticeDatabase();
+    if (q7test::OnServer()) {
+        // Also by init, which sets up only a database without the tables.
+        ASSERT_EQ(q7test::ServerExec("q7test", "UPDATE " + schema + ".q7schema SET version=99"),
+                  "");
+        for (bool create : {false, true}) {
+            CString error;
+            EXPECT_EQ(XQOpenPracticeDatabase(home, serverUrl.c_str(), create, &error), XQ_NODB);
+            EXPECT_NE(error.Find("neueren Programmversion"), -1) << error.GetString();
+            EXPECT_EQ(dbDatabase, nullptr);
+        }
+        // Still 99: a division by zero otherwise.
+        EXPECT_EQ(q7test::ServerExec("q7test", "SELECT 1/(SELECT count(*) FROM " + schema +
+                                                   ".q7schema WHERE version=99)"),
+                  "");
+        return;
+    }
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(DbPath().c_str(), &raw), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(raw, "PRAGMA user_version=99", nullptr, nullptr, nullptr), SQLITE_OK);
