@@ -41,6 +41,7 @@ class KrwHomeTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Q7SetHome(home);
         CKrw::ForgetKbvPath();
         kbv = home + "/data/Kbv/";

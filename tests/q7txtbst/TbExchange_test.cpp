@@ -15,6 +15,7 @@ class TbExchangeTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Load("sp", "list\tcode\ttext\ntb\tb\tBefunde\ntb\tbl\tLabor\ntb\td\tDiagnosen\n");
         path = home + "/tb.xml";
     }

@@ -103,6 +103,7 @@ class TbTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_EQ(XQInstallDefaultStrings(), XQ_OK);
         ClearTbCaches();
         XQSetFrontEnd(&front);

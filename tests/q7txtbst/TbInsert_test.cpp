@@ -13,6 +13,7 @@ class TbInsertTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Block("zw", "b", "", "zwei Zeilen", "Zeile eins\nZeile zwei");
         Block("rr", "b", "", "Blutdruck", "RR 120/80 mmHg");
         Block("dat", "b", "", "Datum", "am <<Datum>> um <<Uhrzeit=8 Uhr>>");

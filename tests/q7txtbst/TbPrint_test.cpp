@@ -17,6 +17,7 @@ class TbPrintTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Q7SetHome(home);
         Load("mandant", "mdid\tname\tstreet\tcity\tfachgruppe\n1\tDr. Anna Beispiel\t\t\t\n");
         Load("sp", "list\tcode\ttext\ntb\tb\tBefunde\ntb\tbl\tLunge\ntb\tf\tRezepte\n");

@@ -11,6 +11,7 @@ class KRWRegelViewTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Load("pat",
              "number\tname\tfirstname\tbirthdate\n4711\tM\xC3\xBCller  \tSabine\t19670314\n");
     }

@@ -32,6 +32,7 @@ class KzbvTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Q7SetHome(home);
         std::filesystem::create_directories(home + "/data/KZBV");
         Write(kFile);

@@ -31,6 +31,7 @@ class SuchIcdTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Load("icdkapitel", "chapter\ttext\n01\tWanderkeime\n06\tNerven\n");
         Load("icdgruppe",
              "chapter\tgroup\ttext\n01\tA10-A19\tDarm\n01\tB20-B29\tHaut\n06\tG00-G09\tNerv\n");

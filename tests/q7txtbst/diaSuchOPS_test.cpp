@@ -32,6 +32,7 @@ class SuchOPSTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         CdiaSuchOPS::s_Kapitel.clear();
         dbLfdWorkstation = 1;
         Load("ops", kOps);

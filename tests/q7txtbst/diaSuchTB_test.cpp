@@ -9,6 +9,7 @@ class SuchTBTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Load("sp",
              "list\tcode\ttext\n"
              "tb\tb\tBefunde\n"

@@ -14,6 +14,7 @@ class EditorTest : public TbTest {
   protected:
     void SetUp() override {
         TbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         Load("sp",
              "list\tcode\ttext\ntb\ta\tAnamnese\ntb\taa\tAllgemein\ntb\tb\tKasse\n"
              "tb\tbk\tKassenleistung\ntb\td\tPrivat\ntb\tdl\tSteigerung\ntb\tf\tRezepte\n"

@@ -22,6 +22,7 @@ class DbTest : public ::testing::Test {
         ASSERT_NE(mkdtemp(home.data()), nullptr);
         CString error;
         if (q7test::OnServer()) {
+            if (!q7test::ServerAvailable()) GTEST_SKIP() << "kein Testserver: scripts/pg.sh";
             std::string why;
             serverUrl = q7test::FreshServerPractice(schema, why);
             ASSERT_FALSE(serverUrl.empty()) << why;

@@ -39,6 +39,7 @@ class IcdTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         icd = std::make_unique<CQIcd>(dbDatabaseRO);
         for (const auto& [kind, content] : kFiles) Load(kind, content);
     }

@@ -38,6 +38,7 @@ class OpsTest : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ops = std::make_unique<CQOps>(dbDatabaseRO);
         Load("ops", kOps);
         Load("opstext", kTexts);

@@ -10,6 +10,7 @@ class TbModes : public DbTest {
   protected:
     void SetUp() override {
         DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         // Byte order of Windows-1252: "Zahn" < "zahn" < "Ärger" < "äpfel".
         for (auto [k, g, u, d] : {std::tuple{"Zahn", "b", "", "Zahnreinigung"},
                                   {"zahn", "b", "x", "kleiner Zahn"},
