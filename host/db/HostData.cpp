@@ -85,6 +85,11 @@ CString GetQ7String(int group, int number) {
     return XQGuard("Meldungstext lesen", CString(), [&] {
         CString text;
         if (FindString(group, number, text)) return text;
+        // The table unreadable (a server gone away): the text the practice
+        // was set up with still says what went wrong.
+        if (xq::ReadDb())
+            for (const DefaultString& entry : kDefaults)
+                if (entry.group == group && entry.number == number) return Utf8ToCp1252(entry.text);
         // Never blank: the user can at least quote the message number.
         return FormatString("Meldung %d/%d", group, number);
     });

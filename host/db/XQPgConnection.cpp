@@ -108,7 +108,13 @@ int CXQPgConnection::Open(const CString& url, int minVersion) {
     if (PQstatus(m_impl->conn) != CONNECTION_OK) {
         if (user.empty()) user = PQuser(m_impl->conn) ? PQuser(m_impl->conn) : "";
         if (database.empty()) database = PQdb(m_impl->conn) ? PQdb(m_impl->conn) : "";
-        m_error = Reason(PQerrorMessage(m_impl->conn), user, database);
+        const std::string message = PQerrorMessage(m_impl->conn);
+        // Some values (a port that is no number) libpq checks only here.
+        if (Has(message, "for connection option") || Has(message, "invalid port number"))
+            m_error = De("Die Verbindungsangabe „") + url + De("“ ist ungültig: ") +
+                      Detail(message.c_str());
+        else
+            m_error = Reason(message, user, database);
         Close();
         XQLog("Datenbankserver", m_error);
         return XQ_NODB;
