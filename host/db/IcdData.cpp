@@ -222,7 +222,7 @@ int IcdLoadTsv(const CString& kindName, std::string_view content, const CString&
         if (loader.Finish() != XQ_OK) return XQ_LOCKED;
         return marks ? MarkExtractRows(db) : XQ_OK;
     };
-    return TsvLoad(content, source, rows, error);
+    return TsvLoad(content, source, rows, error, &db);
 }
 
 int IcdDumpTsv(const CString& kindName, std::ostream& out, CString& error) {

@@ -301,9 +301,9 @@ int OpsLoadTsv(const CString& kindName, std::string_view content, const CString&
     if (!dbDatabase) return TsvLoad(content, source, {}, error);  // says it is not open
     // The fee schedule and the favourites are the practice's, the rest the
     // published catalogue.
-    OpsLoader loader(xq::IsCatalogue(kind->table()) ? *xq::CatalogueOf(dbDatabase) : *dbDatabase,
-                     *kind);
-    return TsvLoad(content, source, TsvRowsOf(loader), error);
+    CXQDatabase& db = xq::IsCatalogue(kind->table()) ? *xq::CatalogueOf(dbDatabase) : *dbDatabase;
+    OpsLoader loader(db, *kind);
+    return TsvLoad(content, source, TsvRowsOf(loader), error, &db);
 }
 
 int OpsDumpTsv(const CString& kindName, std::ostream& out, CString& error) {

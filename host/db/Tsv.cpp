@@ -527,8 +527,10 @@ int TsvExists(CXQDatabase& db, const std::string& sql, const std::vector<XQValue
     return XQ_OK;
 }
 
-int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error) {
-    if (!dbDatabase || !dbDatabase->IsOpen()) {
+int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error,
+            CXQDatabase* db) {
+    CXQDatabase* target = db ? db : dbDatabase;
+    if (!target || !target->IsOpen()) {
         error = De("Die Praxisdatenbank ist nicht geöffnet.");
         return XQ_NODB;
     }
@@ -545,21 +547,21 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
         error = LineError(number, reason);
         return XQ_READERR;
     }
-    CXQTransaction transaction(dbDatabase);
+    CXQTransaction transaction(target);
     if (transaction.Status() != XQ_OK) {
-        error = LastReason(*dbDatabase) + De("; es wurde nichts geladen.");
+        error = LastReason(*target) + De("; es wurde nichts geladen.");
         return XQ_LOCKED;
     }
-    auto notStored = [] {
-        return De("Die Daten konnten nicht gespeichert werden: ") + LastReason(*dbDatabase) +
+    auto notStored = [target] {
+        return De("Die Daten konnten nicht gespeichert werden: ") + LastReason(*target) +
                De("; es wurde nichts geladen.");
     };
     // One transaction holds the whole load, and SQLite spills pages to the
     // WAL half-way when its page cache is full; a cache that holds the load
     // keeps the work in memory until the commit. Set back before the commit,
     // so that the connection is as configured again afterwards.
-    xq::CacheSize cache(*dbDatabase);
-    if (!IsServer(*dbDatabase) && cache.Set(-262144) != XQ_OK) {
+    xq::CacheSize cache(*target);
+    if (!IsServer(*target) && cache.Set(-262144) != XQ_OK) {
         error = notStored();
         return XQ_LOCKED;
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -630,23 +631,37 @@ int CXQDatabase::SetupServer(bool create, CString* errorText) {
         if (errorText) *errorText = name + xq::De(what) + xq::LastReason(*this) + ".";
         return XQ_NODB;
     };
-    CXQTransaction tx(this);
-    if (tx.Status() != XQ_OK) return fail(" ist nicht lesbar: ");
-    int version = 0;
-    for (const char* sql : {"SELECT to_regclass('q7schema') IS NOT NULL",
-                            "SELECT coalesce(max(version), 0) FROM q7schema"}) {
-        xq::Stmt* stmt = xq::Prepared(*this, sql);
-        if (!stmt) return fail(" ist nicht lesbar: ");
-        xq::StmtUse use(stmt);
-        if (stmt->Step() != SQLITE_ROW) return fail(" ist nicht lesbar: ");
-        version = static_cast<int>(stmt->Int(0));
-        if (version == 0) break;
-    }
     auto refuse = [&](const CString& text) {
         if (errorText) *errorText = text;
         m_lastError = text;
         return XQ_NODB;
     };
+    // 0: no practice tables; -1: unreadable.
+    auto readVersion = [&] {
+        int version = 0;
+        for (const char* sql : {"SELECT to_regclass('q7schema') IS NOT NULL",
+                                "SELECT coalesce(max(version), 0) FROM q7schema"}) {
+            xq::Stmt* stmt = xq::Prepared(*this, sql);
+            if (!stmt) return -1;
+            xq::StmtUse use(stmt);
+            if (stmt->Step() != SQLITE_ROW) return -1;
+            version = static_cast<int>(stmt->Int(0));
+            if (version == 0) break;
+        }
+        return version;
+    };
+    // Read without the write lock, so that a workstation starts while
+    // another one writes; only setting up waits for it, and reads again.
+    int version = readVersion();
+    if (version < 0) return fail(" ist nicht lesbar: ");
+    std::optional<CXQTransaction> tx;
+    if (version != XQ_SCHEMA_VERSION && version <= XQ_SCHEMA_VERSION && (version > 0 || create) &&
+        !m_readOnly) {
+        tx.emplace(this);
+        if (tx->Status() != XQ_OK) return fail(" kann gerade nicht eingerichtet werden: ");
+        version = readVersion();
+        if (version < 0) return fail(" ist nicht lesbar: ");
+    }
     if (version > XQ_SCHEMA_VERSION)
         return refuse(name + xq::De(" stammt von einer neueren Programmversion (Schema ") +
                       FormatString("%d", version) + xq::De(", dieses Programm kennt bis ") +
@@ -656,8 +671,25 @@ int CXQDatabase::SetupServer(bool create, CString* errorText) {
         return refuse(name + xq::De(" ist nicht eingerichtet. Bitte einmal „q7host --db ") +
                       Utf8ToCp1252(m_path) + xq::De(" init“ aufrufen."));
     if (version == XQ_SCHEMA_VERSION)
-        return tx.Commit() == XQ_OK ? XQ_OK : fail(" ist nicht lesbar: ");
-    if (m_readOnly) return refuse(name + xq::De(" ist nicht eingerichtet."));
+        return tx && tx->Commit() != XQ_OK ? fail(" ist nicht lesbar: ") : XQ_OK;
+    if (m_readOnly || !tx) return refuse(name + xq::De(" ist nicht eingerichtet."));
+    if (version == 0) {
+        // Texts travel as UTF-8; a database of another encoding would refuse
+        // or alter the practice's characters.
+        xq::Stmt* stmt = xq::Prepared(*this,
+                                      "SELECT pg_encoding_to_char(encoding) FROM "
+                                      "pg_database WHERE datname=current_database()");
+        std::string encoding;
+        if (stmt) {
+            xq::StmtUse use(stmt);
+            if (stmt->Step() == SQLITE_ROW) encoding = xq::ColumnUtf8(stmt, 0);
+        }
+        if (encoding.empty()) return fail(" ist nicht lesbar: ");
+        if (encoding != "UTF8")
+            return refuse(name + xq::De(" hat die Zeichenkodierung ") + Utf8ToCp1252(encoding) +
+                          xq::De("; die Praxis braucht eine Datenbank mit UTF8 (createdb -E UTF8 "
+                                 "-T template0 …)."));
+    }
     bool stored = true;
     for (const XQTableDef* table : XQAllTables())
         if (!xq::IsCatalogue(*table))
@@ -669,7 +701,7 @@ int CXQDatabase::SetupServer(bool create, CString* errorText) {
                            "VALUES(" +
                            std::to_string(XQ_SCHEMA_VERSION) + ")") == SQLITE_OK;
     stored = stored && xq::InstallDefaultStrings(*this, version > 0) == XQ_OK;
-    if (!stored || tx.Commit() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
+    if (!stored || tx->Commit() != XQ_OK) return fail(" konnte nicht eingerichtet werden: ");
     return XQ_OK;
 }
 

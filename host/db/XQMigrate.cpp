@@ -96,7 +96,7 @@ int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* r
             if (replace &&
                 to.ExecRaw((std::string("DELETE FROM ") + table->name).c_str()) != SQLITE_OK) {
                 error = De("Die Übernahme ist fehlgeschlagen: ") + xq::LastReason(to) +
-                        De("; auf dem Server hat sich nichts geändert.");
+                        De("; es wurden keine Praxisdaten übernommen.");
                 return XQ_LOCKED;
             }
             const int64_t copied = CopyRows(source, to, *table);
@@ -109,7 +109,7 @@ int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* r
                                     : FormatString("%lld Zeilen gelesen, %lld gespeichert",
                                                    static_cast<long long>(expected),
                                                    static_cast<long long>(stored))) +
-                        De("; auf dem Server hat sich nichts geändert.");
+                        De("; es wurden keine Praxisdaten übernommen.");
                 return XQ_LOCKED;
             }
             total += copied;
@@ -118,7 +118,7 @@ int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* r
         }
         if (tx.Commit() != XQ_OK) {
             error = De("Die Übernahme konnte nicht abgeschlossen werden: ") +
-                    xq::LastReason(target) + De("; auf dem Server hat sich nichts geändert.");
+                    xq::LastReason(target) + De("; es wurden keine Praxisdaten übernommen.");
             return XQ_LOCKED;
         }
         if (report)

@@ -27,7 +27,7 @@ CString Detail(const char* text) {
     std::string s = text ? text : "";
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
     for (char& c : s)
-        if (c == '\n') c = ' ';
+        if (c == '\n' || c == '\t') c = ' ';
     return Utf8ToCp1252(s);
 }
 
@@ -56,6 +56,10 @@ CString Reason(const std::string& message, const std::string& user, const std::s
         Has(message, "existiert nicht"))
         return De("Die Datenbank „") + Utf8ToCp1252(database) +
                De("“ gibt es auf dem Datenbankserver nicht (") + detail + ")";
+    if (Has(message, "no pg_hba.conf entry"))
+        return De("Der Datenbankserver lässt die Anmeldung von „") + Utf8ToCp1252(user) +
+               De("“ von diesem Arbeitsplatz aus nicht zu (pg_hba.conf des Servers) (") + detail +
+               ")";
     if (Has(message, "role \"") && Has(message, "does not exist"))
         return De("Den Benutzer „") + Utf8ToCp1252(user) +
                De("“ kennt der Datenbankserver nicht (") + detail + ")";

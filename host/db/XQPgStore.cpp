@@ -364,8 +364,7 @@ int PgStore::Execute(PgStmt& stmt) {
             stmt.m_generation = m_generation;
         }
         if (own) {
-            const std::string begin =
-                "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kPgWriteLock) + ")";
+            const std::string begin = std::string("BEGIN; ") + kPgWriteLockSql;
             PGresult* res = PQexec(conn, begin.c_str());
             if (PQresultStatus(res) != PGRES_TUPLES_OK) {
                 const int rc = Failed(res, "BEGIN");
@@ -445,9 +444,8 @@ int PgStore::Begin(int depth) {
     if (depth > 0) return Simple(("SAVEPOINT xq" + std::to_string(depth)).c_str());
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
-        const std::string begin = m_readOnly ? std::string("BEGIN READ ONLY")
-                                             : "BEGIN; SELECT pg_advisory_xact_lock(" +
-                                                   std::to_string(kPgWriteLock) + ")";
+        const std::string begin =
+            m_readOnly ? std::string("BEGIN READ ONLY") : std::string("BEGIN; ") + kPgWriteLockSql;
         const int rc = Simple(begin.c_str());
         if (rc == SQLITE_OK) return rc;
         PGconn* conn = PgHandle(m_connection);

@@ -359,11 +359,12 @@ int CQIcd::ReadFromXMLFile(CXQDatabase* db, CWnd* /*parent*/, const CString& icd
         if (!reader.parseURL(hmvPath)) return Fail(hmvPath, reader.ErrorText());
     }
     Q7UpdateProgressBox(20);
-    // One transaction over the practice's levels, which a practice on a
-    // server keeps in step with its catalogue file; the rows go there.
-    CXQTransaction tx(db);
+    // The catalogue's own transaction: a practice on a server keeps its
+    // catalogue in the workstation's file, and the other workstations go on
+    // writing meanwhile.
     CXQDatabase* practice = db;
     db = xq::CatalogueOf(practice);
+    CXQTransaction tx(db);
     // The master file has no partner codes of dagger and asterisk codes: a
     // code that stays keeps the partner it had, so the secondary-code search
     // still finds it.

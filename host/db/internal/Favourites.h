@@ -49,8 +49,8 @@ int AddFavourite(const CString& code) {
 // in table: 0, XQ_NOTFOUND when it was none, XQ_NODB or XQ_LOCKED.
 inline int DelFavourite(const char* table, const CString& code) {
     if (!dbDatabase || !dbDatabase->IsOpen()) return XQ_NODB;
-    Stmt* stmt = Prepared(
-        *dbDatabase, std::string("DELETE FROM ") + table + " WHERE k_mdid=? AND k_code=?");
+    Stmt* stmt =
+        Prepared(*dbDatabase, std::string("DELETE FROM ") + table + " WHERE k_mdid=? AND k_code=?");
     if (!stmt) return XQ_LOCKED;
     StmtUse use(stmt);
     Bind(stmt, 1, XQKeyValue(XQKeyForm::Number, dbMdId));

@@ -30,7 +30,10 @@ struct TsvRows {
     std::function<int(std::string_view line, CString& error)> row;
     std::function<int()> finish;
 };
-int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error);
+// db: the connection whose tables the rows go to (a catalogue beside a
+// server practice loads in its own file), dbDatabase when null.
+int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows, CString& error,
+            CXQDatabase* db = nullptr);
 std::vector<std::string_view> TsvSplit(std::string_view line);
 bool TsvField(std::string_view escaped, CString& value, CString& error);
 

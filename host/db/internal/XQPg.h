@@ -22,10 +22,12 @@ namespace xq {
 
 class PgStmt;
 
-// The practice's write lock: an advisory lock of the server that every
+// Takes the practice's write lock: an advisory lock of the server that every
 // write transaction of every workstation takes first, so that writers follow
-// one another as on a SQLite file.
-inline constexpr int64_t kPgWriteLock = 0x7137747862;
+// one another as on a SQLite file. One lock per schema, so that practices
+// (and tests) side by side in one database do not wait for each other.
+inline constexpr const char* kPgWriteLockSql =
+    "SELECT pg_advisory_xact_lock(29495, hashtext(current_schema()))";
 
 // PGconn of an open CXQPgConnection (null when closed).
 PGconn* PgHandle(CXQPgConnection& connection);

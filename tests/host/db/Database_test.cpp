@@ -124,8 +124,7 @@ TEST_F(DbTest, ALockedDatabaseRefusesWithItsReason) {
     PGconn* otherServer = nullptr;
     if (q7test::OnServer()) {
         otherServer = PQconnectdb(serverUrl.c_str());
-        const std::string take =
-            "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(xq::kPgWriteLock) + ")";
+        const std::string take = std::string("BEGIN; ") + xq::kPgWriteLockSql;
         PGresult* res = PQexec(otherServer, take.c_str());
         ASSERT_EQ(PQresultStatus(res), PGRES_TUPLES_OK) << PQerrorMessage(otherServer);
         PQclear(res);
