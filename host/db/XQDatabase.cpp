@@ -883,35 +883,11 @@ int xq::CacheSize::Restore() {
 }
 
 int XQOpenPracticeDatabase(const std::string& homeDir, CString* errorText) {
-    return XQGuard("Praxisdatenbank \366ffnen", XQ_NODB, [&] {
-        XQClosePracticeDatabase();
-        std::error_code ec;
-        std::filesystem::create_directories(homeDir, ec);
-        if (ec || !std::filesystem::is_directory(homeDir, ec)) {
-            if (errorText)
-                *errorText = xq::De("Das Verzeichnis ") + Utf8ToCp1252(homeDir) +
-                             xq::De(" konnte nicht angelegt werden.");
-            return XQ_NODB;
-        }
-        std::string path = (std::filesystem::path(homeDir) / "praxis.db").string();
-        auto rw = std::make_unique<CXQDatabase>();
-        int status = rw->Open(path, false, errorText);
-        if (status != XQ_OK) return status;
-        auto ro = std::make_unique<CXQDatabase>();
-        status = ro->Open(path, true, errorText);
-        if (status != XQ_OK) return status;
-        ro->SetWritePartner(rw.get());
-        g_rw = std::move(rw);
-        g_ro = std::move(ro);
-        dbDatabase = g_rw.get();
-        dbDatabaseRO = g_ro.get();
-        return XQ_OK;
-    });
+    return XQOpenPracticeDatabase(homeDir, CString(), false, errorText);
 }
 
 int XQOpenPracticeDatabase(const std::string& homeDir, const CString& serverUrl, bool create,
                            CString* errorText) {
-    if (serverUrl.IsEmpty()) return XQOpenPracticeDatabase(homeDir, errorText);
     return XQGuard("Praxisdatenbank \366ffnen", XQ_NODB, [&] {
         XQClosePracticeDatabase();
         std::error_code ec;
@@ -922,15 +898,21 @@ int XQOpenPracticeDatabase(const std::string& homeDir, const CString& serverUrl,
                              xq::De(" konnte nicht angelegt werden.");
             return XQ_NODB;
         }
-        const std::string catalogue = (std::filesystem::path(homeDir) / XQ_CATALOGUE_FILE).string();
+        const bool server = !serverUrl.IsEmpty();
+        const std::string path =
+            (std::filesystem::path(homeDir) / (server ? XQ_CATALOGUE_FILE : "praxis.db")).string();
+        auto open = [&](CXQDatabase& db, bool readOnly) {
+            return server ? db.OpenServer(serverUrl, path, readOnly, create && !readOnly, errorText)
+                          : db.Open(path, readOnly, errorText);
+        };
         auto rw = std::make_unique<CXQDatabase>();
-        int status = rw->OpenServer(serverUrl, catalogue, false, create, errorText);
+        int status = open(*rw, false);
         if (status != XQ_OK) return status;
         auto ro = std::make_unique<CXQDatabase>();
-        status = ro->OpenServer(serverUrl, catalogue, true, false, errorText);
+        status = open(*ro, true);
         if (status != XQ_OK) return status;
         ro->SetWritePartner(rw.get());
-        xq::CatalogueOf(ro.get())->SetWritePartner(xq::CatalogueOf(rw.get()));
+        if (server) xq::CatalogueOf(ro.get())->SetWritePartner(xq::CatalogueOf(rw.get()));
         g_rw = std::move(rw);
         g_ro = std::move(ro);
         dbDatabase = g_rw.get();

@@ -269,27 +269,30 @@ int PgStore::Failed(PGresult* res, const char* what) {
         s.compare(0, 3, "57P") == 0) {
         rc = SQLITE_IOERR;
         reason = De("Die Verbindung zum Datenbankserver ist unterbrochen");
-    } else if (s == "23505") {
-        rc = SQLITE_CONSTRAINT_UNIQUE;
-    } else if (s.compare(0, 2, "23") == 0) {
-        rc = SQLITE_CONSTRAINT;
     } else if (IsConflict(s)) {
         rc = SQLITE_BUSY;
         reason = De("Ein anderer Arbeitsplatz hat dieselben Daten gleichzeitig geändert");
-    } else if (s == "55P03" || s == "57014") {
-        rc = SQLITE_BUSY;
-    } else if (s == "53100") {
-        rc = SQLITE_FULL;
-    } else if (s == "53200") {
-        rc = SQLITE_NOMEM;
-    } else if (s == "42501") {
-        rc = SQLITE_PERM;
-    } else if (s == "25006") {
-        rc = SQLITE_READONLY;
-    } else if (s == "25P02") {
-        rc = SQLITE_ABORT;
-    } else if (s == "54000") {
-        rc = SQLITE_TOOBIG;
+    } else {
+        // The server's error codes as the SQLite codes whose German reason
+        // fits; a class ("23") stands for all its codes not named before it.
+        static const struct {
+            const char* state;
+            int rc;
+        } kStates[] = {{"23505", SQLITE_CONSTRAINT_UNIQUE},
+                       {"23", SQLITE_CONSTRAINT},
+                       {"55P03", SQLITE_BUSY},
+                       {"57014", SQLITE_BUSY},
+                       {"53100", SQLITE_FULL},
+                       {"53200", SQLITE_NOMEM},
+                       {"42501", SQLITE_PERM},
+                       {"25006", SQLITE_READONLY},
+                       {"25P02", SQLITE_ABORT},
+                       {"54000", SQLITE_TOOBIG}};
+        for (const auto& entry : kStates)
+            if (!s.empty() && s.compare(0, std::strlen(entry.state), entry.state) == 0) {
+                rc = entry.rc;
+                break;
+            }
     }
     if (reason.IsEmpty())
         reason = rc == SQLITE_ERROR ? De("Interner Fehler des Datenbankservers (") +
