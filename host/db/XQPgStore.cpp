@@ -211,6 +211,7 @@ PgStore::~PgStore() {
 
 int PgStore::Connect(const CString& url, CString& error) {
     m_statements.clear();
+    m_releasePending = false;
     if (m_connection.Open(url) != XQ_OK) {
         error = m_connection.ErrorText();
         return XQ_NODB;
@@ -243,6 +244,7 @@ bool PgStore::Usable(int depth) {
     // owners roll back first.
     if (!conn || depth > 0) return false;
     PQreset(conn);
+    m_releasePending = false;
     if (PQstatus(conn) != CONNECTION_OK) return false;
     ++m_generation;
     PGresult* res = PQexec(conn, m_readOnly ? "SET lock_timeout='5s'; SET "
@@ -333,7 +335,9 @@ int PgStore::Execute(PgStmt& stmt) {
     const int depth = m_owner.TransactionDepth();
     // A write outside a transaction is one of its own, behind the write lock;
     // inside one it gets a savepoint, so that its failure (a key given
-    // twice) undoes only itself, as on SQLite.
+    // twice) undoes only itself, as on SQLite. The savepoint of a write that
+    // succeeded is released with the next one's, in the same round trip:
+    // a load writes rows by the thousand, and each round trip counts.
     const bool own = stmt.m_write && depth == 0;
     const bool savepoint = stmt.m_write && depth > 0 && !StartsWith(stmt.m_sql, "DELETE ");
     for (int attempt = 1;; ++attempt) {
@@ -376,8 +380,12 @@ int PgStore::Execute(PgStmt& stmt) {
                 return rc;
             }
             PQclear(res);
-        } else if (savepoint && Simple("SAVEPOINT q7stmt") != SQLITE_OK) {
-            return SQLITE_ABORT;
+        } else if (savepoint) {
+            const bool release = m_releasePending;
+            m_releasePending = false;
+            if (Simple(release ? "RELEASE q7stmt; SAVEPOINT q7stmt" : "SAVEPOINT q7stmt") !=
+                SQLITE_OK)
+                return SQLITE_ABORT;
         }
         std::vector<const char*> values(stmt.m_values.size());
         for (size_t i = 0; i < values.size(); ++i) values[i] = stmt.m_values[i].data();
@@ -395,14 +403,7 @@ int PgStore::Execute(PgStmt& stmt) {
                 res = nullptr;
             }
             stmt.m_result = res;
-            if (savepoint && Simple("RELEASE q7stmt") != SQLITE_OK) {
-                // The statement's change is undone with its savepoint.
-                if (PQstatus(conn) == CONNECTION_OK)
-                    PQclear(PQexec(conn, "ROLLBACK TO q7stmt; RELEASE q7stmt"));
-                if (stmt.m_result) PQclear(stmt.m_result);
-                stmt.m_result = nullptr;
-                return SQLITE_ABORT;
-            }
+            if (savepoint) m_releasePending = true;
             if (own) {
                 // The commit's answer lost: whether it took is unknown, so it
                 // is not tried again.
@@ -442,7 +443,15 @@ int PgStore::Run(const std::string& sql) {
 }
 
 int PgStore::Begin(int depth) {
-    if (depth > 0) return Simple(("SAVEPOINT xq" + std::to_string(depth)).c_str());
+    // A level's savepoint comes after the last write's, which is released
+    // first: undoing the level must not reach back before it, and its
+    // release must not take the level's own savepoint with it.
+    const bool release = m_releasePending;
+    m_releasePending = false;
+    if (depth > 0)
+        return Simple(
+            ((release ? "RELEASE q7stmt; SAVEPOINT xq" : "SAVEPOINT xq") + std::to_string(depth))
+                .c_str());
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
         const std::string begin =
@@ -460,6 +469,9 @@ int PgStore::Begin(int depth) {
 }
 
 int PgStore::Commit(int depth) {
+    // Ending a level or the transaction releases the last write's savepoint
+    // with it.
+    m_releasePending = false;
     if (depth > 1) return Simple(("RELEASE SAVEPOINT xq" + std::to_string(depth - 1)).c_str());
     PGconn* conn = PgHandle(m_connection);
     // COMMIT of a transaction the server has ended answers ROLLBACK.
@@ -472,6 +484,7 @@ int PgStore::Commit(int depth) {
 }
 
 int PgStore::Rollback(int depth) {
+    m_releasePending = false;
     PGconn* conn = PgHandle(m_connection);
     if (!conn || PQstatus(conn) != CONNECTION_OK) return SQLITE_OK;  // nothing left to undo
     if (depth > 1) {
