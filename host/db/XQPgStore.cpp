@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,8 @@ bool StartsWith(const std::string& sql, const char* word) {
     return sql.compare(i, std::strlen(word), word) == 0;
 }
 
+std::atomic<uint64_t> g_changeStamp{0};
+
 bool IsConflict(const std::string& state) {
     return state == "40001" || state == "40P01";
 }
@@ -44,6 +47,10 @@ int64_t BigEndian(const char* p, int length) {
 }
 
 }  // namespace
+
+uint64_t ServerChangeStamp() {
+    return g_changeStamp.load();
+}
 
 std::string PgTranslate(const std::string& sql, int& nParams) {
     std::string out;
@@ -339,6 +346,7 @@ int PgStore::Execute(PgStmt& stmt) {
     // succeeded is released with the next one's, in the same round trip:
     // a load writes rows by the thousand, and each round trip counts.
     const bool own = stmt.m_write && depth == 0;
+    if (stmt.m_write) ++g_changeStamp;
     const bool savepoint = stmt.m_write && depth > 0 && !StartsWith(stmt.m_sql, "DELETE ");
     for (int attempt = 1;; ++attempt) {
         if (FaultStrikes()) {
@@ -438,6 +446,7 @@ int PgStore::Execute(PgStmt& stmt) {
 }
 
 int PgStore::Run(const std::string& sql) {
+    ++g_changeStamp;
     if (!Usable(m_owner.TransactionDepth())) return Failed(nullptr, sql.c_str());
     return Simple(sql.c_str());
 }
@@ -469,6 +478,7 @@ int PgStore::Begin(int depth) {
 }
 
 int PgStore::Commit(int depth) {
+    ++g_changeStamp;
     // Ending a level or the transaction releases the last write's savepoint
     // with it.
     m_releasePending = false;
@@ -484,6 +494,7 @@ int PgStore::Commit(int depth) {
 }
 
 int PgStore::Rollback(int depth) {
+    ++g_changeStamp;
     m_releasePending = false;
     PGconn* conn = PgHandle(m_connection);
     if (!conn || PQstatus(conn) != CONNECTION_OK) return SQLITE_OK;  // nothing left to undo
