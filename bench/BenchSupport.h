@@ -1,11 +1,15 @@
 #pragma once
-// What the benchmarks share: a fresh practice folder and database, host data
-// loaded from memory and the real ICD-10-GM catalogue (bench/RealCatalogue.h),
-// reproducible random words, and a grid's first page of a query.
+// What the benchmarks share: a fresh practice folder and database, in the
+// folder or on the practice server, host data loaded from memory and the real
+// ICD-10-GM catalogue (bench/RealCatalogue.h), reproducible random words, and
+// a grid's first page of a query.
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -46,18 +50,81 @@ class RandomWords {
     std::mt19937 m_random;
 };
 
+// Where a benchmark's practice database lives: the file in its folder, or a
+// schema of its own on the practice server named by Q7_PG_HOST, Q7_PG_PORT
+// and Q7_PG_USER (over its Unix socket or loopback), the catalogues then in
+// the folder's catalogue file.
+enum BenchStore { kFileStore = 0, kServerStore = 1 };
+
+// The server's libpq key=value connection string for database, search_path
+// set to schema when given; empty when the variables name no server.
+inline std::string BenchServerInfo(const std::string& database, const std::string& schema = "") {
+    const char* host = getenv("Q7_PG_HOST");
+    const char* port = getenv("Q7_PG_PORT");
+    const char* user = getenv("Q7_PG_USER");
+    if (!host || !*host || !port || !*port) return std::string();
+    std::string info = std::string("host=") + host + " port=" + port +
+                       " user=" + (user && *user ? user : "q7") + " dbname=" + database;
+    if (!schema.empty()) info += " options='-c search_path=" + schema + "'";
+    return info;
+}
+
+// Runs sql in database on the server: the server's error text, or empty.
+inline std::string BenchServerExec(const std::string& database, const std::string& sql) {
+    PGconn* conn = PQconnectdb(BenchServerInfo(database).c_str());
+    std::string error;
+    if (PQstatus(conn) != CONNECTION_OK) {
+        error = PQerrorMessage(conn);
+    } else {
+        PQclear(PQexec(conn, "SET client_min_messages=warning"));
+        PGresult* res = PQexec(conn, sql.c_str());
+        if (PQresultStatus(res) != PGRES_COMMAND_OK && PQresultStatus(res) != PGRES_TUPLES_OK)
+            error = PQresultErrorMessage(res);
+        PQclear(res);
+    }
+    PQfinish(conn);
+    return error;
+}
+
 // A practice in a fresh folder, its database open while the object lives; the
-// folder goes with it. A benchmark's practice derives from it and fills it.
+// folder, and on the server the schema, go with it. A benchmark's practice
+// derives from it and fills it unless error is set.
 struct BenchPractice {
     std::string home;
-    std::string error;  // UTF-8; not empty: the data could not be loaded
+    BenchStore store;
+    std::string schema;  // on the server: the practice's schema in q7bench
+    std::string error;   // UTF-8; not empty: no store, or the data could not be loaded
 
-    explicit BenchPractice(const char* prefix) : home(BenchHome(prefix)) {
+    explicit BenchPractice(const char* prefix, BenchStore where = kFileStore)
+        : home(BenchHome(prefix)), store(where) {
         CString dbError;
-        if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
+        if (store == kFileStore) {
+            if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
+            return;
+        }
+        if (BenchServerInfo("postgres").empty()) {
+            error = "kein Praxisserver: Q7_PG_HOST, Q7_PG_PORT (und Q7_PG_USER) setzen";
+            return;
+        }
+        // Another run may be making the database at the same time: one wins.
+        error = BenchServerExec("postgres", "CREATE DATABASE q7bench");
+        if (error.find("already exists") != std::string::npos ||
+            error.find("duplicate key") != std::string::npos)
+            error.clear();
+        if (!error.empty()) return;
+        schema = "b" + std::to_string(getpid()) + "_" + prefix;
+        error = BenchServerExec(
+            "q7bench", "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
+        if (!error.empty()) return;
+        if (XQOpenPracticeDatabase(home, BenchServerInfo("q7bench", schema).c_str(), true,
+                                   &dbError) != 0)
+            error = "Praxisserver: " + Cp1252ToUtf8(dbError.str());
+        opened = error.empty();
     }
-    ~BenchPractice() {
-        XQClosePracticeDatabase();
+    virtual ~BenchPractice() {
+        if (store == kFileStore || opened) XQClosePracticeDatabase();
+        if (!schema.empty())
+            BenchServerExec("q7bench", "DROP SCHEMA IF EXISTS " + schema + " CASCADE");
         RemoveBenchHome(home);
     }
     BenchPractice(const BenchPractice&) = delete;
@@ -73,7 +140,30 @@ struct BenchPractice {
         if (!error.empty()) state.SkipWithError(error.c_str());
         return error.empty();
     }
+
+  private:
+    bool opened = false;
 };
+
+// The practice of the run on store: there is one open database at a time,
+// so asking for the other store (or another kind of practice) closes the
+// open one first. Register a file's benchmarks store by store, so that a run
+// builds each practice once.
+inline std::unique_ptr<BenchPractice>& BenchLivePractice() {
+    static std::unique_ptr<BenchPractice> live;
+    return live;
+}
+template <class T>
+T& BenchOn(BenchStore store) {
+    std::unique_ptr<BenchPractice>& live = BenchLivePractice();
+    T* practice = dynamic_cast<T*>(live.get());
+    if (!practice || practice->store != store) {
+        live.reset();
+        live = std::make_unique<T>(store);
+        practice = static_cast<T*>(live.get());
+    }
+    return *practice;
+}
 
 // The one T of the run, built when a benchmark first asks for it, so that a
 // filtered run fills only the practices it times.

@@ -3,12 +3,16 @@
 // the first 20 grid lines, beside the bare FTS5 query of the same words on
 // the same connection (counters bare_ms and x_bare, the keystroke's median
 // over the bare one's); opening the dialog; and the memory the catalogue and
-// one search of each field add to an empty practice.
+// one search of each field add to an empty practice. The keystrokes, the
+// favourites' filter and opening run for a practice in its file ("/sqlite")
+// and on the practice server ("/server", skipped with the reason when
+// Q7_PG_HOST and Q7_PG_PORT name none); the catalogue is in a local file
+// either way, so the server's figures show what the store around it costs.
 //
 // Targets: a keystroke's median under 10 ms for 1 to 20 typed characters in
-// every field; opening under 30 ms; memory (counter MiB, resident growth)
-// under 16 MiB. Loading the catalogue with its search vocabulary, under 5 s,
-// is timed by load_bench (BM_LoadCatalogue).
+// every field, on the server within 3 times the file's; opening under
+// 30 ms; memory (counter MiB, resident growth) under 16 MiB. Loading the catalogue with its search
+// vocabulary, under 5 s, is timed by load_bench (BM_LoadCatalogue).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
@@ -61,11 +65,13 @@ double HeapMiB() {
 // One practice with the whole catalogue for all benchmarks of the run. What
 // the load and a first search of each field add to the empty practice is
 // taken as it is built, whichever benchmark asks first.
+// The physician's favourites: every 50th code of the catalogue.
 struct Practice : BenchPractice {
     double residentMiB = 0;
     double heapMiB = 0;
 
-    Practice() : BenchPractice("q7icdb") {
+    explicit Practice(BenchStore store) : BenchPractice("q7icdb", store) {
+        if (!error.empty()) return;
         const double resident = ResidentMiB();
         const double heap = HeapMiB();
         error = LoadRealCatalogue();
@@ -75,11 +81,18 @@ struct Practice : BenchPractice {
         for (IcdField field : kIcdFields) IcdSearch(icd, field, "diabetes mellitus", 20);
         residentMiB = ResidentMiB() - resident;
         heapMiB = HeapMiB() - heap;
+        CQIcd all(dbDatabaseRO);
+        int n = 0;
+        for (int rc = all.GetForSuche(false, "", false, false, false, ""); rc == 0; rc = all.Next())
+            if (n++ % 50 == 0 && CQIcd::AddToFavoriten(all.Code) != 0) {
+                error = "Favoriten nicht gespeichert";
+                return;
+            }
     }
 };
 
-bool Ready(benchmark::State& state) {
-    return BenchOnce<Practice>().Ready(state);
+bool Ready(benchmark::State& state, BenchStore store) {
+    return BenchOn<Practice>(store).Ready(state);
 }
 
 // What the user types, a character at a time (20 each).
@@ -94,11 +107,11 @@ void KeystrokeArgs(benchmark::internal::Benchmark* b) {
 // One keystroke's search as the dialog starts it, through the grid's first
 // page. The alphabetic tab looks up the empty code until the key word has
 // ICD_SCHLAGWORT_MIN characters.
-void Keystroke(CQIcd& search, IcdField field, const CString& typed) {
+void Keystroke(CQIcd& search, IcdField field, const CString& typed, bool favourites = false) {
     search.ClearAll();
     if (field == kIcdText) {
         search.Text = typed;
-        search.GetForSuche(false, "", false, false, false, "");
+        search.GetForSuche(favourites, "", false, false, false, "");
     } else if (field == kIcdKeyWord) {
         if (typed.GetLength() >= ICD_SCHLAGWORT_MIN)
             search.GetByThesaurus(typed, false, false, false, "");
@@ -152,19 +165,22 @@ double BareMillis(IcdField field, const CString& typed, int runs) {
     return ok ? Median(times) : -1;
 }
 
-void RunKeystroke(benchmark::State& state, IcdField field) {
-    if (!Ready(state)) return;
+void RunKeystroke(benchmark::State& state, BenchStore store, IcdField field,
+                  bool favourites = false) {
+    if (!Ready(state, store)) return;
     CQIcd search(dbDatabaseRO);
     search.SetKey(2);
     const CString typed = CString(kTyped[state.range(0)]).Left(static_cast<int>(state.range(1)));
     std::vector<double> times;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        Keystroke(search, field, typed);
+        Keystroke(search, field, typed, favourites);
         times.push_back(Millis(start));
     }
     state.SetLabel(std::string("\"") + typed.str() + "\"");
     state.counters["hits"] = search.AnzHits();
+    // The bare query reads the practice file's own connection.
+    if (store != kFileStore || favourites) return;
     const double bare = BareMillis(field, typed, std::min<int>(static_cast<int>(times.size()), 50));
     if (bare > 0) {
         state.counters["bare_ms"] = bare;
@@ -172,24 +188,31 @@ void RunKeystroke(benchmark::State& state, IcdField field) {
     }
 }
 
-void BM_TextKeystroke(benchmark::State& state) {
-    RunKeystroke(state, kIcdText);
+void BM_TextKeystroke(benchmark::State& state, BenchStore store) {
+    RunKeystroke(state, store, kIcdText);
 }
-BENCHMARK(BM_TextKeystroke)->Apply(KeystrokeArgs)->Unit(benchmark::kMillisecond);
 
-void BM_SchlagwortKeystroke(benchmark::State& state) {
-    RunKeystroke(state, kIcdKeyWord);
+void BM_SchlagwortKeystroke(benchmark::State& state, BenchStore store) {
+    RunKeystroke(state, store, kIcdKeyWord);
 }
-BENCHMARK(BM_SchlagwortKeystroke)->Apply(KeystrokeArgs)->Unit(benchmark::kMillisecond);
 
-void BM_CombinedKeystroke(benchmark::State& state) {
-    RunKeystroke(state, kIcdCombined);
+void BM_CombinedKeystroke(benchmark::State& state, BenchStore store) {
+    RunKeystroke(state, store, kIcdCombined);
 }
-BENCHMARK(BM_CombinedKeystroke)->Apply(KeystrokeArgs)->Unit(benchmark::kMillisecond);
+
+// The text field with the favourites' filter on: on the server the
+// physician's favourites are read there and kept beside the catalogue.
+void BM_FavouritesKeystroke(benchmark::State& state, BenchStore store) {
+    RunKeystroke(state, store, kIcdText, true);
+}
+
+void FavouritesArgs(benchmark::internal::Benchmark* b) {
+    for (int n : {1, 3, 8, 20}) b->Args({0, n});
+}
 
 // The code field: a code typed a character at a time.
-void BM_CodeKeystroke(benchmark::State& state) {
-    if (!Ready(state)) return;
+void BM_CodeKeystroke(benchmark::State& state, BenchStore store) {
+    if (!Ready(state, store)) return;
     CQIcd search(dbDatabaseRO);
     search.SetKey(2);
     CString typed = CString("S72.01").Left(static_cast<int>(state.range(0)));
@@ -201,11 +224,10 @@ void BM_CodeKeystroke(benchmark::State& state) {
     }
     state.counters["hits"] = search.AnzHits();
 }
-BENCHMARK(BM_CodeKeystroke)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 
 // The thesaurus memo of the current grid line.
 void BM_ThesaurusMemo(benchmark::State& state) {
-    if (!Ready(state)) return;
+    if (!Ready(state, kFileStore)) return;
     CQIcd memo(dbDatabaseRO);
     for (auto _ : state) {
         memo.ClearAll();
@@ -219,8 +241,8 @@ BENCHMARK(BM_ThesaurusMemo)->Unit(benchmark::kMillisecond);
 
 // Opening the search dialog: settings, the chapter list, the first search
 // over all codes and the grid's first page.
-void BM_OpenSuchIcd(benchmark::State& state) {
-    if (!Ready(state)) return;
+void BM_OpenSuchIcd(benchmark::State& state, BenchStore store) {
+    if (!Ready(state, store)) return;
     CXQSilentFrontEnd front;
     XQSetFrontEnd(&front);
     for (auto _ : state) {
@@ -231,12 +253,11 @@ void BM_OpenSuchIcd(benchmark::State& state) {
     }
     XQSetFrontEnd(nullptr);
 }
-BENCHMARK(BM_OpenSuchIcd)->Unit(benchmark::kMillisecond);
 
 // The first search after the catalogue changed: the word index is built
 // anew from the table (counted here as a change the triggers would count).
 void BM_RebuildWordIndex(benchmark::State& state) {
-    if (!Ready(state)) return;
+    if (!Ready(state, kFileStore)) return;
     CQIcd icd(dbDatabaseRO);
     icd.SetKey(2);
     for (auto _ : state) {
@@ -251,13 +272,34 @@ BENCHMARK(BM_RebuildWordIndex)->Unit(benchmark::kMillisecond);
 // What the catalogue and one search of each field cost in memory: resident
 // growth (MiB) and heap in use (heap_MiB) over the empty practice.
 void BM_CatalogueMemory(benchmark::State& state) {
-    if (!Ready(state)) return;
+    if (!Ready(state, kFileStore)) return;
     for (auto _ : state) {
     }
-    state.counters["MiB"] = BenchOnce<Practice>().residentMiB;
-    state.counters["heap_MiB"] = BenchOnce<Practice>().heapMiB;
+    state.counters["MiB"] = BenchOn<Practice>(kFileStore).residentMiB;
+    state.counters["heap_MiB"] = BenchOn<Practice>(kFileStore).heapMiB;
 }
 BENCHMARK(BM_CatalogueMemory)->Iterations(1);
+
+// Store by store, so that each practice is built once.
+#define Q7_STORE_BENCHMARKS(name, store)                   \
+    BENCHMARK_CAPTURE(BM_TextKeystroke, name, store)       \
+        ->Apply(KeystrokeArgs)                             \
+        ->Unit(benchmark::kMillisecond);                   \
+    BENCHMARK_CAPTURE(BM_SchlagwortKeystroke, name, store) \
+        ->Apply(KeystrokeArgs)                             \
+        ->Unit(benchmark::kMillisecond);                   \
+    BENCHMARK_CAPTURE(BM_CombinedKeystroke, name, store)   \
+        ->Apply(KeystrokeArgs)                             \
+        ->Unit(benchmark::kMillisecond);                   \
+    BENCHMARK_CAPTURE(BM_FavouritesKeystroke, name, store) \
+        ->Apply(FavouritesArgs)                            \
+        ->Unit(benchmark::kMillisecond);                   \
+    BENCHMARK_CAPTURE(BM_CodeKeystroke, name, store)       \
+        ->DenseRange(1, 6)                                 \
+        ->Unit(benchmark::kMillisecond);                   \
+    BENCHMARK_CAPTURE(BM_OpenSuchIcd, name, store)->Unit(benchmark::kMillisecond)
+Q7_STORE_BENCHMARKS(sqlite, kFileStore);
+Q7_STORE_BENCHMARKS(server, kServerStore);
 
 }  // namespace
 

@@ -1,8 +1,11 @@
 // Exchange file: export and import of 10,000 text blocks with 5 lines each
-// through the dialogs; and the peak memory of reading hostile files of 64 MB
-// of every shape that could make the reader or a handler hold much: the
-// counter peak_MB is the resident high-water mark of a child process that
-// only reads the file (base_MB what it had before). The aim: below 256 MB.
+// through the dialogs, and the same blocks as a host data file (dump and
+// load), each for a practice in its file ("/sqlite") and on the practice
+// server ("/server", skipped with the reason when Q7_PG_HOST and Q7_PG_PORT
+// name none; target: within 3 times the file's figure); and the peak memory of reading hostile
+// files of 64 MB of every shape that could make the reader or a handler hold much: the counter
+// peak_MB is the resident high-water mark of a child process that only reads the file (base_MB what
+// it had before). The aim: below 256 MB.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -15,11 +18,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "bench/BenchSupport.h"
 #include "host/db/HostData.h"
 #include "host/db/Records.h"
+#include "host/db/Tsv.h"
 #include "host/db/XQDatabase.h"
 #include "host/dlg/XQFrontEnd.h"
 #include "q7txtbst/IcdUeberleitung.h"
@@ -53,7 +58,8 @@ struct AcceptingFrontEnd : CXQSilentFrontEnd {
 
 struct Practice : BenchPractice {
     AcceptingFrontEnd front;
-    Practice() : BenchPractice("q7xml") {
+    explicit Practice(BenchStore store) : BenchPractice("q7xml", store) {
+        if (!error.empty()) return;
         XQInstallDefaultStrings();
         CXQTransaction transaction(dbDatabase);
         CQTb tb(dbDatabase);
@@ -79,18 +85,17 @@ struct Practice : BenchPractice {
     ~Practice() { XQSetFrontEnd(nullptr); }
 };
 
-void BM_Export10000(benchmark::State& state) {
-    BenchOnce<Practice>();
+void BM_Export10000(benchmark::State& state, BenchStore store) {
+    if (!BenchOn<Practice>(store).Ready(state)) return;
     for (auto _ : state) {
         CTbResourceSwitch sw;
         CdiaExportTB dlg(nullptr);
         if (dlg.DoModal() != 1) state.SkipWithError("export failed");
     }
 }
-BENCHMARK(BM_Export10000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
-void BM_Import10000(benchmark::State& state) {
-    BenchOnce<Practice>();
+void BM_Import10000(benchmark::State& state, BenchStore store) {
+    if (!BenchOn<Practice>(store).Ready(state)) return;
     {
         CTbResourceSwitch sw;
         CdiaExportTB dlg(nullptr);
@@ -102,7 +107,44 @@ void BM_Import10000(benchmark::State& state) {
         if (dlg.DoModal() != 1) state.SkipWithError("import failed");
     }
 }
-BENCHMARK(BM_Import10000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+// The blocks as a host data file: all of them printed, and the file loaded
+// again over them (every block replaced).
+void BM_DumpTsv10000(benchmark::State& state, BenchStore store) {
+    if (!BenchOn<Practice>(store).Ready(state)) return;
+    for (auto _ : state) {
+        std::ostringstream out;
+        CString error;
+        if (XQDumpTsv("tb", out, &error) != 0) state.SkipWithError("dump failed");
+        benchmark::DoNotOptimize(out.tellp());
+    }
+}
+
+void BM_LoadTsv10000(benchmark::State& state, BenchStore store) {
+    Practice& practice = BenchOn<Practice>(store);
+    if (!practice.Ready(state)) return;
+    std::ostringstream out;
+    CString error;
+    if (XQDumpTsv("tb", out, &error) != 0) std::abort();
+    const std::string file = out.str();
+    for (auto _ : state)
+        if (!practice.Load("tb", file)) state.SkipWithError(practice.error.c_str());
+}
+
+// Store by store, so that each practice is filled once.
+#define Q7_STORE_BENCHMARKS(name, store)                                            \
+    BENCHMARK_CAPTURE(BM_Export10000, name, store)                                  \
+        ->Unit(benchmark::kMillisecond)                                             \
+        ->Repetitions(5)                                                            \
+        ->ReportAggregatesOnly();                                                   \
+    BENCHMARK_CAPTURE(BM_Import10000, name, store)                                  \
+        ->Unit(benchmark::kMillisecond)                                             \
+        ->Repetitions(5)                                                            \
+        ->ReportAggregatesOnly();                                                   \
+    BENCHMARK_CAPTURE(BM_DumpTsv10000, name, store)->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(BM_LoadTsv10000, name, store)->Unit(benchmark::kMillisecond)
+Q7_STORE_BENCHMARKS(sqlite, kFileStore);
+Q7_STORE_BENCHMARKS(server, kServerStore);
 
 // ---------------------------------------------------------------- peak memory
 

@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,8 @@ bool StartsWith(const std::string& sql, const char* word) {
     return sql.compare(i, std::strlen(word), word) == 0;
 }
 
+std::atomic<uint64_t> g_changeStamp{0};
+
 bool IsConflict(const std::string& state) {
     return state == "40001" || state == "40P01";
 }
@@ -41,6 +44,10 @@ int64_t BigEndian(const char* p, int length) {
 }
 
 }  // namespace
+
+uint64_t ServerChangeStamp() {
+    return g_changeStamp.load();
+}
 
 std::string PgTranslate(const std::string& sql, int& nParams) {
     std::string out;
@@ -208,6 +215,7 @@ PgStore::~PgStore() {
 
 int PgStore::Connect(const CString& url, CString& error) {
     m_statements.clear();
+    m_releasePending = false;
     if (m_connection.Open(url) != XQ_OK) {
         error = m_connection.ErrorText();
         return XQ_NODB;
@@ -240,6 +248,7 @@ bool PgStore::Usable(int depth) {
     // owners roll back first.
     if (!conn || depth > 0) return false;
     PQreset(conn);
+    m_releasePending = false;
     if (PQstatus(conn) != CONNECTION_OK) return false;
     ++m_generation;
     PGresult* res = PQexec(conn, m_readOnly ? "SET lock_timeout='5s'; SET "
@@ -335,8 +344,11 @@ int PgStore::Execute(PgStmt& stmt) {
     const int depth = m_owner.TransactionDepth();
     // A write outside a transaction is one of its own, behind the write lock;
     // inside one it gets a savepoint, so that its failure (a key given
-    // twice) undoes only itself, as on SQLite.
+    // twice) undoes only itself, as on SQLite. The savepoint of a write that
+    // succeeded is released with the next one's, in the same round trip:
+    // a load writes rows by the thousand, and each round trip counts.
     const bool own = stmt.m_write && depth == 0;
+    if (stmt.m_write) ++g_changeStamp;
     const bool savepoint = stmt.m_write && depth > 0 && !StartsWith(stmt.m_sql, "DELETE ");
     for (int attempt = 1;; ++attempt) {
         if (FaultStrikes()) {
@@ -378,8 +390,12 @@ int PgStore::Execute(PgStmt& stmt) {
                 return rc;
             }
             PQclear(res);
-        } else if (savepoint && Simple("SAVEPOINT q7stmt") != SQLITE_OK) {
-            return SQLITE_ABORT;
+        } else if (savepoint) {
+            const bool release = m_releasePending;
+            m_releasePending = false;
+            if (Simple(release ? "RELEASE q7stmt; SAVEPOINT q7stmt" : "SAVEPOINT q7stmt") !=
+                SQLITE_OK)
+                return SQLITE_ABORT;
         }
         std::vector<const char*> values(stmt.m_values.size());
         for (size_t i = 0; i < values.size(); ++i) values[i] = stmt.m_values[i].data();
@@ -397,14 +413,7 @@ int PgStore::Execute(PgStmt& stmt) {
                 res = nullptr;
             }
             stmt.m_result = res;
-            if (savepoint && Simple("RELEASE q7stmt") != SQLITE_OK) {
-                // The statement's change is undone with its savepoint.
-                if (PQstatus(conn) == CONNECTION_OK)
-                    PQclear(PQexec(conn, "ROLLBACK TO q7stmt; RELEASE q7stmt"));
-                if (stmt.m_result) PQclear(stmt.m_result);
-                stmt.m_result = nullptr;
-                return SQLITE_ABORT;
-            }
+            if (savepoint) m_releasePending = true;
             if (own) {
                 // The commit's answer lost: whether it took is unknown, so it
                 // is not tried again.
@@ -439,12 +448,21 @@ int PgStore::Execute(PgStmt& stmt) {
 }
 
 int PgStore::Run(const std::string& sql) {
+    ++g_changeStamp;
     if (!Usable(m_owner.TransactionDepth())) return Failed(nullptr, sql.c_str());
     return Simple(sql.c_str());
 }
 
 int PgStore::Begin(int depth) {
-    if (depth > 0) return Simple(("SAVEPOINT xq" + std::to_string(depth)).c_str());
+    // A level's savepoint comes after the last write's, which is released
+    // first: undoing the level must not reach back before it, and its
+    // release must not take the level's own savepoint with it.
+    const bool release = m_releasePending;
+    m_releasePending = false;
+    if (depth > 0)
+        return Simple(
+            ((release ? "RELEASE q7stmt; SAVEPOINT xq" : "SAVEPOINT xq") + std::to_string(depth))
+                .c_str());
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
         const std::string begin =
@@ -461,6 +479,10 @@ int PgStore::Begin(int depth) {
 }
 
 int PgStore::Commit(int depth) {
+    ++g_changeStamp;
+    // Ending a level or the transaction releases the last write's savepoint
+    // with it.
+    m_releasePending = false;
     if (depth > 1) return Simple(("RELEASE SAVEPOINT xq" + std::to_string(depth - 1)).c_str());
     PGconn* conn = PgHandle(m_connection);
     // COMMIT of a transaction the server has ended answers ROLLBACK.
@@ -473,6 +495,8 @@ int PgStore::Commit(int depth) {
 }
 
 int PgStore::Rollback(int depth) {
+    ++g_changeStamp;
+    m_releasePending = false;
     PGconn* conn = PgHandle(m_connection);
     if (!conn || PQstatus(conn) != CONNECTION_OK) return SQLITE_OK;  // nothing left to undo
     if (depth > 1) {

@@ -97,12 +97,16 @@ class Q7HOST_API CXQRSet {
     struct Query;
     int LoadAt(int index, int step);
     int LoadRow(int64_t id, bool& gone);
+    int LoadRowAhead(size_t index, bool& gone);
     int LoadIds(int index);
     int LoadPage(int64_t want);
     void ForgetHit(size_t index);
 
     // The running query while not all its row ids are read, else null.
     std::unique_ptr<Query> m_query;
+    // On the server: the rows of the next hits, read in one round trip.
+    struct ReadAhead;
+    std::unique_ptr<ReadAhead> m_ahead;
 
     CXQDatabase* m_db;
     const XQTableDef& m_table;

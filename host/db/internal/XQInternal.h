@@ -63,6 +63,9 @@ int64_t Changes(CXQDatabase& db);
 int64_t InsertedId(CXQDatabase& db);
 // Whether db keeps its data on the practice server (else in a SQLite file).
 bool IsServer(const CXQDatabase& db);
+// Counts what this process wrote, committed or rolled back on the server:
+// rows read before it moved may no longer be what the server holds.
+uint64_t ServerChangeStamp();
 // The connection that holds the published catalogues (ICD-10-GM, OPS) for
 // db: db itself for a SQLite practice, the workstation's local catalogue
 // file for a practice on the server. Null when db is not open.

@@ -93,6 +93,9 @@ class PgStore {
     int64_t m_changes = 0;
     int64_t m_insertedId = 0;
     std::string m_lastState;  // SQLSTATE of the last failure
+    // The last write's savepoint (q7stmt) still stands; the next command
+    // that needs it gone releases it.
+    bool m_releasePending = false;
 };
 
 }  // namespace xq

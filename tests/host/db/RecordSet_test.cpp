@@ -215,6 +215,26 @@ TEST_F(DbTest, LaterPagesKeepTheHitsOfTheQuery) {
     EXPECT_EQ(Walk(tb), expected);
 }
 
+// Rows another connection changes or deletes after the walk's page was read
+// show as they are now when the walk reaches them.
+TEST_F(DbTest, RowsChangedAfterThePageWasReadShowAsTheyAreNow) {
+    for (const char* k : {"a", "b", "c"}) ASSERT_EQ(AddTb(k, "", "", "alt"), XQ_OK);
+    CQTb reader(dbDatabaseRO);
+    reader.SetKey(2);
+    ASSERT_EQ(reader.GetAll(), XQ_OK);
+    CQTb writer(dbDatabase);
+    writer.SetKey(2);
+    ASSERT_EQ(writer.GetAll(), XQ_OK);
+    ASSERT_EQ(writer.Next(), XQ_OK);
+    writer.Beschreibung = "neu";
+    ASSERT_EQ(writer.Rewrite(), XQ_OK);
+    ASSERT_EQ(writer.Next(), XQ_OK);
+    ASSERT_EQ(writer.Delete(), XQ_NOTFOUND);
+    ASSERT_EQ(reader.Next(), XQ_OK);
+    EXPECT_EQ(reader.Beschreibung, "neu");
+    EXPECT_EQ(reader.Next(), XQ_NOTFOUND);
+}
+
 TEST_F(DbTest, ReadOnlyConnectionsAndSetsRefuseWrites) {
     ASSERT_EQ(AddTb("a"), XQ_OK);
     CXQDatabase ro;
