@@ -548,6 +548,8 @@ int TsvLoad(std::string_view content, const CString& source, const TsvRows& rows
         return XQ_READERR;
     }
     CXQTransaction transaction(target);
+    // A row that cannot be stored fails the whole load.
+    xq::WholeWrites whole(*target);
     if (transaction.Status() != XQ_OK) {
         error = LastReason(*target) + De("; es wurde nichts geladen.");
         return XQ_LOCKED;
@@ -786,7 +788,18 @@ int XQDumpTsv(const CString& kind, std::ostream& out, CString* errorText) {
         for (size_t c = 0; c < table->columns.size(); ++c)
             if (table->columns[c].tsvName) spec.columns.push_back(static_cast<int>(c));
         spec.order = table->keys[static_cast<size_t>(table->dumpKey)].columns;
-        if (kind == "tb") {
+        if (kind == "tb" && db && xq::IsServer(*db)) {
+            // The block's lines joined by LF, by the server in the same
+            // answer: a query per block would be a round trip each.
+            spec.extraName = "text";
+            spec.extraSql =
+                "(SELECT string_agg(e.tbentry, chr(10) ORDER BY e.k_lfdtbentry, e.rowid) FROM "
+                "tbentry e WHERE e.k_kykuerzel=tb.k_kuerzel)";
+            spec.extra = [](xq::Stmt* row, int column, std::string& text) {
+                text = row->Bytes(column);
+                return true;
+            };
+        } else if (kind == "tb") {
             // The block's lines joined by LF.
             spec.extraName = "text";
             spec.extraSql = "k_kuerzel";

@@ -333,6 +333,16 @@ int64_t InsertedId(CXQDatabase& db) {
     return impl.db ? sqlite3_last_insert_rowid(impl.db) : 0;
 }
 
+WholeWrites::WholeWrites(CXQDatabase& db) : m_db(db), m_was(false) {
+    auto& impl = CXQDatabaseAccess::Of(db);
+    if (impl.pg) m_was = impl.pg->SetWholeWrites(true);
+}
+
+WholeWrites::~WholeWrites() {
+    auto& impl = CXQDatabaseAccess::Of(m_db);
+    if (impl.pg) impl.pg->SetWholeWrites(m_was);
+}
+
 void Bind(Stmt* stmt, int pos, const XQValue& value) {
     stmt->BindKey(pos, value);
 }

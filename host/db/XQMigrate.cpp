@@ -83,6 +83,8 @@ int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* r
             }
         }
         CXQTransaction tx(&target);
+        // A row that cannot be stored fails the whole migration.
+        xq::WholeWrites whole(target);
         if (tx.Status() != XQ_OK) {
             error = De("Die Übernahme konnte nicht beginnen: ") + xq::LastReason(target) + ".";
             return XQ_LOCKED;

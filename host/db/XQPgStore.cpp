@@ -349,7 +349,8 @@ int PgStore::Execute(PgStmt& stmt) {
     // a load writes rows by the thousand, and each round trip counts.
     const bool own = stmt.m_write && depth == 0;
     if (stmt.m_write) ++g_changeStamp;
-    const bool savepoint = stmt.m_write && depth > 0 && !StartsWith(stmt.m_sql, "DELETE ");
+    const bool savepoint =
+        stmt.m_write && depth > 0 && !m_wholeWrites && !StartsWith(stmt.m_sql, "DELETE ");
     for (int attempt = 1;; ++attempt) {
         if (FaultStrikes()) {
             NoteFailure(m_owner, Reason(SQLITE_IOERR), De("simulierter Fehler: ") + stmt.m_sql);

@@ -646,8 +646,12 @@ int CXQRSet::LoadAt(int index, int step) {
         if (status != XQ_OK) return status;
         if (static_cast<size_t>(index) >= m_hits.size()) break;
         bool gone = false;
-        status = xq::IsServer(*m_db) ? LoadRowAhead(static_cast<size_t>(index), gone)
-                                     : LoadRow(m_hits[static_cast<size_t>(index)], gone);
+        // Inside a transaction the rows are read as they are now: what it
+        // decides on must not be a second old.
+        const bool ahead = xq::IsServer(*m_db) && m_db->TransactionDepth() == 0 &&
+                           (!dbDatabase || dbDatabase->TransactionDepth() == 0);
+        status = ahead ? LoadRowAhead(static_cast<size_t>(index), gone)
+                       : LoadRow(m_hits[static_cast<size_t>(index)], gone);
         if (status != XQ_OK) return status;
         if (!gone) {
             m_index = index;

@@ -80,6 +80,23 @@ bool IsCatalogue(const XQTableDef& table);
 int MirrorForCatalogue(CXQDatabase& catalogue, const XQTableDef& table, const char* keyColumn,
                        const XQValue& key);
 
+// For work that a failing write ends as a whole (a load, a migration): for
+// the scope's length the server store gives db's writes no savepoint of
+// their own, which costs a round trip each; a failing write then ends the
+// whole transaction, which its owner rolls back. A SQLite file is not
+// concerned.
+class WholeWrites {
+  public:
+    explicit WholeWrites(CXQDatabase& db);
+    ~WholeWrites();
+    WholeWrites(const WholeWrites&) = delete;
+    WholeWrites& operator=(const WholeWrites&) = delete;
+
+  private:
+    CXQDatabase& m_db;
+    bool m_was;
+};
+
 void Bind(Stmt* stmt, int pos, const XQValue& value);
 inline int64_t ColumnInt(Stmt* stmt, int col) {
     return stmt->Int(col);

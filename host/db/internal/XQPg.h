@@ -67,6 +67,14 @@ class PgStore {
     // lost connection).
     bool TransactionLost() const;
 
+    // Whether writes inside a transaction go without a savepoint of their
+    // own (xq::WholeWrites); returns the previous setting.
+    bool SetWholeWrites(bool whole) {
+        const bool was = m_wholeWrites;
+        m_wholeWrites = whole;
+        return was;
+    }
+
     int64_t Changes() const { return m_changes; }
     int64_t InsertedId() const { return m_insertedId; }
 
@@ -90,6 +98,7 @@ class PgStore {
     std::map<std::string, std::unique_ptr<PgStmt>> m_statements;
     int m_generation = 0;  // counts connections made: statements prepare again
     int m_names = 0;
+    bool m_wholeWrites = false;
     int64_t m_changes = 0;
     int64_t m_insertedId = 0;
     std::string m_lastState;  // SQLSTATE of the last failure
