@@ -96,9 +96,12 @@ class Loader {
         : m_db(db),
           m_table(table),
           m_withText(withText),
+          // On the server every statement is a round trip: rows go in
+          // batches, and a Kürzel the file names twice is replaced by key.
+          m_byKey(xq::IsServer(db)),
           m_values(table.columns.size()),
-          m_insert(db, table),
-          m_insertLine(db, XQTableTbEntry()),
+          m_insert(db, table, m_byKey ? 256 : 1),
+          m_insertLine(db, XQTableTbEntry(), m_byKey ? 256 : 1),
           m_line(3) {
         for (const auto& [kind, column] : kNotEmpty)
             for (size_t c = 0; c < table.columns.size(); ++c)
@@ -171,7 +174,7 @@ class Loader {
         if (m_rows->Replace(m_key) != XQ_OK || m_insert.Insert(m_values) != XQ_OK)
             return xq::TsvWriteError(m_db, error);
         const int64_t id = xq::InsertedId(m_db);
-        m_rows->Stored(id, id);
+        if (!m_byKey) m_rows->Stored(id, id);
         if (m_withText && Lines() != XQ_OK) return xq::TsvWriteError(m_db, error);
         return XQ_OK;
     }
@@ -213,7 +216,7 @@ class Loader {
     // break), numbered from 0.
     int Lines() {
         if (m_lines->Replace({m_key[0]}) != XQ_OK) return XQ_LOCKED;
-        m_lines->Stored(1, 0);
+        if (!m_byKey) m_lines->Stored(1, 0);
         if (m_text.cp.IsEmpty()) return XQ_OK;
         int64_t first = 0;
         m_line[0] = m_values[0];
@@ -243,13 +246,14 @@ class Loader {
             cpStart = cpEnd + 1;
             utf8Start = utf8End + 1;
         }
-        m_lines->Stored(first, xq::InsertedId(m_db));
+        if (!m_byKey) m_lines->Stored(first, xq::InsertedId(m_db));
         return XQ_OK;
     }
 
     CXQDatabase& m_db;
     const XQTableDef& m_table;
     bool m_withText;
+    bool m_byKey;
     size_t m_width = 0;
     std::vector<int> m_columns;  // every column, each from its place in m_source
     std::vector<size_t> m_source;
@@ -479,14 +483,14 @@ int TsvInserter::Store(Stmt* stmt, size_t first, size_t count) {
 
 int TsvReplacer::Replace(const std::vector<XQValue>& key) {
     m_current = nullptr;
+    std::string id;
+    for (const XQValue& value : key) {
+        id += value.kind == XQValue::Int ? 'i' : 'b';
+        id += value.kind == XQValue::Int ? std::to_string(value.i) : value.s;
+        id += '\0';
+    }
+    auto [found, fresh] = m_seen.try_emplace(std::move(id));
     if (!m_existing) {
-        std::string id;
-        for (const XQValue& value : key) {
-            id += value.kind == XQValue::Int ? 'i' : 'b';
-            id += value.kind == XQValue::Int ? std::to_string(value.i) : value.s;
-            id += '\0';
-        }
-        auto [found, fresh] = m_seen.try_emplace(std::move(id));
         m_current = &found->second;
         if (fresh) return XQ_OK;
         if (m_current->known) {
@@ -501,7 +505,9 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
             return del->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
         }
     }
-    if (m_pending.Flush() != XQ_OK) return XQ_LOCKED;
+    // Rows gathered for a key the file names the first time are none of the
+    // stored ones: they need not go in before the delete.
+    if (!(m_existing && fresh) && m_pending.Flush() != XQ_OK) return XQ_LOCKED;
     Stmt* del = Prepared(m_db, m_sql);
     if (!del) return XQ_LOCKED;
     StmtUse use(del);
