@@ -447,6 +447,7 @@ int TsvInserter::Insert(const std::vector<TsvValue>& values) {
 }
 
 int TsvInserter::Flush() {
+    if (m_before && m_before() != XQ_OK) return XQ_LOCKED;
     const size_t count = m_count;
     m_count = 0;
     if (count == m_batch) return Store(Prepared(m_db, m_batchSql), 0, count);
@@ -490,6 +491,10 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
         id += '\0';
     }
     auto [found, fresh] = m_seen.try_emplace(std::move(id));
+    if (m_batchDeletes && fresh) {
+        m_deletes.push_back(key);
+        return m_deletes.size() >= 256 ? FlushDeletes() : XQ_OK;
+    }
     if (!m_existing) {
         m_current = &found->second;
         if (fresh) return XQ_OK;
@@ -512,6 +517,43 @@ int TsvReplacer::Replace(const std::vector<XQValue>& key) {
     if (!del) return XQ_LOCKED;
     StmtUse use(del);
     for (size_t i = 0; i < key.size(); ++i) Bind(del, static_cast<int>(i + 1), key[i]);
+    return del->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+}
+
+// The batched form of the key delete "DELETE FROM t WHERE a=? AND b=?":
+// ... WHERE (a,b) IN ((?,?),...).
+int TsvReplacer::FlushDeletes() {
+    if (m_deletes.empty()) return XQ_OK;
+    const size_t where = m_sql.find(" WHERE ");
+    std::vector<std::string> columns;
+    for (size_t pos = where + 7; pos < m_sql.size();) {
+        const size_t end = m_sql.find("=?", pos);
+        if (end == std::string::npos) break;
+        columns.push_back(m_sql.substr(pos, end - pos));
+        pos = end + 2;
+        if (m_sql.compare(pos, 5, " AND ") == 0) pos += 5;
+    }
+    if (where == std::string::npos || columns.empty()) return XQ_LOCKED;
+    std::string tuple = columns.size() > 1 ? "(" : "";
+    std::string one = columns.size() > 1 ? "(" : "";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        tuple += (i ? "," : "") + columns[i];
+        one += i ? ",?" : "?";
+    }
+    if (columns.size() > 1) {
+        tuple += ")";
+        one += ")";
+    }
+    std::string sql = m_sql.substr(0, where) + " WHERE " + tuple + " IN (";
+    for (size_t i = 0; i < m_deletes.size(); ++i) sql += (i ? "," : "") + one;
+    sql += ")";
+    Stmt* del = Prepared(m_db, sql);
+    if (!del) return XQ_LOCKED;
+    StmtUse use(del);
+    int pos = 0;
+    for (const std::vector<XQValue>& key : m_deletes)
+        for (const XQValue& value : key) Bind(del, ++pos, value);
+    m_deletes.clear();
     return del->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
 }
 

@@ -116,6 +116,8 @@ class TsvInserter {
     int Insert(const std::vector<TsvValue>& values);
     // Stores the rows gathered so far; 0 or XQ_LOCKED.
     int Flush();
+    // Runs before every Flush (the deletes the rows replace).
+    void BeforeFlush(std::function<int()> before) { m_before = std::move(before); }
 
   private:
     int Store(Stmt* stmt, size_t first, size_t count);
@@ -128,6 +130,7 @@ class TsvInserter {
     std::vector<std::vector<TsvValue>> m_pending;
     size_t m_count = 0;
     std::vector<XQValue> m_keys;
+    std::function<int()> m_before;
 };
 
 // Replacing by key during a load: the stored rows with the key go first
@@ -146,7 +149,17 @@ class TsvReplacer {
           m_table(table),
           m_sql(std::move(deleteSql)),
           m_existing(existing),
-          m_pending(pending) {}
+          m_pending(pending) {
+        // On the server every statement is a round trip: the stored rows of
+        // keys the file names the first time go in batches, each before
+        // the rows gathered to replace them.
+        if (existing && IsServer(db)) {
+            m_batchDeletes = true;
+            pending.BeforeFlush([this] { return FlushDeletes(); });
+        }
+    }
+    TsvReplacer(const TsvReplacer&) = delete;
+    TsvReplacer& operator=(const TsvReplacer&) = delete;
     // 0 or XQ_LOCKED.
     int Replace(const std::vector<XQValue>& key);
     // The row ids from first to last (none when last < first) are what the
@@ -160,11 +173,15 @@ class TsvReplacer {
         int64_t last = 0;
     };
 
+    int FlushDeletes();
+
     CXQDatabase& m_db;
     std::string m_table;
     std::string m_sql;
     bool m_existing;
     TsvInserter& m_pending;
+    bool m_batchDeletes = false;
+    std::vector<std::vector<XQValue>> m_deletes;
     std::unordered_map<std::string, Rows> m_seen;
     Rows* m_current = nullptr;
 };

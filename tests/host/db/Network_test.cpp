@@ -57,6 +57,7 @@ class NetworkTest : public ::testing::Test {
     }
     void TearDown() override {
         XQClosePracticeDatabase();
+        dbLfdWorkstation = 1;
         q7test::DropServerPractice(schema);
         std::error_code ec;
         if (!dir.empty()) std::filesystem::remove_all(dir, ec);
@@ -315,7 +316,7 @@ bool HoldsWriteLock(int pid) {
 // each block is then whole, old or new, and the next writer gets the lock
 // at once.
 TEST_F(NetworkTest, KilledImportLeavesEveryBlockWhole) {
-    constexpr int kBlocks = 1000;
+    constexpr int kBlocks = 5000;
     std::string before = "kuerzel\tdescription\ttext\n", after = before;
     for (int i = 0; i < kBlocks; ++i) {
         const std::string key = "imp" + std::to_string(i) + "\t";
@@ -343,7 +344,7 @@ TEST_F(NetworkTest, KilledImportLeavesEveryBlockWhole) {
     close(report[0]);
     ASSERT_NE(backend, 0);
     while (!HoldsWriteLock(backend) && waitpid(child, nullptr, WNOHANG) == 0) usleep(2000);
-    usleep(100 * 1000);
+    usleep(30 * 1000);
     const bool running = waitpid(child, nullptr, WNOHANG) == 0;
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
