@@ -4,7 +4,6 @@
 // ICD-10-GM catalogue (bench/RealCatalogue.h), reproducible random words, and
 // a grid's first page of a query.
 #include <benchmark/benchmark.h>
-#include <libpq-fe.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "bench/RealCatalogue.h"
 #include "host/db/XQDatabase.h"
+#include "tests/host/TestServer.h"
 
 // A new empty folder under the temporary directory; prefix names it.
 inline std::string BenchHome(const char* prefix) {
@@ -56,36 +56,6 @@ class RandomWords {
 // the folder's catalogue file.
 enum BenchStore { kFileStore = 0, kServerStore = 1 };
 
-// The server's libpq key=value connection string for database, search_path
-// set to schema when given; empty when the variables name no server.
-inline std::string BenchServerInfo(const std::string& database, const std::string& schema = "") {
-    const char* host = getenv("Q7_PG_HOST");
-    const char* port = getenv("Q7_PG_PORT");
-    const char* user = getenv("Q7_PG_USER");
-    if (!host || !*host || !port || !*port) return std::string();
-    std::string info = std::string("host=") + host + " port=" + port +
-                       " user=" + (user && *user ? user : "q7") + " dbname=" + database;
-    if (!schema.empty()) info += " options='-c search_path=" + schema + "'";
-    return info;
-}
-
-// Runs sql in database on the server: the server's error text, or empty.
-inline std::string BenchServerExec(const std::string& database, const std::string& sql) {
-    PGconn* conn = PQconnectdb(BenchServerInfo(database).c_str());
-    std::string error;
-    if (PQstatus(conn) != CONNECTION_OK) {
-        error = PQerrorMessage(conn);
-    } else {
-        PQclear(PQexec(conn, "SET client_min_messages=warning"));
-        PGresult* res = PQexec(conn, sql.c_str());
-        if (PQresultStatus(res) != PGRES_COMMAND_OK && PQresultStatus(res) != PGRES_TUPLES_OK)
-            error = PQresultErrorMessage(res);
-        PQclear(res);
-    }
-    PQfinish(conn);
-    return error;
-}
-
 // A practice in a fresh folder, its database open while the object lives; the
 // folder, and on the server the schema, go with it. A benchmark's practice
 // derives from it and fills it unless error is set.
@@ -102,29 +72,20 @@ struct BenchPractice {
             if (XQOpenPracticeDatabase(home, &dbError) != 0) std::abort();
             return;
         }
-        if (BenchServerInfo("postgres").empty()) {
+        if (!q7test::ServerAvailable()) {
             error = "kein Praxisserver: Q7_PG_HOST, Q7_PG_PORT (und Q7_PG_USER) setzen";
             return;
         }
-        // Another run may be making the database at the same time: one wins.
-        error = BenchServerExec("postgres", "CREATE DATABASE q7bench");
-        if (error.find("already exists") != std::string::npos ||
-            error.find("duplicate key") != std::string::npos)
-            error.clear();
-        if (!error.empty()) return;
-        schema = "b" + std::to_string(getpid()) + "_" + prefix;
-        error = BenchServerExec(
-            "q7bench", "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-        if (!error.empty()) return;
-        if (XQOpenPracticeDatabase(home, BenchServerInfo("q7bench", schema).c_str(), true,
-                                   &dbError) != 0)
+        const std::string url =
+            q7test::FreshServerPractice(schema, error, "q7bench", std::string("b_") + prefix);
+        if (url.empty()) return;
+        if (XQOpenPracticeDatabase(home, url.c_str(), true, &dbError) != 0)
             error = "Praxisserver: " + Cp1252ToUtf8(dbError.str());
         opened = error.empty();
     }
     virtual ~BenchPractice() {
         if (store == kFileStore || opened) XQClosePracticeDatabase();
-        if (!schema.empty())
-            BenchServerExec("q7bench", "DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+        q7test::DropServerPractice(schema, "q7bench");
         RemoveBenchHome(home);
     }
     BenchPractice(const BenchPractice&) = delete;

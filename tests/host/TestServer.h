@@ -60,26 +60,29 @@ inline std::string ServerExec(const std::string& database, const std::string& sq
     return error;
 }
 
-// A fresh, empty schema in the database q7test (made on first use): the
-// connection string that works in it, or empty with why in error.
-inline std::string FreshServerPractice(std::string& schema, std::string& error) {
+// A fresh, empty schema in database (made on first use; the benchmarks have
+// one of their own), named from prefix and the process: the connection
+// string that works in it, or empty with why in error.
+inline std::string FreshServerPractice(std::string& schema, std::string& error,
+                                       const std::string& database = "q7test",
+                                       const std::string& prefix = "t") {
     static std::atomic<int> counter{0};
     if (!ServerAvailable()) {
         error = "kein Testserver: scripts/pg.sh starten";
         return {};
     }
     // Several test processes may make the database at once: one wins.
-    const std::string made = ServerExec("postgres", "CREATE DATABASE q7test");
+    const std::string made = ServerExec("postgres", "CREATE DATABASE " + database);
     if (!made.empty() && made.find("already exists") == std::string::npos &&
         made.find("duplicate key") == std::string::npos) {
         error = made;
         return {};
     }
-    schema = "t" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-    error = ServerExec("q7test",
+    schema = prefix + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    error = ServerExec(database,
                        "DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
     if (!error.empty()) return {};
-    return ServerInfo("q7test", schema);
+    return ServerInfo(database, schema);
 }
 
 // Ends every server session of the test's practice, as a restarted server
@@ -91,8 +94,8 @@ inline std::string CutServerSessions(const std::string& schema) {
                           schema + "'");
 }
 
-inline void DropServerPractice(const std::string& schema) {
-    if (!schema.empty()) ServerExec("q7test", "DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+inline void DropServerPractice(const std::string& schema, const std::string& database = "q7test") {
+    if (!schema.empty()) ServerExec(database, "DROP SCHEMA IF EXISTS " + schema + " CASCADE");
 }
 
 }  // namespace q7test
