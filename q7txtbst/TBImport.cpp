@@ -141,8 +141,6 @@ void CTBImport::endElement(const std::string& uri, const std::string& localName,
 }
 
 int StoreTbImportBlock(const STbImportBlock& block) {
-    CXQTransaction tx(dbDatabase);
-    if (tx.Status() != XQ_OK) return tx.Status();
     const CString& kuerzel = block.tb.Kuerzel;
     CQTb tb(dbDatabaseRO);
     tb.ClearAll();
@@ -159,15 +157,7 @@ int StoreTbImportBlock(const STbImportBlock& block) {
     if (status != XQ_OK) return status;
 
     CQTbEntry lines(dbDatabase);
-    lines.SetKey(1, true);
     lines.ClearAll();
     lines.KYKUERZEL = kuerzel;
-    if ((status = lines.DeleteAll()) != XQ_OK) return status;
-    for (const CQTbEntry_Fields& line : block.lines) {
-        lines.ClearAll();
-        lines.SetFields(line);
-        lines.KYKUERZEL = kuerzel;
-        if ((status = lines.Write()) != XQ_OK) return status;
-    }
-    return tx.Commit();
+    return lines.ReplaceAll(block.lines);
 }

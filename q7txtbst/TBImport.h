@@ -14,9 +14,9 @@ struct STbImportBlock {
 
 using STbImportMap = std::map<CString, STbImportBlock>;
 
-// Stores one block in one transaction (a savepoint inside the caller's): the
-// record new or over the one with the same Kürzel, its lines replaced whole.
-// XQ_OK, or the failing status with the block left as it was.
+// Stores one block inside the caller's transaction: the record new or over
+// the one with the same Kürzel, its lines replaced whole. XQ_OK, or the
+// failing status with the block perhaps half stored: the caller rolls back.
 int StoreTbImportBlock(const STbImportBlock& block);
 
 // What one import holds at most. A file with more is refused (the reader

@@ -93,30 +93,22 @@ void CdiaImportTB::OnSaveAndExit() {
         CXQWaitCursor wait;
         if (dbDatabase) dbDatabase->ClearError();
         const auto dbReason = [] { return dbDatabase ? dbDatabase->LastError() : CString(); };
-        // Each block is stored whole or not at all (its own savepoint); the
-        // blocks are committed in batches, as a commit costs a disk sync.
-        // The first failure ends the import: the blocks before it are kept,
-        // none after it is stored.
-        bool failed = false;
-        while (!failed && stored < total) {
-            CXQTransaction batch(dbDatabase);
-            failed = batch.Status() != XQ_OK;
-            size_t next = stored;
+        // The blocks are committed in batches, as a commit costs a disk
+        // sync; a batch is stored whole or not at all, so its writes may go
+        // to the database together. The first failure ends the import: the
+        // batches before it are kept, none after it is stored.
+        while (stored < total) {
             const size_t end = std::min(total, stored + kBlocksPerCommit);
-            while (!failed && next < end) {
-                if (StoreTbImportBlock(*blocks[next]) == XQ_OK)
-                    ++next;
-                else
-                    failed = true;
+            CXQTransaction batch(dbDatabase, XQWrites::Together);
+            int status = batch.Status();
+            for (size_t next = stored; status == XQ_OK && next < end; ++next)
+                status = StoreTbImportBlock(*blocks[next]);
+            if (status == XQ_OK) status = batch.Commit();
+            if (status != XQ_OK) {
+                reason = dbReason();
+                break;
             }
-            if (failed) reason = dbReason();
-            // After a failing block the blocks before it are kept as well,
-            // unless the database has dropped them already.
-            if (next > stored && batch.Commit() == XQ_OK)
-                stored = next;
-            else
-                failed = true;
-            if (failed && reason.IsEmpty()) reason = dbReason();
+            stored = end;
         }
     }
     if (stored < total) {

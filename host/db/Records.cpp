@@ -1,6 +1,7 @@
 #include "host/db/Records.h"
 
 #include "host/base/XQGuard.h"
+#include "host/db/internal/TsvInternal.h"
 #include "host/db/internal/XQInternal.h"
 #include "host/db/internal/XQTable.h"
 
@@ -151,6 +152,33 @@ int CQTbEntry::DeleteAll() {
         xq::StmtUse use(stmt);
         xq::Bind(stmt, 1, XQKeyValue(XQKeyForm::Text, KYKUERZEL));
         return stmt->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+    });
+}
+
+int CQTbEntry::ReplaceAll(const std::vector<CQTbEntry_Fields>& lines) {
+    return XQGuard("Textbausteinzeilen speichern", XQ_LOCKED, [&] {
+        EndQuery();
+        CXQDatabase* db = Database();
+        if (!db || !db->IsOpen()) return XQ_NODB;
+        CXQDatabase* writer = Writer();
+        if (!writer) return XQ_LOCKED;
+        // Whole or not at all; the lines go in one statement, as on the
+        // server each statement is a round trip.
+        CXQTransaction transaction(writer);
+        if (transaction.Status() != XQ_OK) return XQ_LOCKED;
+        if (const int status = DeleteAll(); status != XQ_OK) return status;
+        if (!lines.empty()) {
+            xq::TsvInserter inserter(*writer, XQTableTbEntry(), static_cast<int>(lines.size()));
+            std::vector<xq::TsvValue> values(3);
+            values[0].Set(KYKUERZEL);
+            for (const CQTbEntry_Fields& line : lines) {
+                values[1].Set(line.LFDTBENTRY);
+                values[2].Set(line.TBENTRY);
+                if (inserter.Insert(values) != XQ_OK) return XQ_LOCKED;
+            }
+            if (inserter.Flush() != XQ_OK) return XQ_LOCKED;
+        }
+        return transaction.Commit() == XQ_OK ? XQ_OK : XQ_LOCKED;
     });
 }
 

@@ -68,6 +68,10 @@ class Q7HOST_API CQTbEntry : public CXQRSet {
 
     // Deletes every line of the Kürzel in KYKUERZEL and ends the query.
     int DeleteAll();
+    // Puts lines in place of every line of the Kürzel in KYKUERZEL (their
+    // own KYKUERZEL is not read) and ends the query: 0, or 12 with the
+    // stored lines as they were.
+    int ReplaceAll(const std::vector<CQTbEntry_Fields>& lines);
 };
 
 // Parameter table. Key 1 = (Key1, Key2), unique; Key1 is a program number

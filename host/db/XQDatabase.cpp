@@ -751,6 +751,10 @@ int CXQDatabase::Begin() {
     return XQ_OK;
 }
 
+void CXQDatabase::WritesTogether() {
+    if (m_impl->pg && m_depth > 0) m_impl->pg->DeferWrites(m_depth);
+}
+
 int CXQDatabase::Commit() {
     if (m_impl->pg) {
         if (m_depth == 0) return XQ_NOTFOUND;
@@ -839,8 +843,10 @@ int CXQDatabase::Rollback() {
     return XQ_OK;
 }
 
-CXQTransaction::CXQTransaction(CXQDatabase* db) : m_db(db), m_status(db ? db->Begin() : XQ_NODB) {
+CXQTransaction::CXQTransaction(CXQDatabase* db, XQWrites writes)
+    : m_db(db), m_status(db ? db->Begin() : XQ_NODB) {
     m_open = m_status == XQ_OK;
+    if (m_open && writes == XQWrites::Together) m_db->WritesTogether();
 }
 
 CXQTransaction::~CXQTransaction() {

@@ -62,6 +62,12 @@ class Q7HOST_API CXQDatabase {
     int Commit();
     int Rollback();
     int TransactionDepth() const { return m_depth; }
+    // The writes of the innermost level, and of the levels inside it, may
+    // reach the store together (on the server: at its end or with the next
+    // statement, in one round trip): a write may then answer 0, and its
+    // failure comes with a later statement or the level's Commit. For a
+    // level that counts only as a whole.
+    void WritesTogether();
 
     // A read-only connection may pass writes on to a read-write one (the
     // practice's dbDatabaseRO does, so that records opened on it can still be
@@ -117,9 +123,12 @@ class Q7HOST_API CXQDatabase {
 //     if (tx.Status() != XQ_OK) return tx.Status();
 //     ... writes, returning early on failure ...
 //     return tx.Commit();
+enum class XQWrites { OneByOne, Together };
+
 class Q7HOST_API CXQTransaction {
   public:
-    explicit CXQTransaction(CXQDatabase* db);
+    // Together: CXQDatabase::WritesTogether for the level.
+    explicit CXQTransaction(CXQDatabase* db, XQWrites writes = XQWrites::OneByOne);
     ~CXQTransaction();
     CXQTransaction(const CXQTransaction&) = delete;
     CXQTransaction& operator=(const CXQTransaction&) = delete;

@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -19,6 +20,9 @@ namespace {
 
 // Conflicts the server resolves by ending one transaction are tried again.
 constexpr int kConflictTries = 5;
+
+// Deferred writes sent at most together.
+constexpr size_t kMaxQueuedWrites = 64;
 
 constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23;
 
@@ -216,6 +220,9 @@ PgStore::~PgStore() {
 int PgStore::Connect(const CString& url, CString& error) {
     m_statements.clear();
     m_releasePending = false;
+    m_queued.clear();
+    m_queuedWrites = 0;
+    m_deferFrom = 0;
     if (m_connection.Open(url) != XQ_OK) {
         error = m_connection.ErrorText();
         return XQ_NODB;
@@ -249,6 +256,9 @@ bool PgStore::Usable(int depth) {
     if (!conn || depth > 0) return false;
     PQreset(conn);
     m_releasePending = false;
+    m_queued.clear();
+    m_queuedWrites = 0;
+    m_deferFrom = 0;
     if (PQstatus(conn) != CONNECTION_OK) return false;
     ++m_generation;
     PGresult* res = PQexec(conn, m_readOnly ? "SET lock_timeout='5s'; SET "
@@ -320,12 +330,107 @@ int PgStore::Simple(const char* sql) {
     }
     PGconn* conn = PgHandle(m_connection);
     if (!conn) return Failed(nullptr, sql);
-    PGresult* res = PQexec(conn, sql);
+    if (const int rc = SendQueuedWrites(); rc != SQLITE_OK) return rc;
+    std::string text;
+    for (const Queued& command : m_queued) text += command.sql + "; ";
+    m_queued.clear();
+    text += sql;
+    PGresult* res = PQexec(conn, text.c_str());
     const ExecStatusType status = PQresultStatus(res);
     const int rc =
         status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? SQLITE_OK : Failed(res, sql);
     PQclear(res);
     return rc;
+}
+
+int PgStore::Round(const std::vector<std::string>& before, PgStmt* stmt,
+                   const std::vector<std::string>& after, PGresult** result, size_t* failedAt) {
+    *result = nullptr;
+    *failedAt = static_cast<size_t>(-1);
+    PGconn* conn = PgHandle(m_connection);
+    if (!conn) return Failed(nullptr, "Verbindung");
+    std::vector<Queued> commands;
+    commands.swap(m_queued);
+    m_queuedWrites = 0;
+    for (const std::string& command : before) commands.emplace_back(command);
+    const size_t stmtAt = stmt ? commands.size() : static_cast<size_t>(-1);
+    const auto what = [&](size_t k) -> const std::string& {
+        if (k == stmtAt) return stmt->m_sql;
+        if (k < commands.size())
+            return commands[k].stmt ? commands[k].stmt->m_sql : commands[k].sql;
+        return after[k - commands.size() - (stmt ? 1 : 0)];
+    };
+    const size_t count = commands.size() + (stmt ? 1 : 0) + after.size();
+    // What was sent is read back in any case, so that the connection leaves
+    // pipeline mode with nothing pending.
+    size_t sent = 0;
+    bool ok = PQenterPipelineMode(conn) == 1;
+    const auto sendPrepared = [&](const PgStmt& s, const std::vector<std::string>& values,
+                                  const std::vector<int>& lengths,
+                                  const std::vector<int>& formats) {
+        std::vector<const char*> pointers(values.size());
+        for (size_t i = 0; i < values.size(); ++i) pointers[i] = values[i].data();
+        return PQsendQueryPrepared(conn, s.m_name.c_str(), s.m_params, pointers.data(),
+                                   lengths.data(), formats.data(), 1) == 1;
+    };
+    for (size_t k = 0; ok && k < count; ++k) {
+        if (k == stmtAt)
+            ok = sendPrepared(*stmt, stmt->m_values, stmt->m_lengths, stmt->m_formats);
+        else if (k < commands.size() && commands[k].stmt)
+            ok = sendPrepared(*commands[k].stmt, commands[k].values, commands[k].lengths,
+                              commands[k].formats);
+        else
+            ok = PQsendQueryParams(conn, what(k).c_str(), 0, nullptr, nullptr, nullptr, nullptr,
+                                   0) == 1;
+        if (ok) ++sent;
+    }
+    const bool synced = ok && PQpipelineSync(conn) == 1;
+    int rc = SQLITE_OK;
+    for (size_t k = 0; k < sent; ++k) {
+        PGresult* res = PQgetResult(conn);
+        if (!res) break;  // the connection is gone
+        const ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+            if (k == stmtAt) {
+                std::swap(*result, res);
+            } else if (k < commands.size() && commands[k].mustChange && rc == SQLITE_OK &&
+                       std::atoll(PQcmdTuples(res)) == 0) {
+                // A row rewritten that another workstation deleted meanwhile.
+                rc = SQLITE_NOTFOUND;
+                *failedAt = k;
+                NoteFailure(m_owner,
+                            De("Ein anderer Arbeitsplatz hat den Datensatz inzwischen gelöscht"),
+                            Utf8ToCp1252(what(k)));
+            }
+        } else if (status != PGRES_PIPELINE_ABORTED && rc == SQLITE_OK) {
+            rc = Failed(res, what(k).c_str());
+            *failedAt = k;
+        }
+        PQclear(res);
+        while ((res = PQgetResult(conn)) != nullptr) PQclear(res);
+    }
+    if (synced) {
+        PGresult* res = PQgetResult(conn);
+        if (PQresultStatus(res) != PGRES_PIPELINE_SYNC) ok = false;
+        PQclear(res);
+    }
+    PQexitPipelineMode(conn);
+    if (rc == SQLITE_OK && (!ok || !synced || PQstatus(conn) != CONNECTION_OK)) {
+        rc = Failed(nullptr, sent < count ? what(sent).c_str() : "Synchronisation");
+        *failedAt = std::min(sent, count - 1);
+    }
+    if (rc != SQLITE_OK && *result) {
+        PQclear(*result);
+        *result = nullptr;
+    }
+    return rc;
+}
+
+int PgStore::SendQueuedWrites() {
+    if (m_queuedWrites == 0) return SQLITE_OK;
+    PGresult* res = nullptr;
+    size_t failedAt = 0;
+    return Round({}, nullptr, {}, &res, &failedAt);
 }
 
 Stmt* PgStore::Prepared(const std::string& sql) {
@@ -344,13 +449,16 @@ int PgStore::Execute(PgStmt& stmt) {
     const int depth = m_owner.TransactionDepth();
     // A write outside a transaction is one of its own, behind the write lock;
     // inside one it gets a savepoint, so that its failure (a key given
-    // twice) undoes only itself, as on SQLite. The savepoint of a write that
-    // succeeded is released with the next one's, in the same round trip:
-    // a load writes rows by the thousand, and each round trip counts.
+    // twice) undoes only itself, as on SQLite. Each round trip counts (a
+    // load or an import writes rows by the thousand): the savepoint goes in
+    // the statement's round trip, and the savepoint of a write that
+    // succeeded is released in the next one's.
     const bool own = stmt.m_write && depth == 0;
     if (stmt.m_write) ++g_changeStamp;
+    // A deferred write needs no savepoint: its failure fails its level.
+    const bool defer = stmt.m_write && m_deferFrom > 0 && depth >= m_deferFrom;
     const bool savepoint =
-        stmt.m_write && depth > 0 && !m_wholeWrites && !StartsWith(stmt.m_sql, "DELETE ");
+        stmt.m_write && depth > 0 && !m_wholeWrites && !defer && !StartsWith(stmt.m_sql, "DELETE ");
     for (int attempt = 1;; ++attempt) {
         if (FaultStrikes()) {
             NoteFailure(m_owner, Reason(SQLITE_IOERR), De("simulierter Fehler: ") + stmt.m_sql);
@@ -379,31 +487,50 @@ int PgStore::Execute(PgStmt& stmt) {
             PQclear(res);
             stmt.m_generation = m_generation;
         }
-        if (own) {
-            const std::string begin = std::string("BEGIN; ") + kPgWriteLockSql;
-            PGresult* res = PQexec(conn, begin.c_str());
-            if (PQresultStatus(res) != PGRES_TUPLES_OK) {
-                const int rc = Failed(res, "BEGIN");
-                PQclear(res);
-                PQclear(PQexec(conn, "ROLLBACK"));
-                // Nothing was written yet: a lost connection is tried once more.
-                if (PQstatus(conn) != CONNECTION_OK && attempt < 2) continue;
-                return rc;
-            }
-            PQclear(res);
-        } else if (savepoint) {
-            const bool release = m_releasePending;
-            m_releasePending = false;
-            if (Simple(release ? "RELEASE q7stmt; SAVEPOINT q7stmt" : "SAVEPOINT q7stmt") !=
-                SQLITE_OK)
-                return SQLITE_ABORT;
+        if (defer) {
+            Queued write;
+            write.stmt = &stmt;
+            write.values = stmt.m_values;
+            write.lengths = stmt.m_lengths;
+            write.formats = stmt.m_formats;
+            write.mustChange = StartsWith(stmt.m_sql, "UPDATE ");
+            m_queued.push_back(std::move(write));
+            // Taken as done; a rewrite's row found, an insert's id unknown.
+            m_changes = 1;
+            m_insertedId = 0;
+            // So many, and the answers could fill the socket while the
+            // statements are still being sent.
+            return ++m_queuedWrites < kMaxQueuedWrites ? SQLITE_OK : SendQueuedWrites();
         }
-        std::vector<const char*> values(stmt.m_values.size());
-        for (size_t i = 0; i < values.size(); ++i) values[i] = stmt.m_values[i].data();
-        PGresult* res = PQexecPrepared(conn, stmt.m_name.c_str(), stmt.m_params, values.data(),
-                                       stmt.m_lengths.data(), stmt.m_formats.data(), 1);
-        const ExecStatusType status = PQresultStatus(res);
-        if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        std::vector<std::string> before;
+        if (own) {
+            before = {"BEGIN", kPgWriteLockSql};
+        } else if (savepoint) {
+            if (m_releasePending) before.push_back("RELEASE q7stmt");
+            m_releasePending = false;
+            before.push_back("SAVEPOINT q7stmt");
+        }
+        const size_t stmtAt = m_queued.size() + before.size();
+        PGresult* res = nullptr;
+        size_t failedAt = stmtAt;
+        int rc;
+        if (stmtAt == 0) {
+            std::vector<const char*> values(stmt.m_values.size());
+            for (size_t i = 0; i < values.size(); ++i) values[i] = stmt.m_values[i].data();
+            res = PQexecPrepared(conn, stmt.m_name.c_str(), stmt.m_params, values.data(),
+                                 stmt.m_lengths.data(), stmt.m_formats.data(), 1);
+            const ExecStatusType status = PQresultStatus(res);
+            rc = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK
+                     ? SQLITE_OK
+                     : Failed(res, stmt.m_sql.c_str());
+            if (rc != SQLITE_OK) {
+                PQclear(res);
+                res = nullptr;
+            }
+        } else {
+            rc = Round(before, &stmt, {}, &res, &failedAt);
+        }
+        if (rc == SQLITE_OK) {
             m_changes = std::atoll(PQcmdTuples(res));
             if (stmt.m_insert && PQntuples(res) > 0) {
                 const int last = PQntuples(res) - 1;
@@ -416,11 +543,11 @@ int PgStore::Execute(PgStmt& stmt) {
             stmt.m_result = res;
             if (savepoint) m_releasePending = true;
             if (own) {
-                // The commit's answer lost: whether it took is unknown, so it
-                // is not tried again.
+                // The commit has a round trip of its own: a connection lost
+                // before it leaves nothing stored, so the write may be tried
+                // again. The commit's answer lost: whether it took is
+                // unknown, so it is not tried again.
                 if (Simple("COMMIT") != SQLITE_OK) {
-                    if (stmt.m_result) PQclear(stmt.m_result);
-                    stmt.m_result = nullptr;
                     // Still open (the commit never reached the server):
                     // undone, so that the failure stores nothing.
                     if (PQstatus(conn) == CONNECTION_OK &&
@@ -431,13 +558,11 @@ int PgStore::Execute(PgStmt& stmt) {
             }
             return SQLITE_OK;
         }
-        const int rc = Failed(res, stmt.m_sql.c_str());
-        PQclear(res);
         const bool lost = PQstatus(conn) != CONNECTION_OK;
-        if (savepoint && !lost) {
-            PGresult* back = PQexec(conn, "ROLLBACK TO q7stmt; RELEASE q7stmt");
-            PQclear(back);
-        }
+        // Only the statement's own failure is undone by its savepoint; a
+        // failed level savepoint before it has ended the transaction.
+        if (savepoint && !lost && failedAt == stmtAt)
+            PQclear(PQexec(conn, "ROLLBACK TO q7stmt; RELEASE q7stmt"));
         if (own && !lost) PQclear(PQexec(conn, "ROLLBACK"));
         if (depth == 0 && attempt < kConflictTries &&
             (IsConflict(m_lastState) || (lost && attempt < 2))) {
@@ -455,15 +580,25 @@ int PgStore::Run(const std::string& sql) {
 }
 
 int PgStore::Begin(int depth) {
-    // A level's savepoint comes after the last write's, which is released
-    // first: undoing the level must not reach back before it, and its
-    // release must not take the level's own savepoint with it.
-    const bool release = m_releasePending;
+    if (depth > 0) {
+        // A level's savepoint waits for the next statement. It comes after
+        // the last write's, which is released first: undoing the level must
+        // not reach back before it, and its release must not take the
+        // level's own savepoint with it.
+        if (FaultStrikes()) {
+            NoteFailure(m_owner, Reason(SQLITE_IOERR), De("simulierter Fehler: SAVEPOINT"));
+            return SQLITE_IOERR;
+        }
+        PGconn* conn = PgHandle(m_connection);
+        if (!conn || PQstatus(conn) != CONNECTION_OK) return Failed(nullptr, "SAVEPOINT");
+        if (m_releasePending) m_queued.emplace_back("RELEASE q7stmt");
+        m_releasePending = false;
+        m_queued.emplace_back("SAVEPOINT xq" + std::to_string(depth));
+        return SQLITE_OK;
+    }
     m_releasePending = false;
-    if (depth > 0)
-        return Simple(
-            ((release ? "RELEASE q7stmt; SAVEPOINT xq" : "SAVEPOINT xq") + std::to_string(depth))
-                .c_str());
+    m_queued.clear();
+    m_queuedWrites = 0;
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
         const std::string begin =
@@ -484,7 +619,27 @@ int PgStore::Commit(int depth) {
     // Ending a level or the transaction releases the last write's savepoint
     // with it.
     m_releasePending = false;
-    if (depth > 1) return Simple(("RELEASE SAVEPOINT xq" + std::to_string(depth - 1)).c_str());
+    // The level that deferred its writes ends with their answers.
+    if (depth <= m_deferFrom) {
+        m_deferFrom = 0;
+        if (const int rc = SendQueuedWrites(); rc != SQLITE_OK) return rc;
+    }
+    if (depth > 1) {
+        if (FaultStrikes()) {
+            NoteFailure(m_owner, Reason(SQLITE_IOERR), De("simulierter Fehler: RELEASE"));
+            return SQLITE_IOERR;
+        }
+        // The release goes with the next statement; a level in which no
+        // statement ran is dropped unsent.
+        const std::string level = "xq" + std::to_string(depth - 1);
+        if (!m_queued.empty() && m_queued.back().sql == "SAVEPOINT " + level)
+            m_queued.pop_back();
+        else
+            m_queued.emplace_back("RELEASE SAVEPOINT " + level);
+        return SQLITE_OK;
+    }
+    if (const int rc = SendQueuedWrites(); rc != SQLITE_OK) return rc;
+    m_queued.clear();
     PGconn* conn = PgHandle(m_connection);
     // COMMIT of a transaction the server has ended answers ROLLBACK.
     if (!conn || PQtransactionStatus(conn) != PQTRANS_INTRANS) {
@@ -498,6 +653,23 @@ int PgStore::Commit(int depth) {
 int PgStore::Rollback(int depth) {
     ++g_changeStamp;
     m_releasePending = false;
+    if (depth <= m_deferFrom) m_deferFrom = 0;
+    const auto drop = [this](std::vector<Queued>::iterator from) {
+        for (auto it = from; it != m_queued.end(); ++it) m_queuedWrites -= it->stmt ? 1 : 0;
+        m_queued.erase(from, m_queued.end());
+    };
+    if (depth > 1) {
+        // A level whose savepoint was not sent yet has nothing on the server.
+        const std::string name = "SAVEPOINT xq" + std::to_string(depth - 1);
+        const auto unsent = std::find_if(m_queued.begin(), m_queued.end(),
+                                         [&](const Queued& q) { return q.sql == name; });
+        if (unsent != m_queued.end()) {
+            drop(unsent);
+            return SQLITE_OK;
+        }
+    }
+    // What is queued lies inside the level undone.
+    drop(m_queued.begin());
     PGconn* conn = PgHandle(m_connection);
     if (!conn || PQstatus(conn) != CONNECTION_OK) return SQLITE_OK;  // nothing left to undo
     if (depth > 1) {

@@ -233,6 +233,9 @@ struct CXQRSet::Query {
     std::vector<XQValue> values;
     std::vector<XQValue> lastKey;  // empty before the first page
     size_t keyColumns = 0;
+    // The first page brings the first hits' rows after the key columns (on
+    // the server, where the row would be a round trip of its own).
+    bool firstRows = false;
     int64_t read = 0;  // rows the statement has given so far
     int64_t pageSize = kFirstPage;
     int64_t total = -1;         // counted hits, -1 before counting
@@ -249,6 +252,21 @@ struct CXQRSet::Query {
         return false;
     }
 };
+
+// Every row is a round trip to the server, and a grid draws twenty of them
+// at once: the row asked for comes with the next hits' rows. They serve
+// while this process wrote nothing on the server and for a moment only, as
+// the rows of one page drawn; a row missing from the answer is gone.
+struct CXQRSet::ReadAhead {
+    uint64_t stamp = 0;
+    std::chrono::steady_clock::time_point at;
+    std::unordered_map<int64_t, std::optional<std::vector<CString>>> rows;
+};
+
+namespace {
+constexpr size_t kReadAhead = 20;
+constexpr std::chrono::milliseconds kReadAheadFor{1000};
+}  // namespace
 
 CXQRSet::CXQRSet(CXQDatabase* db, const XQTableDef& table, std::vector<CString*> fields)
     : m_db(db && xq::IsCatalogue(table) ? xq::CatalogueOf(db) : db),
@@ -408,8 +426,15 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
                                    ? shape.body + " WHERE " + after
                                    : shape.body.substr(0, where) + " WHERE (" +
                                          shape.body.substr(where + 7) + ") AND " + after;
+        std::string rows;
+        const size_t idAt = shape.id.size() >= 5 ? shape.id.size() - 5 : 0;
+        if (xq::IsServer(*m_db) && shape.id.compare(idAt, 5, "rowid") == 0) {
+            const std::string prefix = shape.id.substr(0, idAt);  // a table's alias and dot
+            for (const XQColumnDef& column : m_table.columns) rows += "," + prefix + column.name;
+            query->firstRows = true;
+        }
         query->firstSql =
-            "SELECT " + shape.id + keys + shape.body + " ORDER BY " + order + " LIMIT ?";
+            "SELECT " + shape.id + keys + rows + shape.body + " ORDER BY " + order + " LIMIT ?";
         query->nextSql = "SELECT " + shape.id + keys + nextBody + " ORDER BY " + order + " LIMIT ?";
         query->countSql = "SELECT count(*)" + shape.body;
         query->keyColumns = n;
@@ -423,7 +448,11 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
         return XQ_NODB;
     }
     if (m_hits.empty()) return XQ_NOTFOUND;
+    // The row that came with the ids is as fresh as one read now, also
+    // inside a transaction.
+    m_rowsFromQuery = true;
     int status = LoadAt(0, 1);
+    m_rowsFromQuery = false;
     if (status != XQ_OK) EndQuery();
     return status;
 }
@@ -445,6 +474,12 @@ int CXQRSet::LoadPage(int64_t want) {
     std::vector<XQValue> lastKey;
     std::vector<int64_t> run;  // rows of lastKey, when the order is not total
     bool keyed = q.keyed;
+    std::unique_ptr<ReadAhead> ahead;
+    if (q.firstRows && !after) {
+        ahead = std::make_unique<ReadAhead>();
+        ahead->stamp = xq::ServerChangeStamp();
+        ahead->at = std::chrono::steady_clock::now();
+    }
     int64_t rows = 0, seenRows = 0;
     int rc;
     {
@@ -459,6 +494,14 @@ int CXQRSet::LoadPage(int64_t want) {
         while ((rc = xq::Step(stmt)) == SQLITE_ROW) {
             if (++rows <= skip) continue;
             int64_t id = stmt->Int(0);
+            if (ahead && ahead->rows.size() < kReadAhead) {
+                std::vector<CString> row;
+                row.reserve(m_fields.size());
+                const int first = 1 + static_cast<int>(q.keyColumns);
+                for (size_t i = 0; i < m_fields.size(); ++i)
+                    row.push_back(xq::ColumnCp(stmt, first + static_cast<int>(i)));
+                ahead->rows[id] = std::move(row);
+            }
             bool seen = ties && std::find(ties->begin(), ties->end(), id) != ties->end();
             if (seen)
                 ++seenRows;
@@ -479,6 +522,7 @@ int CXQRSet::LoadPage(int64_t want) {
         m_hits.resize(before);
         return XQ_READERR;
     }
+    if (ahead) m_ahead = std::move(ahead);
     if (limit < 0 || rows < limit) {
         // All ids read: the count is theirs, the query is no longer needed.
         m_query.reset();
@@ -563,42 +607,48 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
     return XQ_OK;
 }
 
-// Every row is a round trip to the server, and a grid draws twenty of them
-// at once: the row asked for comes with the next hits' rows. They serve
-// while this process wrote nothing on the server and for a moment only, as
-// the rows of one page drawn; a row missing from the answer is gone.
-struct CXQRSet::ReadAhead {
-    uint64_t stamp = 0;
-    std::chrono::steady_clock::time_point at;
-    std::unordered_map<int64_t, std::optional<std::vector<CString>>> rows;
-};
-
-namespace {
-constexpr size_t kReadAhead = 20;
-constexpr std::chrono::milliseconds kReadAheadFor{1000};
-}  // namespace
+bool CXQRSet::FromAhead(int64_t id, int& status, bool& gone) {
+    gone = false;
+    status = XQ_OK;
+    const ReadAhead* ahead = m_ahead.get();
+    if (!ahead || ahead->stamp != xq::ServerChangeStamp() ||
+        std::chrono::steady_clock::now() - ahead->at > kReadAheadFor)
+        return false;
+    const auto found = ahead->rows.find(id);
+    if (found == ahead->rows.end()) return false;
+    // The fault seam strikes a row read ahead as it would the server's.
+    if (xq::FaultStrikes()) {
+        xq::NoteFailure(*m_db, xq::Reason(SQLITE_IOERR), xq::De("simulierter Fehler: Zeile lesen"));
+        status = XQ_READERR;
+        return true;
+    }
+    if (!found->second) {
+        gone = true;
+        return true;
+    }
+    for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = (*found->second)[i];
+    RowLoaded(id);
+    return true;
+}
 
 int CXQRSet::LoadRowAhead(size_t index, bool& gone) {
-    gone = false;
-    const int64_t id = m_hits[index];
-    const auto now = std::chrono::steady_clock::now();
-    ReadAhead* ahead = m_ahead.get();
-    if (!ahead || ahead->stamp != xq::ServerChangeStamp() || now - ahead->at > kReadAheadFor ||
-        !ahead->rows.count(id)) {
-        auto fresh = std::make_unique<ReadAhead>();
-        fresh->stamp = xq::ServerChangeStamp();
-        fresh->at = now;
-        std::string ids = "{";
-        for (size_t i = index; i < m_hits.size() && i < index + kReadAhead; ++i) {
-            ids += (i > index ? "," : "") + std::to_string(m_hits[i]);
-            fresh->rows[m_hits[i]] = std::nullopt;
-        }
-        ids += "}";
-        std::string sql = "SELECT rowid";
-        for (const XQColumnDef& column : m_table.columns) sql += std::string(",") + column.name;
-        sql += std::string(" FROM ") + m_table.name + " WHERE rowid = ANY(?::bigint[])";
-        xq::Stmt* stmt = xq::Prepared(*m_db, sql);
-        if (!stmt) return XQ_READERR;
+    int status;
+    if (FromAhead(m_hits[index], status, gone)) return status;
+    auto fresh = std::make_unique<ReadAhead>();
+    fresh->stamp = xq::ServerChangeStamp();
+    fresh->at = std::chrono::steady_clock::now();
+    std::string ids = "{";
+    for (size_t i = index; i < m_hits.size() && i < index + kReadAhead; ++i) {
+        ids += (i > index ? "," : "") + std::to_string(m_hits[i]);
+        fresh->rows[m_hits[i]] = std::nullopt;
+    }
+    ids += "}";
+    std::string sql = "SELECT rowid";
+    for (const XQColumnDef& column : m_table.columns) sql += std::string(",") + column.name;
+    sql += std::string(" FROM ") + m_table.name + " WHERE rowid = ANY(?::bigint[])";
+    xq::Stmt* stmt = xq::Prepared(*m_db, sql);
+    if (!stmt) return XQ_READERR;
+    {
         xq::StmtUse use(stmt);
         stmt->BindText(1, ids);
         int rc;
@@ -610,20 +660,15 @@ int CXQRSet::LoadRowAhead(size_t index, bool& gone) {
             fresh->rows[stmt->Int(0)] = std::move(row);
         }
         if (rc != SQLITE_DONE) return XQ_READERR;
-        m_ahead = std::move(fresh);
-        ahead = m_ahead.get();
-    } else if (xq::FaultStrikes()) {
-        // The fault seam strikes a row read ahead as it would the server's.
-        xq::NoteFailure(*m_db, xq::Reason(SQLITE_IOERR), xq::De("simulierter Fehler: Zeile lesen"));
-        return XQ_READERR;
     }
-    const std::optional<std::vector<CString>>& row = ahead->rows[id];
+    const std::optional<std::vector<CString>>& row = fresh->rows[m_hits[index]];
+    m_ahead = std::move(fresh);
     if (!row) {
         gone = true;
         return XQ_OK;
     }
     for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = (*row)[i];
-    RowLoaded(id);
+    RowLoaded(m_hits[index]);
     return XQ_OK;
 }
 
@@ -650,8 +695,11 @@ int CXQRSet::LoadAt(int index, int step) {
         // decides on must not be a second old.
         const bool ahead = xq::IsServer(*m_db) && m_db->TransactionDepth() == 0 &&
                            (!dbDatabase || dbDatabase->TransactionDepth() == 0);
-        status = ahead ? LoadRowAhead(static_cast<size_t>(index), gone)
-                       : LoadRow(m_hits[static_cast<size_t>(index)], gone);
+        const bool came =
+            m_rowsFromQuery && FromAhead(m_hits[static_cast<size_t>(index)], status, gone);
+        if (!came)
+            status = ahead ? LoadRowAhead(static_cast<size_t>(index), gone)
+                           : LoadRow(m_hits[static_cast<size_t>(index)], gone);
         if (status != XQ_OK) return status;
         if (!gone) {
             m_index = index;

@@ -98,6 +98,9 @@ class Q7HOST_API CXQRSet {
     int LoadAt(int index, int step);
     int LoadRow(int64_t id, bool& gone);
     int LoadRowAhead(size_t index, bool& gone);
+    // The row of id among the rows read ahead, while they may serve: true
+    // with status (and gone for a row missing from them) when it did.
+    bool FromAhead(int64_t id, int& status, bool& gone);
     int LoadIds(int index);
     int LoadPage(int64_t want);
     void ForgetHit(size_t index);
@@ -107,6 +110,7 @@ class Q7HOST_API CXQRSet {
     // On the server: the rows of the next hits, read in one round trip.
     struct ReadAhead;
     std::unique_ptr<ReadAhead> m_ahead;
+    bool m_rowsFromQuery = false;  // the load right after a query's first page
 
     CXQDatabase* m_db;
     const XQTableDef& m_table;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/base/CString.h"
 #include "host/db/XQPgConnection.h"
@@ -66,6 +67,11 @@ class PgStore {
     // Whether the server ended the open transaction (a failed statement, a
     // lost connection).
     bool TransactionLost() const;
+    // From transaction level depth (the owner's depth after its Begin) on,
+    // writes wait and go to the server together with the next statement or
+    // when the level ends; the level's Commit fails with the first of their
+    // failures.
+    void DeferWrites(int depth) { m_deferFrom = depth; }
 
     // Whether writes inside a transaction go without a savepoint of their
     // own (xq::WholeWrites); returns the previous setting.
@@ -83,8 +89,19 @@ class PgStore {
 
   private:
     friend class PgStmt;
-    // One command of the simple protocol: SQLITE_OK or the failure (noted).
+    // One command of the simple protocol, after the queued ones: SQLITE_OK
+    // or the failure (noted).
     int Simple(const char* sql);
+    // One round trip: the queued commands, then before, the statement (may
+    // be null) and after, sent together in pipeline mode. SQLITE_OK with the
+    // statement's result in *result (the caller's to clear), or the first
+    // failure (noted) and in *failedAt the place of the command that failed
+    // (the statement's is m_queued.size() + before.size() as it was).
+    int Round(const std::vector<std::string>& before, PgStmt* stmt,
+              const std::vector<std::string>& after, PGresult** result, size_t* failedAt);
+    // Sends the queued writes, if any (with the commands before them):
+    // SQLITE_OK or the first failure (noted).
+    int SendQueuedWrites();
     // The failure of res (may be null), noted on the owner: the SQLite-like
     // code.
     int Failed(PGresult* res, const char* what);
@@ -105,6 +122,22 @@ class PgStore {
     // The last write's savepoint (q7stmt) still stands; the next command
     // that needs it gone releases it.
     bool m_releasePending = false;
+    // What waits for the next statement's round trip: savepoint commands of
+    // transaction levels (a level that ends before any statement ran never
+    // reaches the server) and deferred writes with their values.
+    struct Queued {
+        std::string sql;         // a command, or
+        PgStmt* stmt = nullptr;  // a write (its SQL for the log)
+        std::vector<std::string> values;
+        std::vector<int> lengths;
+        std::vector<int> formats;
+        bool mustChange = false;  // an UPDATE that changes nothing fails
+        Queued(std::string command) : sql(std::move(command)) {}
+        Queued() = default;
+    };
+    std::vector<Queued> m_queued;
+    size_t m_queuedWrites = 0;
+    int m_deferFrom = 0;  // 0: no level defers its writes
 };
 
 }  // namespace xq
