@@ -142,20 +142,14 @@ void CTBImport::endElement(const std::string& uri, const std::string& localName,
 
 int StoreTbImportBlock(const STbImportBlock& block) {
     const CString& kuerzel = block.tb.Kuerzel;
-    CQTb tb(dbDatabaseRO);
+    // An existing block keeps what the file does not carry.
+    CQTb tb(dbDatabase);
     tb.ClearAll();
     tb.Kuerzel = kuerzel;
-    const bool exists = tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK;
-    // An existing block keeps what the file does not carry.
-    CQTb_Fields fields = tb.GetFields();
-    fields.Kuerzel = kuerzel;
-    fields.Gruppe = block.tb.Gruppe;
-    fields.Untergruppe = block.tb.Untergruppe;
-    fields.Beschreibung = block.tb.Beschreibung;
-    tb.SetFields(fields);
-    int status = exists ? tb.Rewrite() : tb.Write();
-    if (status != XQ_OK) return status;
-
+    tb.Gruppe = block.tb.Gruppe;
+    tb.Untergruppe = block.tb.Untergruppe;
+    tb.Beschreibung = block.tb.Beschreibung;
+    if (const int status = tb.WriteOrUpdate(); status != XQ_OK) return status;
     CQTbEntry lines(dbDatabase);
     lines.ClearAll();
     lines.KYKUERZEL = kuerzel;

@@ -125,6 +125,19 @@ int CQTb::PutWsFavorit() {
     });
 }
 
+int CQTb::WriteOrUpdate() {
+    return XQGuard("Textbaustein speichern", XQ_LOCKED, [&] {
+        EndQuery();
+        CXQDatabase* db = Database();
+        if (!db || !db->IsOpen()) return XQ_NODB;
+        CXQDatabase* writer = Writer();
+        if (!writer) return XQ_LOCKED;
+        return XQUpsertRow(*writer, XQTableTb(),
+                           {&Kuerzel, &Gruppe, &Untergruppe, &Beschreibung, &Einschraenkung, &Frei},
+                           2, {1, 2, 3});
+    });
+}
+
 // ---------------------------------------------------------------- CQTbEntry
 
 CQTbEntry::CQTbEntry(CXQDatabase* db)

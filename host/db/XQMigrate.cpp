@@ -123,6 +123,11 @@ int XQMigrateToServer(const std::string& homeDir, const CString& url, CString* r
                     xq::LastReason(target) + De("; es wurden keine Praxisdaten übernommen.");
             return XQ_LOCKED;
         }
+        // The server plans its queries by what it knows of the tables; a
+        // practice copied whole is worth telling it at once. Its failure
+        // loses nothing: the server learns it by itself later.
+        if (xq::Run(target, "ANALYZE") != SQLITE_OK)
+            XQLog("Praxisserver", De("Statistik nach der Übernahme: ") + xq::LastReason(target));
         if (report)
             *report = lines + FormatString("%lld", static_cast<long long>(total)) +
                       De(" Zeilen übernommen; die Zeilenzahlen stimmen überein.\n");

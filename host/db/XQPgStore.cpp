@@ -217,6 +217,15 @@ PgStore::~PgStore() {
     m_statements.clear();
 }
 
+std::string PgStore::Session() const {
+    // A lock wait ends as SQLite's busy timeout does; a reading connection
+    // cannot write by mistake. Compiling a plan pays only for queries that
+    // run for seconds, never for a workstation's: the costs of a big table's
+    // plan would have it compile on every query.
+    return std::string("SET lock_timeout='5s'; SET jit=off") +
+           (m_readOnly ? "; SET default_transaction_read_only=on" : "");
+}
+
 int PgStore::Connect(const CString& url, CString& error) {
     m_statements.clear();
     m_releasePending = false;
@@ -232,11 +241,7 @@ int PgStore::Connect(const CString& url, CString& error) {
     // and no business of the terminal.
     PQsetNoticeProcessor(
         PgHandle(m_connection), [](void*, const char*) {}, nullptr);
-    // A lock wait ends as SQLite's busy timeout does; a reading connection
-    // cannot write by mistake.
-    const char* session = m_readOnly ? "SET lock_timeout='5s'; SET default_transaction_read_only=on"
-                                     : "SET lock_timeout='5s'";
-    PGresult* res = PQexec(PgHandle(m_connection), session);
+    PGresult* res = PQexec(PgHandle(m_connection), Session().c_str());
     const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
     if (!ok) {
         error = De("Der Datenbankserver lehnt die Sitzung ab: ") +
@@ -261,10 +266,7 @@ bool PgStore::Usable(int depth) {
     m_deferFrom = 0;
     if (PQstatus(conn) != CONNECTION_OK) return false;
     ++m_generation;
-    PGresult* res = PQexec(conn, m_readOnly ? "SET lock_timeout='5s'; SET "
-                                              "default_transaction_read_only=on; SET "
-                                              "client_encoding='UTF8'"
-                                            : "SET lock_timeout='5s'; SET client_encoding='UTF8'");
+    PGresult* res = PQexec(conn, (Session() + "; SET client_encoding='UTF8'").c_str());
     const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
     PQclear(res);
     if (ok) XQLog("Datenbankserver", De("Die Verbindung zum Datenbankserver steht wieder."));

@@ -426,15 +426,28 @@ int CXQRSet::QueryIds(const std::string& sql, const std::vector<XQValue>& values
                                    ? shape.body + " WHERE " + after
                                    : shape.body.substr(0, where) + " WHERE (" +
                                          shape.body.substr(where + 7) + ") AND " + after;
-        std::string rows;
+        query->firstSql =
+            "SELECT " + shape.id + keys + shape.body + " ORDER BY " + order + " LIMIT ?";
         const size_t idAt = shape.id.size() >= 5 ? shape.id.size() - 5 : 0;
         if (xq::IsServer(*m_db) && shape.id.compare(idAt, 5, "rowid") == 0) {
-            const std::string prefix = shape.id.substr(0, idAt);  // a table's alias and dot
-            for (const XQColumnDef& column : m_table.columns) rows += "," + prefix + column.name;
+            // The rows of the first page only: the hits are found (and
+            // sorted) by their index, and only the page's rows are read.
+            std::string inner = "SELECT " + shape.id + " AS q0";
+            std::string outer = "SELECT q.q0";
+            std::string outerOrder;
+            for (size_t i = 0; i < n; ++i) {
+                const std::string name = "q" + std::to_string(i + 1);
+                inner += "," + shape.order[i] + " AS " + name;
+                outer += ",q." + name;
+                outerOrder += (i ? ", q." : "q.") + name + (shape.ascending ? " ASC" : " DESC");
+            }
+            for (const XQColumnDef& column : m_table.columns)
+                outer += std::string(",r.") + column.name;
+            query->firstSql = outer + " FROM (" + inner + shape.body + " ORDER BY " + order +
+                              " LIMIT ?) q JOIN " + m_table.name + " r ON r.rowid=q.q0 ORDER BY " +
+                              outerOrder;
             query->firstRows = true;
         }
-        query->firstSql =
-            "SELECT " + shape.id + keys + rows + shape.body + " ORDER BY " + order + " LIMIT ?";
         query->nextSql = "SELECT " + shape.id + keys + nextBody + " ORDER BY " + order + " LIMIT ?";
         query->countSql = "SELECT count(*)" + shape.body;
         query->keyColumns = n;
@@ -773,7 +786,12 @@ void RowColumns(const XQTableDef& table, const std::vector<CString*>& fields,
 
 }  // namespace
 
-int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields) {
+namespace {
+
+// Shared by XQInsertRow and XQUpsertRow: runs "INSERT ... VALUES(...)" and
+// tail with the record's values.
+int InsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields,
+              const std::string& tail) {
     std::vector<std::string> names;
     std::vector<XQValue> values;
     RowColumns(table, fields, names, values);
@@ -783,12 +801,39 @@ int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CStr
         sql += (i ? "," : "") + names[i];
         params += i ? ",?" : "?";
     }
-    sql += ") VALUES(" + params + ")";
+    sql += ") VALUES(" + params + ")" + tail;
     xq::Stmt* stmt = xq::Prepared(db, sql);
     if (!stmt) return XQ_LOCKED;
     xq::StmtUse use(stmt);
     for (size_t i = 0; i < values.size(); ++i) xq::Bind(stmt, static_cast<int>(i + 1), values[i]);
     return stmt->Step() == SQLITE_DONE ? XQ_OK : XQ_LOCKED;
+}
+
+}  // namespace
+
+int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields) {
+    return InsertRow(db, table, fields, "");
+}
+
+int XQUpsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields,
+                int keyNr, const std::vector<int>& update) {
+    const XQKeyDef& key = table.keys[static_cast<size_t>(keyNr - 1)];
+    std::string tail = " ON CONFLICT(";
+    for (size_t i = 0; i < key.columns.size(); ++i)
+        tail += (i ? "," : "") + XQKeyColumn(table.columns[static_cast<size_t>(key.columns[i])]);
+    tail += ") DO UPDATE SET ";
+    bool first = true;
+    const auto set = [&](const std::string& column) {
+        tail += (first ? "" : ",") + column + "=excluded." + column;
+        first = false;
+    };
+    for (int c : update) {
+        const XQColumnDef& column = table.columns[static_cast<size_t>(c)];
+        set(column.name);
+        if (column.key != XQKeyForm::None) set(XQKeyColumn(column));
+        if (column.folded) set(XQFoldColumn(column));
+    }
+    return InsertRow(db, table, fields, tail);
 }
 
 int CXQRSet::Write(const CString&) {

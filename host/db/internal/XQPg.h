@@ -89,6 +89,8 @@ class PgStore {
 
   private:
     friend class PgStmt;
+    // The settings every session of this store starts with.
+    std::string Session() const;
     // One command of the simple protocol, after the queued ones: SQLITE_OK
     // or the failure (noted).
     int Simple(const char* sql);

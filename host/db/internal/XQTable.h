@@ -106,3 +106,8 @@ inline XQValue XQNumberKey(int64_t number) {
 class CXQDatabase;
 // Inserts one record (fields in column order); 0 or 12.
 int XQInsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields);
+// Inserts one record, or where one with the same unique key keyNr is
+// stored, puts the columns named in update (with their comparable and
+// folded forms) into that one, the others kept; 0 or 12.
+int XQUpsertRow(CXQDatabase& db, const XQTableDef& table, const std::vector<CString*>& fields,
+                int keyNr, const std::vector<int>& update);
