@@ -232,6 +232,7 @@ int PgStore::Connect(const CString& url, CString& error) {
     m_queued.clear();
     m_queuedWrites = 0;
     m_deferFrom = 0;
+    m_deferBroken = false;
     if (m_connection.Open(url) != XQ_OK) {
         error = m_connection.ErrorText();
         return XQ_NODB;
@@ -264,6 +265,7 @@ bool PgStore::Usable(int depth) {
     m_queued.clear();
     m_queuedWrites = 0;
     m_deferFrom = 0;
+    m_deferBroken = false;
     if (PQstatus(conn) != CONNECTION_OK) return false;
     ++m_generation;
     PGresult* res = PQexec(conn, (Session() + "; SET client_encoding='UTF8'").c_str());
@@ -356,6 +358,8 @@ int PgStore::Round(const std::vector<std::string>& before, PgStmt* stmt,
     m_queuedWrites = 0;
     for (const std::string& command : before) commands.emplace_back(command);
     const size_t stmtAt = stmt ? commands.size() : static_cast<size_t>(-1);
+    const bool deferred = std::any_of(commands.begin(), commands.end(),
+                                      [](const Queued& q) { return q.stmt != nullptr; });
     const auto what = [&](size_t k) -> const std::string& {
         if (k == stmtAt) return stmt->m_sql;
         if (k < commands.size())
@@ -387,25 +391,26 @@ int PgStore::Round(const std::vector<std::string>& before, PgStmt* stmt,
         if (ok) ++sent;
     }
     const bool synced = ok && PQpipelineSync(conn) == 1;
-    int rc = SQLITE_OK;
+    // The first failure is noted once the connection is out of pipeline
+    // mode and the deferring level, if any, is taken back: noting it looks
+    // at the transaction's state.
+    PGresult* failure = nullptr;
+    bool unchanged = false;  // a rewrite found no row
     for (size_t k = 0; k < sent; ++k) {
         PGresult* res = PQgetResult(conn);
         if (!res) break;  // the connection is gone
         const ExecStatusType status = PQresultStatus(res);
+        const bool first = !failure && !unchanged;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
             if (k == stmtAt) {
                 std::swap(*result, res);
-            } else if (k < commands.size() && commands[k].mustChange && rc == SQLITE_OK &&
+            } else if (first && k < commands.size() && commands[k].mustChange &&
                        std::atoll(PQcmdTuples(res)) == 0) {
-                // A row rewritten that another workstation deleted meanwhile.
-                rc = SQLITE_NOTFOUND;
+                unchanged = true;
                 *failedAt = k;
-                NoteFailure(m_owner,
-                            De("Ein anderer Arbeitsplatz hat den Datensatz inzwischen gelöscht"),
-                            Utf8ToCp1252(what(k)));
             }
-        } else if (status != PGRES_PIPELINE_ABORTED && rc == SQLITE_OK) {
-            rc = Failed(res, what(k).c_str());
+        } else if (status != PGRES_PIPELINE_ABORTED && first) {
+            std::swap(failure, res);
             *failedAt = k;
         }
         PQclear(res);
@@ -417,7 +422,26 @@ int PgStore::Round(const std::vector<std::string>& before, PgStmt* stmt,
         PQclear(res);
     }
     PQexitPipelineMode(conn);
-    if (rc == SQLITE_OK && (!ok || !synced || PQstatus(conn) != CONNECTION_OK)) {
+    const bool broken = !ok || !synced || PQstatus(conn) != CONNECTION_OK;
+    if ((failure || unchanged || broken) && deferred && m_deferFrom > 0) {
+        // Only the deferring level is lost, as with a write refused at once:
+        // its savepoint takes back the failure the server holds.
+        m_deferBroken = true;
+        if (m_deferFrom > 1 && PQstatus(conn) == CONNECTION_OK &&
+            PQtransactionStatus(conn) == PQTRANS_INERROR)
+            PQclear(PQexec(conn,
+                           ("ROLLBACK TO SAVEPOINT xq" + std::to_string(m_deferFrom - 1)).c_str()));
+    }
+    int rc = SQLITE_OK;
+    if (failure) {
+        rc = Failed(failure, what(*failedAt).c_str());
+        PQclear(failure);
+    } else if (unchanged) {
+        // A row rewritten that another workstation deleted meanwhile.
+        rc = SQLITE_NOTFOUND;
+        NoteFailure(m_owner, De("Ein anderer Arbeitsplatz hat den Datensatz inzwischen gelöscht"),
+                    Utf8ToCp1252(what(*failedAt)));
+    } else if (broken) {
         rc = Failed(nullptr, sent < count ? what(sent).c_str() : "Synchronisation");
         *failedAt = std::min(sent, count - 1);
     }
@@ -601,6 +625,8 @@ int PgStore::Begin(int depth) {
     m_releasePending = false;
     m_queued.clear();
     m_queuedWrites = 0;
+    m_deferFrom = 0;
+    m_deferBroken = false;
     for (int attempt = 1;; ++attempt) {
         if (!Usable(0)) return Failed(nullptr, "BEGIN");
         const std::string begin =
@@ -621,10 +647,13 @@ int PgStore::Commit(int depth) {
     // Ending a level or the transaction releases the last write's savepoint
     // with it.
     m_releasePending = false;
-    // The level that deferred its writes ends with their answers.
+    // The level that deferred its writes ends with their answers; the levels
+    // inside one whose write failed are gone with it.
+    if (m_deferBroken && depth > m_deferFrom) return SQLITE_ABORT;
     if (depth <= m_deferFrom) {
+        const int rc = m_deferBroken ? SQLITE_ABORT : SendQueuedWrites();
+        if (rc != SQLITE_OK) return rc;
         m_deferFrom = 0;
-        if (const int rc = SendQueuedWrites(); rc != SQLITE_OK) return rc;
     }
     if (depth > 1) {
         if (FaultStrikes()) {
@@ -655,7 +684,11 @@ int PgStore::Commit(int depth) {
 int PgStore::Rollback(int depth) {
     ++g_changeStamp;
     m_releasePending = false;
-    if (depth <= m_deferFrom) m_deferFrom = 0;
+    const bool gone = m_deferBroken && depth > m_deferFrom;
+    if (depth <= m_deferFrom) {
+        m_deferFrom = 0;
+        m_deferBroken = false;
+    }
     const auto drop = [this](std::vector<Queued>::iterator from) {
         for (auto it = from; it != m_queued.end(); ++it) m_queuedWrites -= it->stmt ? 1 : 0;
         m_queued.erase(from, m_queued.end());
@@ -672,6 +705,7 @@ int PgStore::Rollback(int depth) {
     }
     // What is queued lies inside the level undone.
     drop(m_queued.begin());
+    if (gone) return SQLITE_OK;
     PGconn* conn = PgHandle(m_connection);
     if (!conn || PQstatus(conn) != CONNECTION_OK) return SQLITE_OK;  // nothing left to undo
     if (depth > 1) {

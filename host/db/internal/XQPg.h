@@ -140,6 +140,9 @@ class PgStore {
     std::vector<Queued> m_queued;
     size_t m_queuedWrites = 0;
     int m_deferFrom = 0;  // 0: no level defers its writes
+    // A deferred write failed: the deferring level is undone on the server
+    // already (at level 1: the transaction ended), and fails its Commit.
+    bool m_deferBroken = false;
 };
 
 }  // namespace xq

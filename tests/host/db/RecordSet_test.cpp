@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
+#include <vector>
 
+#include "host/db/internal/XQInternal.h"
 #include "tests/host/db/DbFixture.h"
 
 namespace {
@@ -144,6 +147,89 @@ TEST_F(DbTest, LineSetFindsExactlyOneKuerzelsLinesInLineOrder) {
     lines.ClearKey();
     lines.KYKUERZEL = "abc";
     EXPECT_EQ(lines.GetByK1(XQ_MATCH_FIELDS), XQ_OK);
+}
+
+// What an import stores a block with: one statement for the block, which
+// keeps the fields the file does not carry, and one level for its lines,
+// which are old or new whichever call fails. A level whose writes go
+// together answers a refused write at the latest at its commit, and keeps
+// nothing of it; the outer level goes on.
+TEST_F(DbTest, BlocksStoredWholeByKuerzelAndWritesTogetherFailTheirLevel) {
+    CQTb tb(dbDatabase);
+    tb.Kuerzel = "ab";
+    tb.Gruppe = "b";
+    tb.Beschreibung = "alt";
+    tb.Einschraenkung = "E";
+    tb.Frei = "F";
+    ASSERT_EQ(tb.Write(), XQ_OK);
+    tb.ClearAll();
+    tb.Kuerzel = "ab";
+    tb.Gruppe = "d";
+    tb.Beschreibung = "neu";
+    ASSERT_EQ(tb.WriteOrUpdate(), XQ_OK);
+    tb.Kuerzel = "cd";
+    ASSERT_EQ(tb.WriteOrUpdate(), XQ_OK);
+    tb.ClearAll();
+    tb.Kuerzel = "ab";
+    ASSERT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(tb.Gruppe + tb.Beschreibung + tb.Einschraenkung + tb.Frei, "dneuEF");
+    tb.Kuerzel = "cd";
+    ASSERT_EQ(tb.GetByK2(XQ_MATCH_EQUAL), XQ_OK);
+    EXPECT_EQ(tb.Gruppe + tb.Beschreibung + tb.Einschraenkung, "dneu");
+
+    const auto lines = [](const char* kuerzel) {
+        CQTbEntry set(dbDatabase);
+        set.KYKUERZEL = kuerzel;
+        std::string all;
+        if (set.GetByK1(XQ_MATCH_FIELDS) == XQ_OK) do
+                all += set.LFDTBENTRY.str() + "=" + set.TBENTRY.str() + "|";
+            while (set.Next() == XQ_OK);
+        return all;
+    };
+    for (int n = 0; n < 3; ++n) ASSERT_EQ(AddLine("ab", n, "alt"), XQ_OK);
+    ASSERT_EQ(AddLine("abc", 0, "bleibt"), XQ_OK);
+    const std::vector<CQTbEntry_Fields> fresh = {{"", "  0", "eins"}, {"", "  1", "zwei"}};
+    const std::string before = lines("ab");
+    int failed = 0;
+    for (int n = 1;; ++n) {
+        CQTbEntry set(dbDatabase);
+        set.KYKUERZEL = "ab";
+        XQFailNthCall(n);
+        const int status = set.ReplaceAll(fresh);
+        const bool fired = XQFaultFired();
+        XQFailNthCall(0);
+        if (!fired) {
+            EXPECT_EQ(status, XQ_OK);
+            break;
+        }
+        EXPECT_NE(status, XQ_OK) << n;
+        EXPECT_EQ(lines("ab"), before) << n;
+        ++failed;
+    }
+    EXPECT_GT(failed, 1);
+    EXPECT_EQ(lines("ab"), "  0=eins|  1=zwei|");
+    EXPECT_EQ(lines("abc"), "  0=bleibt|");
+    CQTbEntry none(dbDatabase);
+    none.KYKUERZEL = "ab";
+    EXPECT_EQ(none.ReplaceAll({}), XQ_OK);
+    EXPECT_EQ(lines("ab"), "");
+
+    CXQTransaction outer(dbDatabase);
+    ASSERT_EQ(outer.Status(), XQ_OK);
+    {
+        CXQTransaction together(dbDatabase, XQWrites::Together);
+        ASSERT_EQ(together.Status(), XQ_OK);
+        EXPECT_EQ(AddTb("ef"), XQ_OK);
+        const int duplicate = AddTb("cd");
+        EXPECT_NE(duplicate == XQ_OK ? together.Commit() : duplicate, XQ_OK);
+    }
+    EXPECT_EQ(AddTb("gh"), XQ_OK);
+    ASSERT_EQ(outer.Commit(), XQ_OK) << dbDatabase->LastError().str();
+    for (const auto& [kuerzel, stored] : {std::pair{"ef", false}, {"gh", true}, {"cd", true}}) {
+        tb.ClearAll();
+        tb.Kuerzel = kuerzel;
+        EXPECT_EQ(tb.GetByK2(XQ_MATCH_EQUAL) == XQ_OK, stored) << kuerzel;
+    }
 }
 
 TEST_F(DbTest, KeysetPagingOverThousandsOfRows) {
