@@ -47,6 +47,13 @@ int64_t BigEndian(const char* p, int length) {
     return static_cast<int64_t>(v);
 }
 
+// A statement's bound values as libpq takes them.
+std::vector<const char*> Pointers(const std::vector<std::string>& values) {
+    std::vector<const char*> pointers(values.size());
+    for (size_t i = 0; i < values.size(); ++i) pointers[i] = values[i].data();
+    return pointers;
+}
+
 }  // namespace
 
 uint64_t ServerChangeStamp() {
@@ -374,9 +381,7 @@ int PgStore::Round(const std::vector<std::string>& before, PgStmt* stmt,
     const auto sendPrepared = [&](const PgStmt& s, const std::vector<std::string>& values,
                                   const std::vector<int>& lengths,
                                   const std::vector<int>& formats) {
-        std::vector<const char*> pointers(values.size());
-        for (size_t i = 0; i < values.size(); ++i) pointers[i] = values[i].data();
-        return PQsendQueryPrepared(conn, s.m_name.c_str(), s.m_params, pointers.data(),
+        return PQsendQueryPrepared(conn, s.m_name.c_str(), s.m_params, Pointers(values).data(),
                                    lengths.data(), formats.data(), 1) == 1;
     };
     for (size_t k = 0; ok && k < count; ++k) {
@@ -541,10 +546,9 @@ int PgStore::Execute(PgStmt& stmt) {
         size_t failedAt = stmtAt;
         int rc;
         if (stmtAt == 0) {
-            std::vector<const char*> values(stmt.m_values.size());
-            for (size_t i = 0; i < values.size(); ++i) values[i] = stmt.m_values[i].data();
-            res = PQexecPrepared(conn, stmt.m_name.c_str(), stmt.m_params, values.data(),
-                                 stmt.m_lengths.data(), stmt.m_formats.data(), 1);
+            res = PQexecPrepared(conn, stmt.m_name.c_str(), stmt.m_params,
+                                 Pointers(stmt.m_values).data(), stmt.m_lengths.data(),
+                                 stmt.m_formats.data(), 1);
             const ExecStatusType status = PQresultStatus(res);
             rc = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK
                      ? SQLITE_OK

@@ -217,6 +217,15 @@ bool ReadKey(xq::Stmt* stmt, int firstCol, size_t count, std::vector<XQValue>& k
     return true;
 }
 
+// The texts of count columns from first on, in Windows-1252.
+std::vector<CString> RowOf(xq::Stmt* stmt, int first, size_t count) {
+    std::vector<CString> row;
+    row.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        row.push_back(xq::ColumnCp(stmt, first + static_cast<int>(i)));
+    return row;
+}
+
 // A write of a set that may not write: null, with the reason noted.
 CXQDatabase* Refusal(CXQDatabase* db) {
     if (db) xq::Refused(*db, SQLITE_READONLY);
@@ -508,12 +517,7 @@ int CXQRSet::LoadPage(int64_t want) {
             if (++rows <= skip) continue;
             int64_t id = stmt->Int(0);
             if (ahead && ahead->rows.size() < kReadAhead) {
-                std::vector<CString> row;
-                row.reserve(m_fields.size());
-                const int first = 1 + static_cast<int>(q.keyColumns);
-                for (size_t i = 0; i < m_fields.size(); ++i)
-                    row.push_back(xq::ColumnCp(stmt, first + static_cast<int>(i)));
-                ahead->rows[id] = std::move(row);
+                ahead->rows[id] = RowOf(stmt, 1 + static_cast<int>(q.keyColumns), m_fields.size());
             }
             bool seen = ties && std::find(ties->begin(), ties->end(), id) != ties->end();
             if (seen)
@@ -611,12 +615,7 @@ int CXQRSet::LoadRow(int64_t id, bool& gone) {
         return XQ_OK;
     }
     if (rc != SQLITE_ROW) return XQ_READERR;
-    std::vector<CString> row;
-    row.reserve(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        row.push_back(xq::ColumnCp(stmt, static_cast<int>(i)));
-    for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = std::move(row[i]);
-    RowLoaded(id);
+    TakeRow(id, RowOf(stmt, 0, m_fields.size()));
     return XQ_OK;
 }
 
@@ -639,9 +638,13 @@ bool CXQRSet::FromAhead(int64_t id, int& status, bool& gone) {
         gone = true;
         return true;
     }
-    for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = (*found->second)[i];
-    RowLoaded(id);
+    TakeRow(id, *found->second);
     return true;
+}
+
+void CXQRSet::TakeRow(int64_t id, std::vector<CString> row) {
+    for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = std::move(row[i]);
+    RowLoaded(id);
 }
 
 int CXQRSet::LoadRowAhead(size_t index, bool& gone) {
@@ -665,13 +668,8 @@ int CXQRSet::LoadRowAhead(size_t index, bool& gone) {
         xq::StmtUse use(stmt);
         stmt->BindText(1, ids);
         int rc;
-        while ((rc = stmt->Step()) == SQLITE_ROW) {
-            std::vector<CString> row;
-            row.reserve(m_fields.size());
-            for (size_t i = 0; i < m_fields.size(); ++i)
-                row.push_back(xq::ColumnCp(stmt, static_cast<int>(i) + 1));
-            fresh->rows[stmt->Int(0)] = std::move(row);
-        }
+        while ((rc = stmt->Step()) == SQLITE_ROW)
+            fresh->rows[stmt->Int(0)] = RowOf(stmt, 1, m_fields.size());
         if (rc != SQLITE_DONE) return XQ_READERR;
     }
     const std::optional<std::vector<CString>>& row = fresh->rows[m_hits[index]];
@@ -680,8 +678,7 @@ int CXQRSet::LoadRowAhead(size_t index, bool& gone) {
         gone = true;
         return XQ_OK;
     }
-    for (size_t i = 0; i < m_fields.size(); ++i) *m_fields[i] = (*row)[i];
-    RowLoaded(m_hits[index]);
+    TakeRow(m_hits[index], *row);
     return XQ_OK;
 }
 

@@ -101,6 +101,8 @@ class Q7HOST_API CXQRSet {
     // The row of id among the rows read ahead, while they may serve: true
     // with status (and gone for a row missing from them) when it did.
     bool FromAhead(int64_t id, int& status, bool& gone);
+    // Makes row (the fields in column order) the current record's.
+    void TakeRow(int64_t id, std::vector<CString> row);
     int LoadIds(int index);
     int LoadPage(int64_t want);
     void ForgetHit(size_t index);
